@@ -1,0 +1,298 @@
+#include "board_panel.h"
+
+#include "command_set.h"
+#include "port_table.h"
+#include "reply_line.h"
+#include "setting_table.h"
+
+#include <algorithm>
+
+using Field = Display::Field;
+
+BoardPanel::BoardPanel(SerialPort &port, Display &display, QObject *parent)
+    : QObject(parent)
+    , m_port(port)
+    , m_display(display)
+{
+    connect(&m_port, &SerialPort::commNotified, this, &BoardPanel::MSComm1_OnComm);
+}
+
+// Start-up: framing characters, port search and open, the board's defaults
+// and the window's. When the port cannot be opened, or a start-up frame cannot
+// be written, the remaining frames are left out but the window still gets its
+// defaults, so the operator sees a consistent panel and the reported failure.
+void BoardPanel::Form_Load()
+{
+    m_stx = QString(QChar(2));
+    m_etx = QString(QChar(3));
+
+    for (int port = 1; port <= PortTable::kPortCount; ++port)
+        m_display.setPortEntryEnabled(port, true);
+
+    m_selectedPort = FindPort();
+    bool linkUp = OpenPort(m_selectedPort);
+    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kCycleManual));
+    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kAdult));
+
+    m_display.setCaption(Display::Button::StartStop, QString::fromLatin1(kStartCaption));
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
+    m_display.setText(Field::Label_cycle, QString::fromLatin1(SettingTable::kCycle[0].text));
+    m_display.setText(Field::Label_Patient, QString::fromLatin1(kAdult));
+    m_display.setText(Field::Label_Pumpup,
+                      QString::fromLatin1(SettingTable::kPumpUp[SettingTable::kPumpUpStartIndex].text));
+    m_display.setBarValue(0);
+    m_cycleIndex = SettingTable::kCycleStartIndex;
+    m_pumpUpIndex = SettingTable::kPumpUpStartIndex;
+
+    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kPumpUp160));
+    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kReadStatus));
+}
+
+void BoardPanel::Form_Unload(qint16 &cancel)
+{
+    Q_UNUSED(cancel); // closing is never refused
+    exitSequence();
+}
+
+void BoardPanel::menEnde_Click()
+{
+    exitSequence();
+}
+
+void BoardPanel::exitSequence()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_display.endProgram();
+}
+
+bool BoardPanel::isIdle() const
+{
+    return m_display.text(Field::Label_Status) == QLatin1String(kIdle);
+}
+
+void BoardPanel::StartStop_Click()
+{
+    if (!isIdle())
+        return;
+    if (!SendCommand(QString::fromLatin1(CommandSet::kStart)))
+        return;
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kMeasure));
+    m_display.setText(Field::Label3, QString());
+    m_display.setText(Field::Sys, QString());
+    m_display.setText(Field::Dia, QString());
+    m_display.setText(Field::Pulse, QString());
+}
+
+void BoardPanel::ManoMode_Click()
+{
+    if (!isIdle())
+        return;
+    if (!SendCommand(QString::fromLatin1(CommandSet::kManometer)))
+        return;
+    m_display.setText(Field::Label3, QString());
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kManometer));
+}
+
+void BoardPanel::LeakTest_Click()
+{
+    if (!isIdle())
+        return;
+    if (!SendCommand(QString::fromLatin1(CommandSet::kLeakTest)))
+        return;
+    m_display.setText(Field::Label3, QString());
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kLeakTest));
+}
+
+void BoardPanel::Break_Click()
+{
+    if (isIdle())
+        return;
+    if (!SendCommand(QString::fromLatin1(CommandSet::kBreak)))
+        return;
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
+    m_cuffPressure = 0;
+}
+
+void BoardPanel::Patientsel_Click()
+{
+    if (!isIdle())
+        return;
+    const QString patient = m_display.text(Field::Label_Patient);
+    if (patient == QLatin1String(kAdult)) {
+        if (!SendCommand(QString::fromLatin1(CommandSet::kNeonate)))
+            return;
+        m_display.setText(Field::Label_Patient, QString::fromLatin1(kNeonate));
+    } else if (patient == QLatin1String(kNeonate)) {
+        if (!SendCommand(QString::fromLatin1(CommandSet::kAdult)))
+            return;
+        m_display.setText(Field::Label_Patient, QString::fromLatin1(kAdult));
+    }
+}
+
+void BoardPanel::Reset_Click()
+{
+    SendCommand(QString::fromLatin1(CommandSet::kReadStatus));
+}
+
+// Pump To and Set Cycle advance their index before the write. When the write
+// fails the index steps back, so index and field stay in step and the next
+// click selects the entry after the one shown.
+void BoardPanel::PumpUp_Click()
+{
+    if (!isIdle())
+        return;
+    const quint8 previous = m_pumpUpIndex;
+    m_pumpUpIndex = m_pumpUpIndex >= SettingTable::kPumpUp.size() - 1 ? 0 : m_pumpUpIndex + 1;
+    const SettingTable::Entry &entry = SettingTable::kPumpUp[m_pumpUpIndex];
+    if (!SendCommand(QString::fromLatin1(entry.command))) {
+        m_pumpUpIndex = previous;
+        return;
+    }
+    m_display.setText(Field::Label_Pumpup, QString::fromLatin1(entry.text));
+}
+
+void BoardPanel::SetCycle_Click()
+{
+    if (!isIdle())
+        return;
+    const quint8 previous = m_cycleIndex;
+    m_cycleIndex = m_cycleIndex >= SettingTable::kCycle.size() - 1 ? 0 : m_cycleIndex + 1;
+    const SettingTable::Entry &entry = SettingTable::kCycle[m_cycleIndex];
+    if (!SendCommand(QString::fromLatin1(entry.command))) {
+        m_cycleIndex = previous;
+        return;
+    }
+    m_display.setText(Field::Label_cycle, QString::fromLatin1(entry.text));
+}
+
+void BoardPanel::setCOM_Click(int port)
+{
+    if (port < 1 || port > PortTable::kPortCount)
+        return;
+    OpenPort(static_cast<quint8>(port));
+}
+
+void BoardPanel::MSComm1_OnComm()
+{
+    if (m_port.commEvent() != SerialPort::ReceiveEvent)
+        return;
+    while (m_port.inBufferCount() >= 1) {
+        const QByteArray bytes = m_port.input();
+        if (bytes.isEmpty())
+            break; // a port that claims bytes but yields none must not spin here
+        m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
+            m_display.setText(Field::Label3, QString::fromLatin1(line));
+        });
+    }
+}
+
+void BoardPanel::Val_Update_Timer()
+{
+    if (m_assembler.lineComplete() != ReplyAssembler::kTrue)
+        return;
+    const QString line = m_display.text(Field::Label3);
+    if (ReplyLine::isResultLine(line))
+        runResultLine(line);
+    else
+        runPressureLine(line);
+}
+
+void BoardPanel::runPressureLine(const QString &line)
+{
+    const QString pressure = ReplyLine::take(line, ReplyLine::kCuffPressure);
+    m_display.setText(Field::Map, pressure);                                      // P1
+    m_display.setText(Field::Sys, QString());                                     // P2
+    m_display.setText(Field::Dia, QString());
+    m_display.setText(Field::Pulse, QString());
+    if (const std::optional<qint16> value = ReplyLine::pressureValue(pressure))   // P3
+        m_cuffPressure = *value;
+    if (m_cuffPressure < kBarLimit)                                               // P4
+        m_display.setBarValue(std::max<int>(0, m_cuffPressure));
+    if (m_display.text(Field::Map) == QLatin1String("999")) {                     // P5
+        if (!SendCommand(QString::fromLatin1(CommandSet::kReadStatus)))
+            return;
+        m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
+        m_display.setBarValue(0);
+    }
+}
+
+void BoardPanel::runResultLine(const QString &line)
+{
+    m_display.setText(Field::Map, ReplyLine::take(line, ReplyLine::kMean));       // R1
+    m_display.setText(Field::Sys, ReplyLine::take(line, ReplyLine::kSystolic));   // R2
+    m_display.setText(Field::Dia, ReplyLine::take(line, ReplyLine::kDiastolic));  // R3
+    m_display.setText(Field::Pulse, ReplyLine::take(line, ReplyLine::kPulse));    // R4
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));           // R5
+}
+
+// One command frame: STX, each character of the text, ETX, written one after
+// the other. A failed write stops here; bytes already handed over stay sent.
+bool BoardPanel::SendCommand(const QString &text)
+{
+    bool written = m_port.output(m_stx.toLatin1());
+    for (qsizetype i = 0; written && i < text.size(); ++i)
+        written = m_port.output(QString(text.at(i)).toLatin1());
+    written = written && m_port.output(m_etx.toLatin1());
+    if (!written)
+        m_display.reportFailure(
+            QStringLiteral("Command %1 not sent: %2").arg(text, m_port.errorText()));
+    return written;
+}
+
+// Tries every port from 1 to 8, disables the entry of each one that fails,
+// and returns the first that opened (0 when none did). Leaves the port closed.
+quint8 BoardPanel::FindPort()
+{
+    quint8 found = 0;
+    for (int n = 1; n <= PortTable::kPortCount; ++n) {
+        bool ok = m_port.setCommPort(n);
+        ok = m_port.open() && ok;
+        if (found == 0 && m_port.isOpen() && m_port.commPort() == n)
+            found = static_cast<quint8>(n);
+        if (m_port.isOpen())
+            ok = m_port.close() && ok;
+        if (!ok)
+            m_display.setPortEntryEnabled(n, false);
+    }
+    return found;
+}
+
+bool BoardPanel::OpenPort(const quint8 &port)
+{
+    const QString caption = PortTable::caption(port);
+    if (m_port.isOpen() && !m_port.close()) {
+        m_display.reportFailure(QStringLiteral("Closing %1 failed: %2")
+                                    .arg(PortTable::caption(m_port.commPort()), m_port.errorText()));
+        return false;
+    }
+    ClearPortChecks();
+    if (port == 0) {
+        m_port.setCommPort(port); // refused: there is no port 0
+        m_display.reportFailure(
+            QStringLiteral("No serial port could be opened: COM1 to COM8 are all unavailable"));
+        return false;
+    }
+    const bool configured = m_port.setCommPort(port) &&
+                            m_port.setSettings(QString::fromLatin1(kLineSettings)) &&
+                            m_port.setInputMode(1) && m_port.setRThreshold(1) &&
+                            m_port.setSThreshold(1) && m_port.setOutBufferSize(16) &&
+                            m_port.setInBufferSize(16);
+    if (!configured) {
+        m_display.reportFailure(
+            QStringLiteral("Setting up %1 failed: %2").arg(caption, m_port.errorText()));
+        return false;
+    }
+    if (!m_port.open()) {
+        m_display.reportFailure(m_port.errorText());
+        return false;
+    }
+    m_display.setPortEntryChecked(port, true);
+    return true;
+}
+
+void BoardPanel::ClearPortChecks()
+{
+    for (int port = 1; port <= PortTable::kPortCount; ++port)
+        m_display.setPortEntryChecked(port, false);
+}

@@ -1,0 +1,95 @@
+// The panel logic: start-up and exit, port selection, reply assembly, the
+// interpretation of complete reply lines at each tick, and the eight operator
+// commands with the operating state they move. It meets the window only
+// through Display and the device only through SerialPort, so it runs the same
+// in the program, in tests and in tools.
+//
+// The operating state is the text of Label_Status and the last reply line the
+// text of Label3; both are read back from the display, never shadowed here.
+// Each handler runs to its end; a failing serial operation ends the handler at
+// that step and is reported once through Display::reportFailure.
+#pragma once
+
+#include "display.h"
+#include "reply_assembler.h"
+#include "serial_port.h"
+
+#include <QObject>
+#include <QString>
+
+class BoardPanel : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char *kIdle = "IDLE";
+    static constexpr const char *kMeasure = "MEASURE";
+    static constexpr const char *kManometer = "Manometer";
+    static constexpr const char *kLeakTest = "Leak Test";
+    static constexpr const char *kAdult = "Adult";
+    static constexpr const char *kNeonate = "Neonate";
+    static constexpr const char *kStartCaption = "START";
+    static constexpr const char *kLineSettings = "4800,n,8,1";
+    static constexpr int kBarLimit = 300;
+
+    BoardPanel(SerialPort &port, Display &display, QObject *parent = nullptr);
+
+    // Window events.
+    void Form_Load();
+    void Form_Unload(qint16 &cancel);
+    void menEnde_Click();
+
+    // Operator buttons.
+    void StartStop_Click();
+    void ManoMode_Click();
+    void LeakTest_Click();
+    void Break_Click();
+    void Patientsel_Click();
+    void Reset_Click();
+    void PumpUp_Click();
+    void SetCycle_Click();
+
+    // Port menu entries.
+    void setCOM1_Click() { setCOM_Click(1); }
+    void setCOM2_Click() { setCOM_Click(2); }
+    void setCOM3_Click() { setCOM_Click(3); }
+    void setCOM4_Click() { setCOM_Click(4); }
+    void setCOM5_Click() { setCOM_Click(5); }
+    void setCOM6_Click() { setCOM_Click(6); }
+    void setCOM7_Click() { setCOM_Click(7); }
+    void setCOM8_Click() { setCOM_Click(8); }
+    void setCOM_Click(int port);
+
+    // Serial notification and the interpretation tick.
+    void MSComm1_OnComm();
+    void Val_Update_Timer();
+
+    // Read-only view of the state the window does not show.
+    quint8 selectedPort() const { return m_selectedPort; }
+    quint8 cycleIndex() const { return m_cycleIndex; }
+    quint8 pumpUpIndex() const { return m_pumpUpIndex; }
+    qint16 cuffPressure() const { return m_cuffPressure; }
+    qint16 lineComplete() const { return m_assembler.lineComplete(); }
+    const QByteArray &receiveBuffer() const { return m_assembler.buffer(); }
+
+private:
+    bool SendCommand(const QString &text);
+    quint8 FindPort();
+    bool OpenPort(const quint8 &port);
+    void ClearPortChecks();
+
+    void exitSequence();
+    bool isIdle() const;
+    void runPressureLine(const QString &line);
+    void runResultLine(const QString &line);
+
+    SerialPort &m_port;
+    Display &m_display;
+    ReplyAssembler m_assembler;
+    QString m_stx;
+    QString m_etx;
+    quint8 m_selectedPort = 0;
+    quint8 m_cycleIndex = 0;
+    quint8 m_pumpUpIndex = 0;
+    qint16 m_cuffPressure = 0;
+};

@@ -1,0 +1,40 @@
+// What the panel logic needs of the window: set and read back the text of a
+// display field, set a button caption, move the pressure bar, enable and
+// check a port entry, report a failure to the operator and end the program.
+// The main window implements it; tests use a recording stand-in.
+#pragma once
+
+#include <QString>
+
+class Display
+{
+public:
+    enum class Field {
+        Label_Status, // the operating state
+        Label_cycle,
+        Label_Patient,
+        Label_Pumpup,
+        Sys,
+        Dia,
+        Map,
+        Pulse,
+        Label3 // the last complete reply line
+    };
+    enum class Button { StartStop };
+
+    virtual ~Display() = default;
+
+    virtual void setText(Field field, const QString &text) = 0;
+    virtual QString text(Field field) const = 0;
+    virtual void setCaption(Button button, const QString &caption) = 0;
+    virtual void setBarValue(int value) = 0;
+    // Port entries are numbered 1 to 8 ("COM1" .. "COM8").
+    virtual void setPortEntryEnabled(int port, bool enabled) = 0;
+    virtual void setPortEntryChecked(int port, bool checked) = 0;
+
+    // A serial operation failed; `what` says what the program tried and why it
+    // failed. Called once per failed operation.
+    virtual void reportFailure(const QString &what) = 0;
+    // Ends the program at once, every window with it.
+    virtual void endProgram() = 0;
+};

@@ -1,0 +1,23 @@
+// The wire format of a command: STX, the command text one byte per character,
+// ETX. No length, no frame checksum, no line end. Also the checksum rule that
+// every coded command text obeys, for tools and tests that rebuild the texts.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class CommandFrame
+{
+public:
+    static constexpr char kStx = '\x02';
+    static constexpr char kEtx = '\x03';
+
+    // The frame for a command text (Latin-1, one byte per character).
+    static QByteArray build(const QString &text);
+
+    // The coded command text for a two-digit code 0..99: "01" -> "01;;D7".
+    static QString codedText(int code);
+
+    // True when text is a six-character coded text whose checksum is right.
+    static bool hasValidChecksum(const QString &text);
+};

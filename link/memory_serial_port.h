@@ -1,0 +1,72 @@
+// A serial port in memory, for tests and for tools that run without a device.
+// It records every operation and every byte written, can refuse to open chosen
+// port numbers, can fail writes, and lets the caller deliver bytes and raise
+// notifications of any event kind.
+#pragma once
+
+#include "serial_port.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+class MemorySerialPort : public SerialPort
+{
+    Q_OBJECT
+
+public:
+    explicit MemorySerialPort(QObject *parent = nullptr);
+
+    // Control by the test.
+    void setOpenable(int port, bool openable);
+    void setOnlyOpenable(const QSet<int> &ports);
+    // The next `count` single writes succeed, every one after that fails;
+    // a negative count lets every write succeed.
+    void failWritesAfter(int count);
+    // Bytes arrive in the receive queue and a receive notification is raised.
+    void deliver(const QByteArray &bytes);
+    // Bytes arrive in the receive queue without a notification.
+    void queue(const QByteArray &bytes);
+    // A notification of any kind, whatever is waiting.
+    void notify(int eventKind);
+
+    // What happened, for the test to check.
+    QByteArray written() const { return m_written; }
+    QByteArray writtenTo(int port) const { return m_writtenByPort.value(port); }
+    void clearWritten();
+    QStringList operations() const { return m_operations; }
+    void clearOperations() { m_operations.clear(); }
+    int outputCalls() const { return m_outputCalls; }
+
+    bool setCommPort(int port) override;
+    int commPort() const override { return m_port; }
+    bool setSettings(const QString &settings) override;
+    bool setInputMode(int mode) override;
+    bool setRThreshold(int bytes) override;
+    bool setSThreshold(int bytes) override;
+    bool setOutBufferSize(int bytes) override;
+    bool setInBufferSize(int bytes) override;
+    bool open() override;
+    bool close() override;
+    bool isOpen() const override { return m_open; }
+    bool output(const QByteArray &bytes) override;
+    int commEvent() const override { return m_event; }
+    int inBufferCount() const override { return int(m_receiveQueue.size()); }
+    QByteArray input() override;
+    QString errorText() const override { return m_errorText; }
+
+private:
+    bool fail(const QString &reason);
+
+    QSet<int> m_unopenable;
+    int m_port = 1;
+    bool m_open = false;
+    int m_event = NoEvent;
+    int m_writesLeft = -1;
+    int m_outputCalls = 0;
+    QByteArray m_receiveQueue;
+    QByteArray m_written;
+    QHash<int, QByteArray> m_writtenByPort;
+    QStringList m_operations;
+    QString m_errorText;
+};

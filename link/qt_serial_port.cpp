@@ -1,0 +1,188 @@
+#include "qt_serial_port.h"
+
+#include <QStringList>
+
+QtSerialPort::QtSerialPort(const PortTable &table, QObject *parent)
+    : SerialPort(parent)
+    , m_table(table)
+{
+    connect(&m_serial, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
+    connect(&m_serial, &QSerialPort::bytesWritten, this, &QtSerialPort::onBytesWritten);
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &QtSerialPort::onErrorOccurred);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    if (m_serial.isOpen())
+        m_serial.close();
+}
+
+bool QtSerialPort::setCommPort(int port)
+{
+    if (port < 1 || port > PortTable::kPortCount)
+        return fail(QStringLiteral("Invalid port number %1").arg(port));
+    if (m_serial.isOpen())
+        return fail(QStringLiteral("Cannot change the port while %1 is open")
+                        .arg(PortTable::caption(m_port)));
+    m_port = port;
+    return true;
+}
+
+bool QtSerialPort::setSettings(const QString &settings)
+{
+    // "baud,parity,data,stop", for example "4800,n,8,1".
+    const QStringList parts = settings.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return fail(QStringLiteral("Invalid line settings \"%1\"").arg(settings));
+    bool baudOk = false;
+    bool dataOk = false;
+    const int baud = parts.at(0).trimmed().toInt(&baudOk);
+    const int data = parts.at(2).trimmed().toInt(&dataOk);
+    const QString parity = parts.at(1).trimmed().toLower();
+    const QString stop = parts.at(3).trimmed();
+
+    LineSettings next;
+    next.baudRate = baud;
+    if (parity == QLatin1String("n"))
+        next.parity = QSerialPort::NoParity;
+    else if (parity == QLatin1String("e"))
+        next.parity = QSerialPort::EvenParity;
+    else if (parity == QLatin1String("o"))
+        next.parity = QSerialPort::OddParity;
+    else if (parity == QLatin1String("m"))
+        next.parity = QSerialPort::MarkParity;
+    else if (parity == QLatin1String("s"))
+        next.parity = QSerialPort::SpaceParity;
+    else
+        baudOk = false;
+    if (stop == QLatin1String("1"))
+        next.stopBits = QSerialPort::OneStop;
+    else if (stop == QLatin1String("1.5"))
+        next.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == QLatin1String("2"))
+        next.stopBits = QSerialPort::TwoStop;
+    else
+        baudOk = false;
+    if (!baudOk || baud <= 0 || !dataOk || data < 5 || data > 8)
+        return fail(QStringLiteral("Invalid line settings \"%1\"").arg(settings));
+    next.dataBits = static_cast<QSerialPort::DataBits>(data);
+    m_settings = next;
+    return true;
+}
+
+bool QtSerialPort::setInputMode(int mode)
+{
+    // Only the byte mode (1) exists here: reads always return the bytes as received.
+    if (mode != 1)
+        return fail(QStringLiteral("Unsupported input mode %1").arg(mode));
+    return true;
+}
+
+// The thresholds and queue sizes are accepted as given: a notification comes
+// for every arrival of data, and the kernel and QSerialPort queue bytes without
+// a small fixed limit, so nothing received is ever dropped for want of room.
+bool QtSerialPort::setRThreshold(int bytes)
+{
+    return bytes >= 0 ? true : fail(QStringLiteral("Invalid receive threshold"));
+}
+
+bool QtSerialPort::setSThreshold(int bytes)
+{
+    return bytes >= 0 ? true : fail(QStringLiteral("Invalid send threshold"));
+}
+
+bool QtSerialPort::setOutBufferSize(int bytes)
+{
+    return bytes > 0 ? true : fail(QStringLiteral("Invalid transmit queue size"));
+}
+
+bool QtSerialPort::setInBufferSize(int bytes)
+{
+    return bytes > 0 ? true : fail(QStringLiteral("Invalid receive queue size"));
+}
+
+bool QtSerialPort::open()
+{
+    const QString caption = PortTable::caption(m_port);
+    if (m_serial.isOpen())
+        return fail(QStringLiteral("%1 is already open").arg(caption));
+    const QString device = m_table.device(m_port);
+    if (device.isEmpty())
+        return fail(QStringLiteral("%1 is not connected to a device").arg(caption));
+
+    m_serial.setPortName(device);
+    m_serial.setBaudRate(m_settings.baudRate);
+    m_serial.setParity(m_settings.parity);
+    m_serial.setDataBits(m_settings.dataBits);
+    m_serial.setStopBits(m_settings.stopBits);
+    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_serial.open(QIODevice::ReadWrite))
+        return fail(QStringLiteral("%1 (%2) could not be opened: %3")
+                        .arg(caption, device, m_serial.errorString()));
+    return true;
+}
+
+bool QtSerialPort::close()
+{
+    if (!m_serial.isOpen())
+        return fail(QStringLiteral("%1 is not open").arg(PortTable::caption(m_port)));
+    m_serial.close();
+    return true;
+}
+
+bool QtSerialPort::isOpen() const
+{
+    return m_serial.isOpen();
+}
+
+bool QtSerialPort::output(const QByteArray &bytes)
+{
+    // QSerialPort::write() on a closed port returns -1 and emits nothing.
+    const qint64 written = m_serial.write(bytes);
+    if (written != bytes.size())
+        return fail(QStringLiteral("Writing to %1 failed: %2")
+                        .arg(PortTable::caption(m_port),
+                             m_serial.isOpen() ? m_serial.errorString()
+                                               : QStringLiteral("the port is not open")));
+    return true;
+}
+
+int QtSerialPort::inBufferCount() const
+{
+    return int(qMin<qint64>(m_serial.bytesAvailable(), 32767));
+}
+
+QByteArray QtSerialPort::input()
+{
+    return m_serial.readAll();
+}
+
+void QtSerialPort::onReadyRead()
+{
+    raise(ReceiveEvent);
+}
+
+void QtSerialPort::onBytesWritten()
+{
+    raise(SendEvent);
+}
+
+void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError)
+        return;
+    raise(ErrorEvent);
+}
+
+void QtSerialPort::raise(int eventKind)
+{
+    m_event = eventKind;
+    emit commNotified();
+    m_event = NoEvent;
+}
+
+bool QtSerialPort::fail(const QString &reason)
+{
+    m_errorText = reason;
+    return false;
+}
