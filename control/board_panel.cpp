@@ -38,8 +38,9 @@ void BoardPanel::Form_Load()
     m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
     m_display.setText(Field::Label_cycle, QString::fromLatin1(SettingTable::kCycle[0].text));
     m_display.setText(Field::Label_Patient, QString::fromLatin1(kAdult));
-    m_display.setText(Field::Label_Pumpup,
-                      QString::fromLatin1(SettingTable::kPumpUp[SettingTable::kPumpUpStartIndex].text));
+    m_display.setText(
+        Field::Label_Pumpup,
+        QString::fromLatin1(SettingTable::kPumpUp[SettingTable::kPumpUpStartIndex].text));
     m_display.setBarValue(0);
     m_cycleIndex = SettingTable::kCycleStartIndex;
     m_pumpUpIndex = SettingTable::kPumpUpStartIndex;
@@ -201,15 +202,15 @@ void BoardPanel::Val_Update_Timer()
 void BoardPanel::runPressureLine(const QString &line)
 {
     const QString pressure = ReplyLine::take(line, ReplyLine::kCuffPressure);
-    m_display.setText(Field::Map, pressure);                                      // P1
-    m_display.setText(Field::Sys, QString());                                     // P2
+    m_display.setText(Field::Map, pressure);  // P1
+    m_display.setText(Field::Sys, QString()); // P2
     m_display.setText(Field::Dia, QString());
     m_display.setText(Field::Pulse, QString());
-    if (const std::optional<qint16> value = ReplyLine::pressureValue(pressure))   // P3
+    if (const std::optional<qint16> value = ReplyLine::pressureValue(pressure)) // P3
         m_cuffPressure = *value;
-    if (m_cuffPressure < kBarLimit)                                               // P4
+    if (m_cuffPressure < kBarLimit) // P4
         m_display.setBarValue(std::max<int>(0, m_cuffPressure));
-    if (m_display.text(Field::Map) == QLatin1String("999")) {                     // P5
+    if (m_display.text(Field::Map) == QLatin1String("999")) { // P5
         if (!SendCommand(QString::fromLatin1(CommandSet::kReadStatus)))
             return;
         m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
@@ -219,11 +220,11 @@ void BoardPanel::runPressureLine(const QString &line)
 
 void BoardPanel::runResultLine(const QString &line)
 {
-    m_display.setText(Field::Map, ReplyLine::take(line, ReplyLine::kMean));       // R1
-    m_display.setText(Field::Sys, ReplyLine::take(line, ReplyLine::kSystolic));   // R2
-    m_display.setText(Field::Dia, ReplyLine::take(line, ReplyLine::kDiastolic));  // R3
-    m_display.setText(Field::Pulse, ReplyLine::take(line, ReplyLine::kPulse));    // R4
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));           // R5
+    m_display.setText(Field::Map, ReplyLine::take(line, ReplyLine::kMean));      // R1
+    m_display.setText(Field::Sys, ReplyLine::take(line, ReplyLine::kSystolic));  // R2
+    m_display.setText(Field::Dia, ReplyLine::take(line, ReplyLine::kDiastolic)); // R3
+    m_display.setText(Field::Pulse, ReplyLine::take(line, ReplyLine::kPulse));   // R4
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));          // R5
 }
 
 // One command frame: STX, each character of the text, ETX, written one after
@@ -262,8 +263,9 @@ bool BoardPanel::OpenPort(const quint8 &port)
 {
     const QString caption = PortTable::caption(port);
     if (m_port.isOpen() && !m_port.close()) {
-        m_display.reportFailure(QStringLiteral("Closing %1 failed: %2")
-                                    .arg(PortTable::caption(m_port.commPort()), m_port.errorText()));
+        m_display.reportFailure(
+            QStringLiteral("Closing %1 failed: %2")
+                .arg(PortTable::caption(m_port.commPort()), m_port.errorText()));
         return false;
     }
     ClearPortChecks();
@@ -273,11 +275,10 @@ bool BoardPanel::OpenPort(const quint8 &port)
             QStringLiteral("No serial port could be opened: COM1 to COM8 are all unavailable"));
         return false;
     }
-    const bool configured = m_port.setCommPort(port) &&
-                            m_port.setSettings(QString::fromLatin1(kLineSettings)) &&
-                            m_port.setInputMode(1) && m_port.setRThreshold(1) &&
-                            m_port.setSThreshold(1) && m_port.setOutBufferSize(16) &&
-                            m_port.setInBufferSize(16);
+    const bool configured =
+        m_port.setCommPort(port) && m_port.setSettings(QString::fromLatin1(kLineSettings)) &&
+        m_port.setInputMode(1) && m_port.setRThreshold(1) && m_port.setSThreshold(1) &&
+        m_port.setOutBufferSize(16) && m_port.setInBufferSize(16);
     if (!configured) {
         m_display.reportFailure(
             QStringLiteral("Setting up %1 failed: %2").arg(caption, m_port.errorText()));

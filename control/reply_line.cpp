@@ -18,9 +18,11 @@ std::optional<qint16> ReplyLine::pressureValue(const QString &field)
 {
     qsizetype begin = 0;
     qsizetype end = field.size();
-    while (begin < end && (field.at(begin) == QLatin1Char(' ') || field.at(begin) == QLatin1Char('\t')))
+    while (begin < end &&
+           (field.at(begin) == QLatin1Char(' ') || field.at(begin) == QLatin1Char('\t')))
         ++begin;
-    while (end > begin && (field.at(end - 1) == QLatin1Char(' ') || field.at(end - 1) == QLatin1Char('\t')))
+    while (end > begin &&
+           (field.at(end - 1) == QLatin1Char(' ') || field.at(end - 1) == QLatin1Char('\t')))
         --end;
     if (begin == end)
         return std::nullopt;

@@ -32,7 +32,7 @@ public:
     static constexpr const char *kBreak = "X";
 
     static constexpr std::array<const char *, 21> kAll = {
-        kStart,      kCycleManual, kCycle1Min, kCycle2Min, kCycle3Min,  kCycle4Min,  kCycle5Min,
+        kStart,      kCycleManual, kCycle1Min,  kCycle2Min, kCycle3Min, kCycle4Min,  kCycle5Min,
         kCycle10Min, kCycle15Min,  kCycle30Min, kManometer, kLeakTest,  kReadStatus, kPumpUp100,
-        kPumpUp120,  kPumpUp140,   kPumpUp160, kPumpUp180, kAdult,      kNeonate,    kBreak};
+        kPumpUp120,  kPumpUp140,   kPumpUp160,  kPumpUp180, kAdult,     kNeonate,    kBreak};
 };

@@ -2,7 +2,9 @@
 
 #include "port_table.h"
 
-MemorySerialPort::MemorySerialPort(QObject *parent) : SerialPort(parent) {}
+MemorySerialPort::MemorySerialPort(QObject *parent)
+    : SerialPort(parent)
+{}
 
 void MemorySerialPort::setOpenable(int port, bool openable)
 {

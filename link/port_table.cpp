@@ -12,7 +12,9 @@ PortTable PortTable::system()
 #endif
 }
 
-PortTable::PortTable(const QStringList &devices) : m_devices(devices.mid(0, kPortCount)) {}
+PortTable::PortTable(const QStringList &devices)
+    : m_devices(devices.mid(0, kPortCount))
+{}
 
 QString PortTable::device(int port) const
 {

@@ -25,7 +25,9 @@ public:
         ErrorEvent = 1000 // a receive error (overrun, parity, framing, break)
     };
 
-    explicit SerialPort(QObject *parent = nullptr) : QObject(parent) {}
+    explicit SerialPort(QObject *parent = nullptr)
+        : QObject(parent)
+    {}
     ~SerialPort() override = default;
 
     // Port number for the next open: 1 to 8 are accepted whether or not the

@@ -1,0 +1,139 @@
+// Finding, opening and switching the serial port, and the port menu entries
+// that show the result.
+#include "panel_fixture.h"
+
+#include <QtTest>
+
+using Ports = QList<int>;
+
+class PortSelectionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startUpOpensTheFirstPortThatOpens_data();
+    void startUpOpensTheFirstPortThatOpens();
+    void openAppliesTheConfigurationInOrder();
+    void findPortLeavesEveryTriedPortClosed();
+    void menuChoiceMovesTheCheckMark_data();
+    void menuChoiceMovesTheCheckMark();
+    void choosingAPortThatNoLongerOpensLeavesNothingChecked();
+    void commandsAfterAFailedChoiceAreReportedNotSent();
+};
+
+void PortSelectionTest::startUpOpensTheFirstPortThatOpens_data()
+{
+    QTest::addColumn<QSet<int>>("openable");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<Ports>("enabled");
+    QTest::addColumn<Ports>("checked");
+    QTest::newRow("only port 3") << QSet<int>{3} << 3 << Ports{3} << Ports{3};
+    QTest::newRow("ports 1 and 2") << QSet<int>{1, 2} << 1 << Ports{1, 2} << Ports{1};
+    QTest::newRow("every port") << QSet<int>{1, 2, 3, 4, 5, 6, 7, 8} << 1
+                                << Ports{1, 2, 3, 4, 5, 6, 7, 8} << Ports{1};
+    QTest::newRow("only the last port") << QSet<int>{8} << 8 << Ports{8} << Ports{8};
+    QTest::newRow("ports 5 and 7") << QSet<int>{5, 7} << 5 << Ports{5, 7} << Ports{5};
+    QTest::newRow("no port at all") << QSet<int>{} << 0 << Ports{} << Ports{};
+}
+
+void PortSelectionTest::startUpOpensTheFirstPortThatOpens()
+{
+    QFETCH(QSet<int>, openable);
+    QFETCH(int, selected);
+    QFETCH(Ports, enabled);
+    QFETCH(Ports, checked);
+    PanelFixture f;
+    f.display.setPortEntryChecked(1, true); // "COM1" is checked when the window is created
+    f.port.setOnlyOpenable(openable);
+    f.panel.Form_Load();
+    QCOMPARE(int(f.panel.selectedPort()), selected);
+    QCOMPARE(f.display.enabledPorts(), enabled);
+    QCOMPARE(f.display.checkedPorts(), checked);
+    QCOMPARE(f.port.isOpen(), selected != 0);
+    if (selected != 0)
+        QCOMPARE(f.port.commPort(), selected);
+}
+
+void PortSelectionTest::openAppliesTheConfigurationInOrder()
+{
+    PanelFixture f;
+    f.start({1, 4});
+    f.panel.setCOM4_Click();
+    QCOMPARE(f.port.operations(), QStringList({"close 1", "commPort 4", "settings 4800,n,8,1",
+                                               "inputMode 1", "rThreshold 1", "sThreshold 1",
+                                               "outBufferSize 16", "inBufferSize 16", "open 4"}));
+}
+
+void PortSelectionTest::findPortLeavesEveryTriedPortClosed()
+{
+    PanelFixture f;
+    f.port.setOnlyOpenable({2, 6});
+    f.panel.Form_Load();
+    QStringList findPort = f.port.operations();
+    findPort = findPort.mid(0, findPort.indexOf(QStringLiteral("commPort 2"), 3));
+    QCOMPARE(findPort,
+             QStringList({"commPort 1", "open 1", "commPort 2", "open 2", "close 2", "commPort 3",
+                          "open 3", "commPort 4", "open 4", "commPort 5", "open 5", "commPort 6",
+                          "open 6", "close 6", "commPort 7", "open 7", "commPort 8", "open 8"}));
+}
+
+void PortSelectionTest::menuChoiceMovesTheCheckMark_data()
+{
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<Ports>("checked");
+    QTest::newRow("another port") << 2 << Ports{2};
+    QTest::newRow("the port already open reopens it") << 1 << Ports{1};
+}
+
+void PortSelectionTest::menuChoiceMovesTheCheckMark()
+{
+    QFETCH(int, choice);
+    QFETCH(Ports, checked);
+    PanelFixture f;
+    f.start({1, 2});
+    f.panel.setCOM_Click(choice);
+    QCOMPARE(f.display.checkedPorts(), checked);
+    QVERIFY(f.port.isOpen());
+    QCOMPARE(f.port.commPort(), choice);
+    QCOMPARE(f.port.operations().first(), QStringLiteral("close 1"));
+    QCOMPARE(f.port.operations().last(), QStringLiteral("open %1").arg(choice));
+    QVERIFY(f.display.failures().isEmpty());
+    QCOMPARE(f.state(), QStringLiteral("IDLE")); // the menu leaves the operating state alone
+    QCOMPARE(int(f.panel.selectedPort()), 1);    // nor does it change the port found at start
+
+    f.panel.Reset_Click();
+    QCOMPARE(f.port.writtenTo(choice), PanelFixture::frames({"18;;DF"}));
+}
+
+void PortSelectionTest::choosingAPortThatNoLongerOpensLeavesNothingChecked()
+{
+    PanelFixture f;
+    f.start({1, 2});
+    f.port.setOpenable(2, false); // unplugged since start-up
+    f.panel.setCOM2_Click();
+    QCOMPARE(f.display.checkedPorts(), Ports{});
+    QVERIFY(!f.port.isOpen());
+    QCOMPARE(f.display.failures().size(), 1);
+    QVERIFY(f.display.failures().first().contains(QLatin1String("COM2")));
+    QCOMPARE(f.display.enabledPorts(), Ports({1, 2})); // entries stay as start-up left them
+
+    f.panel.setCOM1_Click(); // and the operator can go back
+    QCOMPARE(f.display.checkedPorts(), Ports{1});
+    QVERIFY(f.port.isOpen());
+}
+
+void PortSelectionTest::commandsAfterAFailedChoiceAreReportedNotSent()
+{
+    PanelFixture f;
+    f.start({1, 2});
+    f.port.setOpenable(2, false);
+    f.panel.setCOM2_Click();
+    f.display.clearLog();
+    f.panel.StartStop_Click();
+    QVERIFY(f.port.written().isEmpty());
+    QCOMPARE(f.display.log(), QStringList{"failure"});
+    QCOMPARE(f.state(), QStringLiteral("IDLE"));
+}
+
+QTEST_GUILESS_MAIN(PortSelectionTest)
+#include "port_selection_test.moc"

@@ -1,0 +1,254 @@
+// Interpretation of the last complete reply line at each tick: pressure lines
+// move the pressure field and bar, result lines show the measurement, and the
+// value "999" ends a measurement with a status request.
+#include "panel_fixture.h"
+
+#include <QtTest>
+
+using Field = Display::Field;
+
+class StatusLineTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tickInterpretsTheLastLine_data();
+    void tickInterpretsTheLastLine();
+    void pressureStepsRunInOrder_data();
+    void pressureStepsRunInOrder();
+    void resultStepsRunInOrder();
+    void endValueIsResentAtEveryTickUntilTheNextLineBegins();
+    void endValueWithAFailedWriteStopsAtTheWrite();
+    void modeStartedAfterAResultKeepsItsState_data();
+    void modeStartedAfterAResultKeepsItsState();
+};
+
+static const QByteArray kResult30 = "S"
+                                    "abcdefghijklmn"
+                                    "120"
+                                    "080"
+                                    "093"
+                                    "xy"
+                                    "072"
+                                    "tail";
+
+void StatusLineTest::tickInterpretsTheLastLine_data()
+{
+    QTest::addColumn<QByteArray>("before"); // an earlier pressure line, or none
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("shown"); // Sys, Dia, Map, Pulse
+    QTest::addColumn<int>("cuff");
+    QTest::addColumn<int>("bar");
+    QTest::addColumn<QString>("stateAfter");
+    QTest::addColumn<QByteArray>("sent");
+
+    const QByteArray none;
+    const QByteArray status = PanelFixture::frames({"18;;DF"});
+    QTest::newRow("pressure 160") << none << "MEASURE" << QByteArray("160")
+                                  << QStringList{"", "", "160", ""} << 160 << 160 << "MEASURE"
+                                  << none;
+    QTest::newRow("pressure 299 moves the bar")
+        << none << "MEASURE" << QByteArray("299") << QStringList{"", "", "299", ""} << 299 << 299
+        << "MEASURE" << none;
+    QTest::newRow("pressure 300 leaves the bar")
+        << QByteArray("120") << "MEASURE" << QByteArray("300") << QStringList{"", "", "300", ""}
+        << 300 << 120 << "MEASURE" << none;
+    QTest::newRow("end value 999")
+        << QByteArray("120") << "MEASURE" << QByteArray("999") << QStringList{"", "", "999", ""}
+        << 999 << 0 << "IDLE" << status;
+    QTest::newRow("end value 999 in idle too")
+        << none << "IDLE" << QByteArray("999") << QStringList{"", "", "999", ""} << 999 << 0
+        << "IDLE" << status;
+    QTest::newRow("two digits 99 is no end value")
+        << none << "MEASURE" << QByteArray("99") << QStringList{"", "", "99", ""} << 99 << 99
+        << "MEASURE" << none;
+    QTest::newRow("only three characters of 9990")
+        << none << "MEASURE" << QByteArray("9990") << QStringList{"", "", "999", ""} << 999 << 0
+        << "IDLE" << status;
+    QTest::newRow("leading zero") << none << "MEASURE" << QByteArray("085")
+                                  << QStringList{"", "", "085", ""} << 85 << 85 << "MEASURE"
+                                  << none;
+    QTest::newRow("leading blank shown as sent")
+        << none << "MEASURE" << QByteArray(" 85") << QStringList{"", "", " 85", ""} << 85 << 85
+        << "MEASURE" << none;
+    QTest::newRow("trailing blank")
+        << none << "MEASURE" << QByteArray("85 ") << QStringList{"", "", "85 ", ""} << 85 << 85
+        << "MEASURE" << none;
+    QTest::newRow("STX alone keeps the pressure")
+        << QByteArray("120") << "MEASURE" << QByteArray() << QStringList{"", "", "", ""} << 120
+        << 120 << "MEASURE" << none;
+    QTest::newRow("lower-case s is a pressure line")
+        << QByteArray("120") << "MEASURE" << QByteArray("s12345") << QStringList{"", "", "s12", ""}
+        << 120 << 120 << "MEASURE" << none;
+    QTest::newRow("letters keep the pressure")
+        << QByteArray("120") << "MEASURE" << QByteArray("abc") << QStringList{"", "", "abc", ""}
+        << 120 << 120 << "MEASURE" << none;
+    QTest::newRow("fraction keeps the pressure")
+        << QByteArray("120") << "MEASURE" << QByteArray("1.5") << QStringList{"", "", "1.5", ""}
+        << 120 << 120 << "MEASURE" << none;
+    QTest::newRow("exponent keeps the pressure")
+        << QByteArray("120") << "MEASURE" << QByteArray("1e2") << QStringList{"", "", "1e2", ""}
+        << 120 << 120 << "MEASURE" << none;
+    QTest::newRow("sign alone keeps the pressure")
+        << QByteArray("120") << "MEASURE" << QByteArray("-") << QStringList{"", "", "-", ""} << 120
+        << 120 << "MEASURE" << none;
+    QTest::newRow("negative pressure shows the bar at 0")
+        << QByteArray("120") << "MEASURE" << QByteArray("-20") << QStringList{"", "", "-20", ""}
+        << -20 << 0 << "MEASURE" << none;
+    QTest::newRow("plus sign") << none << "MEASURE" << QByteArray("+50")
+                               << QStringList{"", "", "+50", ""} << 50 << 50 << "MEASURE" << none;
+    QTest::newRow("result line of 30 and more")
+        << QByteArray("120") << "MEASURE" << kResult30 << QStringList{"120", "080", "093", "072"}
+        << 120 << 120 << "IDLE" << none;
+    QTest::newRow("result line in manometer mode")
+        << none << "Manometer" << kResult30 << QStringList{"120", "080", "093", "072"} << 0 << 0
+        << "IDLE" << none;
+    QTest::newRow("result line in leak test")
+        << none << "Leak Test" << kResult30 << QStringList{"120", "080", "093", "072"} << 0 << 0
+        << "IDLE" << none;
+    QTest::newRow("result line of 24 characters")
+        << none << "MEASURE" << kResult30.left(23) << QStringList{"120", "080", "09", ""} << 0 << 0
+        << "IDLE" << none;
+    QTest::newRow("result line S alone") << none << "MEASURE" << QByteArray("S")
+                                         << QStringList{"", "", "", ""} << 0 << 0 << "IDLE" << none;
+}
+
+void StatusLineTest::tickInterpretsTheLastLine()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, state);
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, shown);
+    QFETCH(int, cuff);
+    QFETCH(int, bar);
+    QFETCH(QString, stateAfter);
+    QFETCH(QByteArray, sent);
+
+    PanelFixture f;
+    f.start();
+    if (!before.isNull()) {
+        f.receiveLine(before);
+        f.panel.Val_Update_Timer();
+    }
+    f.display.setText(Field::Label_Status, state);
+    f.port.clearWritten();
+
+    f.receiveLine(payload);
+    f.panel.Val_Update_Timer();
+    QCOMPARE(QStringList({f.field(Field::Sys), f.field(Field::Dia), f.field(Field::Map),
+                          f.field(Field::Pulse)}),
+             shown);
+    QCOMPARE(int(f.panel.cuffPressure()), cuff);
+    QCOMPARE(f.display.barValue(), bar);
+    QCOMPARE(f.state(), stateAfter);
+    QCOMPARE(f.port.written(), sent);
+    QCOMPARE(int(f.panel.lineComplete()), -1); // the tick never clears the flag
+}
+
+void StatusLineTest::pressureStepsRunInOrder_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("log");
+    QTest::newRow("pressure below the limit")
+        << QByteArray("160") << QStringList{"Map=160", "Sys=", "Dia=", "Pulse=", "bar=160"};
+    QTest::newRow("end value") << QByteArray("999")
+                               << QStringList{"Map=999",           "Sys=", "Dia=", "Pulse=",
+                                              "Label_Status=IDLE", "bar=0"};
+}
+
+void StatusLineTest::pressureStepsRunInOrder()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, log);
+    PanelFixture f;
+    f.start();
+    f.receiveLine(payload);
+    f.display.clearLog();
+    f.panel.Val_Update_Timer();
+    QCOMPARE(f.display.log(), log);
+}
+
+void StatusLineTest::resultStepsRunInOrder()
+{
+    PanelFixture f;
+    f.start();
+    f.receiveLine(kResult30);
+    f.display.clearLog();
+    f.panel.Val_Update_Timer();
+    QCOMPARE(f.display.log(),
+             QStringList({"Map=093", "Sys=120", "Dia=080", "Pulse=072", "Label_Status=IDLE"}));
+}
+
+void StatusLineTest::endValueIsResentAtEveryTickUntilTheNextLineBegins()
+{
+    PanelFixture f;
+    f.start();
+    f.receiveLine("999");
+    f.panel.Val_Update_Timer();
+    f.panel.Val_Update_Timer();
+    f.panel.Val_Update_Timer();
+    QCOMPARE(f.port.written(), PanelFixture::frames({"18;;DF", "18;;DF", "18;;DF"}));
+    f.port.deliver("\x02"
+                   "0"); // the board begins its next line
+    f.panel.Val_Update_Timer();
+    QCOMPARE(f.port.written(), PanelFixture::frames({"18;;DF", "18;;DF", "18;;DF"}));
+}
+
+// The status request is the step that fails; the steps after it do not run,
+// and the failure is reported each time it happens.
+void StatusLineTest::endValueWithAFailedWriteStopsAtTheWrite()
+{
+    PanelFixture f;
+    f.start();
+    f.setState("MEASURE");
+    f.receiveLine("120");
+    f.panel.Val_Update_Timer();
+    f.port.failWritesAfter(0);
+    f.receiveLine("999");
+    f.panel.Val_Update_Timer();
+    QCOMPARE(f.state(), QStringLiteral("MEASURE"));
+    QCOMPARE(f.display.barValue(), 120);
+    QCOMPARE(f.field(Field::Map), QStringLiteral("999"));
+    QCOMPARE(f.display.failures().size(), 1);
+}
+
+void StatusLineTest::modeStartedAfterAResultKeepsItsState_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("start") << 0 << "MEASURE";
+    QTest::newRow("manometer") << 1 << "Manometer";
+    QTest::newRow("leak test") << 2 << "Leak Test";
+}
+
+void StatusLineTest::modeStartedAfterAResultKeepsItsState()
+{
+    QFETCH(int, button);
+    QFETCH(QString, state);
+    PanelFixture f;
+    f.start();
+    f.receiveLine("140");
+    f.panel.Val_Update_Timer();
+    f.receiveLine(kResult30);
+    f.panel.Val_Update_Timer();
+    QCOMPARE(f.state(), QStringLiteral("IDLE"));
+
+    if (button == 0)
+        f.panel.StartStop_Click();
+    else if (button == 1)
+        f.panel.ManoMode_Click();
+    else
+        f.panel.LeakTest_Click();
+    f.panel.Val_Update_Timer();
+    f.panel.Val_Update_Timer();
+    QCOMPARE(f.state(), state);
+    QCOMPARE(f.field(Field::Map), QString());
+    QCOMPARE(f.field(Field::Sys), QString());
+    QCOMPARE(f.field(Field::Pulse), QString());
+    QCOMPARE(int(f.panel.cuffPressure()), 140);
+    QCOMPARE(f.display.barValue(), 140);
+}
+
+QTEST_GUILESS_MAIN(StatusLineTest)
+#include "status_line_test.moc"
