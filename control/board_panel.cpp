@@ -141,30 +141,29 @@ void BoardPanel::Reset_Click()
 // click selects the entry after the one shown.
 void BoardPanel::PumpUp_Click()
 {
-    if (!isIdle())
-        return;
-    const quint8 previous = m_pumpUpIndex;
-    m_pumpUpIndex = m_pumpUpIndex >= SettingTable::kPumpUp.size() - 1 ? 0 : m_pumpUpIndex + 1;
-    const SettingTable::Entry &entry = SettingTable::kPumpUp[m_pumpUpIndex];
-    if (!SendCommand(QString::fromLatin1(entry.command))) {
-        m_pumpUpIndex = previous;
-        return;
-    }
-    m_display.setText(Field::Label_Pumpup, QString::fromLatin1(entry.text));
+    if (isIdle())
+        stepSetting(m_pumpUpIndex, SettingTable::kPumpUp.data(), SettingTable::kPumpUp.size(),
+                    Field::Label_Pumpup);
 }
 
 void BoardPanel::SetCycle_Click()
 {
-    if (!isIdle())
-        return;
-    const quint8 previous = m_cycleIndex;
-    m_cycleIndex = m_cycleIndex >= SettingTable::kCycle.size() - 1 ? 0 : m_cycleIndex + 1;
-    const SettingTable::Entry &entry = SettingTable::kCycle[m_cycleIndex];
+    if (isIdle())
+        stepSetting(m_cycleIndex, SettingTable::kCycle.data(), SettingTable::kCycle.size(),
+                    Field::Label_cycle);
+}
+
+void BoardPanel::stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
+                             Display::Field field)
+{
+    const quint8 previous = index;
+    index = index >= size - 1 ? 0 : index + 1;
+    const SettingTable::Entry &entry = table[index];
     if (!SendCommand(QString::fromLatin1(entry.command))) {
-        m_cycleIndex = previous;
+        index = previous;
         return;
     }
-    m_display.setText(Field::Label_cycle, QString::fromLatin1(entry.text));
+    m_display.setText(field, QString::fromLatin1(entry.text));
 }
 
 void BoardPanel::setCOM_Click(int port)

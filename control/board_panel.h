@@ -13,6 +13,7 @@
 #include "display.h"
 #include "reply_assembler.h"
 #include "serial_port.h"
+#include "setting_table.h"
 
 #include <QObject>
 #include <QString>
@@ -82,6 +83,8 @@ private:
     bool isIdle() const;
     void runPressureLine(const QString &line);
     void runResultLine(const QString &line);
+    void stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
+                     Display::Field field);
 
     SerialPort &m_port;
     Display &m_display;
