@@ -18,22 +18,36 @@ public:
     static constexpr char kCr = '\x0d';
     static constexpr qint16 kTrue = -1;
     static constexpr qint16 kFalse = 0;
+    // Buffer memory kept from one line to the next; more is released at STX.
+    static constexpr qsizetype kKeptCapacity = 256;
 
     // Feeds bytes in order; calls onLine(buffer) at every CR with the line so far.
+    // Bytes other than STX and CR are appended a run at a time, which gives the
+    // same buffer as appending them one by one.
     template <typename OnLine> void feed(const char *data, qsizetype size, OnLine &&onLine)
     {
-        for (qsizetype i = 0; i < size; ++i) {
-            const char b = data[i];
-            if (b == kStx) {
-                m_buffer.clear();
+        qsizetype i = 0;
+        while (i < size) {
+            qsizetype end = i;
+            while (end < size && data[end] != kStx && data[end] != kCr)
+                ++end;
+            if (end > i)
+                m_buffer.append(data + i, end - i);
+            if (end == size)
+                return;
+            if (data[end] == kStx) {
+                // Empty the buffer; a small one keeps its memory for the next line.
+                if (m_buffer.capacity() > kKeptCapacity)
+                    m_buffer.clear();
+                else
+                    m_buffer.resize(0);
                 m_lineComplete = kFalse;
-            }
-            if (b == kCr) {
+                m_buffer.append(kStx); // the STX stays as the line's first character
+            } else {
                 m_lineComplete = kTrue;
                 onLine(static_cast<const QByteArray &>(m_buffer));
-            } else {
-                m_buffer.append(b);
             }
+            i = end + 1;
         }
     }
 

@@ -1,0 +1,50 @@
+// Building a command frame, and writing one through the panel: Reset_Click is
+// the public handler whose only work is SendCommand("18;;DF"), i.e. 2 + 6
+// single writes to the in-memory port.
+#include "board_panel.h"
+#include "command_frame.h"
+#include "command_set.h"
+#include "memory_serial_port.h"
+#include "stub_display.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kClearEvery = 1024; // sends between clearing the port's record
+
+void BM_CommandFrame_Build(benchmark::State &state)
+{
+    const QString text =
+        QString::fromLatin1(state.range(0) == 0 ? CommandSet::kReadStatus : CommandSet::kBreak);
+    state.SetLabel(text.toStdString());
+    for (auto _ : state) {
+        QByteArray frame = CommandFrame::build(text);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+
+void BM_SendCommand_Reset(benchmark::State &state)
+{
+    MemorySerialPort port;
+    StubDisplay display;
+    BoardPanel panel(port, display);
+    panel.Form_Load();
+    port.clearWritten();
+    int sinceClear = 0;
+    for (auto _ : state) {
+        panel.Reset_Click();
+        if (++sinceClear == kClearEvery) {
+            port.clearWritten();
+            sinceClear = 0;
+        }
+    }
+    if (display.failures() != 0 || port.written().size() != qsizetype(sinceClear) * 8)
+        state.SkipWithError("Reset_Click did not write one frame per click");
+    state.SetBytesProcessed(state.iterations() * 8);
+}
+
+} // namespace
+
+BENCHMARK(BM_CommandFrame_Build)->Arg(0)->Arg(1);
+BENCHMARK(BM_SendCommand_Reset);

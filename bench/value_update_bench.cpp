@@ -1,0 +1,85 @@
+// One Val_Update tick with the display stubbed: on a pressure line, on a
+// result line, and on the end value "999", whose tick writes a read-status
+// frame to the in-memory port. The line is delivered once; like the program,
+// every tick interprets the same line again while the line-complete flag stays.
+#include "board_panel.h"
+#include "memory_serial_port.h"
+#include "stub_display.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using Field = Display::Field;
+
+constexpr int kClearEvery = 1024; // ticks between clearing the port's record
+
+const QByteArray kPressureLine("\x02"
+                               "160"
+                               "0000A10C00\x0d");
+const QByteArray kResultLine("\x02S00000000000000120080093  07200\x0d");
+const QByteArray kEndLine("\x02"
+                          "999"
+                          "0000A10C00\x0d");
+
+struct Bench
+{
+    explicit Bench(const QByteArray &line)
+        : panel(port, display)
+    {
+        panel.Form_Load();
+        port.clearWritten();
+        port.deliver(line);
+    }
+
+    MemorySerialPort port;
+    StubDisplay display;
+    BoardPanel panel;
+};
+
+void BM_Tick_PressureLine(benchmark::State &state)
+{
+    Bench b(kPressureLine);
+    for (auto _ : state)
+        b.panel.Val_Update_Timer();
+    if (b.display.text(Field::Map) != QLatin1String("160") || b.display.barValue() != 160 ||
+        b.port.written().size() != 0)
+        state.SkipWithError("tick did not show the pressure line");
+}
+
+void BM_Tick_ResultLine(benchmark::State &state)
+{
+    Bench b(kResultLine);
+    for (auto _ : state)
+        b.panel.Val_Update_Timer();
+    if (b.display.text(Field::Sys) != QLatin1String("120") ||
+        b.display.text(Field::Dia) != QLatin1String("080") ||
+        b.display.text(Field::Map) != QLatin1String("093") ||
+        b.display.text(Field::Pulse) != QLatin1String("072") ||
+        b.display.text(Field::Label_Status) != QLatin1String("IDLE"))
+        state.SkipWithError("tick did not show the result line");
+}
+
+// Each tick writes the 8-byte frame; the port's record is emptied every
+// kClearEvery ticks inside the timed loop (its cost is amortised into the figure).
+void BM_Tick_EndValue999(benchmark::State &state)
+{
+    Bench b(kEndLine);
+    int sinceClear = 0;
+    for (auto _ : state) {
+        b.panel.Val_Update_Timer();
+        if (++sinceClear == kClearEvery) {
+            b.port.clearWritten();
+            sinceClear = 0;
+        }
+    }
+    if (b.display.failures() != 0 || b.port.written().size() != qsizetype(sinceClear) * 8 ||
+        b.display.barValue() != 0)
+        state.SkipWithError("tick did not send the read-status frame");
+}
+
+} // namespace
+
+BENCHMARK(BM_Tick_PressureLine);
+BENCHMARK(BM_Tick_ResultLine);
+BENCHMARK(BM_Tick_EndValue999);
