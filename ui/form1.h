@@ -1,0 +1,95 @@
+// The main window: the display fields, caption labels, the eight operator
+// buttons, the menus, the pressure bar, the frames and the logo at their fixed
+// places, the two timers and the status-bar clock. It owns the panel logic
+// (BoardPanel) on the serial port it is given, implements the Display the
+// logic writes to and reads back from, and routes each window event to its one
+// panel handler. Failures the logic reports show in the status bar beside the
+// clock. When the exit sequence ends the program the window emits
+// programEnded(); the program's entry ends the event loop on it.
+#pragma once
+
+#include "board_panel.h"
+#include "display.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTime>
+
+#include <array>
+
+class FrmAbout;
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+class Form1 : public QMainWindow, public Display
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 518;
+    static constexpr int kClientHeight = 605;
+    static constexpr int kValUpdateMs = 150;
+    static constexpr int kRtcTimerMs = 350;
+
+    // Builds the window and runs the panel's start-up (Form_Load) on `port`,
+    // before the window is first shown. `port` must outlive the window.
+    explicit Form1(SerialPort &port, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Display.
+    void setText(Field field, const QString &text) override;
+    QString text(Field field) const override;
+    void setCaption(Button button, const QString &caption) override;
+    void setBarValue(int value) override;
+    void setPortEntryEnabled(int port, bool enabled) override;
+    void setPortEntryChecked(int port, bool checked) override;
+    void reportFailure(const QString &what) override;
+    void endProgram() override;
+
+    const BoardPanel &panel() const { return m_panel; }
+    // The open About window, or null.
+    FrmAbout *aboutWindow() const;
+    // The failure notice now shown in the status bar; empty when none is.
+    QString failureNotice() const;
+
+signals:
+    // A failure notice appeared or changed; identical repeated reports do not
+    // raise it again.
+    void failureShown(const QString &notice);
+    // The exit sequence has run: the program is to end now.
+    void programEnded();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildClientArea();
+    void buildMenus();
+    void buildTimers();
+    void clearFailure();
+
+    void RTC_Timer_Timer();
+    void menAbout_Click();
+
+    BoardPanel m_panel;
+    QWidget *m_client = nullptr;
+    std::array<QLabel *, 9> m_fields{}; // indexed by Display::Field
+    QPushButton *m_startStop = nullptr;
+    QProgressBar *m_pressBar = nullptr;
+    QStatusBar *m_stsBar1 = nullptr;
+    QLabel *m_failureLabel = nullptr;
+    std::array<QAction *, 8> m_portEntries{};
+    QTimer *m_valUpdate = nullptr;
+    QTimer *m_rtcTimer = nullptr;
+    QPointer<FrmAbout> m_about;
+    QTime m_clockReading;
+    QString m_lastFailure;
+    bool m_centred = false;
+    bool m_ended = false;
+};

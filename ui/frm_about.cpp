@@ -1,0 +1,125 @@
+#include "frm_about.h"
+
+#include "artwork.h"
+#include "tarnvik_version.h"
+#include "ui_fonts.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+
+namespace {
+
+const char *const kDescription = "Test program for evaluation of the Velsorin NIBP boards. "
+                                 "For bench testing only, not for clinical use.";
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry, const QString &text,
+                  const QFont &font, const QColor &colour)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setFocusPolicy(Qt::NoFocus);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+QWidget *makeLine(QWidget *parent, const char *name, const QRect &geometry, const QColor &colour)
+{
+    auto *line = new QWidget(parent);
+    line->setObjectName(QString::fromLatin1(name));
+    line->setGeometry(geometry);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, colour);
+    line->setPalette(palette);
+    line->setAutoFillBackground(true);
+    return line;
+}
+
+} // namespace
+
+FrmAbout::FrmAbout(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setSizeGripEnabled(false);
+    setFixedSize(kClientWidth, kClientHeight);
+    setWindowTitle(QStringLiteral(TARNVIK_TITLE));
+
+    auto *picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setGeometry(16, 16, 32, 32);
+    picIcon->setPixmap(Artwork::iconPixmap(32));
+
+    makeLabel(this, "NBIP", QRect(70, 32, 259, 32), QStringLiteral("NIBPTestprogramm"),
+              UiFonts::sans(12), Qt::black);
+    m_lblVersion =
+        makeLabel(this, "lblVersion", QRect(70, 72, 259, 15), QStringLiteral("Version 1.0"),
+                  UiFonts::sans(9), palette().color(QPalette::ButtonText));
+    QLabel *description = makeLabel(this, "lblDescription", QRect(70, 104, 291, 46),
+                                    QString::fromLatin1(kDescription), UiFonts::sans(9), Qt::black);
+    description->setWordWrap(true);
+
+    // The etched separator: a grey line over a white one a pixel lower. The
+    // lines run from x = 6 (grey) and 7 (white) up to, not including, x = 377.
+    auto *line1 = new QWidget(this);
+    line1->setObjectName(QStringLiteral("Line1"));
+    line1->setGeometry(6, 163, 371, 3);
+    makeLine(line1, "Line1_1", QRect(0, 0, 371, 1), QColor(0x80, 0x80, 0x80));
+    makeLine(line1, "Line1_0", QRect(1, 1, 370, 2), QColor(0xFF, 0xFF, 0xFF));
+
+    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdOK->setGeometry(283, 175, 84, 23);
+    m_cmdOK->setDefault(true);
+    m_cmdOK->setFocus();
+    connect(m_cmdOK, &QPushButton::clicked, this, &FrmAbout::cmdOK_Click);
+
+    Form_Load();
+}
+
+void FrmAbout::Form_Load()
+{
+    m_lblVersion->setText(QStringLiteral("Version %1.%2.%3")
+                              .arg(TARNVIK_VERSION_MAJOR)
+                              .arg(TARNVIK_VERSION_MINOR)
+                              .arg(TARNVIK_VERSION_PATCH));
+    setWindowTitle(QStringLiteral(TARNVIK_TITLE));
+}
+
+void FrmAbout::cmdOK_Click()
+{
+    close();
+}
+
+// Centred over the main window when first shown.
+void FrmAbout::showEvent(QShowEvent *event)
+{
+    if (!m_placed && parentWidget()) {
+        m_placed = true;
+        QRect frame = frameGeometry();
+        frame.moveCenter(parentWidget()->window()->frameGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+// Esc presses OK, as Enter does through the default button; the title bar's
+// close button closes the window without it.
+void FrmAbout::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_cmdOK->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
