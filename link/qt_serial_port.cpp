@@ -13,8 +13,10 @@ QtSerialPort::QtSerialPort(const PortTable &table, QObject *parent)
 
 QtSerialPort::~QtSerialPort()
 {
-    if (m_serial.isOpen())
+    if (m_serial.isOpen()) {
+        m_serial.flush();
         m_serial.close();
+    }
 }
 
 bool QtSerialPort::setCommPort(int port)
@@ -126,6 +128,9 @@ bool QtSerialPort::close()
 {
     if (!m_serial.isOpen())
         return fail(QStringLiteral("%1 is not open").arg(PortTable::caption(m_port)));
+    // QSerialPort keeps written bytes in its own buffer until the event loop
+    // turns, and close() discards them: hand them to the driver first.
+    m_serial.flush();
     m_serial.close();
     return true;
 }

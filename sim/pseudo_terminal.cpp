@@ -45,9 +45,15 @@ bool PseudoTerminal::write(const QByteArray &bytes)
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            // The device side's input queue is full. Wait a little for the
+            // program to read, but give up rather than block for ever when
+            // nobody has the device open.
             pollfd p{m_master, POLLOUT, 0};
-            ::poll(&p, 1, 100);
+            if (::poll(&p, 1, 100) <= 0)
+                return false;
         } else {
             return false;
         }

@@ -20,7 +20,8 @@ public:
     QString devicePath() const { return m_path; }
     int masterFd() const { return m_master; }
 
-    // Writes all bytes to the device side's input; false on error.
+    // Writes all bytes to the device side's input; false on error, or when
+    // the input queue stays full for 100 ms (nobody reads the device side).
     bool write(const QByteArray &bytes);
     // Whatever the program has written so far, waiting up to timeoutMs for the
     // first byte; returns "" when nothing came.

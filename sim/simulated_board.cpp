@@ -1,0 +1,355 @@
+#include "simulated_board.h"
+
+#include "command_frame.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr char kCr = '\r';
+
+// Cycle minutes by command code, for codes 03 to 11.
+constexpr int kCycleMinutes[] = {0, 1, 2, 3, 4, 5, 10, 15, 30};
+
+// Writes a number right-aligned and zero-filled into text at a 0-based index.
+void put(QByteArray &text, qsizetype index, int value, int width)
+{
+    const QByteArray digits = QByteArray::number(value).rightJustified(width, '0', true);
+    text.replace(index, width, digits);
+}
+
+} // namespace
+
+SimulatedBoard::SimulatedBoard(QObject *parent)
+    : QObject(parent)
+    , m_random(kDefaultSeed)
+{
+    m_clock.setTimerType(Qt::PreciseTimer);
+    m_clock.setInterval(kTickMs);
+    connect(&m_clock, &QTimer::timeout, this, &SimulatedBoard::step);
+}
+
+void SimulatedBoard::setTimeScale(double scale)
+{
+    if (!(scale > 0.0) || !std::isfinite(scale))
+        return;
+    m_timeScale = scale;
+    const double interval = std::clamp(kTickMs / scale, 1.0, 3600.0 * 1000.0);
+    m_clock.setInterval(int(std::lround(interval)));
+}
+
+void SimulatedBoard::setSeed(quint32 seed)
+{
+    m_seed = seed;
+    m_random.seed(seed);
+}
+
+void SimulatedBoard::setFailureRate(double rate)
+{
+    m_failureRate = std::isfinite(rate) ? std::clamp(rate, 0.0, 1.0) : 0.0;
+}
+
+void SimulatedBoard::start()
+{
+    m_clock.start();
+}
+
+void SimulatedBoard::stop()
+{
+    m_clock.stop();
+}
+
+void SimulatedBoard::advance(int steps)
+{
+    for (int i = 0; i < steps; ++i)
+        step();
+}
+
+void SimulatedBoard::step()
+{
+    ++m_steps;
+    if (m_cycleMinutes > 0 && m_steps >= m_nextCycleStep) {
+        m_nextCycleStep += qint64(m_cycleMinutes) * kTicksPerMinute;
+        if (m_mode == Mode::Idle)
+            beginMeasurement();
+    }
+    switch (m_mode) {
+    case Mode::Idle:
+        stepIdle();
+        break;
+    case Mode::Measuring:
+        stepMeasurement();
+        break;
+    case Mode::Manometer:
+        stepManometer();
+        break;
+    case Mode::LeakTest:
+        stepLeakTest();
+        break;
+    }
+}
+
+void SimulatedBoard::receive(const QByteArray &bytes, int port)
+{
+    const QStringList texts = m_readers[port].feed(bytes);
+    for (const QString &text : texts)
+        act(text, port);
+}
+
+int SimulatedBoard::pressure() const
+{
+    return std::clamp(int(std::lround(m_pressure)), 0, kMaxPressure);
+}
+
+QStringList SimulatedBoard::commandTexts() const
+{
+    QStringList texts;
+    for (const Command &command : m_commands)
+        texts << command.text;
+    return texts;
+}
+
+void SimulatedBoard::clearRecord()
+{
+    m_commands.clear();
+    m_ignored.clear();
+    m_sentLines.clear();
+}
+
+QByteArray SimulatedBoard::wireLine(const QString &payload)
+{
+    return CommandFrame::kStx + payload.toLatin1() + kCr;
+}
+
+// A board checks the checksum before it looks at the code: a corrupted frame
+// is dropped, and so is a sound frame with a code it does not know.
+void SimulatedBoard::act(const QString &text, int port)
+{
+    const bool isBreak = text == QLatin1String("X");
+    const int code = text.left(2).toInt();
+    const bool known =
+        isBreak ||
+        (CommandFrame::hasValidChecksum(text) &&
+         (code == 1 || (code >= 3 && code <= 11) || code == 14 || (code >= 17 && code <= 25)));
+    if (!known) {
+        m_ignored << Command{text, port};
+        emit frameIgnored(text, port);
+        return;
+    }
+    m_commands << Command{text, port};
+    emit commandReceived(text, port);
+
+    if (isBreak) {
+        m_mode = Mode::Idle; // the cuff vents on the following steps
+        return;
+    }
+    if (code == 1) {
+        if (m_mode == Mode::Idle)
+            beginMeasurement();
+    } else if (code >= 3 && code <= 11) {
+        m_cycleMinutes = kCycleMinutes[code - 3];
+        m_nextCycleStep =
+            m_cycleMinutes > 0 ? m_steps + qint64(m_cycleMinutes) * kTicksPerMinute : -1;
+    } else if (code == 14) {
+        if (m_mode == Mode::Idle) {
+            m_mode = Mode::Manometer;
+            m_manometerRising = true;
+        }
+    } else if (code == 17) {
+        if (m_mode == Mode::Idle)
+            beginLeakTest();
+    } else if (code == 18) {
+        sendStatusLine();
+    } else if (code >= 19 && code <= 23) {
+        m_pumpUpSetting = 100 + (code - 19) * 20;
+    } else if (code == 24) {
+        m_patient = Patient::Adult;
+    } else if (code == 25) {
+        m_patient = Patient::Neonate;
+    }
+}
+
+void SimulatedBoard::beginMeasurement()
+{
+    m_mode = Mode::Measuring;
+    m_phase = Phase::Inflating;
+    ++m_measurementsStarted;
+    m_target = m_patient == Patient::Adult ? m_pumpUpSetting : m_pumpUpSetting - kNeonateOffset;
+    m_holdSteps = 0;
+    m_deflationSteps = 0;
+
+    // The draws happen in the same order whatever the settings, so that a
+    // seed gives the same patients at any failure rate.
+    Result r;
+    if (m_patient == Patient::Adult) {
+        r.systolic = m_random.bounded(100, 151);
+        r.diastolic = m_random.bounded(60, std::min(96, r.systolic - 24));
+        r.pulse = m_random.bounded(55, 101);
+    } else {
+        r.systolic = m_random.bounded(55, 81);
+        r.diastolic = m_random.bounded(30, std::min(51, r.systolic - 14));
+        r.pulse = m_random.bounded(110, 161);
+    }
+    r.mean = r.diastolic + int(std::lround((r.systolic - r.diastolic) / 3.0));
+    m_pending = r;
+    m_willFail = m_random.generateDouble() < m_failureRate;
+    m_failAfterSteps = m_random.bounded(1, 7);
+}
+
+void SimulatedBoard::beginLeakTest()
+{
+    m_mode = Mode::LeakTest;
+    m_phase = Phase::Inflating;
+    m_target = m_patient == Patient::Adult ? kAdultLeakPressure : kNeonateLeakPressure;
+    // 2 to 10 mmHg a minute.
+    m_leakPerStep = (2.0 + 8.0 * m_random.generateDouble()) / kTicksPerMinute;
+}
+
+int SimulatedBoard::pumpLimit() const
+{
+    return m_patient == Patient::Adult ? kAdultPumpLimit : kNeonatePumpLimit;
+}
+
+void SimulatedBoard::stepMeasurement()
+{
+    switch (m_phase) {
+    case Phase::Inflating:
+        if (m_pressure < m_target)
+            m_pressure = std::min<double>(m_target, m_pressure + kInflatePerTick);
+        if (m_pressure >= m_target) {
+            // No clear oscillations at the top: the cuff is below systolic, pump on.
+            if (m_target < m_pending.systolic + 15 && m_target < pumpLimit()) {
+                m_target = std::min(pumpLimit(), m_target + kReinflate);
+            } else {
+                m_phase = Phase::Deflating;
+                m_holdSteps = 0;
+            }
+        }
+        break;
+    case Phase::Deflating:
+        if (++m_holdSteps >= kStepTicks) {
+            m_holdSteps = 0;
+            const int stepSize = m_patient == Patient::Adult ? kAdultStep : kNeonateStep;
+            m_pressure = std::max(0.0, m_pressure - stepSize);
+            ++m_deflationSteps;
+            const bool belowDiastolic = m_pressure <= m_pending.diastolic - 10;
+            if (m_willFail && (m_deflationSteps >= m_failAfterSteps || belowDiastolic)) {
+                failMeasurement();
+                return;
+            }
+            if (belowDiastolic)
+                m_phase = Phase::Dumping;
+        }
+        break;
+    case Phase::Dumping:
+        m_pressure = std::max(0.0, m_pressure - kDumpPerTick);
+        break;
+    case Phase::Holding:
+        break;
+    }
+    sendPressureLine();
+    if (m_phase == Phase::Dumping && m_pressure <= 0.0)
+        finishMeasurement();
+}
+
+// The end value is the last line of a failed measurement: the valves open and
+// the board says nothing more until it is asked, so the program finds "999"
+// as the last complete line.
+void SimulatedBoard::failMeasurement()
+{
+    send(QStringLiteral("999"));
+    m_pressure = 0.0;
+    m_mode = Mode::Idle;
+    m_lastFailed = true;
+    emit measurementFinished(true);
+}
+
+// Result line payload, 29 characters: "S" at 1, the measurement number at
+// 2..5, the patient (A/N) at 7, the pump-up pressure at 9..11, systolic at
+// 16..18, diastolic at 19..21, mean at 22..24, pulse at 27..29, blanks between.
+void SimulatedBoard::finishMeasurement()
+{
+    QByteArray line(29, ' ');
+    line[0] = 'S';
+    put(line, 1, m_measurementsStarted % 10000, 4);
+    line[6] = m_patient == Patient::Adult ? 'A' : 'N';
+    put(line, 8, m_target, 3);
+    put(line, 15, m_pending.systolic, 3);
+    put(line, 18, m_pending.diastolic, 3);
+    put(line, 21, m_pending.mean, 3);
+    put(line, 26, m_pending.pulse, 3);
+    send(QString::fromLatin1(line));
+    m_mode = Mode::Idle;
+    m_lastResult = m_pending;
+    m_lastFailed = false;
+    emit measurementFinished(false);
+}
+
+void SimulatedBoard::stepManometer()
+{
+    if (m_manometerRising) {
+        m_pressure = std::min<double>(kManometerTop, m_pressure + kManometerStep);
+        m_manometerRising = m_pressure < kManometerTop;
+    } else {
+        m_pressure = std::max(0.0, m_pressure - kManometerStep);
+        m_manometerRising = m_pressure <= 0.0;
+    }
+    sendPressureLine();
+}
+
+void SimulatedBoard::stepLeakTest()
+{
+    if (m_phase == Phase::Inflating) {
+        if (m_pressure < m_target)
+            m_pressure = std::min<double>(m_target, m_pressure + kInflatePerTick);
+        if (m_pressure >= m_target)
+            m_phase = Phase::Holding;
+    } else {
+        m_pressure = std::max(0.0, m_pressure - m_leakPerStep);
+    }
+    sendPressureLine();
+}
+
+// An idle board with air in the cuff vents it, reporting the pressure down to
+// zero; an empty idle cuff is silent.
+void SimulatedBoard::stepIdle()
+{
+    if (m_pressure <= 0.0)
+        return;
+    m_pressure = std::max(0.0, m_pressure - kVentPerTick);
+    sendPressureLine();
+}
+
+void SimulatedBoard::sendPressureLine()
+{
+    send(QString::asprintf("%03d", pressure()));
+}
+
+void SimulatedBoard::sendStatusLine()
+{
+    char mode = 'I';
+    switch (m_mode) {
+    case Mode::Idle:
+        mode = 'I';
+        break;
+    case Mode::Measuring:
+        mode = 'M';
+        break;
+    case Mode::Manometer:
+        mode = 'N';
+        break;
+    case Mode::LeakTest:
+        mode = 'L';
+        break;
+    }
+    const char patient = m_patient == Patient::Adult ? 'A' : 'N';
+    send(QString::asprintf("%03d %c %c %03d %02d", pressure(), mode, patient, m_pumpUpSetting,
+                           m_cycleMinutes));
+}
+
+void SimulatedBoard::send(const QString &payload)
+{
+    m_sentLines << payload;
+    emit lineSent(wireLine(payload));
+}

@@ -1,0 +1,451 @@
+// The simulated board on its own, stepped by hand: which frames it takes, the
+// lines it sends in each mode, the fields of its result and status lines, its
+// failures, its cycle timer and its repeatability.
+#include "command_frame.h"
+#include "command_set.h"
+#include "simulated_board.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+using Mode = SimulatedBoard::Mode;
+
+namespace {
+
+QByteArray frame(const char *text)
+{
+    return CommandFrame::build(QString::fromLatin1(text));
+}
+
+// Steps until the board is idle with an empty cuff; false after maxSteps.
+bool runUntilIdle(SimulatedBoard &board, int maxSteps = 2000)
+{
+    for (int i = 0; i < maxSteps; ++i) {
+        board.step();
+        if (board.mode() == Mode::Idle && board.pressure() == 0)
+            return true;
+    }
+    return false;
+}
+
+QList<int> pressures(const QStringList &lines)
+{
+    QList<int> values;
+    for (const QString &line : lines)
+        values << line.toInt();
+    return values;
+}
+
+const QRegularExpression kPressureLine(QStringLiteral("^\\d{3}$"));
+const QRegularExpression
+    kStatusLine(QStringLiteral("^(\\d{3}) ([IMNL]) ([AN]) (\\d{3}) (\\d{2})$"));
+
+} // namespace
+
+class SimulatedBoardTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settingCommandsReachTheBoard_data();
+    void settingCommandsReachTheBoard();
+    void onlySoundKnownFramesAreTaken_data();
+    void onlySoundKnownFramesAreTaken();
+    void measurementEndsWithAResultLine_data();
+    void measurementEndsWithAResultLine();
+    void failureRateDecidesTheEndValue_data();
+    void failureRateDecidesTheEndValue();
+    void statusLineDescribesTheBoard_data();
+    void statusLineDescribesTheBoard();
+    void manometerStreamsUntilBreak();
+    void leakTestHoldsAndDecaysUntilBreak();
+    void busyBoardKeepsItsMode_data();
+    void busyBoardKeepsItsMode();
+    void cycleTimeStartsMeasurements_data();
+    void cycleTimeStartsMeasurements();
+    void seedMakesRunsRepeatable();
+    void clockRunsAtTheTimeScale();
+};
+
+void SimulatedBoardTest::settingCommandsReachTheBoard_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("patient");
+    QTest::addColumn<int>("pumpUp");
+    QTest::addColumn<int>("cycle");
+
+    const char *cycles[] = {"03;;D9", "04;;DA", "05;;DB", "06;;DC", "07;;DD",
+                            "08;;DE", "09;;DF", "10;;D7", "11;;D8"};
+    const int minutes[] = {0, 1, 2, 3, 4, 5, 10, 15, 30};
+    for (int i = 0; i < 9; ++i)
+        QTest::addRow("cycle %s", cycles[i]) << cycles[i] << "A" << 160 << minutes[i];
+    const char *pumps[] = {"19;;E0", "20;;D8", "21;;D9", "22;;DA", "23;;DB"};
+    for (int i = 0; i < 5; ++i)
+        QTest::addRow("pump-up %s", pumps[i]) << pumps[i] << "A" << 100 + 20 * i << 0;
+    QTest::newRow("neonate") << "25;;DD"
+                             << "N" << 160 << 0;
+    QTest::newRow("adult") << "24;;DC"
+                           << "A" << 160 << 0;
+}
+
+// Every setting shows in the status line that answers "18;;DF".
+void SimulatedBoardTest::settingCommandsReachTheBoard()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, patient);
+    QFETCH(int, pumpUp);
+    QFETCH(int, cycle);
+
+    SimulatedBoard board;
+    if (text == QLatin1String("24;;DC"))
+        board.receive(frame("25;;DD"), 4);
+    board.receive(CommandFrame::build(text) + frame("18;;DF"), 4);
+
+    QCOMPARE(board.commands().last(), (SimulatedBoard::Command{QStringLiteral("18;;DF"), 4}));
+    QVERIFY(board.commandTexts().contains(text));
+    QCOMPARE(board.ignoredFrames().size(), 0);
+    QCOMPARE(board.sentLines(), QStringList{QStringLiteral("000 I %1 %2 %3")
+                                                .arg(patient)
+                                                .arg(pumpUp, 3, 10, QLatin1Char('0'))
+                                                .arg(cycle, 2, 10, QLatin1Char('0'))});
+}
+
+void SimulatedBoardTest::onlySoundKnownFramesAreTaken_data()
+{
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QStringList>("ignored");
+
+    const QByteArray stx("\x02");
+    const QByteArray etx("\x03");
+    QTest::newRow("whole command set") << QList<QByteArray>{[] {
+        QByteArray all;
+        for (const char *text : CommandSet::kAll)
+            all += frame(text);
+        return all;
+    }()} <<
+        [] {
+            QStringList all;
+            for (const char *text : CommandSet::kAll)
+                all << QString::fromLatin1(text);
+            return all;
+        }() << QStringList{};
+    QTest::newRow("wrong checksum")
+        << QList<QByteArray>{frame("01;;D8")} << QStringList{} << QStringList{"01;;D8"};
+    QTest::newRow("lower-case checksum")
+        << QList<QByteArray>{frame("17;;de")} << QStringList{} << QStringList{"17;;de"};
+    QTest::newRow("sound but unknown code")
+        << QList<QByteArray>{frame("02;;D8") + frame("99;;E8") + frame("12;;D9")} << QStringList{}
+        << QStringList{"02;;D8", "99;;E8", "12;;D9"};
+    QTest::newRow("empty, lower-case x, XX")
+        << QList<QByteArray>{stx + etx + frame("x") + frame("XX")} << QStringList{}
+        << QStringList{"", "x", "XX"};
+    QTest::newRow("noise around frames")
+        << QList<QByteArray>{"\r\nnoise" + frame("14;;DB") + "\x03\xff junk" + frame("X") + "\r"}
+        << QStringList{"14;;DB", "X"} << QStringList{};
+    QTest::newRow("frame cut short by the next STX")
+        << QList<QByteArray>{stx + "01;;" + frame("18;;DF")} << QStringList{"18;;DF"}
+        << QStringList{};
+    QTest::newRow("overlong frame dropped as noise")
+        << QList<QByteArray>{stx + QByteArray(40, '1') + etx + frame("18;;DF")}
+        << QStringList{"18;;DF"} << QStringList{};
+    QTest::newRow("frame split at every byte")
+        << QList<QByteArray>{stx, "2", "5", ";", ";", "D", "D", etx} << QStringList{"25;;DD"}
+        << QStringList{};
+    QTest::newRow("ETX without STX")
+        << QList<QByteArray>{"01;;D7" + etx} << QStringList{} << QStringList{};
+}
+
+void SimulatedBoardTest::onlySoundKnownFramesAreTaken()
+{
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QStringList, taken);
+    QFETCH(QStringList, ignored);
+
+    SimulatedBoard board;
+    QSignalSpy received(&board, &SimulatedBoard::commandReceived);
+    for (const QByteArray &chunk : chunks)
+        board.receive(chunk, 2);
+
+    QCOMPARE(board.commandTexts(), taken);
+    QCOMPARE(received.size(), taken.size());
+    QStringList ignoredTexts;
+    for (const SimulatedBoard::Command &command : board.ignoredFrames()) {
+        QCOMPARE(command.port, 2);
+        ignoredTexts << command.text;
+    }
+    QCOMPARE(ignoredTexts, ignored);
+}
+
+void SimulatedBoardTest::measurementEndsWithAResultLine_data()
+{
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<int>("lowestPeak");
+    QTest::addColumn<int>("highestPeak");
+    QTest::addColumn<int>("pulseFloor");
+
+    QTest::newRow("adult at 160") << QByteArray() << 160 << 280 << 55;
+    QTest::newRow("adult at 100, pumps on") << frame("19;;E0") << 140 << 280 << 55;
+    QTest::newRow("neonate at 160") << frame("25;;DD") << 120 << 150 << 110;
+    QTest::newRow("neonate at 100") << frame("25;;DD") + frame("19;;E0") << 60 << 150 << 110;
+}
+
+void SimulatedBoardTest::measurementEndsWithAResultLine()
+{
+    QFETCH(QByteArray, setup);
+    QFETCH(int, lowestPeak);
+    QFETCH(int, highestPeak);
+    QFETCH(int, pulseFloor);
+
+    for (quint32 seed = 1; seed <= 20; ++seed) {
+        SimulatedBoard board;
+        board.setSeed(seed);
+        board.setFailureRate(0.0);
+        board.receive(setup + frame("01;;D7"));
+        QCOMPARE(board.mode(), Mode::Measuring);
+        QVERIFY(runUntilIdle(board));
+
+        const QStringList lines = board.sentLines();
+        const QString result = lines.last();
+        const QStringList pressureLines = lines.mid(0, lines.size() - 1);
+        // One pressure line per step, from the first step to the last.
+        QCOMPARE(qint64(pressureLines.size()), board.elapsedSteps());
+        for (const QString &line : pressureLines)
+            QVERIFY2(kPressureLine.match(line).hasMatch(), qPrintable(line));
+        const QList<int> values = pressures(pressureLines);
+        const auto peak = std::max_element(values.begin(), values.end());
+        QVERIFY2(*peak >= lowestPeak && *peak <= highestPeak, qPrintable(QString::number(*peak)));
+        QVERIFY(std::is_sorted(values.begin(), peak + 1));
+        QVERIFY(std::is_sorted(peak, values.end(), std::greater<int>()));
+        QCOMPARE(values.last(), 0);
+
+        // The fields sit where the program takes them (payload positions 1,
+        // 16..18, 19..21, 22..24, 27..29).
+        const std::optional<SimulatedBoard::Result> r = board.lastResult();
+        QVERIFY(r.has_value());
+        QCOMPARE(result.size(), 29);
+        QCOMPARE(result.at(0), QLatin1Char('S'));
+        QCOMPARE(result.mid(15, 3).toInt(), r->systolic);
+        QCOMPARE(result.mid(18, 3).toInt(), r->diastolic);
+        QCOMPARE(result.mid(21, 3).toInt(), r->mean);
+        QCOMPARE(result.mid(26, 3).toInt(), r->pulse);
+        QVERIFY(r->systolic < *peak);
+        QVERIFY(r->diastolic < r->mean && r->mean < r->systolic);
+        QVERIFY(r->pulse >= pulseFloor);
+        QVERIFY(!board.lastMeasurementFailed());
+
+        // Done: the result stays the last line.
+        board.advance(50);
+        QCOMPARE(board.sentLines().size(), lines.size());
+    }
+}
+
+void SimulatedBoardTest::failureRateDecidesTheEndValue_data()
+{
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<int>("minFailed");
+    QTest::addColumn<int>("maxFailed");
+
+    QTest::newRow("never") << 0.0 << 0 << 0;
+    QTest::newRow("always") << 1.0 << 40 << 40;
+    QTest::newRow("half") << 0.5 << 8 << 32;
+}
+
+// A failed measurement sends "999" as its last line, goes quiet with an empty
+// cuff, and the status line that the program then asks for is not "999".
+void SimulatedBoardTest::failureRateDecidesTheEndValue()
+{
+    QFETCH(double, rate);
+    QFETCH(int, minFailed);
+    QFETCH(int, maxFailed);
+
+    SimulatedBoard board;
+    board.setSeed(99);
+    board.setFailureRate(rate);
+    int failed = 0;
+    for (int i = 0; i < 40; ++i) {
+        board.clearRecord();
+        board.receive(frame("01;;D7"));
+        QVERIFY(runUntilIdle(board));
+        const QStringList lines = board.sentLines();
+        QCOMPARE(lines.count(QStringLiteral("999")), board.lastMeasurementFailed() ? 1 : 0);
+        if (!board.lastMeasurementFailed()) {
+            QVERIFY(lines.last().startsWith(QLatin1Char('S')));
+            continue;
+        }
+        ++failed;
+        QCOMPARE(lines.last(), QStringLiteral("999"));
+        board.advance(20);
+        QCOMPARE(board.sentLines().size(), lines.size());
+        board.receive(frame("18;;DF"));
+        QCOMPARE(board.sentLines().last(), QStringLiteral("000 I A 160 00"));
+    }
+    QVERIFY2(failed >= minFailed && failed <= maxFailed, qPrintable(QString::number(failed)));
+}
+
+void SimulatedBoardTest::statusLineDescribesTheBoard_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<QString>("mode");
+
+    QTest::newRow("idle") << QByteArray() << 0 << "I";
+    QTest::newRow("measuring") << frame("01;;D7") << 30 << "M";
+    QTest::newRow("manometer") << frame("14;;DB") << 70 << "N";
+    QTest::newRow("leak test") << frame("17;;DE") << 40 << "L";
+}
+
+void SimulatedBoardTest::statusLineDescribesTheBoard()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(int, steps);
+    QFETCH(QString, mode);
+
+    SimulatedBoard board;
+    board.setFailureRate(0.0);
+    board.receive(command);
+    board.advance(steps);
+    const int pressure = board.pressure();
+    board.receive(frame("18;;DF"));
+
+    const QRegularExpressionMatch match = kStatusLine.match(board.sentLines().last());
+    QVERIFY2(match.hasMatch(), qPrintable(board.sentLines().last()));
+    QCOMPARE(match.captured(1).toInt(), pressure);
+    QCOMPARE(match.captured(2), mode);
+    QVERIFY(steps == 0 || pressure > 0);
+}
+
+void SimulatedBoardTest::manometerStreamsUntilBreak()
+{
+    SimulatedBoard board;
+    board.receive(frame("14;;DB"));
+    board.advance(180); // up to the top, down to 0, up again and down to 100
+    QCOMPARE(board.mode(), Mode::Manometer);
+    const QList<int> values = pressures(board.sentLines());
+    QCOMPARE(values.size(), 180);
+    QCOMPARE(values.count(0), 1);
+    QCOMPARE(values.last(), 100);
+    QCOMPARE(*std::max_element(values.begin(), values.end()), SimulatedBoard::kManometerTop);
+    QVERIFY(values.last() < SimulatedBoard::kManometerTop); // on its way down again
+
+    board.clearRecord();
+    board.receive(frame("X"));
+    QCOMPARE(board.mode(), Mode::Idle);
+    QVERIFY(runUntilIdle(board));
+    QCOMPARE(board.sentLines().last(), QStringLiteral("000"));
+    const qsizetype sent = board.sentLines().size();
+    board.advance(20);
+    QCOMPARE(board.sentLines().size(), sent);
+}
+
+void SimulatedBoardTest::leakTestHoldsAndDecaysUntilBreak()
+{
+    SimulatedBoard board;
+    board.receive(frame("17;;DE"));
+    board.advance(20); // 200 mmHg at 10 mmHg a step
+    QCOMPARE(board.pressure(), SimulatedBoard::kAdultLeakPressure);
+    board.clearRecord();
+    board.advance(2 * SimulatedBoard::kTicksPerMinute);
+    const QList<int> values = pressures(board.sentLines());
+    QCOMPARE(values.size(), 2 * SimulatedBoard::kTicksPerMinute);
+    QVERIFY(std::is_sorted(values.begin(), values.end(), std::greater<int>()));
+    const int lossPerMinute = (SimulatedBoard::kAdultLeakPressure - values.last()) / 2;
+    QVERIFY2(lossPerMinute >= 2 && lossPerMinute <= 10, qPrintable(QString::number(lossPerMinute)));
+
+    board.receive(frame("X"));
+    QVERIFY(runUntilIdle(board, 10));
+    QCOMPARE(board.sentLines().last(), QStringLiteral("000"));
+}
+
+void SimulatedBoardTest::busyBoardKeepsItsMode_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<int>("mode");
+
+    QTest::newRow("measuring") << frame("01;;D7") << int(Mode::Measuring);
+    QTest::newRow("manometer") << frame("14;;DB") << int(Mode::Manometer);
+    QTest::newRow("leak test") << frame("17;;DE") << int(Mode::LeakTest);
+}
+
+// A second mode command while busy is taken (recorded) but changes nothing.
+void SimulatedBoardTest::busyBoardKeepsItsMode()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(int, mode);
+
+    SimulatedBoard board;
+    board.setFailureRate(0.0);
+    board.receive(first);
+    board.advance(3);
+    board.receive(frame("01;;D7") + frame("14;;DB") + frame("17;;DE"));
+    QCOMPARE(int(board.mode()), mode);
+    QCOMPARE(board.measurementsStarted(), mode == int(Mode::Measuring) ? 1 : 0);
+    QCOMPARE(board.commands().size(), 4);
+}
+
+void SimulatedBoardTest::cycleTimeStartsMeasurements_data()
+{
+    QTest::addColumn<QByteArray>("commands");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<int>("started");
+
+    QTest::newRow("manual") << frame("03;;D9") << 10 << 0;
+    QTest::newRow("1 min for 10 min") << frame("04;;DA") << 10 << 10;
+    QTest::newRow("2 min for 10 min") << frame("05;;DB") << 10 << 5;
+    QTest::newRow("5 min for 10 min") << frame("08;;DE") << 10 << 2;
+    QTest::newRow("30 min for 10 min") << frame("11;;D8") << 10 << 0;
+    QTest::newRow("1 min, then manual") << frame("04;;DA") + frame("03;;D9") << 10 << 0;
+    QTest::newRow("1 min while in manometer") << frame("04;;DA") + frame("14;;DB") << 10 << 0;
+}
+
+void SimulatedBoardTest::cycleTimeStartsMeasurements()
+{
+    QFETCH(QByteArray, commands);
+    QFETCH(int, minutes);
+    QFETCH(int, started);
+
+    SimulatedBoard board;
+    board.setFailureRate(0.0);
+    board.receive(commands);
+    board.advance(minutes * SimulatedBoard::kTicksPerMinute);
+    QCOMPARE(board.measurementsStarted(), started);
+}
+
+void SimulatedBoardTest::seedMakesRunsRepeatable()
+{
+    const auto run = [](quint32 seed) {
+        SimulatedBoard board;
+        board.setSeed(seed);
+        board.setFailureRate(0.3);
+        board.receive(frame("04;;DA") + frame("17;;DE"));
+        board.advance(300);
+        board.receive(frame("X") + frame("25;;DD"));
+        board.advance(8 * SimulatedBoard::kTicksPerMinute);
+        return board.sentLines();
+    };
+    const QStringList first = run(7);
+    QCOMPARE(run(7), first);
+    QVERIFY(run(8) != first);
+}
+
+void SimulatedBoardTest::clockRunsAtTheTimeScale()
+{
+    SimulatedBoard board;
+    board.setTimeScale(100.0);
+    board.setFailureRate(0.0);
+    QSignalSpy finished(&board, &SimulatedBoard::measurementFinished);
+    board.receive(frame("01;;D7"));
+    QElapsedTimer clock;
+    clock.start();
+    board.start();
+    QVERIFY(finished.wait(10000));
+    board.stop();
+    // About 75 steps of 2.5 ms; 18 s of board time in real time.
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(finished.first().first().toBool(), false);
+}
+
+QTEST_GUILESS_MAIN(SimulatedBoardTest)
+#include "simulated_board_test.moc"
