@@ -2,11 +2,11 @@
 // window (whose construction runs the start-up sequence) and the event loop.
 // When the window's exit sequence has run, the loop ends at once; leaving main
 // then destroys the window, the About window with it, and the port.
-#include "application.h"
 #include "form1.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
 #include "tarnvik_version.h"
+#include <QApplication>
 
 int main(int argc, char *argv[])
 {

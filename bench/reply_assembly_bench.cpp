@@ -80,7 +80,7 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
     const qsizetype lastStx = stream.lastIndexOf('\x02');
     const QByteArray lastLine = stream.mid(lastStx, stream.size() - lastStx - 1);
     if (display.failures() != 0 || panel.lineComplete() != ReplyAssembler::kTrue ||
-        display.text(Display::Field::Label3) != QString::fromLatin1(lastLine))
+        display.text(PanelDisplay::Field::Label3) != QString::fromLatin1(lastLine))
         state.SkipWithError("receive path did not end on the stream's last line");
     setLabels(state, stream, ReplyTraffic::lineCount(stream));
 }

@@ -1,15 +1,15 @@
-// A Display for the micro-benchmarks: it keeps the last text of each field and
+// A PanelDisplay for the micro-benchmarks: it keeps the last text of each field and
 // the bar value, and counts failures, but records no history, so a benchmark
 // measures the panel logic rather than the bookkeeping of a test double.
 #pragma once
 
-#include "display.h"
+#include "panel_display.h"
 
 #include <QString>
 
 #include <array>
 
-class StubDisplay : public Display
+class StubDisplay : public PanelDisplay
 {
 public:
     void setText(Field field, const QString &text) override;

@@ -10,7 +10,7 @@
 
 namespace {
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
 constexpr int kClearEvery = 1024; // ticks between clearing the port's record
 

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
-BoardPanel::BoardPanel(SerialPort &port, Display &display, QObject *parent)
+BoardPanel::BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_display(display)
@@ -34,7 +34,7 @@ void BoardPanel::Form_Load()
     linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kCycleManual));
     linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kAdult));
 
-    m_display.setCaption(Display::Button::StartStop, QString::fromLatin1(kStartCaption));
+    m_display.setCaption(PanelDisplay::Button::StartStop, QString::fromLatin1(kStartCaption));
     m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
     m_display.setText(Field::Label_cycle, QString::fromLatin1(SettingTable::kCycle[0].text));
     m_display.setText(Field::Label_Patient, QString::fromLatin1(kAdult));
@@ -154,7 +154,7 @@ void BoardPanel::SetCycle_Click()
 }
 
 void BoardPanel::stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
-                             Display::Field field)
+                             PanelDisplay::Field field)
 {
     const quint8 previous = index;
     index = index >= size - 1 ? 0 : index + 1;

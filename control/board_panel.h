@@ -1,16 +1,16 @@
 // The panel logic: start-up and exit, port selection, reply assembly, the
 // interpretation of complete reply lines at each tick, and the eight operator
 // commands with the operating state they move. It meets the window only
-// through Display and the device only through SerialPort, so it runs the same
+// through PanelDisplay and the device only through SerialPort, so it runs the same
 // in the program, in tests and in tools.
 //
 // The operating state is the text of Label_Status and the last reply line the
 // text of Label3; both are read back from the display, never shadowed here.
 // Each handler runs to its end; a failing serial operation ends the handler at
-// that step and is reported once through Display::reportFailure.
+// that step and is reported once through PanelDisplay::reportFailure.
 #pragma once
 
-#include "display.h"
+#include "panel_display.h"
 #include "reply_assembler.h"
 #include "serial_port.h"
 #include "setting_table.h"
@@ -33,7 +33,7 @@ public:
     static constexpr const char *kLineSettings = "4800,n,8,1";
     static constexpr int kBarLimit = 300;
 
-    BoardPanel(SerialPort &port, Display &display, QObject *parent = nullptr);
+    BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent = nullptr);
 
     // Window events.
     void Form_Load();
@@ -84,10 +84,10 @@ private:
     void runPressureLine(const QString &line);
     void runResultLine(const QString &line);
     void stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
-                     Display::Field field);
+                     PanelDisplay::Field field);
 
     SerialPort &m_port;
-    Display &m_display;
+    PanelDisplay &m_display;
     ReplyAssembler m_assembler;
     QString m_stx;
     QString m_etx;

@@ -102,7 +102,7 @@ void CommandFrameTest::sendCommandWritesEachCharacterSeparately()
     QFETCH(QString, text);
     PanelFixture f;
     f.start();
-    f.display.setText(Display::Field::Label_Status, state);
+    f.display.setText(PanelDisplay::Field::Label_Status, state);
     const int before = f.port.outputCalls();
     if (text == QLatin1String("X"))
         f.panel.Break_Click();

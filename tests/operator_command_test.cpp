@@ -6,7 +6,7 @@
 
 #include <functional>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
 class ReplyAssemblyTest : public QObject
 {

@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
 // Notes how many bytes had been written when each display change happened,
 // so a test can see which writes came before which field.

@@ -5,7 +5,7 @@
 
 #include <QtTest>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
 class StatusLineTest : public QObject
 {

@@ -19,7 +19,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The main window: the display fields, caption labels, the eight operator
 // buttons, the menus, the pressure bar, the frames and the logo at their fixed
 // places, the two timers and the status-bar clock. It owns the panel logic
-// (BoardPanel) on the serial port it is given, implements the Display the
+// (BoardPanel) on the serial port it is given, implements the PanelDisplay the
 // logic writes to and reads back from, and routes each window event to its one
 // panel handler. Failures the logic reports show in the status bar beside the
 // clock. When the exit sequence ends the program the window emits
@@ -9,7 +9,7 @@
 #pragma once
 
 #include "board_panel.h"
-#include "display.h"
+#include "panel_display.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -26,7 +26,7 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 
-class Form1 : public QMainWindow, public Display
+class Form1 : public QMainWindow, public PanelDisplay
 {
     Q_OBJECT
 
@@ -41,7 +41,7 @@ public:
     explicit Form1(SerialPort &port, QWidget *parent = nullptr);
     ~Form1() override;
 
-    // Display.
+    // PanelDisplay.
     void setText(Field field, const QString &text) override;
     QString text(Field field) const override;
     void setCaption(Button button, const QString &caption) override;
@@ -79,7 +79,7 @@ private:
 
     BoardPanel m_panel;
     QWidget *m_client = nullptr;
-    std::array<QLabel *, 9> m_fields{}; // indexed by Display::Field
+    std::array<QLabel *, 9> m_fields{}; // indexed by PanelDisplay::Field
     QPushButton *m_startStop = nullptr;
     QProgressBar *m_pressBar = nullptr;
     QStatusBar *m_stsBar1 = nullptr;

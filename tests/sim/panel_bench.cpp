@@ -75,6 +75,6 @@ bool PanelBench::waitForStartUp(int port)
 {
     SimulatedBoard &b = board(port);
     return waitFor([&] {
-        return b.commands().size() >= 4 && text(Display::Field::Map) == QLatin1String("000");
+        return b.commands().size() >= 4 && text(PanelDisplay::Field::Map) == QLatin1String("000");
     });
 }

@@ -34,7 +34,7 @@ public:
     BoardPanel &panel() { return *m_panel; }
     RecordingDisplay &display() { return m_display; }
     SimulatedBoard &board(int port) { return *m_boards.at(port).board; }
-    QString text(Display::Field field) const { return m_display.text(field); }
+    QString text(PanelDisplay::Field field) const { return m_display.text(field); }
 
     // Runs the event loop until done() holds; false after timeoutMs.
     static bool waitFor(const std::function<bool()> &done, int timeoutMs = 15000);

@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 using Mode = SimulatedBoard::Mode;
 using Command = SimulatedBoard::Command;
 

@@ -28,10 +28,10 @@ struct PanelFixture
 
     void setState(const char *state)
     {
-        display.setText(Display::Field::Label_Status, QString::fromLatin1(state));
+        display.setText(PanelDisplay::Field::Label_Status, QString::fromLatin1(state));
     }
-    QString state() const { return display.text(Display::Field::Label_Status); }
-    QString field(Display::Field f) const { return display.text(f); }
+    QString state() const { return display.text(PanelDisplay::Field::Label_Status); }
+    QString field(PanelDisplay::Field f) const { return display.text(f); }
 
     // The board sends one reply line: STX, payload, CR.
     void receiveLine(const QByteArray &payload) { port.deliver('\x02' + payload + '\x0d'); }

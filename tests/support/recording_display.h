@@ -1,13 +1,13 @@
-// A Display that keeps every field in memory and records what the panel did
+// A PanelDisplay that keeps every field in memory and records what the panel did
 // to it, in order, so tests can check both the end state and the sequence.
 #pragma once
 
-#include "display.h"
+#include "panel_display.h"
 
 #include <QHash>
 #include <QStringList>
 
-class RecordingDisplay : public Display
+class RecordingDisplay : public PanelDisplay
 {
 public:
     void setText(Field field, const QString &text) override;

@@ -2,10 +2,10 @@
 // window to PNG files for the documentation. The window runs on an in-memory
 // serial port that a few reply lines are fed through, so no device of the
 // machine is ever opened. Usage: tarnvik_screenshot OUTPUT_DIR
-#include "application.h"
 #include "form1.h"
 #include "frm_about.h"
 #include "memory_serial_port.h"
+#include <QApplication>
 
 #include <QAction>
 #include <QDir>

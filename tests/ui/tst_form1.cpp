@@ -2,12 +2,12 @@
 // place, text, font, colours and tooltip; tab order and focus; menus and access
 // keys; buttons and menu entries reaching the panel logic and the in-memory
 // port; reply lines reaching the fields; the clock; the failure notice; exit.
-#include "application.h"
 #include "clock_text.h"
 #include "form1.h"
 #include "frm_about.h"
 #include "legibility.h"
 #include "memory_serial_port.h"
+#include <QApplication>
 
 #include <QAction>
 #include <QLabel>
@@ -23,7 +23,7 @@
 
 #include <memory>
 
-using Field = Display::Field;
+using Field = PanelDisplay::Field;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The About window: its controls, its version line and title, opening it from
 // the main window as one modeless instance, and every way of closing it.
-#include "application.h"
 #include "form1.h"
 #include "frm_about.h"
 #include "memory_serial_port.h"
+#include <QApplication>
 
 #include <QAction>
 #include <QLabel>

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-class Display
+class PanelDisplay
 {
 public:
     enum class Field {
@@ -22,7 +22,7 @@ public:
     };
     enum class Button { StartStop };
 
-    virtual ~Display() = default;
+    virtual ~PanelDisplay() = default;
 
     virtual void setText(Field field, const QString &text) = 0;
     virtual QString text(Field field) const = 0;
