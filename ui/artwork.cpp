@@ -44,13 +44,18 @@ void drawDial(QPainter &p)
 
 } // namespace
 
+void Artwork::drawIcon(QPainter &painter)
+{
+    drawDial(painter);
+}
+
 QPixmap Artwork::iconPixmap(int size)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.scale(size / 32.0, size / 32.0);
-    drawDial(p);
+    drawIcon(p);
     return pixmap;
 }
 

@@ -7,12 +7,17 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QPainter;
+
 class Artwork
 {
 public:
     static constexpr int kLogoWidth = 220;
     static constexpr int kLogoHeight = 50;
 
+    // Draws the icon into the 32 x 32 box at the origin of `painter`'s
+    // coordinates; every icon image, on screen or installed, comes from here.
+    static void drawIcon(QPainter &painter);
     // The icon at `size` x `size` pixels (drawn for 32 and 16).
     static QPixmap iconPixmap(int size);
     // Both icon sizes in one icon.
