@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
 
 using Field = PanelDisplay::Field;
@@ -31,6 +32,9 @@ DemoDriver::DemoDriver(Form1 &window, SimulatedBoard &board, const QDir &output,
     : QObject(parent)
     , m_window(window)
     , m_board(board)
+    , m_bar(window.findChild<QProgressBar *>(QStringLiteral("Press_bar")))
+    , m_start(window.findChild<QPushButton *>(QStringLiteral("StartStop")))
+    , m_exit(window.findChild<QAction *>(QStringLiteral("menEnde")))
     , m_output(output)
     , m_timeoutMs(timeoutMs)
 {
@@ -57,7 +61,6 @@ void DemoDriver::start()
 
 void DemoDriver::poll()
 {
-    const auto *bar = m_window.findChild<QProgressBar *>(QStringLiteral("Press_bar"));
     switch (m_stage) {
     case Stage::StartUp:
         // The four start-up frames are in and the answer to the status
@@ -66,9 +69,9 @@ void DemoDriver::poll()
             clickStart();
         break;
     case Stage::Measuring:
-        m_peak = std::max(m_peak, bar->value());
+        m_peak = std::max(m_peak, m_bar->value());
         // The cuff is deflating: the bar has come down from its peak.
-        if (!m_midSaved && m_peak >= 100 && bar->value() <= m_peak - 10 &&
+        if (!m_midSaved && m_peak >= 100 && m_bar->value() <= m_peak - 10 &&
             m_window.text(Field::Label_Status) == QLatin1String("MEASURE")) {
             if (!saveWindow(kMidPicture))
                 return;
@@ -89,10 +92,9 @@ void DemoDriver::poll()
 
 void DemoDriver::clickStart()
 {
-    auto *start = m_window.findChild<QPushButton *>(QStringLiteral("StartStop"));
     say(QStringLiteral("clicking START"));
     m_stage = Stage::Measuring;
-    start->click();
+    m_start->click();
 }
 
 bool DemoDriver::saveWindow(const char *name)
@@ -150,5 +152,5 @@ void DemoDriver::finish(int exitCode, const QString &message)
     m_poll.stop();
     m_deadline.stop();
     say(message);
-    m_window.findChild<QAction *>(QStringLiteral("menEnde"))->trigger();
+    m_exit->trigger();
 }

@@ -13,6 +13,9 @@
 #include <QTimer>
 
 class Form1;
+class QAction;
+class QProgressBar;
+class QPushButton;
 class SimulatedBoard;
 
 class DemoDriver : public QObject
@@ -47,6 +50,9 @@ private:
 
     Form1 &m_window;
     SimulatedBoard &m_board;
+    QProgressBar *m_bar;
+    QPushButton *m_start;
+    QAction *m_exit;
     QDir m_output;
     int m_timeoutMs;
     QTimer m_poll;

@@ -18,15 +18,17 @@ void LinePrinter::watch(SimulatedBoard &board, int port)
     const auto frame = [](const QString &text) {
         return readable(QByteArray(1, '\x02') + text.toLatin1() + '\x03');
     };
-    connect(&board, &SimulatedBoard::commandReceived, this, [=](const QString &text) {
-        ++m_frames;
-        print(toBoard, frame(text));
-    });
-    connect(&board, &SimulatedBoard::frameIgnored, this, [=](const QString &text) {
-        ++m_frames;
-        print(toBoard, frame(text) + QStringLiteral("   (ignored by the board)"));
-    });
-    connect(&board, &SimulatedBoard::lineSent, this, [=](const QByteArray &bytes) {
+    connect(&board, &SimulatedBoard::commandReceived, this,
+            [this, toBoard, frame](const QString &text) {
+                ++m_frames;
+                print(toBoard, frame(text));
+            });
+    connect(&board, &SimulatedBoard::frameIgnored, this,
+            [this, toBoard, frame](const QString &text) {
+                ++m_frames;
+                print(toBoard, frame(text) + QStringLiteral("   (ignored by the board)"));
+            });
+    connect(&board, &SimulatedBoard::lineSent, this, [this, fromBoard](const QByteArray &bytes) {
         ++m_lines;
         print(fromBoard, readable(bytes));
     });
