@@ -126,8 +126,8 @@ int main(int argc, char *argv[])
                        "(the default when there is no display)."));
     const QCommandLineOption outputOption(
         {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Directory for the pictures of a headless run."), QStringLiteral("dir"),
-        QStringLiteral("demo-output"));
+        QStringLiteral("Directory for the pictures of a headless run (default demo-output)."),
+        QStringLiteral("dir"), QStringLiteral("demo-output"));
     const QCommandLineOption scaleOption(
         {QStringLiteral("s"), QStringLiteral("time-scale")},
         QStringLiteral("Run the board <factor> times faster than real time (default 1, "
