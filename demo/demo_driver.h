@@ -1,0 +1,65 @@
+// Drives one measurement through the real main window by itself, for runs
+// without an operator: waits until the board has answered the start-up
+// frames, clicks START, saves a picture of the window while the cuff deflates
+// and another once the result is shown, checks that the window shows what the
+// board measured, and then chooses File > Exit. exitCode() is 0 when all of
+// that happened in time, 1 otherwise; the reason is printed.
+#pragma once
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class Form1;
+class QAction;
+class QProgressBar;
+class QPushButton;
+class SimulatedBoard;
+
+class DemoDriver : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kPollMs = 10;
+    // How long the result stays on screen before its picture is taken, so
+    // that the window has repainted and the clock shows.
+    static constexpr int kSettleMs = 600;
+
+    DemoDriver(Form1 &window, SimulatedBoard &board, const QDir &output, int timeoutMs,
+               QObject *parent = nullptr);
+
+    // Starts driving; the output directory must exist. Call it while the
+    // event loop runs or before it starts.
+    void start();
+    int exitCode() const { return m_exitCode; }
+
+    static constexpr const char *kMidPicture = "measuring.png";
+    static constexpr const char *kResultPicture = "result.png";
+
+private:
+    enum class Stage { StartUp, Measuring, Settling, Done };
+
+    void poll();
+    void clickStart();
+    bool saveWindow(const char *name);
+    void checkResult();
+    void finish(int exitCode, const QString &message);
+
+    Form1 &m_window;
+    SimulatedBoard &m_board;
+    QProgressBar *m_bar;
+    QPushButton *m_start;
+    QAction *m_exit;
+    QDir m_output;
+    int m_timeoutMs;
+    QTimer m_poll;
+    QTimer m_deadline;
+    QElapsedTimer m_clock;
+    Stage m_stage = Stage::StartUp;
+    int m_peak = 0;
+    bool m_midSaved = false;
+    int m_exitCode = 1;
+};
