@@ -6,6 +6,12 @@
 // State is the receive buffer and the line-complete flag: the flag is true
 // (-1) from a CR to the next STX. Only STX empties the buffer; bytes after a CR
 // and before the next STX are appended to the finished line.
+//
+// The buffer holds at most kMaxLineBytes. A real reply line is about thirty
+// bytes, so only noise or a line whose STX and CR were lost gets there. Once
+// full, further bytes are dropped until the next STX: the head of the line,
+// where every field sits, is kept as it came, and a CR still completes the line
+// with what the buffer holds. Lines of any real length are never touched.
 #pragma once
 
 #include <QByteArray>
@@ -18,6 +24,7 @@ public:
     static constexpr char kCr = '\x0d';
     static constexpr qint16 kTrue = -1;
     static constexpr qint16 kFalse = 0;
+    static constexpr qsizetype kMaxLineBytes = 4096;
 
     // Feeds bytes in order; calls onLine(buffer) at every CR with the line so far.
     template <typename OnLine> void feed(const char *data, qsizetype size, OnLine &&onLine)
@@ -31,16 +38,21 @@ public:
             if (b == kCr) {
                 m_lineComplete = kTrue;
                 onLine(static_cast<const QByteArray &>(m_buffer));
-            } else {
+            } else if (m_buffer.size() < kMaxLineBytes) {
                 m_buffer.append(b);
+            } else {
+                ++m_droppedBytes;
             }
         }
     }
 
     const QByteArray &buffer() const { return m_buffer; }
     qint16 lineComplete() const { return m_lineComplete; }
+    // Bytes dropped so far because the buffer was full.
+    quint64 droppedBytes() const { return m_droppedBytes; }
 
 private:
     QByteArray m_buffer;
     qint16 m_lineComplete = kFalse;
+    quint64 m_droppedBytes = 0;
 };
