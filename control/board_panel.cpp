@@ -15,6 +15,7 @@ BoardPanel::BoardPanel(SerialPort &port, Display &display, QObject *parent)
     , m_display(display)
 {
     connect(&m_port, &SerialPort::commNotified, this, &BoardPanel::MSComm1_OnComm);
+    connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::MSComm1_DeviceLost);
 }
 
 // Start-up: framing characters, port search and open, the board's defaults
@@ -185,6 +186,11 @@ void BoardPanel::MSComm1_OnComm()
             m_display.setText(Field::Label3, QString::fromLatin1(line));
         });
     }
+}
+
+void BoardPanel::MSComm1_DeviceLost(const QString &reason)
+{
+    m_display.reportFailure(reason);
 }
 
 void BoardPanel::Val_Update_Timer()
