@@ -44,16 +44,6 @@ void MemorySerialPort::notify(int eventKind)
     m_event = NoEvent;
 }
 
-void MemorySerialPort::loseDevice(const QString &reason)
-{
-    if (!m_open)
-        return;
-    m_open = false;
-    m_receiveQueue.clear();
-    m_errorText = reason;
-    emit deviceLost(reason);
-}
-
 void MemorySerialPort::clearWritten()
 {
     m_written.clear();

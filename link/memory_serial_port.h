@@ -29,8 +29,6 @@ public:
     void queue(const QByteArray &bytes);
     // A notification of any kind, whatever is waiting.
     void notify(int eventKind);
-    // The device goes away: an open port closes and reports deviceLost once.
-    void loseDevice(const QString &reason);
 
     // What happened, for the test to check.
     QByteArray written() const { return m_written; }

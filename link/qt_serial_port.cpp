@@ -251,7 +251,7 @@ void QtSerialPort::loseDevice(const QString &what)
         return;
     m_lossPending = true;
     const quint64 openCount = m_openCount;
-    const QString reason = QStringLiteral("Lost the device on %1: %2").arg(portName(), what);
+    const QString reason = QStringLiteral("Lost the device on %1: %2").arg(describePort(), what);
     QMetaObject::invokeMethod(
         this, [this, openCount, reason] { closeLostDevice(openCount, reason); },
         Qt::QueuedConnection);
@@ -267,7 +267,7 @@ void QtSerialPort::closeLostDevice(quint64 openCount, const QString &reason)
     emit deviceLost(reason);
 }
 
-QString QtSerialPort::portName() const
+QString QtSerialPort::describePort() const
 {
     return QStringLiteral("%1 (%2)").arg(PortTable::caption(m_port), m_table.device(m_port));
 }

@@ -5,7 +5,7 @@
 // A device that goes away (a hung-up line, an unplugged adapter) is closed
 // once, from the event loop, and reported once through deviceLost(); QSerialPort
 // would otherwise repeat its read error for as long as the port stays open.
-// Errors that an operation's own result reports (open, close, write) raise no
+// Errors that an operation's own result reports (open, close) raise no
 // notification. On POSIX systems an open also takes an exclusive flock on the
 // device and gives up when another program holds one.
 #pragma once
@@ -58,7 +58,7 @@ private:
     bool deviceHungUp() const;
     void loseDevice(const QString &what);
     void closeLostDevice(quint64 openCount, const QString &reason);
-    QString portName() const;
+    QString describePort() const;
 
     PortTable m_table;
     QSerialPort m_serial;

@@ -40,19 +40,14 @@ public:
                 onLine(static_cast<const QByteArray &>(m_buffer));
             } else if (m_buffer.size() < kMaxLineBytes) {
                 m_buffer.append(b);
-            } else {
-                ++m_droppedBytes;
             }
         }
     }
 
     const QByteArray &buffer() const { return m_buffer; }
     qint16 lineComplete() const { return m_lineComplete; }
-    // Bytes dropped so far because the buffer was full.
-    quint64 droppedBytes() const { return m_droppedBytes; }
 
 private:
     QByteArray m_buffer;
     qint16 m_lineComplete = kFalse;
-    quint64 m_droppedBytes = 0;
 };
