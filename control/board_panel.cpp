@@ -15,6 +15,7 @@ BoardPanel::BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent)
     , m_display(display)
 {
     connect(&m_port, &SerialPort::commNotified, this, &BoardPanel::MSComm1_OnComm);
+    connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::MSComm1_DeviceLost);
 }
 
 // Start-up: framing characters, port search and open, the board's defaults
@@ -185,6 +186,13 @@ void BoardPanel::MSComm1_OnComm()
             m_display.setText(Field::Label3, QString::fromLatin1(line));
         });
     }
+}
+
+// The port is closed by now, so no entry keeps the check mark of an open port.
+void BoardPanel::MSComm1_DeviceLost(const QString &reason)
+{
+    ClearPortChecks();
+    m_display.reportFailure(reason);
 }
 
 void BoardPanel::Val_Update_Timer()

@@ -64,6 +64,10 @@ public:
     // Serial notification and the interpretation tick.
     void MSComm1_OnComm();
     void Val_Update_Timer();
+    // The port's device went away and the port closed: no entry stays checked
+    // and the loss is shown once, like any other failure. The port menu opens
+    // it again once the device is back.
+    void MSComm1_DeviceLost(const QString &reason);
 
     // Read-only view of the state the window does not show.
     quint8 selectedPort() const { return m_selectedPort; }

@@ -2,6 +2,12 @@
 
 #include <QStringList>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#include <sys/file.h>
+#endif
+
 QtSerialPort::QtSerialPort(const PortTable &table, QObject *parent)
     : SerialPort(parent)
     , m_table(table)
@@ -121,7 +127,34 @@ bool QtSerialPort::open()
     if (!m_serial.open(QIODevice::ReadWrite))
         return fail(QStringLiteral("%1 (%2) could not be opened: %3")
                         .arg(caption, device, m_serial.errorString()));
+    if (!lockDevice()) {
+        m_serial.close();
+        return fail(QStringLiteral("%1 (%2) could not be opened: it is in use by another program")
+                        .arg(caption, device));
+    }
+    ++m_openCount;
+    m_lossPending = false;
     return true;
+}
+
+// QSerialPort's own lock is a file named after the path as given, which a
+// second path to the same device (a symlink) bypasses and which it removes as
+// stale when another tool wrote it without an application name; TIOCEXCL does
+// not hold against root. A flock on the open descriptor covers all of these.
+// Only a lock held elsewhere refuses the open; a device without flock support
+// opens as before.
+bool QtSerialPort::lockDevice()
+{
+#ifdef Q_OS_UNIX
+    const int fd = int(m_serial.handle());
+    int rc = -1;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 || errno != EWOULDBLOCK;
+#else
+    return true;
+#endif
 }
 
 bool QtSerialPort::close()
@@ -142,13 +175,14 @@ bool QtSerialPort::isOpen() const
 
 bool QtSerialPort::output(const QByteArray &bytes)
 {
-    // QSerialPort::write() on a closed port returns -1 and emits nothing.
+    // QSerialPort::write() on a closed port returns -1, emits nothing and warns.
+    if (!m_serial.isOpen())
+        return fail(QStringLiteral("Writing to %1 failed: the port is not open")
+                        .arg(PortTable::caption(m_port)));
     const qint64 written = m_serial.write(bytes);
     if (written != bytes.size())
         return fail(QStringLiteral("Writing to %1 failed: %2")
-                        .arg(PortTable::caption(m_port),
-                             m_serial.isOpen() ? m_serial.errorString()
-                                               : QStringLiteral("the port is not open")));
+                        .arg(PortTable::caption(m_port), m_serial.errorString()));
     return true;
 }
 
@@ -174,9 +208,73 @@ void QtSerialPort::onBytesWritten()
 
 void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError)
+    switch (error) {
+    case QSerialPort::NoError:             // every open() emits it
+    case QSerialPort::DeviceNotFoundError: // open() returns false and says why
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+    case QSerialPort::NotOpenError: // close() of a closed port
         return;
-    raise(ErrorEvent);
+    case QSerialPort::ResourceError:
+        loseDevice(QStringLiteral("the device is no longer available"));
+        return;
+    case QSerialPort::ReadError:
+        // A hang-up makes read() return 0; QSerialPort reports that as a read
+        // error with a stale text, again at every turn of the event loop.
+        if (deviceHungUp()) {
+            loseDevice(QStringLiteral("the device hung up"));
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    if (m_serial.isOpen() && !m_lossPending)
+        raise(ErrorEvent);
+}
+
+bool QtSerialPort::deviceHungUp() const
+{
+#ifdef Q_OS_UNIX
+    if (!m_serial.isOpen())
+        return false;
+    pollfd p{int(m_serial.handle()), 0, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return true; // elsewhere a read error on an open port means the device is gone
+#endif
+}
+
+// Closing inside QSerialPort's own error signal would pull its notifier out
+// from under it, so the close waits for the event loop. Until then further
+// errors of the same loss are swallowed.
+void QtSerialPort::loseDevice(const QString &what)
+{
+    if (m_lossPending || !m_serial.isOpen())
+        return;
+    m_lossPending = true;
+    const quint64 openCount = m_openCount;
+    const QString reason = QStringLiteral("Lost the device on %1: %2").arg(describePort(), what);
+    QMetaObject::invokeMethod(
+        this, [this, openCount, reason] { closeLostDevice(openCount, reason); },
+        Qt::QueuedConnection);
+}
+
+void QtSerialPort::closeLostDevice(quint64 openCount, const QString &reason)
+{
+    if (openCount != m_openCount || !m_serial.isOpen())
+        return; // closed or reopened meanwhile: nothing of this loss is left
+    m_lossPending = false;
+    m_serial.close();
+    m_errorText = reason;
+    emit deviceLost(reason);
+}
+
+QString QtSerialPort::describePort() const
+{
+    return QStringLiteral("%1 (%2)").arg(PortTable::caption(m_port), m_table.device(m_port));
 }
 
 void QtSerialPort::raise(int eventKind)

@@ -1,6 +1,13 @@
 // The serial port on a real device, through QSerialPort. Port numbers 1 to 8
 // map to devices through a PortTable. Received data, sent data and receive
 // errors are reported as notifications of the matching event kind.
+//
+// A device that goes away (a hung-up line, an unplugged adapter) is closed
+// once, from the event loop, and reported once through deviceLost(); QSerialPort
+// would otherwise repeat its read error for as long as the port stays open.
+// Errors that an operation's own result reports (open, close) raise no
+// notification. On POSIX systems an open also takes an exclusive flock on the
+// device and gives up when another program holds one.
 #pragma once
 
 #include "port_table.h"
@@ -47,6 +54,11 @@ private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void raise(int eventKind);
     bool fail(const QString &reason);
+    bool lockDevice();
+    bool deviceHungUp() const;
+    void loseDevice(const QString &what);
+    void closeLostDevice(quint64 openCount, const QString &reason);
+    QString describePort() const;
 
     PortTable m_table;
     QSerialPort m_serial;
@@ -54,4 +66,7 @@ private:
     int m_port = 1;
     int m_event = NoEvent;
     QString m_errorText;
+    // Counts successful opens, so a loss noticed on one open never closes a later one.
+    quint64 m_openCount = 0;
+    bool m_lossPending = false;
 };

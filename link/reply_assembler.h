@@ -6,6 +6,12 @@
 // State is the receive buffer and the line-complete flag: the flag is true
 // (-1) from a CR to the next STX. Only STX empties the buffer; bytes after a CR
 // and before the next STX are appended to the finished line.
+//
+// The buffer holds at most kMaxLineBytes. A real reply line is about thirty
+// bytes, so only noise or a line whose STX and CR were lost gets there. Once
+// full, further bytes are dropped until the next STX: the head of the line,
+// where every field sits, is kept as it came, and a CR still completes the line
+// with what the buffer holds. Lines of any real length are never touched.
 #pragma once
 
 #include <QByteArray>
@@ -20,6 +26,7 @@ public:
     static constexpr qint16 kFalse = 0;
     // Buffer memory kept from one line to the next; more is released at STX.
     static constexpr qsizetype kKeptCapacity = 256;
+    static constexpr qsizetype kMaxLineBytes = 4096;
 
     // Feeds bytes in order; calls onLine(buffer) at every CR with the line so far.
     // Bytes other than STX and CR are appended a run at a time, which gives the
@@ -31,8 +38,9 @@ public:
             qsizetype end = i;
             while (end < size && data[end] != kStx && data[end] != kCr)
                 ++end;
-            if (end > i)
-                m_buffer.append(data + i, end - i);
+            const qsizetype room = kMaxLineBytes - m_buffer.size();
+            if (end > i && room > 0)
+                m_buffer.append(data + i, qMin(end - i, room));
             if (end == size)
                 return;
             if (data[end] == kStx) {

@@ -24,6 +24,7 @@ public:
         LineEvent = 3,    // a modem line changed
         ErrorEvent = 1000 // a receive error (overrun, parity, framing, break)
     };
+    // Losing the device is not an event kind: it comes as deviceLost().
 
     explicit SerialPort(QObject *parent = nullptr)
         : QObject(parent)
@@ -63,4 +64,8 @@ public:
 signals:
     // The port reports an event; commEvent() tells which.
     void commNotified();
+    // The device of the open port went away (hung up, unplugged). The port has
+    // been closed, once; `reason` names the port and what happened, and
+    // errorText() says the same. Opening it again works once the device is back.
+    void deviceLost(const QString &reason);
 };

@@ -19,6 +19,7 @@ private slots:
     void menuChoiceMovesTheCheckMark();
     void choosingAPortThatNoLongerOpensLeavesNothingChecked();
     void commandsAfterAFailedChoiceAreReportedNotSent();
+    void lostDeviceLeavesNoEntryCheckedUntilChosenAgain();
 };
 
 void PortSelectionTest::startUpOpensTheFirstPortThatOpens_data()
@@ -133,6 +134,21 @@ void PortSelectionTest::commandsAfterAFailedChoiceAreReportedNotSent()
     QVERIFY(f.port.written().isEmpty());
     QCOMPARE(f.display.log(), QStringList{"failure"});
     QCOMPARE(f.state(), QStringLiteral("IDLE"));
+}
+
+void PortSelectionTest::lostDeviceLeavesNoEntryCheckedUntilChosenAgain()
+{
+    PanelFixture f;
+    f.start({1, 2});
+    f.port.close(); // the port closes itself when its device goes away
+    emit f.port.deviceLost(QStringLiteral("Lost the device on COM1"));
+    QCOMPARE(f.display.checkedPorts(), Ports{});
+    QCOMPARE(f.display.failures(), QStringList{"Lost the device on COM1"});
+    QCOMPARE(f.display.enabledPorts(), Ports({1, 2}));
+
+    f.panel.setCOM1_Click();
+    QCOMPARE(f.display.checkedPorts(), Ports{1});
+    QVERIFY(f.port.isOpen());
 }
 
 QTEST_GUILESS_MAIN(PortSelectionTest)

@@ -721,4 +721,4 @@ void TestForm1::exitEndsProgram()
 }
 
 QTEST_MAIN(TestForm1)
-#include "tst_form1.moc"
+#include "form1_test.moc"

@@ -191,4 +191,4 @@ void TestFrmAbout::goesWithMainWindow()
 }
 
 QTEST_MAIN(TestFrmAbout)
-#include "tst_frm_about.moc"
+#include "frm_about_test.moc"

@@ -1,0 +1,331 @@
+// A board that goes away: the real serial path over a pseudo-terminal whose
+// master side closes (a hang-up). COM1 is a symlink, so a new terminal can
+// stand in for the board "plugged in again" at the same path.
+#include "board_panel.h"
+#include "command_frame.h"
+#include "command_set.h"
+#include "port_table.h"
+#include "pseudo_terminal.h"
+#include "qt_serial_port.h"
+#include "recording_display.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <ctime>
+#include <memory>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+using Field = PanelDisplay::Field;
+Q_DECLARE_METATYPE(PanelDisplay::Field)
+
+namespace {
+
+using Click = void (BoardPanel::*)();
+
+Click clickOf(const QString &button)
+{
+    static const QHash<QString, Click> clicks = {
+        {QStringLiteral("StartStop"), &BoardPanel::StartStop_Click},
+        {QStringLiteral("PumpUp"), &BoardPanel::PumpUp_Click},
+        {QStringLiteral("SetCycle"), &BoardPanel::SetCycle_Click},
+        {QStringLiteral("Reset"), &BoardPanel::Reset_Click},
+    };
+    return clicks.value(button);
+}
+
+qint64 processCpuMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// What the program wrote to the board; QSerialPort writes from the event loop,
+// so the loop runs while waiting.
+QByteArray readFromProgram(PseudoTerminal &board, qsizetype count)
+{
+    QByteArray got;
+    const bool complete = QTest::qWaitFor(
+        [&] {
+            got.append(board.read(0));
+            return got.size() >= count;
+        },
+        3000);
+    Q_UNUSED(complete); // the caller compares what came
+    return got;
+}
+
+// A raw pseudo-terminal pair with no opener of the device side but the
+// program: when the master closes, read() on the device side returns 0, which
+// QSerialPort reports as ReadError over and over. (PseudoTerminal keeps its own
+// opener, and then the reads fail with EIO: ResourceError.)
+struct BarePty
+{
+    int master = -1;
+    QString path;
+
+    BarePty()
+    {
+        int slave = -1;
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            return;
+        termios tio{};
+        ::tcgetattr(slave, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(slave, TCSANOW, &tio);
+        ::close(slave);
+        path = QString::fromLocal8Bit(name);
+    }
+    ~BarePty() { hangUp(); }
+    BarePty(const BarePty &) = delete;
+    BarePty &operator=(const BarePty &) = delete;
+    bool write(const QByteArray &bytes)
+    {
+        return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+    void hangUp()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+};
+
+QByteArray line(const QByteArray &payload)
+{
+    return QByteArray(1, '\x02') + payload + '\r';
+}
+
+} // namespace
+
+class TestLostDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void hangUpClosesAndReportsOnce_data();
+    void hangUpClosesAndReportsOnce();
+    void clickAfterLossEndsAtTheWrite_data();
+    void clickAfterLossEndsAtTheWrite();
+    void portMenuReopens_data();
+    void portMenuReopens();
+
+private:
+    void pointComAt(const QString &device);
+    void hangUpAndWait();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PseudoTerminal> m_board;
+    QString m_com1;
+    std::unique_ptr<QtSerialPort> m_port;
+    std::unique_ptr<RecordingDisplay> m_display;
+    std::unique_ptr<BoardPanel> m_panel;
+    int m_errorEvents = 0;
+};
+
+void TestLostDevice::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_board = std::make_unique<PseudoTerminal>();
+    QVERIFY(m_board->isValid());
+    m_com1 = m_dir->filePath(QStringLiteral("board"));
+    pointComAt(m_board->devicePath());
+
+    m_port = std::make_unique<QtSerialPort>(PortTable({m_com1}));
+    m_display = std::make_unique<RecordingDisplay>();
+    m_panel = std::make_unique<BoardPanel>(*m_port, *m_display);
+    m_errorEvents = 0;
+    connect(m_port.get(), &SerialPort::commNotified, this, [this] {
+        if (m_port->commEvent() == SerialPort::ErrorEvent)
+            ++m_errorEvents;
+    });
+    m_panel->Form_Load();
+    QVERIFY(m_port->isOpen());
+    QCOMPARE(m_display->failures(), QStringList());
+    QCOMPARE(readFromProgram(*m_board, 32).size(), 32); // the four start-up frames
+}
+
+void TestLostDevice::cleanup()
+{
+    m_panel.reset();
+    m_display.reset();
+    m_port.reset();
+    m_board.reset();
+    m_dir.reset();
+}
+
+void TestLostDevice::pointComAt(const QString &device)
+{
+    QFile::remove(m_com1);
+    QVERIFY(QFile::link(device, m_com1));
+}
+
+void TestLostDevice::hangUpAndWait()
+{
+    m_board->closeMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_port->isOpen(), 3000);
+}
+
+void TestLostDevice::hangUpClosesAndReportsOnce_data()
+{
+    QTest::addColumn<bool>("otherOpener");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("label3");
+
+    for (const bool other : {true, false}) {
+        const char *how = other ? "read fails (resource error)" : "read returns 0 (read error)";
+        QTest::addRow("%s, quiet line", how) << other << QByteArray() << QString();
+        QTest::addRow("%s, complete line stays shown", how) << other << line("160")
+                                                            << QStringLiteral("\x02"
+                                                                              "160");
+        QTest::addRow("%s, hang-up inside a line", how) << other
+                                                        << line("150") + QByteArray("\x02"
+                                                                                    "14")
+                                                        << QStringLiteral("\x02"
+                                                                          "150");
+    }
+}
+
+void TestLostDevice::hangUpClosesAndReportsOnce()
+{
+    QFETCH(bool, otherOpener);
+    QFETCH(QByteArray, before);
+    QFETCH(QString, label3);
+
+    BarePty bare;
+    if (!otherOpener) {
+        QVERIFY(!bare.path.isEmpty());
+        pointComAt(bare.path);
+        m_panel->setCOM1_Click();
+        QVERIFY(m_port->isOpen());
+    }
+    QSignalSpy lost(m_port.get(), &SerialPort::deviceLost);
+    if (!before.isEmpty()) {
+        QVERIFY(otherOpener ? m_board->write(before) : bare.write(before));
+        // Everything written has arrived before the line goes down.
+        QByteArray expected = before.mid(before.lastIndexOf('\x02'));
+        expected.replace('\r', QByteArray());
+        QTRY_COMPARE(m_panel->receiveBuffer(), expected);
+    }
+    if (otherOpener)
+        m_board->closeMaster();
+    else
+        bare.hangUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_port->isOpen(), 3000);
+
+    QCOMPARE(lost.size(), 1);
+    QCOMPARE(m_display->failures().size(), 1);
+    const QString failure = m_display->failures().constFirst();
+    QVERIFY2(failure.startsWith(QLatin1String("Lost the device on COM1")), qPrintable(failure));
+    QCOMPARE(m_port->errorText(), failure);
+    QCOMPARE(m_display->text(Field::Label3), label3);
+
+    // Afterwards the program is quiet: no second report, no error notifications,
+    // and the event loop sleeps instead of spinning on the dead descriptor.
+    const qint64 cpuBefore = processCpuMs();
+    QTest::qWait(500);
+    const qint64 cpuUsed = processCpuMs() - cpuBefore;
+    QVERIFY2(cpuUsed < 150, qPrintable(QStringLiteral("%1 ms CPU in 500 ms").arg(cpuUsed)));
+    QCOMPARE(lost.size(), 1);
+    QCOMPARE(m_display->failures().size(), 1);
+    QCOMPARE(m_errorEvents, 0);
+    QVERIFY(!m_port->isOpen());
+}
+
+void TestLostDevice::clickAfterLossEndsAtTheWrite_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<Field>("field");
+    QTest::addColumn<QString>("unchanged");
+
+    QTest::newRow("START keeps IDLE")
+        << QStringLiteral("StartStop") << QString::fromLatin1(CommandSet::kStart)
+        << Field::Label_Status << QStringLiteral("IDLE");
+    QTest::newRow("Pump To keeps 160 mmHg")
+        << QStringLiteral("PumpUp") << QString::fromLatin1(CommandSet::kPumpUp180)
+        << Field::Label_Pumpup << QStringLiteral("160 mmHg");
+    QTest::newRow("Set Cycle keeps Manual")
+        << QStringLiteral("SetCycle") << QString::fromLatin1(CommandSet::kCycle1Min)
+        << Field::Label_cycle << QStringLiteral("Manual");
+    QTest::newRow("Read Stat") << QStringLiteral("Reset")
+                               << QString::fromLatin1(CommandSet::kReadStatus)
+                               << Field::Label_Status << QStringLiteral("IDLE");
+}
+
+void TestLostDevice::clickAfterLossEndsAtTheWrite()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, command);
+    QFETCH(Field, field);
+    QFETCH(QString, unchanged);
+
+    hangUpAndWait();
+    QCOMPARE(m_display->failures().size(), 1);
+    const quint8 pumpUp = m_panel->pumpUpIndex();
+    const quint8 cycle = m_panel->cycleIndex();
+
+    const Click click = clickOf(button);
+    QVERIFY(click);
+    (m_panel.get()->*click)();
+    QCOMPARE(m_display->failures().size(), 2);
+    QVERIFY2(m_display->failures().constLast().contains(command),
+             qPrintable(m_display->failures().constLast()));
+    QCOMPARE(m_display->text(field), unchanged);
+    QCOMPARE(m_panel->pumpUpIndex(), pumpUp);
+    QCOMPARE(m_panel->cycleIndex(), cycle);
+}
+
+void TestLostDevice::portMenuReopens_data()
+{
+    QTest::addColumn<bool>("deviceBack");
+
+    QTest::newRow("device back at the same path") << true;
+    QTest::newRow("device still gone") << false;
+}
+
+void TestLostDevice::portMenuReopens()
+{
+    QFETCH(bool, deviceBack);
+
+    hangUpAndWait();
+    PseudoTerminal replugged;
+    QVERIFY(replugged.isValid());
+    if (deviceBack)
+        pointComAt(replugged.devicePath());
+    else
+        QVERIFY(QFile::remove(m_com1));
+    m_display->clearLog();
+
+    m_panel->setCOM1_Click();
+    QCOMPARE(m_port->isOpen(), deviceBack);
+    QCOMPARE(m_display->portChecked(1), deviceBack);
+    QCOMPARE(m_display->failures().size(), deviceBack ? 1 : 2);
+    if (!deviceBack)
+        return;
+
+    // The link works both ways again and the earlier loss left nothing behind.
+    m_panel->Reset_Click();
+    QCOMPARE(readFromProgram(replugged, 8),
+             CommandFrame::build(QString::fromLatin1(CommandSet::kReadStatus)));
+    QVERIFY(replugged.write(line("123")));
+    QTRY_COMPARE(m_display->text(Field::Label3), QStringLiteral("\x02"
+                                                                "123"));
+    QTest::qWait(200);
+    QCOMPARE(m_display->failures().size(), 1);
+    QCOMPARE(m_errorEvents, 0);
+}
+
+QTEST_GUILESS_MAIN(TestLostDevice)
+#include "lost_device_test.moc"
