@@ -7,8 +7,7 @@
 #pragma once
 
 #include "form1.h"
-#include "qt_serial_port.h"
-#include "simulated_boards.h"
+#include "pty_rig.h"
 
 #include <QList>
 #include <QObject>
@@ -41,7 +40,7 @@ public:
     ~WindowBench() override;
 
     Form1 &window() { return *m_window; }
-    SimulatedBoard &board(int port) { return m_boards->board(port); }
+    SimulatedBoard &board(int port) { return m_rig.board(port); }
     QString text(PanelDisplay::Field field) const { return m_window->text(field); }
     int barValue() const;
     QAction *action(const QString &name) const;
@@ -56,15 +55,20 @@ public:
     void clearTicks() { m_ticks.clear(); }
 
     // Runs the event loop until done() holds; false after timeoutMs.
-    static bool waitFor(const std::function<bool()> &done, int timeoutMs = 20000);
-    static void run(int ms);
+    static bool waitFor(const std::function<bool()> &done, int timeoutMs = kTimeoutMs)
+    {
+        return PtyRig::waitFor(done, timeoutMs, kPollMs);
+    }
+    static void run(int ms) { PtyRig::run(ms); }
     // Waits for the start-up frames on `port` and the window's reading of the
     // board's answer to their status request.
     bool waitForStartUp(int port);
 
 private:
-    std::unique_ptr<SimulatedBoards> m_boards;
-    std::unique_ptr<QtSerialPort> m_port;
+    static constexpr int kTimeoutMs = 20000;
+    static constexpr int kPollMs = 2;
+
+    PtyRig m_rig;
     std::unique_ptr<Form1> m_window;
     QList<Tick> m_ticks;
 };

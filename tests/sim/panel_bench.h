@@ -5,19 +5,14 @@
 #pragma once
 
 #include "board_panel.h"
-#include "board_terminal.h"
-#include "pseudo_terminal.h"
-#include "qt_serial_port.h"
+#include "pty_rig.h"
 #include "recording_display.h"
-#include "simulated_board.h"
 
 #include <QList>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
-#include <map>
-#include <memory>
 
 class PanelBench : public QObject
 {
@@ -31,29 +26,29 @@ public:
     // Form_Load, then the boards' clocks and the Val_Update timer.
     void start();
 
-    BoardPanel &panel() { return *m_panel; }
+    BoardPanel &panel() { return m_panel; }
     RecordingDisplay &display() { return m_display; }
-    SimulatedBoard &board(int port) { return *m_boards.at(port).board; }
+    SimulatedBoard &board(int port) { return m_rig.board(port); }
     QString text(PanelDisplay::Field field) const { return m_display.text(field); }
 
     // Runs the event loop until done() holds; false after timeoutMs.
-    static bool waitFor(const std::function<bool()> &done, int timeoutMs = 15000);
+    static bool waitFor(const std::function<bool()> &done, int timeoutMs = kTimeoutMs)
+    {
+        return PtyRig::waitFor(done, timeoutMs, kPollMs);
+    }
     // Runs the event loop for ms milliseconds.
-    static void run(int ms);
+    static void run(int ms) { PtyRig::run(ms); }
     // Waits for the start-up frames on `port` and the answer to their status request.
     bool waitForStartUp(int port);
 
 private:
-    struct Slot
-    {
-        std::unique_ptr<PseudoTerminal> terminal;
-        std::unique_ptr<SimulatedBoard> board;
-        std::unique_ptr<BoardTerminal> link;
-    };
+    static constexpr int kTimeoutMs = 15000;
+    static constexpr int kPollMs = 1;
 
-    std::map<int, Slot> m_boards;
+    // Members go in reverse order: the timer before the panel, the panel
+    // before the port and the boards.
+    PtyRig m_rig;
     RecordingDisplay m_display;
-    std::unique_ptr<QtSerialPort> m_port;
-    std::unique_ptr<BoardPanel> m_panel;
+    BoardPanel m_panel;
     QTimer m_valUpdate;
 };

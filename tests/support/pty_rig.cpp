@@ -1,0 +1,58 @@
+#include "pty_rig.h"
+
+#include "port_table.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QtGlobal>
+
+PtyRig::PtyRig(const QList<int> &boardPorts, double timeScale, double failureRate)
+    : m_boards(boardPorts)
+    , m_port(PortTable(m_boards.devicePaths()))
+{
+    if (!m_boards.isValid())
+        qFatal("cannot create a pseudo-terminal");
+    m_boards.setTimeScale(timeScale);
+    m_boards.setFailureRate(failureRate);
+}
+
+// The boards' clocks stop first; then the port closes the device side
+// before the terminals go.
+PtyRig::~PtyRig()
+{
+    m_boards.stop();
+}
+
+// A real event loop rather than QTest::qWaitFor, which sleeps 10 ms between
+// rounds and would hold the boards' millisecond clocks back to its pace.
+bool PtyRig::waitFor(const std::function<bool()> &done, int timeoutMs, int pollMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(pollMs);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
+    return done();
+}
+
+void PtyRig::run(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool PtyRig::waitForStartUp(int port, const std::function<QString()> &mapText, int timeoutMs,
+                            int pollMs)
+{
+    const SimulatedBoard &b = board(port);
+    return waitFor([&] { return b.commands().size() >= 4 && mapText() == QLatin1String("000"); },
+                   timeoutMs, pollMs);
+}

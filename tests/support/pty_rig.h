@@ -1,0 +1,43 @@
+// What the pseudo-terminal benches share: simulated boards on chosen port
+// numbers, the real serial port class over the table that points at their
+// terminals (every other number at a path that does not exist), and waits
+// that run a real event loop so the boards' millisecond clocks keep pace.
+#pragma once
+
+#include "qt_serial_port.h"
+#include "simulated_boards.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class PtyRig
+{
+public:
+    // Stops the test run when a pseudo-terminal cannot be created.
+    explicit PtyRig(const QList<int> &boardPorts, double timeScale, double failureRate);
+    PtyRig(const PtyRig &) = delete;
+    PtyRig &operator=(const PtyRig &) = delete;
+    ~PtyRig();
+
+    SimulatedBoards &boards() { return m_boards; }
+    SimulatedBoard &board(int port) { return m_boards.board(port); }
+    QtSerialPort &port() { return m_port; }
+
+    // Runs the event loop until done() holds, checking every pollMs; false
+    // after timeoutMs.
+    static bool waitFor(const std::function<bool()> &done, int timeoutMs, int pollMs);
+    // Runs the event loop for ms milliseconds.
+    static void run(int ms);
+    // Waits until the board on `port` has the four start-up frames and mapText()
+    // shows the pressure of the board's answer to their status request.
+    bool waitForStartUp(int port, const std::function<QString()> &mapText, int timeoutMs,
+                        int pollMs);
+
+private:
+    // Members go in reverse order: the port before the boards, so the device
+    // side closes before the terminals.
+    SimulatedBoards m_boards;
+    QtSerialPort m_port;
+};
