@@ -351,7 +351,7 @@ void ProgramBench::printTable(QTextStream &out) const
         std::max({m_startedKib, m_afterDelayKib, m_afterStreamKib, hourLast, m_hour.settledKib});
     constexpr double kMbPerMib = 1.048576;
 
-    out << "Display: " << m_platform << "\n\n";
+    out << "Qt " << qVersion() << ", display: " << m_platform << "\n\n";
     out << "| Figure | Target | Measured | Met |\n";
     out << "|---|---|---|---|\n";
     out << "| Start-up, launch to first frame shown, 8 absent ports (median of " << s.shownMs.count
