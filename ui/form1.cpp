@@ -380,6 +380,9 @@ void Form1::buildTimers()
     m_valUpdate = new QTimer(this);
     m_valUpdate->setObjectName(QStringLiteral("Val_Update"));
     m_valUpdate->setInterval(kValUpdateMs);
+    // Before the panel's handler, so that the reply line and the fields the
+    // tick sets from it are repainted together.
+    connect(m_valUpdate, &QTimer::timeout, this, &Form1::showPendingReplyLine);
     connect(m_valUpdate, &QTimer::timeout, &m_panel, &BoardPanel::Val_Update_Timer);
     m_valUpdate->start();
 
@@ -392,12 +395,43 @@ void Form1::buildTimers()
 
 void Form1::setText(Field field, const QString &text)
 {
-    m_fields[static_cast<std::size_t>(field)]->setText(text);
+    if (field != Field::Label3) {
+        m_fields[static_cast<std::size_t>(field)]->setText(text);
+        return;
+    }
+    // The reply line is the panel's state and takes each new text at once.
+    // The field on screen follows at most once a Val_Update period: a board
+    // streaming at the full line rate would otherwise have it repainted for
+    // every line, a hundred times a second, which nobody can read and which
+    // would cost most of the CPU time at that rate. A line that comes a period or
+    // more after the last one shown appears at once; one that comes sooner
+    // appears at the next tick, together with the values it gives.
+    m_replyLine = text;
+    if (!m_replyLinePending &&
+        (!m_replyLineShown.isValid() || m_replyLineShown.elapsed() >= kValUpdateMs))
+        showReplyLine();
+    else
+        m_replyLinePending = true;
 }
 
 QString Form1::text(Field field) const
 {
+    if (field == Field::Label3)
+        return m_replyLine;
     return m_fields[static_cast<std::size_t>(field)]->text();
+}
+
+void Form1::showReplyLine()
+{
+    m_fields[static_cast<std::size_t>(Field::Label3)]->setText(m_replyLine);
+    m_replyLinePending = false;
+    m_replyLineShown.start();
+}
+
+void Form1::showPendingReplyLine()
+{
+    if (m_replyLinePending)
+        showReplyLine();
 }
 
 void Form1::setCaption(Button button, const QString &caption)

@@ -11,6 +11,7 @@
 #include "board_panel.h"
 #include "panel_display.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTime>
@@ -73,6 +74,8 @@ private:
     void buildMenus();
     void buildTimers();
     void clearFailure();
+    void showReplyLine();
+    void showPendingReplyLine();
 
     void RTC_Timer_Timer();
     void menAbout_Click();
@@ -87,6 +90,9 @@ private:
     std::array<QAction *, 8> m_portEntries{};
     QTimer *m_valUpdate = nullptr;
     QTimer *m_rtcTimer = nullptr;
+    QString m_replyLine;             // the text of Label3, read back by the panel logic
+    bool m_replyLinePending = false; // m_replyLine is newer than the field shows
+    QElapsedTimer m_replyLineShown;
     QPointer<FrmAbout> m_about;
     QTime m_clockReading;
     QString m_lastFailure;

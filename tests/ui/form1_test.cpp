@@ -85,6 +85,7 @@ private slots:
     void buttonClicks();
     void portEntries();
     void replyLinesReachFields();
+    void replyLineFieldFollowsBursts();
     void fieldsShowTextAsItStands_data();
     void fieldsShowTextAsItStands();
     void timersAndClock();
@@ -546,6 +547,32 @@ void TestForm1::replyLinesReachFields()
     QCOMPARE(bench.window->text(Field::Map), QStringLiteral("093"));
     QCOMPARE(bench.window->text(Field::Pulse), QStringLiteral("072"));
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 160);
+}
+
+// Lines that come faster than the tick are kept at once as the reply line the
+// logic reads back, while the field on screen catches up at the next tick:
+// the newest line always ends up shown, none is lost or shown out of order,
+// and after a quiet tick period a line shows at once again.
+void TestForm1::replyLineFieldFollowsBursts()
+{
+    Bench bench;
+    auto *field = bench.child<QLabel>("Label3");
+    const QString stx(QChar(2));
+    bench.port.deliver(QByteArrayLiteral("\x02"
+                                         "100\r"));
+    QCOMPARE(field->text(), stx + "100");
+
+    bench.port.deliver(QByteArrayLiteral("\x02"
+                                         "105\r\x02"
+                                         "110\r"));
+    QCOMPARE(bench.window->text(Field::Label3), stx + "110");
+    QTRY_COMPARE(field->text(), stx + "110");
+    QTRY_COMPARE(bench.window->text(Field::Map), QStringLiteral("110"));
+
+    QTest::qWait(Form1::kValUpdateMs + 20);
+    bench.port.deliver(QByteArrayLiteral("\x02"
+                                         "120\r"));
+    QCOMPARE(field->text(), stx + "120");
 }
 
 void TestForm1::fieldsShowTextAsItStands_data()

@@ -1,0 +1,17 @@
+#include "traced_window.h"
+
+#include "monotonic_clock.h"
+#include "trace_log.h"
+
+TracedWindow::TracedWindow(SerialPort &port, TraceLog &log)
+    : Form1(port)
+    , m_log(log)
+{}
+
+void TracedWindow::setText(Field field, const QString &text)
+{
+    const bool mapChanges = field == Field::Map && Form1::text(Field::Map) != text;
+    Form1::setText(field, text);
+    if (mapChanges)
+        m_log.event("map", MonotonicClock::nowNs(), text);
+}
