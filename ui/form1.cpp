@@ -382,7 +382,7 @@ void Form1::buildTimers()
     m_valUpdate->setInterval(kValUpdateMs);
     // Before the panel's handler, so that the reply line and the fields the
     // tick sets from it are repainted together.
-    connect(m_valUpdate, &QTimer::timeout, this, &Form1::releaseReplyLineRepaint);
+    connect(m_valUpdate, &QTimer::timeout, this, &Form1::showPendingReplyLine);
     connect(m_valUpdate, &QTimer::timeout, &m_panel, &BoardPanel::Val_Update_Timer);
     m_valUpdate->start();
 
@@ -395,41 +395,43 @@ void Form1::buildTimers()
 
 void Form1::setText(Field field, const QString &text)
 {
-    if (field == Field::Label3)
-        holdReplyLineRepaint();
-    m_fields[static_cast<std::size_t>(field)]->setText(text);
+    if (field != Field::Label3) {
+        m_fields[static_cast<std::size_t>(field)]->setText(text);
+        return;
+    }
+    // The reply line is the panel's state and takes each new text at once.
+    // The field on screen follows at most once a Val_Update period: a board
+    // streaming at the full line rate would otherwise have it repainted for
+    // every line, a hundred times a second, which nobody can read and which
+    // would cost most of the CPU time at that rate. A line that comes a period or
+    // more after the last one shown appears at once; one that comes sooner
+    // appears at the next tick, together with the values it gives.
+    m_replyLine = text;
+    if (!m_replyLinePending &&
+        (!m_replyLineShown.isValid() || m_replyLineShown.elapsed() >= kValUpdateMs))
+        showReplyLine();
+    else
+        m_replyLinePending = true;
 }
 
 QString Form1::text(Field field) const
 {
+    if (field == Field::Label3)
+        return m_replyLine;
     return m_fields[static_cast<std::size_t>(field)]->text();
 }
 
-// The reply-line field always holds the newest line, which the panel reads
-// back at once; only its repaint is paced. A board streaming at the full line
-// rate would otherwise have the field repainted for every line, a hundred
-// times a second, which nobody can read and which would cost most of the CPU
-// time at that rate. A line that comes a Val_Update period or more after the
-// last repaint shows at once; one that comes sooner shows at the next tick,
-// together with the values the tick takes from it.
-void Form1::holdReplyLineRepaint()
+void Form1::showReplyLine()
 {
-    QLabel *field = m_fields[static_cast<std::size_t>(Field::Label3)];
-    if (!field->updatesEnabled())
-        return; // already held until the next tick
-    if (!m_replyLineShown.isValid() || m_replyLineShown.elapsed() >= kValUpdateMs)
-        m_replyLineShown.start();
-    else
-        field->setUpdatesEnabled(false);
+    m_fields[static_cast<std::size_t>(Field::Label3)]->setText(m_replyLine);
+    m_replyLinePending = false;
+    m_replyLineShown.start();
 }
 
-void Form1::releaseReplyLineRepaint()
+void Form1::showPendingReplyLine()
 {
-    QLabel *field = m_fields[static_cast<std::size_t>(Field::Label3)];
-    if (field->updatesEnabled())
-        return;
-    field->setUpdatesEnabled(true); // repaints with the newest line
-    m_replyLineShown.start();
+    if (m_replyLinePending)
+        showReplyLine();
 }
 
 void Form1::setCaption(Button button, const QString &caption)

@@ -74,8 +74,8 @@ private:
     void buildMenus();
     void buildTimers();
     void clearFailure();
-    void holdReplyLineRepaint();
-    void releaseReplyLineRepaint();
+    void showReplyLine();
+    void showPendingReplyLine();
 
     void RTC_Timer_Timer();
     void menAbout_Click();
@@ -90,7 +90,9 @@ private:
     std::array<QAction *, 8> m_portEntries{};
     QTimer *m_valUpdate = nullptr;
     QTimer *m_rtcTimer = nullptr;
-    QElapsedTimer m_replyLineShown; // since the reply-line field was last repainted
+    QString m_replyLine;             // the text of Label3, read back by the panel logic
+    bool m_replyLinePending = false; // m_replyLine is newer than the field shows
+    QElapsedTimer m_replyLineShown;
     QPointer<FrmAbout> m_about;
     QTime m_clockReading;
     QString m_lastFailure;

@@ -549,9 +549,10 @@ void TestForm1::replyLinesReachFields()
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 160);
 }
 
-// Lines that come faster than the tick go into the field at once, where the
-// logic reads them back, while the field's repaint waits for the next tick;
-// after a quiet tick period a line repaints at once again.
+// Lines that come faster than the tick are kept at once as the reply line the
+// logic reads back, while the field on screen catches up at the next tick:
+// the newest line always ends up shown, none is lost or shown out of order,
+// and after a quiet tick period a line shows at once again.
 void TestForm1::replyLineFieldFollowsBursts()
 {
     Bench bench;
@@ -560,24 +561,18 @@ void TestForm1::replyLineFieldFollowsBursts()
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "100\r"));
     QCOMPARE(field->text(), stx + "100");
-    QVERIFY(field->updatesEnabled());
 
-    // A burst: the field holds the newest line at once, its repaint waits.
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "105\r\x02"
                                          "110\r"));
-    QCOMPARE(field->text(), stx + "110");
     QCOMPARE(bench.window->text(Field::Label3), stx + "110");
-    QVERIFY(!field->updatesEnabled());
-    QTRY_VERIFY(field->updatesEnabled());
+    QTRY_COMPARE(field->text(), stx + "110");
     QTRY_COMPARE(bench.window->text(Field::Map), QStringLiteral("110"));
 
-    // After a quiet period a line repaints at once.
     QTest::qWait(Form1::kValUpdateMs + 20);
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "120\r"));
     QCOMPARE(field->text(), stx + "120");
-    QVERIFY(field->updatesEnabled());
 }
 
 void TestForm1::fieldsShowTextAsItStands_data()
