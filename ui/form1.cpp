@@ -35,45 +35,52 @@ struct FieldSpec
     bool bold;
     Ink ink;
     const char *toolTip;
+    const char *initialText;
 };
 
 // Bordered display fields on the window-background colour, text centred;
 // Label3 (the reply line) is left-aligned in the fixed-pitch font on the
-// title-bar-text colour.
+// title-bar-text colour. The value fields show "---" until the first line is
+// interpreted; the four fields of the 320 column start empty and start-up
+// fills them.
 const FieldSpec kFields[] = {
-    {Field::Sys, "Sys", {32, 16, 181, 128}, 75, true, Ink::Red, "Systolic Pressure Value"},
-    {Field::Dia, "Dia", {32, 176, 181, 127}, 75, true, Ink::Red, "Diastolic Pressure Value"},
-    {Field::Map, "Map", {32, 336, 181, 80}, 48, true, Ink::Red, "Mean Pressure Value"},
-    {Field::Pulse, "Pulse", {224, 336, 225, 80}, 48, true, Ink::Green, "Pulse Rate"},
+    {Field::Sys, "Sys", {32, 16, 181, 128}, 75, true, Ink::Red, "Systolic Pressure Value", "---"},
+    {Field::Dia, "Dia", {32, 176, 181, 127}, 75, true, Ink::Red, "Diastolic Pressure Value", "---"},
+    {Field::Map, "Map", {32, 336, 181, 80}, 48, true, Ink::Red, "Mean Pressure Value", "---"},
+    {Field::Pulse, "Pulse", {224, 336, 225, 80}, 48, true, Ink::Green, "Pulse Rate", "---"},
     {Field::Label_Status,
      "Label_Status",
      {320, 24, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Board Status"},
+     "Board Status",
+     ""},
     {Field::Label_cycle,
      "Label_cycle",
      {320, 72, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Cycle Time for Automated Measurements"},
+     "Cycle Time for Automated Measurements",
+     ""},
     {Field::Label_Patient,
      "Label_Patient",
      {320, 120, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Adult or Neonatal Mode"},
+     "Adult or Neonatal Mode",
+     ""},
     {Field::Label_Pumpup,
      "Label_Pumpup",
      {320, 168, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Initial Cuff Pump Up Value"},
-    {Field::Label3, "Label3", {32, 448, 417, 25}, 12, false, Ink::ButtonText, nullptr},
+     "Initial Cuff Pump Up Value",
+     ""},
+    {Field::Label3, "Label3", {32, 448, 417, 25}, 12, false, Ink::ButtonText, nullptr, ""},
 };
 
 struct CaptionSpec
@@ -268,14 +275,9 @@ void Form1::buildClientArea()
         label->setAutoFillBackground(true);
         if (spec.toolTip)
             label->setToolTip(QString::fromLatin1(spec.toolTip));
-        if (!replyLine)
-            label->setText(QStringLiteral("---"));
+        label->setText(QString::fromLatin1(spec.initialText));
         m_fields[static_cast<std::size_t>(spec.field)] = label;
     }
-    // The four fields of the 320 column start empty; start-up fills them.
-    for (Field field :
-         {Field::Label_Status, Field::Label_cycle, Field::Label_Patient, Field::Label_Pumpup})
-        m_fields[static_cast<std::size_t>(field)]->clear();
 
     for (const CaptionSpec &spec : kCaptions) {
         QLabel *label = makeLabel(m_client, spec.name, spec.geometry, UiFonts::sans(9.75, true));

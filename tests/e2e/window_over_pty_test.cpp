@@ -18,21 +18,6 @@ using Command = SimulatedBoard::Command;
 
 namespace {
 
-const QStringList kStartUp{"03;;D9", "24;;DC", "22;;DA", "18;;DF"};
-
-QList<Command> onPort(const QStringList &texts, int port)
-{
-    QList<Command> commands;
-    for (const QString &text : texts)
-        commands << Command{text, port};
-    return commands;
-}
-
-QString padded(int value)
-{
-    return QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0'));
-}
-
 QString statusLine(const QString &payload)
 {
     return QStringLiteral("\x02") + payload;
@@ -88,7 +73,7 @@ void WindowOverPtyTest::startUpReachesTheFirstBoardThatOpens()
     WindowBench bench(boards);
     QVERIFY(bench.waitForStartUp(first));
 
-    QCOMPARE(bench.board(first).commands(), onPort(kStartUp, first));
+    QCOMPARE(bench.board(first).commands(), PtyRig::onPort(PtyRig::kStartUp, first));
     QCOMPARE(bench.board(first).ignoredFrames().size(), 0);
     for (const int other : boards) {
         if (other != first)
@@ -122,10 +107,10 @@ void WindowOverPtyTest::measurementRunsToItsResult()
 
     const std::optional<SimulatedBoard::Result> result = board.lastResult();
     QVERIFY(result.has_value());
-    QCOMPARE(bench.text(Field::Sys), padded(result->systolic));
-    QCOMPARE(bench.text(Field::Dia), padded(result->diastolic));
-    QCOMPARE(bench.text(Field::Map), padded(result->mean));
-    QCOMPARE(bench.text(Field::Pulse), padded(result->pulse));
+    QCOMPARE(bench.text(Field::Sys), PtyRig::padded(result->systolic));
+    QCOMPARE(bench.text(Field::Dia), PtyRig::padded(result->diastolic));
+    QCOMPARE(bench.text(Field::Map), PtyRig::padded(result->mean));
+    QCOMPARE(bench.text(Field::Pulse), PtyRig::padded(result->pulse));
     QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
     QCOMPARE(board.commands().last(), (Command{QStringLiteral("01;;D7"), 1}));
     QCOMPARE(board.measurementsStarted(), 1);
@@ -228,7 +213,7 @@ void WindowOverPtyTest::modeIsLeftWithBreak()
     QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
     QVERIFY(bench.waitFor(
         [&] { return bench.text(Field::Map) == QLatin1String("000") && bench.barValue() == 0; }));
-    QCOMPARE(board.commands(), onPort({command, QStringLiteral("X")}, 1));
+    QCOMPARE(board.commands(), PtyRig::onPort({command, QStringLiteral("X")}, 1));
     QCOMPARE(board.mode(), Mode::Idle);
     QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
 }
@@ -285,7 +270,7 @@ void WindowOverPtyTest::readStatIsAnsweredInEveryState()
     // The status line is read as a pressure line: its pressure reaches Map,
     // and the state stays.
     const QString pressure = status.match(bench.text(Field::Label3)).captured(1);
-    QCOMPARE(pressure, padded(board.pressure()));
+    QCOMPARE(pressure, PtyRig::padded(board.pressure()));
     QVERIFY(bench.waitFor([&] { return bench.text(Field::Map) == pressure; }));
     WindowBench::run(2 * Form1::kValUpdateMs);
     QCOMPARE(bench.text(Field::Label_Status), state);
@@ -321,8 +306,8 @@ void WindowOverPtyTest::framesFollowThePortMenu()
     QVERIFY(
         bench.waitFor([&] { return bench.text(Field::Label3) == statusLine("000 I N 160 00"); }));
 
-    QCOMPARE(one.commands(), onPort(kStartUp + QStringList{"25;;DD", "18;;DF"}, 1));
-    QCOMPARE(three.commands(), onPort({"18;;DF", "01;;D7", "X"}, 3));
+    QCOMPARE(one.commands(), PtyRig::onPort(PtyRig::kStartUp + QStringList{"25;;DD", "18;;DF"}, 1));
+    QCOMPARE(three.commands(), PtyRig::onPort({"18;;DF", "01;;D7", "X"}, 3));
     QCOMPARE(one.patient(), SimulatedBoard::Patient::Neonate);
     QCOMPARE(three.patient(), SimulatedBoard::Patient::Adult);
     QCOMPARE(one.measurementsStarted(), 0);
@@ -396,7 +381,7 @@ void WindowOverPtyTest::cycleTimeStartsMeasurements()
     SimulatedBoard &board = bench.board(1);
     QStringList measured;
     connect(&board, &SimulatedBoard::measurementFinished, this, [&](bool failed) {
-        measured << (failed ? QStringLiteral("999") : padded(board.lastResult()->systolic));
+        measured << (failed ? QStringLiteral("999") : PtyRig::padded(board.lastResult()->systolic));
     });
     bench.clearTicks();
 

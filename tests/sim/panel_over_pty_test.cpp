@@ -13,8 +13,6 @@ using Command = SimulatedBoard::Command;
 
 namespace {
 
-const QStringList kStartUp{"03;;D9", "24;;DC", "22;;DA", "18;;DF"};
-
 // Buttons by number, for the data tables.
 constexpr int NoButton = 0, Start = 1, Manometer = 2, LeakTest = 3, NeoAdult = 4, PumpTo = 5,
               SetCycle = 6;
@@ -52,19 +50,6 @@ QStringList valuesOf(const QStringList &log, const QString &name)
             values << entry.mid(prefix.size());
     }
     return values;
-}
-
-QList<Command> onPort(const QStringList &texts, int port)
-{
-    QList<Command> commands;
-    for (const QString &text : texts)
-        commands << Command{text, port};
-    return commands;
-}
-
-QString padded(int value)
-{
-    return QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -107,7 +92,7 @@ void PanelOverPtyTest::startUpFramesReachTheFirstBoardThatOpens()
     bench.start();
     QVERIFY(bench.waitForStartUp(first));
 
-    QCOMPARE(bench.board(first).commands(), onPort(kStartUp, first));
+    QCOMPARE(bench.board(first).commands(), PtyRig::onPort(PtyRig::kStartUp, first));
     QCOMPARE(bench.board(first).ignoredFrames().size(), 0);
     for (const int other : boards) {
         if (other != first)
@@ -136,10 +121,10 @@ void PanelOverPtyTest::measurementRunsToItsResult()
 
     const std::optional<SimulatedBoard::Result> result = board.lastResult();
     QVERIFY(result.has_value());
-    QCOMPARE(bench.text(Field::Sys), padded(result->systolic));
-    QCOMPARE(bench.text(Field::Dia), padded(result->diastolic));
-    QCOMPARE(bench.text(Field::Map), padded(result->mean));
-    QCOMPARE(bench.text(Field::Pulse), padded(result->pulse));
+    QCOMPARE(bench.text(Field::Sys), PtyRig::padded(result->systolic));
+    QCOMPARE(bench.text(Field::Dia), PtyRig::padded(result->diastolic));
+    QCOMPARE(bench.text(Field::Map), PtyRig::padded(result->mean));
+    QCOMPARE(bench.text(Field::Pulse), PtyRig::padded(result->pulse));
     QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
     QCOMPARE(board.commands().last(), (Command{QStringLiteral("01;;D7"), 1}));
 
@@ -240,7 +225,7 @@ void PanelOverPtyTest::modeIsLeftWithBreak()
     QVERIFY(bench.waitFor([&] {
         return bench.text(Field::Map) == QLatin1String("000") && bench.display().barValue() == 0;
     }));
-    QCOMPARE(board.commands(), onPort({command, QStringLiteral("X")}, 1));
+    QCOMPARE(board.commands(), PtyRig::onPort({command, QStringLiteral("X")}, 1));
     QCOMPARE(board.mode(), Mode::Idle);
     QCOMPARE(board.sentLines().last(), QStringLiteral("000"));
 }
@@ -311,8 +296,8 @@ void PanelOverPtyTest::framesFollowThePortMenu()
     bench.panel().Patientsel_Click();
     QVERIFY(bench.waitFor([&] { return one.patient() == SimulatedBoard::Patient::Neonate; }));
 
-    QCOMPARE(one.commands(), onPort(kStartUp + QStringList{"25;;DD"}, 1));
-    QCOMPARE(three.commands(), onPort({"18;;DF", "01;;D7", "X"}, 3));
+    QCOMPARE(one.commands(), PtyRig::onPort(PtyRig::kStartUp + QStringList{"25;;DD"}, 1));
+    QCOMPARE(three.commands(), PtyRig::onPort({"18;;DF", "01;;D7", "X"}, 3));
     QCOMPARE(three.patient(), SimulatedBoard::Patient::Adult);
     QCOMPARE(bench.display().failures(), QStringList{});
 }
@@ -382,8 +367,8 @@ void PanelOverPtyTest::cycleTimeStartsMeasurements()
         [&] { return resultsShown(valuesOf(bench.display().log(), QStringLiteral("Sys"))) >= 2; }));
 
     QCOMPARE(board.measurementsStarted(), 2);
-    QCOMPARE(bench.text(Field::Sys), padded(board.lastResult()->systolic));
-    QCOMPARE(bench.text(Field::Pulse), padded(board.lastResult()->pulse));
+    QCOMPARE(bench.text(Field::Sys), PtyRig::padded(board.lastResult()->systolic));
+    QCOMPARE(bench.text(Field::Pulse), PtyRig::padded(board.lastResult()->pulse));
     QVERIFY(!board.commandTexts().contains(QStringLiteral("01;;D7")));
     QVERIFY(!valuesOf(bench.display().log(), QStringLiteral("Label_Status"))
                  .contains(QStringLiteral("MEASURE")));

@@ -56,3 +56,18 @@ bool PtyRig::waitForStartUp(int port, const std::function<QString()> &mapText, i
     return waitFor([&] { return b.commands().size() >= 4 && mapText() == QLatin1String("000"); },
                    timeoutMs, pollMs);
 }
+
+const QStringList PtyRig::kStartUp{"03;;D9", "24;;DC", "22;;DA", "18;;DF"};
+
+QList<SimulatedBoard::Command> PtyRig::onPort(const QStringList &texts, int port)
+{
+    QList<SimulatedBoard::Command> commands;
+    for (const QString &text : texts)
+        commands << SimulatedBoard::Command{text, port};
+    return commands;
+}
+
+QString PtyRig::padded(int value)
+{
+    return QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0'));
+}

@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -34,6 +35,13 @@ public:
     // shows the pressure of the board's answer to their status request.
     bool waitForStartUp(int port, const std::function<QString()> &mapText, int timeoutMs,
                         int pollMs);
+
+    // What the tests expect of the boards: the start-up frames in order, a
+    // list of command texts as a board records them from `port`, and a value
+    // as the board writes it into a three-character field.
+    static const QStringList kStartUp;
+    static QList<SimulatedBoard::Command> onPort(const QStringList &texts, int port);
+    static QString padded(int value);
 
 private:
     // Members go in reverse order: the port before the boards, so the device
