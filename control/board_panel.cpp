@@ -106,10 +106,12 @@ void BoardPanel::LeakTest_Click()
     m_display.setText(Field::Label_Status, QString::fromLatin1(kLeakTest));
 }
 
+// Break is the operator's one way to stop the cuff, so it reaches the board in
+// every state: a measurement the board starts by itself on its cycle time, or
+// one already running when the program started or switched ports, runs while
+// the window shows "IDLE".
 void BoardPanel::Break_Click()
 {
-    if (isIdle())
-        return;
     if (!SendCommand(QString::fromLatin1(CommandSet::kBreak)))
         return;
     m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
@@ -206,18 +208,26 @@ void BoardPanel::Val_Update_Timer()
         runPressureLine(line);
 }
 
+// A pressure line: its pressure goes to Map as the board sent it, the result
+// fields are emptied, and a value that converts becomes the cuff pressure the
+// bar shows, held at the bar's ends. "999" in Map is the end value: the board
+// is asked for its status and the panel goes back to idle.
 void BoardPanel::runPressureLine(const QString &line)
 {
     const QString pressure = ReplyLine::take(line, ReplyLine::kCuffPressure);
-    m_display.setText(Field::Map, pressure);  // P1
-    m_display.setText(Field::Sys, QString()); // P2
+    m_display.setText(Field::Map, pressure);
+    m_display.setText(Field::Sys, QString());
     m_display.setText(Field::Dia, QString());
     m_display.setText(Field::Pulse, QString());
-    if (const std::optional<qint16> value = ReplyLine::pressureValue(pressure)) // P3
+    if (const std::optional<qint16> value = ReplyLine::pressureValue(pressure))
         m_cuffPressure = *value;
-    if (m_cuffPressure < kBarLimit) // P4
-        m_display.setBarValue(std::max<int>(0, m_cuffPressure));
-    if (m_display.text(Field::Map) == QLatin1String("999")) { // P5
+    // An over-pressure shows as a full bar, never as the last value below it.
+    // The end value is no pressure: the bar drops to 0 once the board has been
+    // asked for its status.
+    const bool endValue = m_display.text(Field::Map) == QLatin1String("999");
+    if (!endValue)
+        m_display.setBarValue(std::clamp<int>(m_cuffPressure, 0, kBarLimit));
+    if (endValue) {
         if (!SendCommand(QString::fromLatin1(CommandSet::kReadStatus)))
             return;
         m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
@@ -225,13 +235,15 @@ void BoardPanel::runPressureLine(const QString &line)
     }
 }
 
+// A result line: mean, systolic, diastolic and pulse to their fields, and the
+// measurement is over.
 void BoardPanel::runResultLine(const QString &line)
 {
-    m_display.setText(Field::Map, ReplyLine::take(line, ReplyLine::kMean));      // R1
-    m_display.setText(Field::Sys, ReplyLine::take(line, ReplyLine::kSystolic));  // R2
-    m_display.setText(Field::Dia, ReplyLine::take(line, ReplyLine::kDiastolic)); // R3
-    m_display.setText(Field::Pulse, ReplyLine::take(line, ReplyLine::kPulse));   // R4
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));          // R5
+    m_display.setText(Field::Map, ReplyLine::take(line, ReplyLine::kMean));
+    m_display.setText(Field::Sys, ReplyLine::take(line, ReplyLine::kSystolic));
+    m_display.setText(Field::Dia, ReplyLine::take(line, ReplyLine::kDiastolic));
+    m_display.setText(Field::Pulse, ReplyLine::take(line, ReplyLine::kPulse));
+    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
 }
 
 // One command frame: STX, each character of the text, ETX, written one after

@@ -107,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             check(std::string(shown.constData(), std::size_t(shown.size())) == model.lastLine,
                   "reply-line field differs from the last line received");
         }
-        check(display.barValue() >= 0 && display.barValue() < BoardPanel::kBarLimit,
-              "pressure bar outside 0..299");
+        check(display.barValue() >= 0 && display.barValue() <= BoardPanel::kBarLimit,
+              "pressure bar outside 0..300");
         check(display.text(Field::Map).size() <= 3 && display.text(Field::Sys).size() <= 3 &&
                   display.text(Field::Dia).size() <= 3 && display.text(Field::Pulse).size() <= 3,
               "a value field holds more than three characters");

@@ -51,9 +51,12 @@ void StatusLineTest::tickInterpretsTheLastLine_data()
     QTest::newRow("pressure 299 moves the bar")
         << none << "MEASURE" << QByteArray("299") << QStringList{"", "", "299", ""} << 299 << 299
         << "MEASURE" << none;
-    QTest::newRow("pressure 300 leaves the bar")
+    QTest::newRow("pressure 300 fills the bar")
         << QByteArray("120") << "MEASURE" << QByteArray("300") << QStringList{"", "", "300", ""}
-        << 300 << 120 << "MEASURE" << none;
+        << 300 << 300 << "MEASURE" << none;
+    QTest::newRow("over-pressure 320 after 40 fills the bar")
+        << QByteArray("040") << "MEASURE" << QByteArray("320") << QStringList{"", "", "320", ""}
+        << 320 << 300 << "MEASURE" << none;
     QTest::newRow("end value 999")
         << QByteArray("120") << "MEASURE" << QByteArray("999") << QStringList{"", "", "999", ""}
         << 999 << 0 << "IDLE" << status;

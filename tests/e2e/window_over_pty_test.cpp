@@ -53,6 +53,7 @@ private slots:
     void settingsReachTheBoard_data();
     void settingsReachTheBoard();
     void cycleTimeStartsMeasurements();
+    void breakStopsAMeasurementTheBoardStarted();
 };
 
 void WindowOverPtyTest::startUpReachesTheFirstBoardThatOpens_data()
@@ -394,6 +395,36 @@ void WindowOverPtyTest::cycleTimeStartsMeasurements()
     QVERIFY(!board.commandTexts().contains(QStringLiteral("01;;D7")));
     for (const WindowBench::Tick &tick : bench.ticks())
         QCOMPARE(tick.state, QStringLiteral("IDLE"));
+}
+
+// A measurement the board started on its cycle time runs while the window
+// shows "IDLE"; Break Operation still stops it: the board vents the cuff to
+// "000", falls silent and sends no result for it.
+void WindowOverPtyTest::breakStopsAMeasurementTheBoardStarted()
+{
+    WindowBench bench({1}, 20.0);
+    QVERIFY(bench.waitForStartUp(1));
+    SimulatedBoard &board = bench.board(1);
+    bool finished = false;
+    connect(&board, &SimulatedBoard::measurementFinished, this, [&] { finished = true; });
+
+    bench.click("SetCycle");
+    QVERIFY(bench.waitFor([&] { return board.mode() == Mode::Measuring && bench.barValue() > 0; }));
+    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    board.clearRecord();
+
+    bench.click("Break");
+    QVERIFY(bench.waitFor(
+        [&] { return bench.text(Field::Map) == QLatin1String("000") && bench.barValue() == 0; }));
+    QCOMPARE(board.commandTexts(), QStringList{QStringLiteral("X")});
+    QCOMPARE(board.mode(), Mode::Idle);
+    const qsizetype linesAfterVent = board.sentLines().size();
+    WindowBench::run(3 * Form1::kValUpdateMs);
+    QCOMPARE(board.sentLines().size(), linesAfterVent);
+    QVERIFY(!finished);
+    QCOMPARE(board.measurementsStarted(), 1);
+    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.window().failureNotice(), QString());
 }
 
 QTEST_MAIN(WindowOverPtyTest)
