@@ -1,7 +1,10 @@
 // The two value tables the operator steps through: the initial cuff pump-up
 // pressure and the cycle time for automated measurements. Each entry pairs the
-// command text sent to the board with the text shown in its field.
+// command text sent to the board, taken from the command set, with the text
+// shown in its field.
 #pragma once
+
+#include "command_set.h"
 
 #include <array>
 #include <cstddef>
@@ -16,23 +19,23 @@ public:
     };
 
     static constexpr std::array<Entry, 5> kPumpUp = {{
-        {"19;;E0", "100 mmHg"},
-        {"20;;D8", "120 mmHg"},
-        {"21;;D9", "140 mmHg"},
-        {"22;;DA", "160 mmHg"},
-        {"23;;DB", "180 mmHg"},
+        {CommandSet::kPumpUp100, "100 mmHg"},
+        {CommandSet::kPumpUp120, "120 mmHg"},
+        {CommandSet::kPumpUp140, "140 mmHg"},
+        {CommandSet::kPumpUp160, "160 mmHg"},
+        {CommandSet::kPumpUp180, "180 mmHg"},
     }};
 
     static constexpr std::array<Entry, 9> kCycle = {{
-        {"03;;D9", "Manual"},
-        {"04;;DA", "1 min"},
-        {"05;;DB", "2 min"},
-        {"06;;DC", "3 min"},
-        {"07;;DD", "4 min"},
-        {"08;;DE", "5 min"},
-        {"09;;DF", "10 min"},
-        {"10;;D7", "15 min"},
-        {"11;;D8", "30 min"},
+        {CommandSet::kCycleManual, "Manual"},
+        {CommandSet::kCycle1Min, "1 min"},
+        {CommandSet::kCycle2Min, "2 min"},
+        {CommandSet::kCycle3Min, "3 min"},
+        {CommandSet::kCycle4Min, "4 min"},
+        {CommandSet::kCycle5Min, "5 min"},
+        {CommandSet::kCycle10Min, "10 min"},
+        {CommandSet::kCycle15Min, "15 min"},
+        {CommandSet::kCycle30Min, "30 min"},
     }};
 
     static constexpr unsigned kPumpUpStartIndex = 3; // "160 mmHg"

@@ -26,7 +26,7 @@ namespace {
 // Text colour of a display field: a fixed colour or a system colour role.
 enum class Ink { Red, Green, ActiveTitleBar, ButtonText };
 
-struct FieldSpec
+struct FieldLayout
 {
     Field field;
     const char *name;
@@ -43,7 +43,7 @@ struct FieldSpec
 // title-bar-text colour. The value fields show "---" until the first line is
 // interpreted; the four fields of the 320 column start empty and start-up
 // fills them.
-const FieldSpec kFields[] = {
+const FieldLayout kFields[] = {
     {Field::Sys, "Sys", {32, 16, 181, 128}, 75, true, Ink::Red, "Systolic Pressure Value", "---"},
     {Field::Dia, "Dia", {32, 176, 181, 127}, 75, true, Ink::Red, "Diastolic Pressure Value", "---"},
     {Field::Map, "Map", {32, 336, 181, 80}, 48, true, Ink::Red, "Mean Pressure Value", "---"},
@@ -83,7 +83,7 @@ const FieldSpec kFields[] = {
     {Field::Label3, "Label3", {32, 448, 417, 25}, 12, false, Ink::ButtonText, nullptr, ""},
 };
 
-struct CaptionSpec
+struct CaptionLayout
 {
     const char *name;
     QRect geometry;
@@ -92,7 +92,7 @@ struct CaptionSpec
 };
 
 // Borderless captions in the bold window font, in the highlight-text colour.
-const CaptionSpec kCaptions[] = {
+const CaptionLayout kCaptions[] = {
     {"Label6", {32, 144, 97, 17}, "SYS [mmHg]", Qt::AlignLeft},
     {"Label5", {32, 304, 97, 17}, "DIA  [mmHg]", Qt::AlignLeft},
     {"Label13", {32, 416, 97, 17}, "MAP [mmHg]", Qt::AlignLeft},
@@ -105,7 +105,7 @@ const CaptionSpec kCaptions[] = {
     {"Label1", {464, 528, 41, 17}, "Cuff", Qt::AlignHCenter},
 };
 
-struct ButtonSpec
+struct ButtonLayout
 {
     const char *name;
     QRect geometry;
@@ -115,7 +115,7 @@ struct ButtonSpec
 };
 
 // In tab order.
-const ButtonSpec kButtons[] = {
+const ButtonLayout kButtons[] = {
     {"StartStop",
      {232, 216, 81, 33},
      "START",
@@ -222,6 +222,8 @@ Form1::Form1(SerialPort &port, QWidget *parent)
 
 Form1::~Form1() = default;
 
+// The client area, built part by part: the decoration lies below everything
+// it frames, so it comes first.
 void Form1::buildClientArea()
 {
     m_client = new QWidget(this);
@@ -229,31 +231,42 @@ void Form1::buildClientArea()
     m_client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(m_client);
 
-    const QPalette system = palette(); // the application's, inherited
-    const QColor captionInk = system.color(QPalette::HighlightedText);
     // The window's colour is the system highlight colour, adjusted in
     // lightness only as far as the captions and the logo caption need.
+    const QPalette system = palette(); // the application's, inherited
     m_client->setAutoFillBackground(true);
-    setColour(
-        m_client, QPalette::Window,
-        Legibility::background(system.color(QPalette::Highlight), {captionInk, kLogoCaption}));
+    setColour(m_client, QPalette::Window,
+              Legibility::background(system.color(QPalette::Highlight),
+                                     {system.color(QPalette::HighlightedText), kLogoCaption}));
 
-    // Decoration first, so that it lies below everything it frames.
+    buildFramesAndLogo();
+    buildFields(system);
+    buildCaptions(system);
+    buildButtons();
+    buildPressureBar();
+    buildStatusBar(system);
+}
+
+void Form1::buildFramesAndLogo()
+{
     makeOutline(m_client, "Shape1", QRect(224, 16, 273, 193));
     makeOutline(m_client, "Shape2", QRect(224, 208, 273, 97));
     QLabel *logo = makeLabel(m_client, "Image1",
                              QRect(24, 512, Artwork::kLogoWidth, Artwork::kLogoHeight), font());
     logo->setPixmap(Artwork::logo());
+}
 
-    for (const FieldSpec &spec : kFields) {
-        const bool replyLine = spec.field == Field::Label3;
-        QLabel *label = makeLabel(m_client, spec.name, spec.geometry,
-                                  replyLine ? UiFonts::mono(spec.points)
-                                            : UiFonts::sans(spec.points, spec.bold));
+void Form1::buildFields(const QPalette &system)
+{
+    for (const FieldLayout &field : kFields) {
+        const bool replyLine = field.field == Field::Label3;
+        QLabel *label = makeLabel(m_client, field.name, field.geometry,
+                                  replyLine ? UiFonts::mono(field.points)
+                                            : UiFonts::sans(field.points, field.bold));
         label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         label->setAlignment(replyLine ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
         QColor ink;
-        switch (spec.ink) {
+        switch (field.ink) {
         case Ink::Red:
             ink = kFieldRed;
             break;
@@ -273,16 +286,21 @@ void Form1::buildClientArea()
                                                      : system.color(QPalette::Base));
         label->setPalette(palette);
         label->setAutoFillBackground(true);
-        if (spec.toolTip)
-            label->setToolTip(QString::fromLatin1(spec.toolTip));
-        label->setText(QString::fromLatin1(spec.initialText));
-        m_fields[static_cast<std::size_t>(spec.field)] = label;
+        if (field.toolTip)
+            label->setToolTip(QString::fromLatin1(field.toolTip));
+        label->setText(QString::fromLatin1(field.initialText));
+        m_fields[static_cast<std::size_t>(field.field)] = label;
     }
+}
 
-    for (const CaptionSpec &spec : kCaptions) {
-        QLabel *label = makeLabel(m_client, spec.name, spec.geometry, UiFonts::sans(9.75, true));
-        label->setText(QString::fromLatin1(spec.text));
-        label->setAlignment(spec.alignment | Qt::AlignTop);
+void Form1::buildCaptions(const QPalette &system)
+{
+    const QColor captionInk = system.color(QPalette::HighlightedText);
+    for (const CaptionLayout &caption : kCaptions) {
+        QLabel *label =
+            makeLabel(m_client, caption.name, caption.geometry, UiFonts::sans(9.75, true));
+        label->setText(QString::fromLatin1(caption.text));
+        label->setAlignment(caption.alignment | Qt::AlignTop);
         setColour(label, QPalette::WindowText, captionInk);
     }
     QLabel *label11 =
@@ -290,24 +308,30 @@ void Form1::buildClientArea()
     label11->setText(QStringLiteral("NIBP Test Software"));
     label11->setAlignment(Qt::AlignRight | Qt::AlignTop);
     setColour(label11, QPalette::WindowText, kLogoCaption);
+}
 
+void Form1::buildButtons()
+{
     QWidget *previous = nullptr;
-    for (const ButtonSpec &spec : kButtons) {
-        auto *button = new QPushButton(QString::fromLatin1(spec.caption), m_client);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setGeometry(spec.geometry);
-        button->setToolTip(QString::fromLatin1(spec.toolTip));
+    for (const ButtonLayout &entry : kButtons) {
+        auto *button = new QPushButton(QString::fromLatin1(entry.caption), m_client);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setGeometry(entry.geometry);
+        button->setToolTip(QString::fromLatin1(entry.toolTip));
         button->setAutoDefault(false);
         button->setDefault(false);
         button->setFocusPolicy(Qt::StrongFocus);
-        connect(button, &QPushButton::clicked, &m_panel, spec.handler);
+        connect(button, &QPushButton::clicked, &m_panel, entry.handler);
         if (previous)
             setTabOrder(previous, button);
         previous = button;
     }
     m_startStop = m_client->findChild<QPushButton *>(QStringLiteral("StartStop"));
     m_startStop->setFont(UiFonts::sans(9.75, true));
+}
 
+void Form1::buildPressureBar()
+{
     m_pressBar = new QProgressBar(m_client);
     m_pressBar->setObjectName(QStringLiteral("Press_bar"));
     m_pressBar->setGeometry(480, 336, 17, 185);
@@ -318,7 +342,10 @@ void Form1::buildClientArea()
     m_pressBar->setTextVisible(false);
     m_pressBar->setToolTip(QStringLiteral("Current Cuff Pressure"));
     m_pressBar->setFocusPolicy(Qt::NoFocus);
+}
 
+void Form1::buildStatusBar(const QPalette &system)
+{
     m_stsBar1 = new QStatusBar(m_client);
     m_stsBar1->setObjectName(QStringLiteral("StsBar1"));
     m_stsBar1->setGeometry(0, 580, kClientWidth, 25);

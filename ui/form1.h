@@ -22,6 +22,7 @@ class FrmAbout;
 class QAction;
 class QLabel;
 class QMenu;
+class QPalette;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -71,6 +72,12 @@ protected:
 
 private:
     void buildClientArea();
+    void buildFramesAndLogo();
+    void buildFields(const QPalette &system);
+    void buildCaptions(const QPalette &system);
+    void buildButtons();
+    void buildPressureBar();
+    void buildStatusBar(const QPalette &system);
     void buildMenus();
     void buildTimers();
     void clearFailure();
