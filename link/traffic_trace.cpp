@@ -2,6 +2,10 @@
 
 #include "byte_notation.h"
 
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcTrace, "tarnvik.trace")
+
 TrafficTrace::TrafficTrace(const QString &path)
     : m_file(path)
 {
@@ -60,6 +64,10 @@ void TrafficTrace::write(const QString &port, const QString &what)
     if (!m_file.isOpen())
         return;
     const QString line = QStringLiteral("%1 %2 %3\n").arg(m_clock.elapsed()).arg(port, what);
-    m_file.write(line.toUtf8());
-    m_file.flush();
+    const QByteArray bytes = line.toUtf8();
+    if ((m_file.write(bytes) != bytes.size() || !m_file.flush()) && !m_failed) {
+        m_failed = true; // said once; the trace goes on with what can be written
+        qCWarning(lcTrace, "the trace %s cannot be written: %s", qPrintable(m_file.fileName()),
+                  qPrintable(m_file.errorString()));
+    }
 }

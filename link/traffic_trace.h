@@ -7,7 +7,9 @@
 // Sent bytes are grouped from STX to ETX and received bytes from STX to CR,
 // however the port cut them; bytes outside a group (noise before an STX, a
 // frame cut short by a failed write) are written as a group of their own when
-// the next group begins or the trace ends. Every line is flushed at once.
+// the next group begins or the trace ends. Every line is flushed at once; a
+// trace that cannot be written is logged once (tarnvik.trace) and never stops
+// the program.
 // TracingSerialPort feeds it; TraceReader reads the format back.
 #pragma once
 
@@ -54,4 +56,5 @@ private:
     QElapsedTimer m_clock;
     Group m_sent{kSent, '\x02', '\x03', {}, {}};
     Group m_received{kReceived, '\x02', '\x0d', {}, {}};
+    bool m_failed = false;
 };
