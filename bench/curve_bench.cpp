@@ -60,6 +60,18 @@ void BM_Curve_OneHourTrace(benchmark::State &state)
 }
 BENCHMARK(BM_Curve_OneHourTrace)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Reading and splitting alone, without drawing and encoding.
+void BM_Curve_OneHourTrace_ReadAndSplit(benchmark::State &state)
+{
+    QByteArray trace = oneHourTrace();
+    for (auto _ : state) {
+        QBuffer in(&trace);
+        in.open(QIODevice::ReadOnly);
+        benchmark::DoNotOptimize(MeasurementCurve::fromTrace(TraceReader::read(in)));
+    }
+}
+BENCHMARK(BM_Curve_OneHourTrace_ReadAndSplit)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 } // namespace
 
 int main(int argc, char **argv)
