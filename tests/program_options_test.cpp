@@ -29,7 +29,6 @@ void ProgramOptionsTest::commandLineEndsBeforeAnyPort_data()
     QTest::newRow("unknown option beside a trace")
         << QStringList{"--trace", "TRACE", "--bogus"} << 2 << "Usage:";
     QTest::newRow("trace without its file") << QStringList{"--trace"} << 2 << "Missing value";
-    QTest::newRow("results without its file") << QStringList{"--results"} << 2 << "Missing value";
     QTest::newRow("results and no results")
         << QStringList{"--trace", "TRACE", "--results", "r.csv", "--no-results"} << 2
         << "exclude each other";

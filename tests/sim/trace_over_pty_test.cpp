@@ -1,8 +1,6 @@
-// The traffic trace of a start-up and a measurement against a simulated
-// board over a pseudo-terminal: the panel on a tracing port around the real
-// serial port class, a recording display, the interpretation tick on a timer.
-// The trace must hold what the board took and sent, in order, and the curve
-// drawn from it the measurement the display showed.
+// The trace of a start-up and a measurement against a simulated board over a
+// pseudo-terminal (the panel on a tracing port around the real serial port
+// class): what the board took and sent, in order, and the measurement shown.
 #include "board_panel.h"
 #include "byte_notation.h"
 #include "measurement_curve.h"
