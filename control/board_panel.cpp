@@ -185,6 +185,7 @@ void BoardPanel::MSComm1_OnComm()
         if (bytes.isEmpty())
             break; // a port that claims bytes but yields none must not spin here
         m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
+            ++m_linesCompleted;
             m_display.setText(Field::Label3, QString::fromLatin1(line));
         });
     }
@@ -206,6 +207,19 @@ void BoardPanel::Val_Update_Timer()
         runResultLine(line);
     else
         runPressureLine(line);
+    noteInterpretedLine(line);
+}
+
+// Only the first tick on a completed line tells that a measurement ended; the
+// ticks after it repeat what it showed.
+void BoardPanel::noteInterpretedLine(const QString &line)
+{
+    if (m_linesInterpreted == m_linesCompleted)
+        return;
+    m_linesInterpreted = m_linesCompleted;
+    if (ReplyLine::isResultLine(line) ||
+        ReplyLine::take(line, ReplyLine::kCuffPressure) == QLatin1String("999"))
+        emit measurementEndShown(line);
 }
 
 // A pressure line: its pressure goes to Map as the board sent it, the result

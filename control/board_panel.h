@@ -77,6 +77,14 @@ public:
     qint16 lineComplete() const { return m_assembler.lineComplete(); }
     const QByteArray &receiveBuffer() const { return m_assembler.buffer(); }
 
+signals:
+    // A tick has just shown the end of a measurement: a result line, or a
+    // pressure line whose pressure is "999". Raised on the first tick that
+    // interprets a line the assembler completed, never again for the same
+    // line however many ticks follow; two equal lines the board sends one
+    // after the other are raised twice.
+    void measurementEndShown(const QString &line);
+
 private:
     bool SendCommand(const QString &text);
     quint8 FindPort();
@@ -87,6 +95,7 @@ private:
     bool isIdle() const;
     void runPressureLine(const QString &line);
     void runResultLine(const QString &line);
+    void noteInterpretedLine(const QString &line);
     void stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
                      PanelDisplay::Field field);
 
@@ -99,4 +108,6 @@ private:
     quint8 m_cycleIndex = 0;
     quint8 m_pumpUpIndex = 0;
     qint16 m_cuffPressure = 0;
+    quint64 m_linesCompleted = 0;   // lines the assembler has completed
+    quint64 m_linesInterpreted = 0; // of them, the last a tick interpreted
 };

@@ -1,8 +1,8 @@
 // Prints what goes over the line between the program and simulated boards:
 // every command frame a board takes (or ignores) and every reply line it
 // sends, with the time since the printer was made and the port. Control
-// characters are spelt out (<STX>, <ETX>, <CR>, <LF>, other bytes as <xNN>)
-// so the output stays readable on a terminal and in a log.
+// characters are spelt out in ByteNotation (<STX>, <ETX>, <CR>, <LF>, other
+// bytes as <xNN>) so the output stays readable on a terminal and in a log.
 #pragma once
 
 #include <QByteArray>
@@ -26,9 +26,6 @@ public:
 
     int framesPrinted() const { return m_frames; }
     int linesPrinted() const { return m_lines; }
-
-    // Bytes as text with every control or non-ASCII byte spelt out.
-    static QString readable(const QByteArray &bytes);
 
 private:
     void print(const QString &direction, const QString &what);

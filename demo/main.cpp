@@ -6,19 +6,28 @@
 // unless --time-scale says otherwise. With --headless, or when there is no
 // display at all, the demo starts itself again under a virtual X server
 // (xvfb-run) or, without one, on Qt's offscreen platform, drives one complete
-// measurement, saves two pictures of the window and exits 0 (1 when the
+// measurement, saves two pictures of the window and the curve of the
+// measurement (drawn from its traffic trace) and exits 0 (1 when the
 // measurement did not complete). Every frame and line on the line is printed.
+// A headless run writes its results file and trace into the output folder;
+// --results and --trace choose other files (and also serve an interactive run).
+#include "curve_picture.h"
 #include "demo_driver.h"
 #include "form1.h"
 #include "line_printer.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
+#include "result_log.h"
 #include "simulated_boards.h"
 #include "tarnvik_version.h"
+#include "trace_reader.h"
+#include "tracing_serial_port.h"
+#include "traffic_trace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -32,6 +41,7 @@
 namespace {
 
 constexpr int kBoardPort = 1;
+constexpr const char *kCurvePicture = "curve.png";
 constexpr const char *kHeadlessOption = "--headless";
 // Set in the environment of the copy that runs under xvfb-run.
 constexpr const char *kUnderXvfb = "TARNVIK_DEMO_UNDER_XVFB";
@@ -89,6 +99,16 @@ void say(const QString &text)
     std::fflush(stdout);
 }
 
+// Draws the curves of the measurements in the trace at `tracePath` into `picturePath`.
+bool saveCurve(const QString &tracePath, const QString &picturePath)
+{
+    QFile trace(tracePath);
+    if (!trace.open(QIODevice::ReadOnly))
+        return false;
+    return CurvePicture::render(MeasurementCurve::fromTrace(TraceReader::read(trace)))
+        .save(picturePath, "PNG");
+}
+
 // A positive number from an option, or nothing.
 std::optional<double> positive(const QString &text)
 {
@@ -144,8 +164,18 @@ int main(int argc, char *argv[])
     const QCommandLineOption timeoutOption(
         QStringLiteral("timeout"), QStringLiteral("Seconds a headless run may take (default 60)."),
         QStringLiteral("s"), QStringLiteral("60"));
-    parser.addOptions(
-        {headlessOption, outputOption, scaleOption, seedOption, failureOption, timeoutOption});
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Write the traffic trace to <file> (headless default: trace.txt in the "
+                       "output directory)."),
+        QStringLiteral("file"));
+    const QCommandLineOption resultsOption(
+        QStringLiteral("results"),
+        QStringLiteral("Append the results to <file> (headless default: results.csv in the "
+                       "output directory)."),
+        QStringLiteral("file"));
+    parser.addOptions({headlessOption, outputOption, scaleOption, seedOption, failureOption,
+                       timeoutOption, traceOption, resultsOption});
     parser.process(app);
 
     const std::optional<double> scale =
@@ -187,9 +217,36 @@ int main(int argc, char *argv[])
             .arg(seed)
             .arg(PortTable::caption(2), PortTable::caption(PortTable::kPortCount)));
 
+    const auto fileOption = [&](const QCommandLineOption &option, const char *headlessName) {
+        if (parser.isSet(option))
+            return parser.value(option);
+        return headless ? output.absoluteFilePath(QString::fromLatin1(headlessName)) : QString();
+    };
+    const QString tracePath = fileOption(traceOption, "trace.txt");
+    const QString resultsPath = fileOption(resultsOption, ResultLog::kFileName);
+    std::unique_ptr<TrafficTrace> trace;
+    if (!tracePath.isEmpty()) {
+        trace = std::make_unique<TrafficTrace>(tracePath);
+        if (!trace->isOpen()) {
+            std::fprintf(stderr, "tarnvik-demo: cannot write %s\n", qPrintable(tracePath));
+            return 2;
+        }
+    }
+
     // The port goes before the boards' terminals, the window before the port.
-    QtSerialPort port(PortTable(boards.devicePaths()));
-    Form1 window(port);
+    const PortTable ports(boards.devicePaths());
+    QtSerialPort port(ports);
+    std::unique_ptr<TracingSerialPort> tracing;
+    if (trace)
+        tracing = std::make_unique<TracingSerialPort>(port, *trace);
+    SerialPort &panelPort = tracing ? static_cast<SerialPort &>(*tracing) : port;
+    Form1 window(panelPort);
+    std::unique_ptr<ResultLog> results;
+    if (!resultsPath.isEmpty()) {
+        results = std::make_unique<ResultLog>(resultsPath, window, panelPort, ports);
+        QObject::connect(&window.panel(), &BoardPanel::measurementEndShown, results.get(),
+                         &ResultLog::record);
+    }
     std::unique_ptr<DemoDriver> driver;
     if (headless)
         driver = std::make_unique<DemoDriver>(window, board, output, int(*timeout * 1000.0));
@@ -206,9 +263,22 @@ int main(int argc, char *argv[])
         driver->start();
     } else
         say(QStringLiteral("click START to measure; close the window to end"));
-    const int rc = QApplication::exec();
+    int rc = QApplication::exec();
     say(QStringLiteral("%1 frames to the board, %2 lines from it")
             .arg(printer.framesPrinted())
             .arg(printer.linesPrinted()));
+    if (results)
+        say(QStringLiteral("%1 result row(s) appended to %2")
+                .arg(results->rowsWritten())
+                .arg(results->path()));
+    if (driver && !tracePath.isEmpty()) {
+        const QString curvePath = output.absoluteFilePath(QString::fromLatin1(kCurvePicture));
+        if (saveCurve(tracePath, curvePath)) {
+            say(QStringLiteral("saved %1").arg(curvePath));
+        } else {
+            say(QStringLiteral("cannot draw the curve into %1").arg(curvePath));
+            rc = 1;
+        }
+    }
     return rc;
 }

@@ -1,5 +1,6 @@
 # Runs the demo headless, as a fresh machine would, and checks that it drove
-# a measurement to its result, printed the traffic and saved both pictures.
+# a measurement to its result, printed the traffic, saved both pictures and
+# the curve, and appended the result to its results file.
 # Usage: cmake -DDEMO=<tarnvik-demo> -DOUTPUT=<dir> -P run_demo.cmake
 file(REMOVE_RECURSE "${OUTPUT}")
 execute_process(
@@ -25,7 +26,7 @@ foreach(expected
     endif()
 endforeach()
 
-foreach(picture measuring.png result.png)
+foreach(picture measuring.png result.png curve.png)
     if(NOT EXISTS "${OUTPUT}/${picture}")
         message(FATAL_ERROR "no ${picture} in ${OUTPUT}")
     endif()
@@ -34,3 +35,10 @@ foreach(picture measuring.png result.png)
         message(FATAL_ERROR "${picture} is not a PNG file")
     endif()
 endforeach()
+
+file(STRINGS "${OUTPUT}/results.csv" rows)
+list(LENGTH rows count)
+list(GET rows -1 last)
+if(NOT count EQUAL 2 OR NOT last MATCHES ",result,<STX>S")
+    message(FATAL_ERROR "results.csv does not hold one result row: ${rows}")
+endif()

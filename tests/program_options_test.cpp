@@ -1,0 +1,70 @@
+// The program's command line, run as the real binary. Every row ends before
+// the program makes a port: --help and --version with 0, a bad command line
+// with 2 and the usage. A --trace given beside a bad option must not even be
+// created, which shows the program stopped before anything that precedes the
+// port. HOME and the XDG folders point into a temporary folder, so nothing
+// could land in the real home even if a row ever ran further.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class ProgramOptionsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLineEndsBeforeAnyPort_data();
+    void commandLineEndsBeforeAnyPort();
+};
+
+void ProgramOptionsTest::commandLineEndsBeforeAnyPort_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says"); // in the output or the error output
+
+    QTest::newRow("help lists the options") << QStringList{"--help"} << 0 << "--trace <file>";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "tarnvik 1.0.1";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'";
+    QTest::newRow("unknown option beside a trace")
+        << QStringList{"--trace", "TRACE", "--bogus"} << 2 << "Usage:";
+    QTest::newRow("trace without its file") << QStringList{"--trace"} << 2 << "Missing value";
+    QTest::newRow("results and no results")
+        << QStringList{"--trace", "TRACE", "--results", "r.csv", "--no-results"} << 2
+        << "exclude each other";
+    QTest::newRow("a stray argument") << QStringList{"COM1"} << 2 << "Unexpected argument";
+}
+
+void ProgramOptionsTest::commandLineEndsBeforeAnyPort()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QTemporaryDir home;
+    const QString tracePath = home.filePath("trace.txt");
+    arguments.replaceInStrings(QRegularExpression("^TRACE$"), tracePath);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(TARNVIK_BINARY), arguments);
+    QVERIFY(program.waitForStarted());
+    if (!program.waitForFinished(10000)) {
+        program.kill(); // it went on to start: never let it run
+        program.waitForFinished();
+        QFAIL("the program did not end at its command line");
+    }
+    const QString output = program.readAllStandardOutput() + program.readAllStandardError();
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    QVERIFY2(output.contains(says), qPrintable(output));
+    QVERIFY(!QFile::exists(tracePath));
+    QVERIFY(!QFile::exists(home.filePath("data")));
+}
+
+QTEST_GUILESS_MAIN(ProgramOptionsTest)
+#include "program_options_test.moc"

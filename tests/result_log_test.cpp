@@ -1,0 +1,164 @@
+// The results file: one row for each end of a measurement the panel shows,
+// however many ticks interpret the line, quoted after RFC 4180; a file that
+// cannot be written is reported once and measuring goes on.
+#include "panel_fixture.h"
+#include "result_log.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Field = PanelDisplay::Field;
+
+namespace {
+
+const QByteArray kResult = "S0001 A 160    120080093  072";
+
+// The panel on the in-memory port with a results log on `path`.
+struct LoggedPanel
+{
+    PanelFixture fixture;
+    ResultLog log;
+    explicit LoggedPanel(const QString &path)
+        : log(path, fixture.display, fixture.port, PortTable({QStringLiteral("/dev/pts/9")}))
+    {
+        QObject::connect(&fixture.panel, &BoardPanel::measurementEndShown, &log,
+                         &ResultLog::record);
+        fixture.start();
+    }
+    void line(const QByteArray &payload, int ticks)
+    {
+        fixture.receiveLine(payload);
+        for (int i = 0; i < ticks; ++i)
+            fixture.panel.Val_Update_Timer();
+    }
+};
+
+QStringList fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class ResultLogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rowPerShownEnd_data();
+    void rowPerShownEnd();
+    void unwritableFileIsReportedOnce_data();
+    void unwritableFileIsReportedOnce();
+};
+
+void ResultLogTest::rowPerShownEnd_data()
+{
+    QTest::addColumn<QList<QByteArray>>("lines"); // payloads, in order
+    QTest::addColumn<int>("ticks");               // ticks after each line
+    QTest::addColumn<QStringList>("rows");        // the file's rows after the header
+
+    const QString result = "COM1,/dev/pts/9,Adult,160 mmHg,Manual,120,080,093,072,result,"
+                           "<STX>S0001 A 160    120080093  072";
+    const QString aborted = "COM1,/dev/pts/9,Adult,160 mmHg,Manual,,,,,999,<STX>999";
+    QTest::newRow("result line") << QList<QByteArray>{"150", kResult} << 1 << QStringList{result};
+    QTest::newRow("999 line") << QList<QByteArray>{"150", "999"} << 1 << QStringList{aborted};
+    QTest::newRow("result line interpreted at ten ticks")
+        << QList<QByteArray>{kResult} << 10 << QStringList{result};
+    QTest::newRow("999 line interpreted at ten ticks")
+        << QList<QByteArray>{"999"} << 10 << QStringList{aborted};
+    QTest::newRow("two equal result lines of two measurements")
+        << QList<QByteArray>{kResult, kResult} << 3 << QStringList{result, result};
+    QTest::newRow("line never interpreted")
+        << QList<QByteArray>{kResult, "000"} << 0 << QStringList{};
+    const QString values = "COM1,/dev/pts/9,Adult,160 mmHg,Manual,120,080,093,072,result,";
+    QTest::newRow("raw line with a comma is quoted")
+        << QList<QByteArray>{"S0001,A 160    120080093  072"} << 1
+        << QStringList{values + "\"<STX>S0001,A 160    120080093  072\""};
+    QTest::newRow("raw line with a quote is quoted, the quote doubled")
+        << QList<QByteArray>{"S0001\"A\" 60    120080093  072"} << 1
+        << QStringList{values + "\"<STX>S0001\"\"A\"\" 60    120080093  072\""};
+    QTest::newRow("control and non-ASCII bytes spelt out")
+        << QList<QByteArray>{"S\x01\xe9<1 A 160    120080093  072"} << 1
+        << QStringList{values + "<STX>S<x01><xE9><x3C>1 A 160    120080093  072"};
+    QTest::newRow("9990 ends a measurement, 99 and a status line do not")
+        << QList<QByteArray>{"150", "9990", "99", "000 I A 160 00"} << 2
+        << QStringList{aborted.chopped(3) + "9990"};
+}
+
+void ResultLogTest::rowPerShownEnd()
+{
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(int, ticks);
+    QFETCH(QStringList, rows);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sub/results.csv"); // the folder is made too
+    LoggedPanel logged(path);
+    for (const QByteArray &payload : lines)
+        logged.line(payload, ticks);
+
+    const QStringList written = fileLines(path);
+    QCOMPARE(written.isEmpty() ? 0 : written.size() - 1, rows.size());
+    QCOMPARE(logged.log.rowsWritten(), rows.size());
+    if (rows.isEmpty())
+        return;
+    QCOMPARE(written.first(), QStringLiteral("time,port,device,patient,pump-up,cycle,systolic,"
+                                             "diastolic,mean,pulse,outcome,raw line"));
+    const QRegularExpression isoTime(
+        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d,");
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString row = written.at(i + 1);
+        QVERIFY2(isoTime.match(row).hasMatch(), qPrintable(row));
+        QCOMPARE(row.section(QLatin1Char(','), 1), rows.at(i));
+    }
+    QVERIFY(logged.fixture.display.failures().isEmpty());
+}
+
+void ResultLogTest::unwritableFileIsReportedOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a directory in its place") << "directory";
+    QTest::newRow("no space left on the device") << "full";
+}
+
+void ResultLogTest::unwritableFileIsReportedOnce()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString path = dir.filePath("results.csv");
+    if (kind == "directory") {
+        QVERIFY(QDir(dir.path()).mkdir("results.csv"));
+    } else {
+        if (!QFile::exists("/dev/full"))
+            QSKIP("no /dev/full on this system");
+        path = "/dev/full";
+    }
+    LoggedPanel logged(path);
+    logged.line(kResult, 2);
+    logged.line("150", 1);
+    logged.line(kResult, 2);
+    logged.line("999", 2);
+
+    QCOMPARE(logged.fixture.display.failures().size(), 1);
+    QVERIFY2(logged.fixture.display.failures().first().contains("Result not written"),
+             qPrintable(logged.fixture.display.failures().first()));
+    QCOMPARE(logged.log.rowsWritten(), 0);
+    // Measuring went on: every line was shown and the board was asked for its status.
+    QCOMPARE(logged.fixture.field(Field::Map), QStringLiteral("999"));
+    QCOMPARE(logged.fixture.state(), QStringLiteral("IDLE"));
+
+    if (kind == "directory") {
+        // Mended: the next result goes in.
+        QVERIFY(QDir(dir.path()).rmdir("results.csv"));
+        logged.line(kResult, 1);
+        QCOMPARE(logged.log.rowsWritten(), 1);
+        QCOMPARE(fileLines(path).size(), 2);
+    }
+}
+
+QTEST_GUILESS_MAIN(ResultLogTest)
+#include "result_log_test.moc"

@@ -1,0 +1,97 @@
+// The trace of a start-up and a measurement against a simulated board over a
+// pseudo-terminal (the panel on a tracing port around the real serial port
+// class): what the board took and sent, in order, and the measurement shown.
+#include "board_panel.h"
+#include "byte_notation.h"
+#include "measurement_curve.h"
+#include "pty_rig.h"
+#include "recording_display.h"
+#include "trace_reader.h"
+#include "tracing_serial_port.h"
+#include "traffic_trace.h"
+
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using Field = PanelDisplay::Field;
+
+class TraceOverPtyTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void traceHoldsStartUpAndMeasurement();
+};
+
+void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("trace.txt");
+    QStringList boardLines;
+    QString systolic, pulse;
+    {
+        PtyRig rig({1}, 50.0, 0.0);
+        TrafficTrace trace(path);
+        TracingSerialPort port(rig.port(), trace);
+        RecordingDisplay display;
+        BoardPanel panel(port, display);
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &panel, &BoardPanel::Val_Update_Timer);
+        QObject::connect(
+            &rig.board(1), &SimulatedBoard::lineSent, &panel,
+            [&](const QByteArray &line) { boardLines << ByteNotation::readable(line); });
+        panel.Form_Load();
+        rig.boards().start();
+        tick.start(3);
+        const auto map = [&] {
+            return display.text(Field::Map);
+        };
+        QVERIFY(rig.waitForStartUp(1, map, 15000, 1));
+        panel.StartStop_Click();
+        QVERIFY(PtyRig::waitFor([&] { return !display.text(Field::Sys).isEmpty(); }, 15000, 1));
+        systolic = display.text(Field::Sys);
+        pulse = display.text(Field::Pulse);
+        PtyRig::run(50);
+        panel.menEnde_Click();
+        rig.boards().stop();
+    }
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    int skipped = -1;
+    const QList<TraceReader::Entry> entries = TraceReader::read(file, &skipped);
+    QCOMPARE(skipped, 0);
+    QStringList sent, received, events;
+    qint64 lastMs = 0;
+    for (const TraceReader::Entry &entry : entries) {
+        QVERIFY(entry.ms >= lastMs);
+        lastMs = entry.ms;
+        const QString bytes = ByteNotation::readable(entry.bytes);
+        if (entry.kind == TrafficTrace::kSent)
+            sent << entry.port + ' ' + bytes;
+        else if (entry.kind == TrafficTrace::kReceived)
+            received << bytes;
+        else
+            events << entry.port + ' ' + entry.kind.section(':', 0, 0);
+    }
+    // The port search of start-up, the open, and the close at exit.
+    QCOMPARE(events.first(), QStringLiteral("COM1 opened"));
+    QVERIFY(events.contains("COM2 not opened"));
+    QCOMPARE(events.mid(events.size() - 2), (QStringList{"COM1 opened", "COM1 closed"}));
+    QCOMPARE(sent,
+             (QStringList{"COM1 <STX>03;;D9<ETX>", "COM1 <STX>24;;DC<ETX>", "COM1 <STX>22;;DA<ETX>",
+                          "COM1 <STX>18;;DF<ETX>", "COM1 <STX>01;;D7<ETX>"}));
+    QCOMPARE(received, boardLines);
+    QCOMPARE(received.first(), QStringLiteral("<STX>000 I A 160 00<CR>"));
+
+    const QList<MeasurementCurve> curves = MeasurementCurve::fromTrace(entries);
+    QCOMPARE(curves.size(), 1);
+    QVERIFY(curves.first().result.has_value());
+    QCOMPARE(curves.first().result->systolic, systolic);
+    QCOMPARE(curves.first().result->pulse, pulse);
+    QVERIFY(curves.first().points.size() > 10);
+}
+
+QTEST_GUILESS_MAIN(TraceOverPtyTest)
+#include "trace_over_pty_test.moc"

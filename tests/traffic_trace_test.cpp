@@ -1,0 +1,89 @@
+// The traffic trace: bytes grouped into frames and lines however the port cut
+// them, written in the <STX> notation that reads back to the same bytes.
+#include "byte_notation.h"
+#include "memory_serial_port.h"
+#include "trace_reader.h"
+#include "tracing_serial_port.h"
+#include "traffic_trace.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TrafficTraceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bytesAreGroupedIntoLines_data();
+    void bytesAreGroupedIntoLines();
+};
+
+void TrafficTraceTest::bytesAreGroupedIntoLines_data()
+{
+    QTest::addColumn<QList<QByteArray>>("written");  // output() calls, in order
+    QTest::addColumn<QList<QByteArray>>("arriving"); // deliveries to the port, in order
+    QTest::addColumn<QStringList>("lines");          // the trace without times and port
+
+    QTest::newRow("frame written a character at a time")
+        << QList<QByteArray>{"\x02", "0", "1", ";", ";", "D", "7", "\x03", "\x02", "X", "\x03"}
+        << QList<QByteArray>{} << QStringList{"sent <STX>01;;D7<ETX>", "sent <STX>X<ETX>"};
+    QTest::newRow("lines cut anywhere")
+        << QList<QByteArray>{}
+        << QList<QByteArray>{"\x02"
+                             "08",
+                             "5\r\x02S0001 A", " 160    120080093  072\r"}
+        << QStringList{"received <STX>085<CR>", "received <STX>S0001 A 160    120080093  072<CR>"};
+    QTest::newRow("noise before a line and a line not yet ended")
+        << QList<QByteArray>{}
+        << QList<QByteArray>{"\xff\x01<", "\x02"
+                                          "150\r\x02"
+                                          "14"}
+        << QStringList{"received <xFF><x01><x3C>", "received <STX>150<CR>", "received <STX>14"};
+    QTest::newRow("a frame cut short by a failed write")
+        << QList<QByteArray>{"\x02", "1", "8", "\x02", "1", "8", ";", ";", "D", "F", "\x03"}
+        << QList<QByteArray>{} << QStringList{"sent <STX>18", "sent <STX>18;;DF<ETX>"};
+}
+
+void TrafficTraceTest::bytesAreGroupedIntoLines()
+{
+    QFETCH(QList<QByteArray>, written);
+    QFETCH(QList<QByteArray>, arriving);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("trace.txt");
+    {
+        MemorySerialPort inner;
+        TrafficTrace trace(path);
+        QVERIFY(trace.isOpen());
+        TracingSerialPort port(inner, trace);
+        QVERIFY(port.setCommPort(1));
+        QVERIFY(port.open());
+        for (const QByteArray &bytes : written)
+            QVERIFY(port.output(bytes));
+        for (const QByteArray &bytes : arriving) {
+            inner.deliver(bytes);
+            port.input();
+        }
+        QCOMPARE(inner.written(), written.join());
+    }
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList seen;
+    qint64 lastMs = 0;
+    const QList<TraceReader::Entry> entries = TraceReader::read(file);
+    for (const TraceReader::Entry &entry : entries) {
+        QCOMPARE(entry.port, QStringLiteral("COM1"));
+        QVERIFY(entry.ms >= lastMs);
+        lastMs = entry.ms;
+        if (entry.kind == "opened")
+            continue;
+        seen << entry.kind + ' ' + ByteNotation::readable(entry.bytes);
+        // The notation reads back to the bytes that went over the line.
+        QCOMPARE(ByteNotation::bytes(ByteNotation::readable(entry.bytes)), entry.bytes);
+    }
+    QCOMPARE(seen, lines);
+}
+
+QTEST_GUILESS_MAIN(TrafficTraceTest)
+#include "traffic_trace_test.moc"
