@@ -77,7 +77,7 @@ PortMap PortMap::load(const QString &file, const PortTable &defaults, Syntax syn
                                          "its default")
                               .arg(info.isDir() ? QStringLiteral("it is a folder")
                                                 : probe.errorString());
-        qCWarning(lcPorts) << file << map.m_problems.constLast();
+        qCWarning(lcPorts).noquote() << file << map.m_problems.constLast();
         return map;
     }
     probe.close();
@@ -86,7 +86,7 @@ PortMap PortMap::load(const QString &file, const PortTable &defaults, Syntax syn
     if (settings.status() != QSettings::NoError) {
         map.m_problems << QStringLiteral(
             "the file is not a readable settings file; every entry keeps its default");
-        qCWarning(lcPorts) << file << map.m_problems.constLast();
+        qCWarning(lcPorts).noquote() << file << map.m_problems.constLast();
         return map;
     }
 

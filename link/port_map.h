@@ -4,8 +4,10 @@
 // %APPDATA%\Velsorin\tarnvik.ini on Windows) laid over a table of defaults.
 //
 //   [ports]
-//   COM5=/dev/ttyACM0     ; bind COM5 to this device
-//   COM8=                 ; leave COM8 unbound (its entry stays disabled)
+//   COM5=/dev/ttyACM0
+//   COM8=
+//
+// binds COM5 to /dev/ttyACM0 and leaves COM8 unbound (its entry stays disabled).
 //
 // An entry the file does not name keeps its default. The file is only read,
 // never written. Bad content never stops the program: each problem is named

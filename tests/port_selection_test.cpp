@@ -20,6 +20,8 @@ private slots:
     void choosingAPortThatNoLongerOpensLeavesNothingChecked();
     void commandsAfterAFailedChoiceAreReportedNotSent();
     void lostDeviceLeavesNoEntryCheckedUntilChosenAgain();
+    void failuresSayWhyPerEntry_data();
+    void failuresSayWhyPerEntry();
 };
 
 void PortSelectionTest::startUpOpensTheFirstPortThatOpens_data()
@@ -149,6 +151,60 @@ void PortSelectionTest::lostDeviceLeavesNoEntryCheckedUntilChosenAgain()
     f.panel.setCOM1_Click();
     QCOMPARE(f.display.checkedPorts(), Ports{1});
     QVERIFY(f.port.isOpen());
+}
+
+void PortSelectionTest::failuresSayWhyPerEntry_data()
+{
+    QTest::addColumn<int>("port"); // fails with `kind`; every other port is not present
+    QTest::addColumn<OpenFailure>("kind");
+    QTest::addColumn<QString>("summary"); // the end of the notice's first line
+    QTest::addColumn<QString>("reason");  // the entry's line, and a failed menu choice
+#ifdef Q_OS_LINUX
+    const QString denied =
+        QStringLiteral("permission denied; add your user to the dialout group and log in again");
+#else
+    const QString denied = QStringLiteral("permission denied");
+#endif
+    QTest::newRow("nothing present") << 4 << OpenFailure::NotPresent << "(8 not present)"
+                                     << "COM4 could not be opened: not present";
+    QTest::newRow("permission denied, with its remedy")
+        << 5 << OpenFailure::PermissionDenied << "(7 not present; COM5 " + denied + ")"
+        << "COM5 could not be opened: " + denied;
+    QTest::newRow("in use by another program")
+        << 2 << OpenFailure::InUse << "(7 not present; COM2 in use by another program)"
+        << "COM2 could not be opened: in use by another program";
+    QTest::newRow("the system's own reason")
+        << 3 << OpenFailure::Other << "(7 not present; COM3 could not be opened)"
+        << "COM3 could not be opened: refused by the test";
+    QTest::newRow("unbound entry") << 8 << OpenFailure::Unbound << "(7 not present; 1 not bound)"
+                                   << "COM8 could not be opened: not bound to a device";
+}
+
+// The notice's first line stands alone in the status bar; the lines after it,
+// one per entry, go to its tooltip.
+void PortSelectionTest::failuresSayWhyPerEntry()
+{
+    QFETCH(int, port);
+    QFETCH(OpenFailure, kind);
+    QFETCH(QString, summary);
+    QFETCH(QString, reason);
+
+    PanelFixture atStart;
+    atStart.port.setOnlyOpenable({});
+    atStart.port.refuseOpen(port, kind);
+    atStart.panel.Form_Load();
+    QCOMPARE(atStart.display.failures().size(), 1);
+    const QStringList lines = atStart.display.failures().constFirst().split(QLatin1Char('\n'));
+    QCOMPARE(lines.first(),
+             "No serial port could be opened: COM1 to COM8 are all unavailable " + summary);
+    QCOMPARE(lines.size(), 1 + 8);
+    QCOMPARE(lines.at(port), reason);
+
+    PanelFixture later;
+    later.start({1, port});
+    later.port.refuseOpen(port, kind);
+    later.panel.setCOM_Click(port);
+    QCOMPARE(later.display.failures(), QStringList{reason});
 }
 
 QTEST_GUILESS_MAIN(PortSelectionTest)
