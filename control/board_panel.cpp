@@ -310,7 +310,10 @@ quint8 BoardPanel::FindPort()
         if (!ok) {
             m_display.setPortEntryEnabled(n, false);
             m_portTrouble.append({n, kind, m_port.errorText()});
-            m_recheck |= 1u << (n - 1);
+            // Only a device that was not there can appear later. One that was
+            // there and failed (denied, held, broken) stays as start-up left it.
+            if (kind == OpenFailure::NotPresent)
+                m_recheck |= 1u << (n - 1);
         }
     }
     return found;

@@ -71,8 +71,8 @@ public:
     void setCOM7_Click() { setCOM_Click(7); }
     void setCOM8_Click() { setCOM_Click(8); }
     void setCOM_Click(int port);
-    // The Port menu is about to open: entries disabled at start-up whose
-    // device has appeared since become enabled. Looks for the devices without
+    // The Port menu is about to open: entries disabled at start-up because
+    // their device was missing become enabled once it has appeared. Looks for the devices without
     // opening them, and never at the devices of enabled entries.
     void menPort_AboutToShow();
 
@@ -126,7 +126,7 @@ private:
     quint8 m_pumpUpIndex = 0;
     qint16 m_cuffPressure = 0;
     QList<PortTrouble> m_portTrouble; // filled by FindPort
-    unsigned m_recheck = 0;           // bit n-1: entry n disabled at start-up, not yet back
+    unsigned m_recheck = 0;           // bit n-1: entry n's device was missing at start-up, still is
     bool m_startUpFramesOwed = false; // start-up opened no port, so sent no frames
     QString m_settingsFile;
     QStringList m_settingsProblems;

@@ -93,13 +93,22 @@ PortMap PortMap::load(const QString &file, const PortTable &defaults, Syntax syn
     QStringList fromFile; // keys the file bound, in the order of the entries
     const QString prefix = kGroup + QLatin1Char('/');
     for (const QString &key : settings.allKeys()) {
-        if (!key.startsWith(prefix))
-            continue; // other groups belong to other parts of the program
-        const QString name = key.mid(prefix.size());
+        // Letter case is forgiven, as on Windows. Other groups belong to other
+        // parts of the program, but an entry name above every group is a
+        // forgotten [ports] line.
+        const bool inGroup = key.startsWith(prefix, Qt::CaseInsensitive);
+        const QString name = inGroup ? key.mid(prefix.size()) : key;
         int port = 0;
         for (int n = 1; n <= PortTable::kPortCount; ++n) {
-            if (name == keyOf(n))
+            if (name.compare(keyOf(n), Qt::CaseInsensitive) == 0)
                 port = n;
+        }
+        if (!inGroup) {
+            if (port != 0)
+                map.m_problems << QStringLiteral("%1 stands outside the [ports] group and was "
+                                                 "ignored")
+                                      .arg(name);
+            continue;
         }
         if (port == 0) {
             map.m_problems << QStringLiteral("unknown entry \"%1\" in [ports] (only COM1 to "
@@ -118,10 +127,10 @@ PortMap PortMap::load(const QString &file, const PortTable &defaults, Syntax syn
             devices[port - 1] = value;
         } else {
             map.m_problems << QStringLiteral("%1=%2 is not a device name; %1 %3")
-                                  .arg(name, value, describeDefault(devices.at(port - 1)));
+                                  .arg(keyOf(port), value, describeDefault(devices.at(port - 1)));
             continue;
         }
-        fromFile << name;
+        fromFile << keyOf(port);
     }
     map.m_table = PortTable(devices);
     map.unbindDuplicates(fromFile, syntax);

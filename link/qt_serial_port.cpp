@@ -2,6 +2,7 @@
 
 #include "port_log.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 

@@ -56,6 +56,12 @@ void PortMapTest::fileBindsEntries_data()
     QTest::newRow("other groups are left alone")
         << "[window]\nCOM9=x\n[ports]\nCOM2=/dev/ttyUSB7\n"
         << Syntax::Posix << bound(posix, {{2, "/dev/ttyUSB7"}}) << QStringList();
+    QTest::newRow("letter case forgiven")
+        << "[Ports]\ncom5=/dev/ttyACM0\n"
+        << Syntax::Posix << bound(posix, {{5, "/dev/ttyACM0"}}) << QStringList();
+    QTest::newRow("entry above every group")
+        << "COM5=/dev/ttyACM0\nBaud=9600\n"
+        << Syntax::Posix << posix << QStringList{"COM5 stands outside the [ports] group"};
     QTest::newRow("file that cannot be read keeps every default")
         << "<folder>" << Syntax::Posix << posix << QStringList{"could not be read"};
     QTest::newRow("unknown key") << "[ports]\nCOM9=/dev/ttyUSB4\nCOM5=/dev/ttyACM0\n"

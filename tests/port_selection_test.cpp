@@ -22,6 +22,7 @@ private slots:
     void lostDeviceLeavesNoEntryCheckedUntilChosenAgain();
     void failuresSayWhyPerEntry_data();
     void failuresSayWhyPerEntry();
+    void menuEnablesEntriesWhoseDeviceAppeared();
 };
 
 void PortSelectionTest::startUpOpensTheFirstPortThatOpens_data()
@@ -205,6 +206,31 @@ void PortSelectionTest::failuresSayWhyPerEntry()
     later.port.refuseOpen(port, kind);
     later.panel.setCOM_Click(port);
     QCOMPARE(later.display.failures(), QStringList{reason});
+}
+
+// COM3 and COM4 were missing at start-up, COM2 was held. COM3 appears; COM2 is
+// free again but was there all along, so only COM3 comes back. The first port
+// opened then gets the start-up frames, once.
+void PortSelectionTest::menuEnablesEntriesWhoseDeviceAppeared()
+{
+    PanelFixture f;
+    f.port.setOnlyOpenable({});
+    f.port.refuseOpen(2, OpenFailure::InUse);
+    f.panel.Form_Load();
+    f.panel.menPort_AboutToShow();
+    QCOMPARE(f.display.enabledPorts(), Ports{});
+
+    f.port.refuseOpen(2, OpenFailure::None);
+    f.port.refuseOpen(3, OpenFailure::None);
+    f.port.clearOperations();
+    f.panel.menPort_AboutToShow();
+    QCOMPARE(f.display.enabledPorts(), Ports{3});
+    QCOMPARE(f.port.operations(), QStringList()); // looked for, not opened
+
+    f.panel.setCOM3_Click();
+    QCOMPARE(f.port.writtenTo(3), PanelFixture::frames({"03;;D9", "24;;DC", "22;;DA", "18;;DF"}));
+    f.panel.setCOM3_Click();
+    QCOMPARE(f.port.writtenTo(3).size(), 4 * 8);
 }
 
 QTEST_GUILESS_MAIN(PortSelectionTest)
