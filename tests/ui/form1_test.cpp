@@ -7,6 +7,7 @@
 #include "frm_about.h"
 #include "legibility.h"
 #include "memory_serial_port.h"
+#include "port_map.h"
 #include <QApplication>
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -94,6 +96,8 @@ private slots:
     void legibleBackground_data();
     void legibleBackground();
     void failureWithoutPort();
+    void noticeIsOneLineWithTheListInItsTooltip_data();
+    void noticeIsOneLineWithTheListInItsTooltip();
     void repeatedFailureShownOnce();
     void newerFailureReplacesAndPortOpenClears();
     void exitEndsProgram_data();
@@ -687,6 +691,66 @@ void TestForm1::failureWithoutPort()
     auto *notice = bench.child<QLabel>("failureNotice");
     QVERIFY(notice->isVisible());
     QVERIFY(notice->text().startsWith("No serial port")); // not elided away before the first show
+}
+
+void TestForm1::noticeIsOneLineWithTheListInItsTooltip_data()
+{
+    QTest::addColumn<QSet<int>>("openable"); // COM5 is refused for want of permission
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("tooltip");
+
+    QTest::newRow("no port: a reason for every entry")
+        << QSet<int>{} << QByteArray()
+        << "No serial port could be opened: COM1 to COM8 are all unavailable (7 not present; "
+           "COM5 permission denied"
+        << QStringList{"COM1 could not be opened: not present",
+                       "COM5 could not be opened: permission denied",
+                       "COM8 could not be opened: not present"};
+    QTest::newRow("port opens: the settings' problems")
+        << QSet<int>{1} << QByteArray("[ports]\nCOM9=/dev/ttyUSB4\nCOM3=ttyS2\n")
+        << "Port settings: COM3=ttyS2 is not a device name; COM3 keeps "
+        << QStringList{"tarnvik.conf:", "(and 1 more)", "unknown entry \"COM9\""};
+    QTest::newRow("no port and settings problems")
+        << QSet<int>{} << QByteArray("[ports]\nCOM9=/dev/ttyUSB4\n")
+        << "No serial port could be opened: COM1 to COM8 are all unavailable (7 not present; "
+        << QStringList{"; 1 problem(s) in the port settings", "COM8 could not be opened",
+                       "unknown entry \"COM9\""};
+}
+
+// The bar shows the first line (elided at most); the tooltip lists all.
+void TestForm1::noticeIsOneLineWithTheListInItsTooltip()
+{
+    QFETCH(QSet<int>, openable);
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, line);
+    QFETCH(QStringList, tooltip);
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tarnvik.conf"));
+    if (!settings.isEmpty()) {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(settings);
+    }
+    QStringList absent;
+    for (int port = 1; port <= 8; ++port)
+        absent << dir.filePath(QStringLiteral("absent%1").arg(port));
+    MemorySerialPort port;
+    port.setOnlyOpenable(openable);
+    if (!openable.contains(5))
+        port.refuseOpen(5, OpenFailure::PermissionDenied);
+    Form1 window(port, PortMap::load(file, PortTable(absent), PortMap::Syntax::Posix));
+
+    QVERIFY2(window.failureNotice().startsWith(line), qPrintable(window.failureNotice()));
+    auto *notice = window.findChild<QLabel *>(QStringLiteral("failureNotice"));
+    QVERIFY(!notice->text().contains(QLatin1Char('\n')));
+    QVERIFY(!notice->text().isEmpty());
+    for (const QString &piece : tooltip)
+        QVERIFY2(notice->toolTip().contains(piece.toHtmlEscaped()), qPrintable(notice->toolTip()));
+    QCOMPARE(window.findChild<QAction *>(QStringLiteral("setCOM5"))->toolTip(),
+             QStringLiteral("memory port 5")); // each entry names its device
+    QVERIFY(window.findChild<QMenu *>(QStringLiteral("menPort"))->toolTipsVisible());
 }
 
 void TestForm1::repeatedFailureShownOnce()
