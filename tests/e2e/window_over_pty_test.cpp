@@ -400,46 +400,33 @@ void WindowOverPtyTest::cycleTimeStartsMeasurements()
         QCOMPARE(tick.state, QStringLiteral("IDLE"));
 }
 
-// Start-up finds nothing: COM5 is bound by the settings file to a ttyACM0 that
-// is not there yet. Once it appears, opening the Port menu enables COM5 and
-// choosing it gives the board the start-up frames it never had; choosing it
-// again sends nothing.
+// Start-up finds nothing: the settings file binds COM5 to a ttyACM0 that is
+// not there yet. Once it appears, opening the Port menu enables COM5, and
+// choosing it gives the board the start-up frames, once.
 void WindowOverPtyTest::adapterPluggedInAfterStartUpCanBeChosen()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
     QFile settings(dir.filePath(QStringLiteral("tarnvik.conf")));
     QVERIFY(settings.open(QIODevice::WriteOnly));
     settings.write("[ports]\nCOM5=" + QFile::encodeName(acm) + "\n");
     settings.close();
-
     WindowBench bench({5}, 20.0, 0.0, settings.fileName());
-    QVERIFY(bench.window().failureNotice().startsWith(
-        "No serial port could be opened: COM1 to COM8 are all unavailable (8 not present)\n"));
-    QAction *com5 = bench.action(QStringLiteral("setCOM5"));
-    QCOMPARE(com5->toolTip(), acm);
-    auto *menPort = bench.window().findChild<QMenu *>(QStringLiteral("menPort"));
-    const auto openMenu = [menPort] {
-        menPort->popup(QPoint(0, 0));
-        menPort->hide();
-    };
-    openMenu();
-    QVERIFY(!com5->isEnabled());
+    QVERIFY(bench.window().failureNotice().contains("unavailable (8 not present)\n"));
+    QCOMPARE(bench.action(QStringLiteral("setCOM5"))->toolTip(), acm);
 
     QVERIFY(QFile::link(bench.rig().terminal(5), acm)); // plugged in
-    QCOMPARE(bench.board(5).commands().size(), 0);
-    openMenu();
+    auto *menPort = bench.window().findChild<QMenu *>(QStringLiteral("menPort"));
+    menPort->popup(QPoint(0, 0));
+    menPort->hide();
     for (int port = 1; port <= 8; ++port)
         QCOMPARE(bench.action(QStringLiteral("setCOM%1").arg(port))->isEnabled(), port == 5);
-    QCOMPARE(bench.board(5).commands().size(), 0); // looked at, not opened
+    QCOMPARE(bench.board(5).commands().size(), 0); // looked for, not opened
 
     bench.choose(QStringLiteral("setCOM5"));
     QVERIFY(bench.waitForStartUp(5));
     QCOMPARE(bench.board(5).commands(), PtyRig::onPort(PtyRig::kStartUp, 5));
-    QVERIFY(com5->isChecked());
     QCOMPARE(bench.window().failureNotice(), QString());
-
     bench.choose(QStringLiteral("setCOM5"));
     bench.run(200);
     QCOMPARE(bench.board(5).commands().size(), PtyRig::kStartUp.size());

@@ -58,7 +58,6 @@ private slots:
     void findPortSkipsHeldPort_data();
     void findPortSkipsHeldPort();
     void menuChoiceOfHeldPortFailsVisibly();
-    void startUpNoticeNamesTheHeldPort();
 };
 
 void TestPortLock::secondOpenerIsRefused_data()
@@ -170,33 +169,6 @@ void TestPortLock::menuChoiceOfHeldPortFailsVisibly()
     QVERIFY(port.isOpen());
     QCOMPARE(display.checkedPorts(), QList<int>{2});
     QCOMPARE(display.failures().size(), 1);
-}
-
-// No port opens: the notice's first line names the held port among the
-// absent and unbound ones; the entries' lines say why each failed.
-void TestPortLock::startUpNoticeNamesTheHeldPort()
-{
-    PseudoTerminal com1;
-    QVERIFY(com1.isValid());
-    QTemporaryDir dir;
-    const QString absent = dir.filePath(QStringLiteral("ttyUSB9"));
-    LockHolder other(com1.devicePath());
-    QVERIFY(other.isHeld());
-
-    QtSerialPort port{PortTable({com1.devicePath(), absent})};
-    RecordingDisplay display;
-    BoardPanel panel(port, display);
-    panel.Form_Load();
-
-    QCOMPARE(display.failures().size(), 1);
-    const QStringList lines = display.failures().constFirst().split(QLatin1Char('\n'));
-    QCOMPARE(lines.at(0), QStringLiteral("No serial port could be opened: COM1 to COM8 are all "
-                                         "unavailable (1 not present; 6 not bound; COM1 in use "
-                                         "by another program)"));
-    QCOMPARE(lines.at(1), QStringLiteral("COM1 (%1) could not be opened: in use by another program")
-                              .arg(com1.devicePath()));
-    QCOMPARE(lines.at(2), QStringLiteral("COM2 (%1) could not be opened: not present").arg(absent));
-    QCOMPARE(lines.at(3), QStringLiteral("COM3 could not be opened: not bound to a device"));
 }
 
 QTEST_GUILESS_MAIN(TestPortLock)

@@ -115,7 +115,6 @@ void PanelOverPtyTest::startUpFramesReachTheFirstBoardThatOpens()
 void PanelOverPtyTest::startUpFramesReachABoardBoundInThePortSettings()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
     QFile settings(dir.filePath(QStringLiteral("tarnvik.conf")));
     QVERIFY(settings.open(QIODevice::WriteOnly));
@@ -128,7 +127,6 @@ void PanelOverPtyTest::startUpFramesReachABoardBoundInThePortSettings()
     QVERIFY(bench.waitForStartUp(5));
 
     QCOMPARE(bench.board(5).commands(), PtyRig::onPort(PtyRig::kStartUp, 5));
-    QCOMPARE(bench.display().enabledPorts(), QList<int>{3});
     QCOMPARE(bench.display().checkedPorts(), QList<int>{3});
     QCOMPARE(bench.display().failures(), QStringList{});
 }
