@@ -385,7 +385,9 @@ bool BoardPanel::OpenPort(const quint8 &port)
     ClearPortChecks();
     if (port == 0) {
         m_port.setCommPort(port); // refused: there is no port 0
-        m_display.reportFailure(noPortNotice());
+        const QString notice = noPortNotice();
+        qCWarning(lcPorts).noquote() << notice;
+        m_display.reportFailure(notice);
         return false;
     }
     const bool configured =
@@ -398,6 +400,7 @@ bool BoardPanel::OpenPort(const quint8 &port)
         return false;
     }
     if (!m_port.open()) {
+        qCWarning(lcPorts).noquote() << m_port.errorText();
         m_display.reportFailure(m_port.errorText());
         return false;
     }

@@ -60,7 +60,8 @@ public:
     const BoardPanel &panel() const { return m_panel; }
     // The open About window, or null.
     FrmAbout *aboutWindow() const;
-    // The failure notice now shown in the status bar; empty when none is.
+    // The failure report now shown: its first line in the status bar, all of
+    // it in the notice's tooltip; empty when none is shown.
     QString failureNotice() const;
 
 signals:
