@@ -1,12 +1,12 @@
-// The program's entry: the command line, the serial port on the platform's
-// port table (behind a tracing port when --trace is given), the main window
-// (whose construction runs the start-up sequence), the results file and the
-// event loop. The options are parsed before any port is made, so a bad
-// option never opens one. When the window's exit sequence has run, the loop
-// ends at once; leaving main then destroys the window, the About window with
-// it, and the port.
+// The program's entry: the command line, the serial port on the port map (the
+// operator's port settings over the platform's port table), behind a tracing
+// port when --trace is given, the main window (whose construction runs the
+// start-up sequence), the results file and the event loop. The options are
+// parsed before any port is made, so a bad option never opens one. When the
+// window's exit sequence has run, the loop ends at once; leaving main then
+// destroys the window, the About window with it, and the port.
 #include "form1.h"
-#include "port_table.h"
+#include "port_map.h"
 #include "program_options.h"
 #include "qt_serial_port.h"
 #include "result_log.h"
@@ -40,17 +40,16 @@ int main(int argc, char *argv[])
         }
     }
 
-    const PortTable ports = PortTable::system();
-    QtSerialPort port(ports);
+    const PortMap portMap = PortMap::load();
+    QtSerialPort port(portMap.table());
     std::unique_ptr<TracingSerialPort> tracing;
     if (trace)
         tracing = std::make_unique<TracingSerialPort>(port, *trace);
-    Form1 window(tracing ? static_cast<SerialPort &>(*tracing) : port);
+    SerialPort &panelPort = tracing ? static_cast<SerialPort &>(*tracing) : port;
+    Form1 window(panelPort, portMap);
     std::unique_ptr<ResultLog> results;
     if (!options.resultsPath().isEmpty()) {
-        results = std::make_unique<ResultLog>(options.resultsPath(), window,
-                                              tracing ? static_cast<SerialPort &>(*tracing) : port,
-                                              ports);
+        results = std::make_unique<ResultLog>(options.resultsPath(), window, panelPort);
         QObject::connect(&window.panel(), &BoardPanel::measurementEndShown, results.get(),
                          &ResultLog::record);
     }

@@ -21,8 +21,7 @@ void BM_ResultLog_Row(benchmark::State &state)
     MemorySerialPort port;
     port.setCommPort(1);
     StubDisplay display;
-    ResultLog log(dir.filePath(QStringLiteral("results.csv")), display, port,
-                  PortTable({QStringLiteral("/dev/ttyS0")}));
+    ResultLog log(dir.filePath(QStringLiteral("results.csv")), display, port);
     for (auto _ : state)
         log.record(kResultLine);
     if (display.failures() != 0)
@@ -37,7 +36,7 @@ void BM_ResultLog_RowText(benchmark::State &state)
     MemorySerialPort port;
     port.setCommPort(1);
     StubDisplay display;
-    const ResultLog log(QString(), display, port, PortTable({QStringLiteral("/dev/ttyS0")}));
+    const ResultLog log(QString(), display, port);
     const QDateTime now = QDateTime::currentDateTime();
     for (auto _ : state)
         benchmark::DoNotOptimize(ResultLog::csvLine(log.rowFields(kResultLine, now)));

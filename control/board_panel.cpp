@@ -1,6 +1,7 @@
 #include "board_panel.h"
 
 #include "command_set.h"
+#include "port_log.h"
 #include "port_table.h"
 #include "reply_line.h"
 #include "setting_table.h"
@@ -18,10 +19,17 @@ BoardPanel::BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent)
     connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::MSComm1_DeviceLost);
 }
 
+void BoardPanel::setPortSettingsProblems(const QString &file, const QStringList &problems)
+{
+    m_settingsFile = file;
+    m_settingsProblems = problems;
+}
+
 // Start-up: framing characters, port search and open, the board's defaults
 // and the window's. When the port cannot be opened, or a start-up frame cannot
 // be written, the remaining frames are left out but the window still gets its
 // defaults, so the operator sees a consistent panel and the reported failure.
+// Without an open port the frames are owed to the first port the menu opens.
 void BoardPanel::Form_Load()
 {
     m_stx = QString(QChar(2));
@@ -32,6 +40,9 @@ void BoardPanel::Form_Load()
 
     m_selectedPort = FindPort();
     bool linkUp = OpenPort(m_selectedPort);
+    m_startUpFramesOwed = !linkUp;
+    if (linkUp)
+        reportPortSettingsProblems();
     linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kCycleManual));
     linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kAdult));
 
@@ -173,7 +184,37 @@ void BoardPanel::setCOM_Click(int port)
 {
     if (port < 1 || port > PortTable::kPortCount)
         return;
-    OpenPort(static_cast<quint8>(port));
+    if (!OpenPort(static_cast<quint8>(port)))
+        return;
+    if (m_startUpFramesOwed && sendStartUpFrames())
+        m_startUpFramesOwed = false;
+}
+
+// Only entries that start-up disabled are looked at, and only whether their
+// device exists: eight file-system look-ups at most, nothing opened.
+void BoardPanel::menPort_AboutToShow()
+{
+    if (m_recheck == 0)
+        return;
+    for (int port = 1; port <= PortTable::kPortCount; ++port) {
+        const unsigned bit = 1u << (port - 1);
+        if ((m_recheck & bit) == 0 || !m_port.deviceExists(port))
+            continue;
+        m_recheck &= ~bit;
+        m_display.setPortEntryEnabled(port, true);
+        qCInfo(lcPorts).noquote() << PortTable::caption(port)
+                                  << "is available now:" << m_port.deviceName(port);
+    }
+}
+
+// In start-up's order: cycle time "Manual", adult mode, pump-up 160 mmHg,
+// read status.
+bool BoardPanel::sendStartUpFrames()
+{
+    return SendCommand(QString::fromLatin1(CommandSet::kCycleManual)) &&
+           SendCommand(QString::fromLatin1(CommandSet::kAdult)) &&
+           SendCommand(QString::fromLatin1(CommandSet::kPumpUp160)) &&
+           SendCommand(QString::fromLatin1(CommandSet::kReadStatus));
 }
 
 void BoardPanel::MSComm1_OnComm()
@@ -276,20 +317,86 @@ bool BoardPanel::SendCommand(const QString &text)
 
 // Tries every port from 1 to 8, disables the entry of each one that fails,
 // and returns the first that opened (0 when none did). Leaves the port closed.
+// Notes why each port failed, for the notice when none opens, and which
+// entries the Port menu's re-check is to look at.
 quint8 BoardPanel::FindPort()
 {
     quint8 found = 0;
+    m_portTrouble.clear();
+    m_recheck = 0;
     for (int n = 1; n <= PortTable::kPortCount; ++n) {
         bool ok = m_port.setCommPort(n);
-        ok = m_port.open() && ok;
+        const bool opened = m_port.open();
+        ok = opened && ok;
+        const OpenFailure kind = opened ? OpenFailure::Other : m_port.openFailure();
         if (found == 0 && m_port.isOpen() && m_port.commPort() == n)
             found = static_cast<quint8>(n);
         if (m_port.isOpen())
             ok = m_port.close() && ok;
-        if (!ok)
+        if (!ok) {
             m_display.setPortEntryEnabled(n, false);
+            m_portTrouble.append({n, kind, m_port.errorText()});
+            // Only a device that was not there can appear later. One that was
+            // there and failed (denied, held, broken) stays as start-up left it.
+            if (kind == OpenFailure::NotPresent)
+                m_recheck |= 1u << (n - 1);
+        }
     }
     return found;
+}
+
+// One line for the status bar, then the whole list for its tooltip: why each
+// entry failed and what was wrong with the port settings.
+QString BoardPanel::noPortNotice() const
+{
+    int absent = 0;
+    int unbound = 0;
+    QStringList notable;
+    QStringList details;
+    for (const PortTrouble &trouble : m_portTrouble) {
+        details << trouble.text;
+        if (trouble.kind == OpenFailure::NotPresent)
+            ++absent;
+        else if (trouble.kind == OpenFailure::Unbound)
+            ++unbound;
+        else
+            notable << QStringLiteral("%1 %2").arg(
+                PortTable::caption(trouble.port),
+                trouble.kind == OpenFailure::PermissionDenied
+                    ? OpenFailureText::reason(trouble.kind, QString())
+                    : OpenFailureText::brief(trouble.kind));
+    }
+    QStringList parts;
+    if (absent > 0)
+        parts << QStringLiteral("%1 not present").arg(absent);
+    if (unbound > 0)
+        parts << QStringLiteral("%1 not bound").arg(unbound);
+    parts << notable;
+    QString line =
+        QStringLiteral("No serial port could be opened: COM1 to COM8 are all unavailable");
+    if (!parts.isEmpty())
+        line += QStringLiteral(" (%1)").arg(parts.join(QStringLiteral("; ")));
+    if (!m_settingsProblems.isEmpty()) {
+        line +=
+            QStringLiteral("; %1 problem(s) in the port settings").arg(m_settingsProblems.size());
+        details << QStringLiteral("Port settings in %1:").arg(m_settingsFile);
+        for (const QString &problem : m_settingsProblems)
+            details << QStringLiteral("  %1").arg(problem);
+    }
+    return line + QLatin1Char('\n') + details.join(QLatin1Char('\n'));
+}
+
+void BoardPanel::reportPortSettingsProblems()
+{
+    if (m_settingsProblems.isEmpty())
+        return;
+    QString line = QStringLiteral("Port settings: %1").arg(m_settingsProblems.constFirst());
+    if (m_settingsProblems.size() > 1)
+        line += QStringLiteral(" (and %1 more)").arg(m_settingsProblems.size() - 1);
+    QStringList details{QStringLiteral("Port settings in %1:").arg(m_settingsFile)};
+    for (const QString &problem : m_settingsProblems)
+        details << QStringLiteral("  %1").arg(problem);
+    m_display.reportFailure(line + QLatin1Char('\n') + details.join(QLatin1Char('\n')));
 }
 
 bool BoardPanel::OpenPort(const quint8 &port)
@@ -304,8 +411,9 @@ bool BoardPanel::OpenPort(const quint8 &port)
     ClearPortChecks();
     if (port == 0) {
         m_port.setCommPort(port); // refused: there is no port 0
-        m_display.reportFailure(
-            QStringLiteral("No serial port could be opened: COM1 to COM8 are all unavailable"));
+        const QString notice = noPortNotice();
+        qCWarning(lcPorts).noquote() << notice;
+        m_display.reportFailure(notice);
         return false;
     }
     const bool configured =
@@ -318,6 +426,7 @@ bool BoardPanel::OpenPort(const quint8 &port)
         return false;
     }
     if (!m_port.open()) {
+        qCWarning(lcPorts).noquote() << m_port.errorText();
         m_display.reportFailure(m_port.errorText());
         return false;
     }

@@ -8,6 +8,11 @@
 // text of Label3; both are read back from the display, never shadowed here.
 // Each handler runs to its end; a failing serial operation ends the handler at
 // that step and is reported once through PanelDisplay::reportFailure.
+//
+// Port entries that fail at start-up are looked at again whenever the Port
+// menu opens, so an adapter plugged in later can be chosen. When start-up
+// opened no port, the first port opened from the menu gets the four start-up
+// frames, so the board holds the defaults the window shows.
 #pragma once
 
 #include "panel_display.h"
@@ -15,8 +20,10 @@
 #include "serial_port.h"
 #include "setting_table.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class BoardPanel : public QObject
 {
@@ -34,6 +41,10 @@ public:
     static constexpr int kBarLimit = 300;
 
     BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent = nullptr);
+
+    // Problems found in the operator's port settings `file`, shown with the
+    // outcome of the port search at start-up. Called before Form_Load.
+    void setPortSettingsProblems(const QString &file, const QStringList &problems);
 
     // Window events.
     void Form_Load();
@@ -60,6 +71,10 @@ public:
     void setCOM7_Click() { setCOM_Click(7); }
     void setCOM8_Click() { setCOM_Click(8); }
     void setCOM_Click(int port);
+    // The Port menu is about to open: entries disabled at start-up because
+    // their device was missing become enabled once it has appeared. Looks for the devices without
+    // opening them, and never at the devices of enabled entries.
+    void menPort_AboutToShow();
 
     // Serial notification and the interpretation tick.
     void MSComm1_OnComm();
@@ -86,10 +101,21 @@ signals:
     void measurementEndShown(const QString &line);
 
 private:
+    // Why one port failed during the search at start-up.
+    struct PortTrouble
+    {
+        int port = 0;
+        OpenFailure kind = OpenFailure::Other;
+        QString text;
+    };
+
     bool SendCommand(const QString &text);
     quint8 FindPort();
     bool OpenPort(const quint8 &port);
     void ClearPortChecks();
+    bool sendStartUpFrames();
+    QString noPortNotice() const;
+    void reportPortSettingsProblems();
 
     void exitSequence();
     bool isIdle() const;
@@ -108,6 +134,11 @@ private:
     quint8 m_cycleIndex = 0;
     quint8 m_pumpUpIndex = 0;
     qint16 m_cuffPressure = 0;
-    quint64 m_linesCompleted = 0;   // lines the assembler has completed
-    quint64 m_linesInterpreted = 0; // of them, the last a tick interpreted
+    quint64 m_linesCompleted = 0;     // lines the assembler has completed
+    quint64 m_linesInterpreted = 0;   // of them, the last a tick interpreted
+    QList<PortTrouble> m_portTrouble; // filled by FindPort
+    unsigned m_recheck = 0;           // bit n-1: entry n's device was missing at start-up, still is
+    bool m_startUpFramesOwed = false; // start-up opened no port, so sent no frames
+    QString m_settingsFile;
+    QStringList m_settingsProblems;
 };

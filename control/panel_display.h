@@ -33,7 +33,8 @@ public:
     virtual void setPortEntryChecked(int port, bool checked) = 0;
 
     // A serial operation failed; `what` says what the program tried and why it
-    // failed. Called once per failed operation.
+    // failed: a first line that stands on its own, then any details, one per
+    // line. Called once per failed operation.
     virtual void reportFailure(const QString &what) = 0;
     // Ends the program at once, every window with it.
     virtual void endProgram() = 0;

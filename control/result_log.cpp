@@ -1,6 +1,7 @@
 #include "result_log.h"
 
 #include "byte_notation.h"
+#include "port_table.h"
 #include "reply_line.h"
 
 #include <QDir>
@@ -38,12 +39,11 @@ bool syncToDisk(int handle)
 using Field = PanelDisplay::Field;
 
 ResultLog::ResultLog(const QString &path, PanelDisplay &display, const SerialPort &port,
-                     const PortTable &ports, QObject *parent)
+                     QObject *parent)
     : QObject(parent)
     , m_path(path)
     , m_display(display)
     , m_port(port)
-    , m_ports(ports)
 {}
 
 QString ResultLog::defaultPath()
@@ -69,7 +69,7 @@ QStringList ResultLog::rowFields(const QString &line, const QDateTime &when) con
     };
     return {isoLocalTime(when),
             PortTable::caption(port),
-            m_ports.device(port),
+            m_port.deviceName(port),
             m_display.text(Field::Label_Patient),
             m_display.text(Field::Label_Pumpup),
             m_display.text(Field::Label_cycle),

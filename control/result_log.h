@@ -13,7 +13,6 @@
 #pragma once
 
 #include "panel_display.h"
-#include "port_table.h"
 #include "serial_port.h"
 
 #include <QDateTime>
@@ -31,9 +30,9 @@ public:
     static constexpr const char *kAborted = "999";
 
     // Rows go to `path`; `display` gives the window's settings and takes the
-    // failure notice; `port` and `ports` name the port the line came in on.
+    // failure notice; `port` names the port and device the line came in on.
     ResultLog(const QString &path, PanelDisplay &display, const SerialPort &port,
-              const PortTable &ports, QObject *parent = nullptr);
+              QObject *parent = nullptr);
 
     // The results file in the platform's data location for this program
     // (organisation and application name must be set before).
@@ -59,7 +58,6 @@ private:
     QString m_path;
     PanelDisplay &m_display;
     const SerialPort &m_port;
-    PortTable m_ports;
     int m_rows = 0;
     bool m_failing = false;
 };

@@ -243,7 +243,7 @@ int main(int argc, char *argv[])
     Form1 window(panelPort);
     std::unique_ptr<ResultLog> results;
     if (!resultsPath.isEmpty()) {
-        results = std::make_unique<ResultLog>(resultsPath, window, panelPort, ports);
+        results = std::make_unique<ResultLog>(resultsPath, window, panelPort);
         QObject::connect(&window.panel(), &BoardPanel::measurementEndShown, results.get(),
                          &ResultLog::record);
     }

@@ -8,19 +8,35 @@ MemorySerialPort::MemorySerialPort(QObject *parent)
 
 void MemorySerialPort::setOpenable(int port, bool openable)
 {
-    if (openable)
-        m_unopenable.remove(port);
-    else
-        m_unopenable.insert(port);
+    refuseOpen(port, openable ? OpenFailure::None : OpenFailure::NotPresent);
 }
 
 void MemorySerialPort::setOnlyOpenable(const QSet<int> &ports)
 {
-    m_unopenable.clear();
+    m_refused.clear();
     for (int port = 1; port <= PortTable::kPortCount; ++port) {
         if (!ports.contains(port))
-            m_unopenable.insert(port);
+            m_refused.insert(port, OpenFailure::NotPresent);
     }
+}
+
+void MemorySerialPort::refuseOpen(int port, OpenFailure kind)
+{
+    if (kind == OpenFailure::None)
+        m_refused.remove(port);
+    else
+        m_refused.insert(port, kind);
+}
+
+QString MemorySerialPort::deviceName(int port) const
+{
+    return QStringLiteral("memory port %1").arg(port);
+}
+
+bool MemorySerialPort::deviceExists(int port) const
+{
+    const OpenFailure kind = m_refused.value(port, OpenFailure::None);
+    return kind != OpenFailure::NotPresent && kind != OpenFailure::Unbound;
 }
 
 void MemorySerialPort::failWritesAfter(int count)
@@ -104,8 +120,14 @@ bool MemorySerialPort::open()
     m_operations << QStringLiteral("open %1").arg(m_port);
     if (m_open)
         return fail(QStringLiteral("Port is already open"));
-    if (m_unopenable.contains(m_port))
-        return fail(QStringLiteral("%1 could not be opened").arg(PortTable::caption(m_port)));
+    if (m_refused.contains(m_port)) {
+        m_openFailure = m_refused.value(m_port);
+        return fail(QStringLiteral("%1 could not be opened: %2")
+                        .arg(PortTable::caption(m_port),
+                             OpenFailureText::reason(m_openFailure,
+                                                     QStringLiteral("refused by the test"))));
+    }
+    m_openFailure = OpenFailure::None;
     m_open = true;
     return true;
 }

@@ -1,6 +1,7 @@
 // A serial port in memory, for tests and for tools that run without a device.
 // It records every operation and every byte written, can refuse to open chosen
-// port numbers, can fail writes, and lets the caller deliver bytes and raise
+// port numbers with a chosen kind of failure (by default: not present), can
+// fail writes, and lets the caller deliver bytes and raise
 // notifications of any event kind.
 #pragma once
 
@@ -20,6 +21,9 @@ public:
     // Control by the test.
     void setOpenable(int port, bool openable);
     void setOnlyOpenable(const QSet<int> &ports);
+    // Opening `port` fails with this kind, as a real device would report it;
+    // None lets it open. Ports refused as not present or unbound do not exist.
+    void refuseOpen(int port, OpenFailure kind);
     // The next `count` single writes succeed, every one after that fails;
     // a negative count lets every write succeed.
     void failWritesAfter(int count);
@@ -54,11 +58,15 @@ public:
     int inBufferCount() const override { return int(m_receiveQueue.size()); }
     QByteArray input() override;
     QString errorText() const override { return m_errorText; }
+    OpenFailure openFailure() const override { return m_openFailure; }
+    QString deviceName(int port) const override;
+    bool deviceExists(int port) const override;
 
 private:
     bool fail(const QString &reason);
 
-    QSet<int> m_unopenable;
+    QHash<int, OpenFailure> m_refused;
+    OpenFailure m_openFailure = OpenFailure::None;
     int m_port = 1;
     bool m_open = false;
     int m_event = NoEvent;

@@ -1,7 +1,8 @@
 // Which device stands behind each of the port numbers 1 to 8 ("COM1" to "COM8").
-// The table is a constant handed to the serial port; the program never reads it
-// from the command line, the environment or a file. Tests and the demo build
-// their own tables that point at pseudo-terminals or at nothing.
+// The table is handed to the serial port. system() gives the platform's
+// defaults, over which the program lays the operator's port settings file
+// (PortMap). Tests and the demo build their own tables that point at
+// pseudo-terminals or at nothing.
 #pragma once
 
 #include <QString>

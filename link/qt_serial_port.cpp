@@ -1,11 +1,19 @@
 #include "qt_serial_port.h"
 
+#include "port_log.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <poll.h>
 #include <sys/file.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
 #endif
 
 QtSerialPort::QtSerialPort(const PortTable &table, QObject *parent)
@@ -116,7 +124,7 @@ bool QtSerialPort::open()
         return fail(QStringLiteral("%1 is already open").arg(caption));
     const QString device = m_table.device(m_port);
     if (device.isEmpty())
-        return fail(QStringLiteral("%1 is not connected to a device").arg(caption));
+        return failOpen(OpenFailure::Unbound, QString());
 
     m_serial.setPortName(device);
     m_serial.setBaudRate(m_settings.baudRate);
@@ -125,16 +133,65 @@ bool QtSerialPort::open()
     m_serial.setStopBits(m_settings.stopBits);
     m_serial.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_serial.open(QIODevice::ReadWrite))
-        return fail(QStringLiteral("%1 (%2) could not be opened: %3")
-                        .arg(caption, device, m_serial.errorString()));
+        return failOpen(kindOf(m_serial.error(), device), m_serial.errorString());
     if (!lockDevice()) {
         m_serial.close();
-        return fail(QStringLiteral("%1 (%2) could not be opened: it is in use by another program")
-                        .arg(caption, device));
+        return failOpen(OpenFailure::InUse, QString());
     }
     ++m_openCount;
     m_lossPending = false;
+    m_openFailure = OpenFailure::None;
     return true;
+}
+
+bool QtSerialPort::failOpen(OpenFailure kind, const QString &systemReason)
+{
+    m_openFailure = kind;
+    const QString device = m_table.device(m_port);
+    const QString port = device.isEmpty() ? PortTable::caption(m_port) : describePort();
+    fail(QStringLiteral("%1 could not be opened: %2")
+             .arg(port, OpenFailureText::reason(kind, systemReason)));
+    qCDebug(lcPorts).noquote() << m_errorText;
+    return false;
+}
+
+// QSerialPort gives PermissionError both for a device this user may not open
+// and for one another opener holds (its lock file, or EBUSY from TIOCEXCL).
+// Whether this user may open the device at all tells the two apart. On
+// Windows, access is denied to a port that another program has open.
+OpenFailure QtSerialPort::kindOf(QSerialPort::SerialPortError error, const QString &device) const
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::NotPresent;
+    case QSerialPort::PermissionError:
+#ifdef Q_OS_UNIX
+        if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+            return OpenFailure::PermissionDenied;
+#else
+        Q_UNUSED(device);
+#endif
+        return OpenFailure::InUse;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+bool QtSerialPort::deviceExists(int port) const
+{
+    const QString device = m_table.device(port);
+    if (device.isEmpty())
+        return false;
+#ifdef Q_OS_WIN
+    // COM names live in the DOS device namespace, not in the file system.
+    QString name = device;
+    if (name.startsWith(QLatin1String("\\\\.\\")))
+        name = name.mid(4);
+    wchar_t target[512];
+    return ::QueryDosDeviceW(reinterpret_cast<const wchar_t *>(name.utf16()), target, 512) != 0;
+#else
+    return QFileInfo::exists(device); // follows links: a dangling by-id link is no device
+#endif
 }
 
 // QSerialPort's own lock is a file named after the path as given, which a
@@ -269,6 +326,7 @@ void QtSerialPort::closeLostDevice(quint64 openCount, const QString &reason)
     m_lossPending = false;
     m_serial.close();
     m_errorText = reason;
+    qCWarning(lcPorts).noquote() << reason;
     emit deviceLost(reason);
 }
 

@@ -6,8 +6,9 @@
 // once, from the event loop, and reported once through deviceLost(); QSerialPort
 // would otherwise repeat its read error for as long as the port stays open.
 // Errors that an operation's own result reports (open, close) raise no
-// notification. On POSIX systems an open also takes an exclusive flock on the
-// device and gives up when another program holds one.
+// notification; a failed open says which kind of failure it was, and
+// deviceExists() looks for a device without opening it. On POSIX systems an open also takes an
+// exclusive flock on the device and gives up when another program holds one.
 #pragma once
 
 #include "port_table.h"
@@ -39,6 +40,9 @@ public:
     int inBufferCount() const override;
     QByteArray input() override;
     QString errorText() const override { return m_errorText; }
+    OpenFailure openFailure() const override { return m_openFailure; }
+    QString deviceName(int port) const override { return m_table.device(port); }
+    bool deviceExists(int port) const override;
 
 private:
     struct LineSettings
@@ -54,6 +58,8 @@ private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void raise(int eventKind);
     bool fail(const QString &reason);
+    bool failOpen(OpenFailure kind, const QString &systemReason);
+    OpenFailure kindOf(QSerialPort::SerialPortError error, const QString &device) const;
     bool lockDevice();
     bool deviceHungUp() const;
     void loseDevice(const QString &what);
@@ -66,6 +72,7 @@ private:
     int m_port = 1;
     int m_event = NoEvent;
     QString m_errorText;
+    OpenFailure m_openFailure = OpenFailure::None;
     // Counts successful opens, so a loss noticed on one open never closes a later one.
     quint64 m_openCount = 0;
     bool m_lossPending = false;

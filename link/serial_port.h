@@ -4,8 +4,11 @@
 // MemorySerialPort (in memory, for tests and tools without a device).
 //
 // Every operation that can fail returns false and leaves a readable reason in
-// errorText(); callers stop at the failed step and report it.
+// errorText(); callers stop at the failed step and report it. A failed open
+// also says what kind of failure it was (openFailure()).
 #pragma once
+
+#include "open_failure.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -60,6 +63,14 @@ public:
 
     // Why the last failed operation failed, in words for the operator.
     virtual QString errorText() const = 0;
+    // The kind of the last failed open; None once an open has worked.
+    virtual OpenFailure openFailure() const = 0;
+
+    // The device behind port number 1..8, for the operator; empty when unbound.
+    virtual QString deviceName(int port) const = 0;
+    // Whether that device is there now. Looks without opening it: an open
+    // raises DTR, which resets some boards.
+    virtual bool deviceExists(int port) const = 0;
 
 signals:
     // The port reports an event; commEvent() tells which.

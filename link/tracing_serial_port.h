@@ -33,6 +33,9 @@ public:
     int inBufferCount() const override { return m_inner.inBufferCount(); }
     QByteArray input() override;
     QString errorText() const override { return m_inner.errorText(); }
+    OpenFailure openFailure() const override { return m_inner.openFailure(); }
+    QString deviceName(int port) const override { return m_inner.deviceName(port); }
+    bool deviceExists(int port) const override { return m_inner.deviceExists(port); }
 
 private:
     QString caption() const;

@@ -20,6 +20,9 @@ private slots:
     void choosingAPortThatNoLongerOpensLeavesNothingChecked();
     void commandsAfterAFailedChoiceAreReportedNotSent();
     void lostDeviceLeavesNoEntryCheckedUntilChosenAgain();
+    void failuresSayWhyPerEntry_data();
+    void failuresSayWhyPerEntry();
+    void menuEnablesEntriesWhoseDeviceAppeared();
 };
 
 void PortSelectionTest::startUpOpensTheFirstPortThatOpens_data()
@@ -149,6 +152,72 @@ void PortSelectionTest::lostDeviceLeavesNoEntryCheckedUntilChosenAgain()
     f.panel.setCOM1_Click();
     QCOMPARE(f.display.checkedPorts(), Ports{1});
     QVERIFY(f.port.isOpen());
+}
+
+void PortSelectionTest::failuresSayWhyPerEntry_data()
+{
+    QTest::addColumn<int>("port"); // fails with `kind`; every other port is not present
+    QTest::addColumn<OpenFailure>("kind");
+    QTest::addColumn<QString>("summary"); // the end of the notice's first line
+    QTest::addColumn<QString>("reason");  // the entry's own line
+#ifdef Q_OS_LINUX
+    const QString denied = "permission denied; add your user to the dialout group and log in again";
+#else
+    const QString denied = "permission denied";
+#endif
+    QTest::newRow("nothing present") << 4 << OpenFailure::NotPresent << "(8 not present)"
+                                     << "COM4 could not be opened: not present";
+    QTest::newRow("permission denied, with its remedy")
+        << 5 << OpenFailure::PermissionDenied << "(7 not present; COM5 " + denied + ")"
+        << "COM5 could not be opened: " + denied;
+    QTest::newRow("in use by another program")
+        << 2 << OpenFailure::InUse << "(7 not present; COM2 in use by another program)"
+        << "COM2 could not be opened: in use by another program";
+    QTest::newRow("the system's own reason")
+        << 3 << OpenFailure::Other << "(7 not present; COM3 could not be opened)"
+        << "COM3 could not be opened: refused by the test";
+}
+
+// The notice's first line stands alone in the status bar; the lines after it,
+// one per entry, go to its tooltip.
+void PortSelectionTest::failuresSayWhyPerEntry()
+{
+    QFETCH(int, port);
+    QFETCH(OpenFailure, kind);
+    PanelFixture f;
+    f.port.setOnlyOpenable({});
+    f.port.refuseOpen(port, kind);
+    f.panel.Form_Load();
+    QCOMPARE(f.display.failures().size(), 1);
+    const QStringList lines = f.display.failures().constFirst().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 1 + 8);
+    QTEST(lines.first().section(QLatin1String("unavailable "), 1), "summary");
+    QTEST(lines.at(port), "reason");
+}
+
+// COM3 and COM4 were missing at start-up, COM2 was held. COM3 appears; COM2 is
+// free again but was there all along, so only COM3 comes back. The first port
+// opened then gets the start-up frames, once.
+void PortSelectionTest::menuEnablesEntriesWhoseDeviceAppeared()
+{
+    PanelFixture f;
+    f.port.setOnlyOpenable({});
+    f.port.refuseOpen(2, OpenFailure::InUse);
+    f.panel.Form_Load();
+    f.panel.menPort_AboutToShow();
+    QCOMPARE(f.display.enabledPorts(), Ports{});
+
+    f.port.refuseOpen(2, OpenFailure::None);
+    f.port.refuseOpen(3, OpenFailure::None);
+    f.port.clearOperations();
+    f.panel.menPort_AboutToShow();
+    QCOMPARE(f.display.enabledPorts(), Ports{3});
+    QCOMPARE(f.port.operations(), QStringList()); // looked for, not opened
+
+    f.panel.setCOM3_Click();
+    QCOMPARE(f.port.writtenTo(3), PanelFixture::frames({"03;;D9", "24;;DC", "22;;DA", "18;;DF"}));
+    f.panel.setCOM3_Click();
+    QCOMPARE(f.port.writtenTo(3).size(), 4 * 8);
 }
 
 QTEST_GUILESS_MAIN(PortSelectionTest)

@@ -21,7 +21,7 @@ struct LoggedPanel
     PanelFixture fixture;
     ResultLog log;
     explicit LoggedPanel(const QString &path)
-        : log(path, fixture.display, fixture.port, PortTable({QStringLiteral("/dev/pts/9")}))
+        : log(path, fixture.display, fixture.port)
     {
         QObject::connect(&fixture.panel, &BoardPanel::measurementEndShown, &log,
                          &ResultLog::record);
@@ -62,9 +62,9 @@ void ResultLogTest::rowPerShownEnd_data()
     QTest::addColumn<int>("ticks");               // ticks after each line
     QTest::addColumn<QStringList>("rows");        // the file's rows after the header
 
-    const QString result = "COM1,/dev/pts/9,Adult,160 mmHg,Manual,120,080,093,072,result,"
+    const QString result = "COM1,memory port 1,Adult,160 mmHg,Manual,120,080,093,072,result,"
                            "<STX>S0001 A 160    120080093  072";
-    const QString aborted = "COM1,/dev/pts/9,Adult,160 mmHg,Manual,,,,,999,<STX>999";
+    const QString aborted = "COM1,memory port 1,Adult,160 mmHg,Manual,,,,,999,<STX>999";
     QTest::newRow("result line") << QList<QByteArray>{"150", kResult} << 1 << QStringList{result};
     QTest::newRow("999 line") << QList<QByteArray>{"150", "999"} << 1 << QStringList{aborted};
     QTest::newRow("result line interpreted at ten ticks")
@@ -75,7 +75,7 @@ void ResultLogTest::rowPerShownEnd_data()
         << QList<QByteArray>{kResult, kResult} << 3 << QStringList{result, result};
     QTest::newRow("line never interpreted")
         << QList<QByteArray>{kResult, "000"} << 0 << QStringList{};
-    const QString values = "COM1,/dev/pts/9,Adult,160 mmHg,Manual,120,080,093,072,result,";
+    const QString values = "COM1,memory port 1,Adult,160 mmHg,Manual,120,080,093,072,result,";
     QTest::newRow("raw line with a comma is quoted")
         << QList<QByteArray>{"S0001,A 160    120080093  072"} << 1
         << QStringList{values + "\"<STX>S0001,A 160    120080093  072\""};

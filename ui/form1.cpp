@@ -201,6 +201,10 @@ QFrame *makeOutline(QWidget *parent, const char *name, const QRect &geometry)
 } // namespace
 
 Form1::Form1(SerialPort &port, QWidget *parent)
+    : Form1(port, PortMap(), parent)
+{}
+
+Form1::Form1(SerialPort &port, const PortMap &portMap, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint)
@@ -212,11 +216,12 @@ Form1::Form1(SerialPort &port, QWidget *parent)
     setFont(UiFonts::sans(9.75));
 
     buildClientArea();
-    buildMenus();
+    buildMenus(port);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     buildTimers();
 
     m_startStop->setFocus();
+    m_panel.setPortSettingsProblems(portMap.file(), portMap.problems());
     m_panel.Form_Load();
 }
 
@@ -373,7 +378,7 @@ void Form1::buildStatusBar(const QPalette &system)
     m_failureLabel->hide();
 }
 
-void Form1::buildMenus()
+void Form1::buildMenus(const SerialPort &serial)
 {
     QMenu *menDatei = menuBar()->addMenu(QStringLiteral("&File"));
     menDatei->setObjectName(QStringLiteral("menDatei"));
@@ -383,9 +388,13 @@ void Form1::buildMenus()
 
     QMenu *menPort = menuBar()->addMenu(QStringLiteral("&Port"));
     menPort->setObjectName(QStringLiteral("menPort"));
+    menPort->setToolTipsVisible(true);
+    connect(menPort, &QMenu::aboutToShow, &m_panel, &BoardPanel::menPort_AboutToShow);
     for (int port = 1; port <= PortTable::kPortCount; ++port) {
         QAction *entry = menPort->addAction(PortTable::caption(port));
         entry->setObjectName(QStringLiteral("setCOM%1").arg(port));
+        const QString device = serial.deviceName(port);
+        entry->setToolTip(device.isEmpty() ? QStringLiteral("Not bound to a device") : device);
         entry->setCheckable(true);
         entry->setChecked(port == 1);
         const auto handler = kPortHandlers[port - 1];
@@ -497,7 +506,8 @@ void Form1::setPortEntryChecked(int port, bool checked)
 
 // A failure stays in the status bar, beside the clock, until a newer one
 // replaces it or a port opens. Reports identical to the one shown (the "999"
-// status request repeats every tick) leave it as it is.
+// status request repeats every tick) leave it as it is. The bar shows the
+// report's first line; the tooltip all of it.
 void Form1::reportFailure(const QString &what)
 {
     if (m_failureLabel->isVisibleTo(m_stsBar1) && what == m_lastFailure)
@@ -507,7 +517,8 @@ void Form1::reportFailure(const QString &what)
     m_failureLabel->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n(since %2)</p>")
                                    .arg(what.toHtmlEscaped(), since.toHtmlEscaped()));
     m_failureLabel->setText(m_failureLabel->fontMetrics().elidedText(
-        what, Qt::ElideMiddle, m_failureLabel->contentsRect().width()));
+        what.section(QLatin1Char('\n'), 0, 0), Qt::ElideMiddle,
+        m_failureLabel->contentsRect().width()));
     m_failureLabel->show();
     emit failureShown(what);
 }

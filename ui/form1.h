@@ -4,12 +4,14 @@
 // (BoardPanel) on the serial port it is given, implements the PanelDisplay the
 // logic writes to and reads back from, and routes each window event to its one
 // panel handler. Failures the logic reports show in the status bar beside the
-// clock. When the exit sequence ends the program the window emits
+// clock: their first line in the bar, all of it in the tooltip. Each Port menu
+// entry's tooltip names its device. When the exit sequence ends the program the window emits
 // programEnded(); the program's entry ends the event loop on it.
 #pragma once
 
 #include "board_panel.h"
 #include "panel_display.h"
+#include "port_map.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -41,6 +43,9 @@ public:
     // Builds the window and runs the panel's start-up (Form_Load) on `port`,
     // before the window is first shown. `port` must outlive the window.
     explicit Form1(SerialPort &port, QWidget *parent = nullptr);
+    // The same, with the port map that bound the port's devices: its problems
+    // are shown with the outcome of the start-up.
+    Form1(SerialPort &port, const PortMap &portMap, QWidget *parent = nullptr);
     ~Form1() override;
 
     // PanelDisplay.
@@ -56,7 +61,8 @@ public:
     const BoardPanel &panel() const { return m_panel; }
     // The open About window, or null.
     FrmAbout *aboutWindow() const;
-    // The failure notice now shown in the status bar; empty when none is.
+    // The failure report now shown: its first line in the status bar, all of
+    // it in the notice's tooltip; empty when none is shown.
     QString failureNotice() const;
 
 signals:
@@ -78,7 +84,7 @@ private:
     void buildButtons();
     void buildPressureBar();
     void buildStatusBar(const QPalette &system);
-    void buildMenus();
+    void buildMenus(const SerialPort &serial);
     void buildTimers();
     void clearFailure();
     void showReplyLine();

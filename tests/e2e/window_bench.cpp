@@ -9,9 +9,9 @@
 using Field = PanelDisplay::Field;
 
 WindowBench::WindowBench(const QList<int> &boardPorts, double timeScale, double failureRate,
-                         QObject *parent)
+                         const QString &portSettings, QObject *parent)
     : QObject(parent)
-    , m_rig(boardPorts, timeScale, failureRate)
+    , m_rig(boardPorts, timeScale, failureRate, portSettings)
     , m_window(std::make_unique<Form1>(m_rig.port()))
 {
     // Connected after the window's own handler, so it sees the tick's outcome.

@@ -36,11 +36,13 @@ public:
     // Creates the boards, the port and the window (which runs its start-up),
     // shows the window and starts the boards' clocks.
     explicit WindowBench(const QList<int> &boardPorts, double timeScale = 20.0,
-                         double failureRate = 0.0, QObject *parent = nullptr);
+                         double failureRate = 0.0, const QString &portSettings = QString(),
+                         QObject *parent = nullptr);
     ~WindowBench() override;
 
     Form1 &window() { return *m_window; }
     SimulatedBoard &board(int port) { return m_rig.board(port); }
+    PtyRig &rig() { return m_rig; }
     QString text(PanelDisplay::Field field) const { return m_window->text(field); }
     int barValue() const;
     QAction *action(const QString &name) const;

@@ -6,8 +6,11 @@
 #include "window_bench.h"
 
 #include <QAction>
+#include <QFile>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -54,6 +57,7 @@ private slots:
     void settingsReachTheBoard();
     void cycleTimeStartsMeasurements();
     void breakStopsAMeasurementTheBoardStarted();
+    void adapterPluggedInAfterStartUpCanBeChosen();
 };
 
 void WindowOverPtyTest::startUpReachesTheFirstBoardThatOpens_data()
@@ -425,6 +429,38 @@ void WindowOverPtyTest::breakStopsAMeasurementTheBoardStarted()
     QCOMPARE(board.measurementsStarted(), 1);
     QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
     QCOMPARE(bench.window().failureNotice(), QString());
+}
+
+// Start-up finds nothing: the settings file binds COM5 to a ttyACM0 that is
+// not there yet. Once it appears, opening the Port menu enables COM5, and
+// choosing it gives the board the start-up frames, once.
+void WindowOverPtyTest::adapterPluggedInAfterStartUpCanBeChosen()
+{
+    QTemporaryDir dir;
+    const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
+    QFile settings(dir.filePath(QStringLiteral("tarnvik.conf")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[ports]\nCOM5=" + QFile::encodeName(acm) + "\n");
+    settings.close();
+    WindowBench bench({5}, 20.0, 0.0, settings.fileName());
+    QVERIFY(bench.window().failureNotice().contains("unavailable (8 not present)\n"));
+    QCOMPARE(bench.action(QStringLiteral("setCOM5"))->toolTip(), acm);
+
+    QVERIFY(QFile::link(bench.rig().terminal(5), acm)); // plugged in
+    auto *menPort = bench.window().findChild<QMenu *>(QStringLiteral("menPort"));
+    menPort->popup(QPoint(0, 0));
+    menPort->hide();
+    for (int port = 1; port <= 8; ++port)
+        QCOMPARE(bench.action(QStringLiteral("setCOM%1").arg(port))->isEnabled(), port == 5);
+    QCOMPARE(bench.board(5).commands().size(), 0); // looked for, not opened
+
+    bench.choose(QStringLiteral("setCOM5"));
+    QVERIFY(bench.waitForStartUp(5));
+    QCOMPARE(bench.board(5).commands(), PtyRig::onPort(PtyRig::kStartUp, 5));
+    QCOMPARE(bench.window().failureNotice(), QString());
+    bench.choose(QStringLiteral("setCOM5"));
+    bench.run(200);
+    QCOMPARE(bench.board(5).commands().size(), PtyRig::kStartUp.size());
 }
 
 QTEST_MAIN(WindowOverPtyTest)

@@ -4,9 +4,9 @@
 #include <cmath>
 
 PanelBench::PanelBench(const QList<int> &boardPorts, double timeScale, double failureRate,
-                       QObject *parent)
+                       const QString &portSettings, QObject *parent)
     : QObject(parent)
-    , m_rig(boardPorts, timeScale, failureRate)
+    , m_rig(boardPorts, timeScale, failureRate, portSettings)
     , m_panel(m_rig.port(), m_display)
 {
     m_valUpdate.setTimerType(Qt::PreciseTimer);

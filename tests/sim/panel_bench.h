@@ -20,7 +20,8 @@ class PanelBench : public QObject
 
 public:
     explicit PanelBench(const QList<int> &boardPorts, double timeScale = 50.0,
-                        double failureRate = 0.0, QObject *parent = nullptr);
+                        double failureRate = 0.0, const QString &portSettings = QString(),
+                        QObject *parent = nullptr);
     ~PanelBench() override;
 
     // Form_Load, then the boards' clocks and the Val_Update timer.
@@ -29,6 +30,7 @@ public:
     BoardPanel &panel() { return m_panel; }
     RecordingDisplay &display() { return m_display; }
     SimulatedBoard &board(int port) { return m_rig.board(port); }
+    PtyRig &rig() { return m_rig; }
     QString text(PanelDisplay::Field field) const { return m_display.text(field); }
 
     // Runs the event loop until done() holds; false after timeoutMs.

@@ -4,7 +4,9 @@
 // comes back through the port, the assembler and the interpretation tick.
 #include "panel_bench.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using Field = PanelDisplay::Field;
@@ -61,6 +63,7 @@ class PanelOverPtyTest : public QObject
 private slots:
     void startUpFramesReachTheFirstBoardThatOpens_data();
     void startUpFramesReachTheFirstBoardThatOpens();
+    void startUpFramesReachABoardBoundInThePortSettings();
     void measurementRunsToItsResult();
     void failedMeasurementEndsOnTheEndValue();
     void modeIsLeftWithBreak_data();
@@ -105,6 +108,27 @@ void PanelOverPtyTest::startUpFramesReachTheFirstBoardThatOpens()
     QCOMPARE(bench.text(Field::Label3), QStringLiteral("\x02"
                                                        "000 I A 160 00"));
     QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+}
+
+// A board with its own USB interface, bound to COM3 by the settings file; the
+// terminal's own entry is unbound there, so only the file's binding reaches it.
+void PanelOverPtyTest::startUpFramesReachABoardBoundInThePortSettings()
+{
+    QTemporaryDir dir;
+    const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
+    QFile settings(dir.filePath(QStringLiteral("tarnvik.conf")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[ports]\nCOM3=" + QFile::encodeName(acm) + "\nCOM5=\n");
+    settings.close();
+
+    PanelBench bench({5}, 50.0, 0.0, settings.fileName());
+    QVERIFY(QFile::link(bench.rig().terminal(5), acm));
+    bench.start();
+    QVERIFY(bench.waitForStartUp(5));
+
+    QCOMPARE(bench.board(5).commands(), PtyRig::onPort(PtyRig::kStartUp, 5));
+    QCOMPARE(bench.display().checkedPorts(), QList<int>{3});
+    QCOMPARE(bench.display().failures(), QStringList{});
 }
 
 void PanelOverPtyTest::measurementRunsToItsResult()

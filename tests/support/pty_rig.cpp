@@ -1,14 +1,17 @@
 #include "pty_rig.h"
 
-#include "port_table.h"
+#include "port_map.h"
 
 #include <QEventLoop>
 #include <QTimer>
 #include <QtGlobal>
 
-PtyRig::PtyRig(const QList<int> &boardPorts, double timeScale, double failureRate)
+PtyRig::PtyRig(const QList<int> &boardPorts, double timeScale, double failureRate,
+               const QString &portSettings)
     : m_boards(boardPorts)
-    , m_port(PortTable(m_boards.devicePaths()))
+    , m_port(portSettings.isEmpty()
+                 ? PortTable(m_boards.devicePaths())
+                 : PortMap::load(portSettings, PortTable(m_boards.devicePaths())).table())
 {
     if (!m_boards.isValid())
         qFatal("cannot create a pseudo-terminal");

@@ -2,6 +2,8 @@
 // numbers, the real serial port class over the table that points at their
 // terminals (every other number at a path that does not exist), and waits
 // that run a real event loop so the boards' millisecond clocks keep pace.
+// Given a port settings file, the table is that file laid over those paths,
+// the way the program binds its ports.
 #pragma once
 
 #include "qt_serial_port.h"
@@ -17,7 +19,8 @@ class PtyRig
 {
 public:
     // Stops the test run when a pseudo-terminal cannot be created.
-    explicit PtyRig(const QList<int> &boardPorts, double timeScale, double failureRate);
+    explicit PtyRig(const QList<int> &boardPorts, double timeScale, double failureRate,
+                    const QString &portSettings = QString());
     PtyRig(const PtyRig &) = delete;
     PtyRig &operator=(const PtyRig &) = delete;
     ~PtyRig();
@@ -25,6 +28,8 @@ public:
     SimulatedBoards &boards() { return m_boards; }
     SimulatedBoard &board(int port) { return m_boards.board(port); }
     QtSerialPort &port() { return m_port; }
+    // The pseudo-terminal of the board on `port`.
+    QString terminal(int port) const { return m_boards.devicePaths().at(port - 1); }
 
     // Runs the event loop until done() holds, checking every pollMs; false
     // after timeoutMs.

@@ -7,6 +7,7 @@
 #include "frm_about.h"
 #include "legibility.h"
 #include "memory_serial_port.h"
+#include "port_map.h"
 #include <QApplication>
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -94,6 +96,8 @@ private slots:
     void legibleBackground_data();
     void legibleBackground();
     void failureWithoutPort();
+    void noticeIsOneLineWithTheListInItsTooltip_data();
+    void noticeIsOneLineWithTheListInItsTooltip();
     void repeatedFailureShownOnce();
     void newerFailureReplacesAndPortOpenClears();
     void exitEndsProgram_data();
@@ -687,6 +691,44 @@ void TestForm1::failureWithoutPort()
     auto *notice = bench.child<QLabel>("failureNotice");
     QVERIFY(notice->isVisible());
     QVERIFY(notice->text().startsWith("No serial port")); // not elided away before the first show
+}
+
+void TestForm1::noticeIsOneLineWithTheListInItsTooltip_data()
+{
+    QTest::addColumn<QSet<int>>("openable");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("tooltip");
+    QTest::newRow("port opens: the settings' problems")
+        << QSet<int>{1} << "Port settings: COM3=ttyS2 is not a device name; COM3 stays unbound"
+        << QStringList{"tarnvik.conf:", "(and 1 more)", "unknown entry \"COM9\""};
+    QTest::newRow("no port: every entry, then the settings' problems")
+        << QSet<int>{} << "No serial port could be opened: COM1 to COM8 are all unavailable"
+        << QStringList{"(8 not present); 2 problem(s) in the port settings",
+                       "COM8 could not be opened: not present", "unknown entry \"COM9\""};
+}
+
+// The bar shows the first line (elided at most); the tooltip shows all.
+void TestForm1::noticeIsOneLineWithTheListInItsTooltip()
+{
+    QFETCH(QSet<int>, openable);
+    QFETCH(QString, line);
+    QFETCH(QStringList, tooltip);
+    QTemporaryDir dir;
+    QFile settings(dir.filePath(QStringLiteral("tarnvik.conf")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[ports]\nCOM9=/dev/ttyUSB4\nCOM3=ttyS2\n");
+    settings.close();
+    MemorySerialPort port;
+    port.setOnlyOpenable(openable);
+    Form1 window(port, PortMap::load(settings.fileName(), PortTable({}), PortMap::Syntax::Posix));
+
+    QVERIFY2(window.failureNotice().startsWith(line), qPrintable(window.failureNotice()));
+    auto *notice = window.findChild<QLabel *>(QStringLiteral("failureNotice"));
+    QVERIFY(!notice->text().isEmpty() && !notice->text().contains(QLatin1Char('\n')));
+    for (const QString &piece : tooltip)
+        QVERIFY2(notice->toolTip().contains(piece.toHtmlEscaped()), qPrintable(notice->toolTip()));
+    QCOMPARE(window.findChild<QAction *>(QStringLiteral("setCOM5"))->toolTip(),
+             QStringLiteral("memory port 5")); // each entry names its device
 }
 
 void TestForm1::repeatedFailureShownOnce()

@@ -1,0 +1,3 @@
+#include "port_log.h"
+
+Q_LOGGING_CATEGORY(lcPorts, "tarnvik.ports", QtInfoMsg)
