@@ -17,10 +17,41 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
+
+namespace {
+
+// Without any display the window system cannot start, yet --help, --version
+// and a bad command line deserve their answer on a plain terminal too. When
+// no display and no platform are given at all, Qt's offscreen platform
+// carries the parse, and the program ends there with a plain message instead
+// of running a window nobody can see.
+bool startWithoutDisplay(int argc, char *argv[])
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return false;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return false;
+#endif
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    const bool withoutDisplay = startWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral(TARNVIK_COMPANY));
     QApplication::setApplicationName(QStringLiteral(TARNVIK_TITLE));
@@ -29,6 +60,12 @@ int main(int argc, char *argv[])
     ProgramOptions options;
     if (!options.parse(QCoreApplication::arguments()))
         return options.exitCode();
+    if (withoutDisplay) {
+        std::fputs("tarnvik: no display to show the window on (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set)\n",
+                   stderr);
+        return 1;
+    }
 
     std::unique_ptr<TrafficTrace> trace;
     if (!options.tracePath().isEmpty()) {

@@ -2,8 +2,10 @@
 // the program makes a port: --help and --version with 0, a bad command line
 // with 2 and the usage. A --trace given beside a bad option must not even be
 // created, which shows the program stopped before anything that precedes the
-// port. HOME and the XDG folders point into a temporary folder, so nothing
-// could land in the real home even if a row ever ran further.
+// port. The program runs without a display, as over a plain terminal. HOME and
+// the XDG folders point into a temporary folder whose port settings leave every
+// entry unbound, so nothing could land in the real home, and no device be
+// opened, even if a row ever ran further.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +35,8 @@ void ProgramOptionsTest::commandLineEndsBeforeAnyPort_data()
         << QStringList{"--trace", "TRACE", "--results", "r.csv", "--no-results"} << 2
         << "exclude each other";
     QTest::newRow("a stray argument") << QStringList{"COM1"} << 2 << "Unexpected argument";
+    QTest::newRow("a good command line without a display")
+        << QStringList{"--no-results"} << 1 << "no display";
 }
 
 void ProgramOptionsTest::commandLineEndsBeforeAnyPort()
@@ -44,11 +48,18 @@ void ProgramOptionsTest::commandLineEndsBeforeAnyPort()
     const QString tracePath = home.filePath("trace.txt");
     arguments.replaceInStrings(QRegularExpression("^TRACE$"), tracePath);
 
+    QVERIFY(QDir(home.path()).mkpath("config/Velsorin"));
+    QFile settings(home.filePath("config/Velsorin/tarnvik.conf"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[ports]\nCOM1=\nCOM2=\nCOM3=\nCOM4=\nCOM5=\nCOM6=\nCOM7=\nCOM8=\n");
+    settings.close();
+
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
     env.insert("XDG_DATA_HOME", home.filePath("data"));
     env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
     QProcess program;
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(TARNVIK_BINARY), arguments);
