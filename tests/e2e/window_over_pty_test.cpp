@@ -438,11 +438,8 @@ void WindowOverPtyTest::adapterPluggedInAfterStartUpCanBeChosen()
 {
     QTemporaryDir dir;
     const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
-    QFile settings(dir.filePath(QStringLiteral("tarnvik.conf")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[ports]\nCOM5=" + QFile::encodeName(acm) + "\n");
-    settings.close();
-    WindowBench bench({5}, 20.0, 0.0, settings.fileName());
+    WindowBench bench({5}, 20.0, 0.0,
+                      PtyRig::writePortSettings(dir.path(), "COM5=" + QFile::encodeName(acm)));
     QVERIFY(bench.window().failureNotice().contains("unavailable (8 not present)\n"));
     QCOMPARE(bench.action(QStringLiteral("setCOM5"))->toolTip(), acm);
 

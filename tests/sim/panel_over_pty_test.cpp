@@ -116,12 +116,9 @@ void PanelOverPtyTest::startUpFramesReachABoardBoundInThePortSettings()
 {
     QTemporaryDir dir;
     const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
-    QFile settings(dir.filePath(QStringLiteral("tarnvik.conf")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[ports]\nCOM3=" + QFile::encodeName(acm) + "\nCOM5=\n");
-    settings.close();
-
-    PanelBench bench({5}, 50.0, 0.0, settings.fileName());
+    PanelBench bench(
+        {5}, 50.0, 0.0,
+        PtyRig::writePortSettings(dir.path(), "COM3=" + QFile::encodeName(acm) + "\nCOM5=\n"));
     QVERIFY(QFile::link(bench.rig().terminal(5), acm));
     bench.start();
     QVERIFY(bench.waitForStartUp(5));

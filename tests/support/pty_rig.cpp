@@ -2,7 +2,9 @@
 
 #include "port_map.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <QtGlobal>
 
@@ -73,4 +75,12 @@ QList<SimulatedBoard::Command> PtyRig::onPort(const QStringList &texts, int port
 QString PtyRig::padded(int value)
 {
     return QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0'));
+}
+
+QString PtyRig::writePortSettings(const QString &dir, const QByteArray &ports)
+{
+    QFile settings(QDir(dir).filePath(QStringLiteral("tarnvik.conf")));
+    if (!settings.open(QIODevice::WriteOnly) || settings.write("[ports]\n" + ports) < 0)
+        qFatal("cannot write the port settings file %s", qPrintable(settings.fileName()));
+    return settings.fileName();
 }

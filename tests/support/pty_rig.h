@@ -47,6 +47,9 @@ public:
     static const QStringList kStartUp;
     static QList<SimulatedBoard::Command> onPort(const QStringList &texts, int port);
     static QString padded(int value);
+    // Writes a port settings file into `dir` with `ports` as its [ports]
+    // group ("COM5=/path\n..."); returns its path.
+    static QString writePortSettings(const QString &dir, const QByteArray &ports);
 
 private:
     // Members go in reverse order: the port before the boards, so the device
