@@ -8,6 +8,13 @@
 // Errors that an operation's own result reports (open, close) raise no
 // notification. On POSIX systems an open also takes an exclusive flock on the
 // device and gives up when another program holds one.
+//
+// The error kinds mean different things per platform. On POSIX a read error
+// is a hang-up when poll() says so. On Windows a removed device shows as a
+// resource error, or as a permission error on the open port; a read error is
+// a refused read after which QSerialPort stops listening, so reception is
+// started again once, and the port counts as lost only if the next read is
+// refused too.
 #pragma once
 
 #include "port_table.h"
@@ -56,6 +63,7 @@ private:
     bool fail(const QString &reason);
     bool lockDevice();
     bool deviceHungUp() const;
+    void resumeReading();
     void loseDevice(const QString &what);
     void closeLostDevice(quint64 openCount, const QString &reason);
     QString describePort() const;
@@ -69,4 +77,6 @@ private:
     // Counts successful opens, so a loss noticed on one open never closes a later one.
     quint64 m_openCount = 0;
     bool m_lossPending = false;
+    // A read was refused (Windows) and no data has come in since.
+    bool m_readRefusedSinceData = false;
 };
