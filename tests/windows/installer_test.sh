@@ -25,14 +25,15 @@ export WINEPREFIX="$work/prefix"
 cp -a "$TARNVIK_WINE_CLEAN_PREFIX" "$WINEPREFIX"
 # Nothing but the install folder and Windows' own folders to find libraries in.
 unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM QT_QPA_PLATFORM_PLUGIN_PATH
-trap '"$wine_run" wineserver -k 2>/dev/null || true' EXIT
+trap '"$wine_run" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 dir="$WINEPREFIX/drive_c/Program Files/Velsorin/tarnvik"
 start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 
 "$wine_run" bash -c 'wine "$1" /S && wineserver -w' installer "$installer"
 [[ -d $dir ]] || fail "nothing installed in Program Files\\Velsorin\\tarnvik"
-diff <(sort "$expected"; echo Uninstall.exe) <(cd "$dir" && find . -type f | sed 's|^\./||' | sort) ||
+diff <({ cat "$expected"; echo Uninstall.exe; } | LC_ALL=C sort) \
+    <(cd "$dir" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) ||
     fail "the install folder differs from $expected (+ Uninstall.exe)"
 shortcut=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -iname tarnvik.lnk | head -n1)
 [[ -n $shortcut ]] || fail "no Start-menu shortcut"
@@ -42,6 +43,7 @@ echo "installed: $(cd "$dir" && find . -type f | wc -l) files, shortcut ${shortc
 
 # The installed program shows its window ("Corvana") within 30 s.
 "$wine_run" "$dir/tarnvik.exe" >"$work/tarnvik.log" 2>&1 &
+program=$!
 shown=""
 for _ in $(seq 60); do
     if xwininfo -root -tree | grep -q '"Corvana"'; then
@@ -55,8 +57,8 @@ done
     fail "the installed tarnvik.exe showed no window"
 }
 echo "the installed tarnvik.exe shows its window"
-"$wine_run" wineserver -k || true
-wait || true
+"$wine_run" wineserver -k >/dev/null 2>&1 || true
+{ wait "$program" || true; } 2>/dev/null
 
 "$wine_run" bash -c 'wine "$1" /S && wineserver -w' uninstaller "$dir/Uninstall.exe"
 [[ ! -e $dir ]] || fail "the uninstaller left $(cd "$dir" && find . | tr '\n' ' ')"

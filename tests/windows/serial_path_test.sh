@@ -12,6 +12,10 @@
 set -euo pipefail
 wine_run=$1 sim=$2 exe=$3 work=$4
 
+[[ -n ${DISPLAY:-} ]] || {
+    echo "needs an X server in DISPLAY (scripts/test-windows starts Xvfb)" >&2
+    exit 1
+}
 [[ -d ${TARNVIK_WINE_CLEAN_PREFIX:-} ]] || {
     echo "TARNVIK_WINE_CLEAN_PREFIX is not set (run through scripts/test-windows)" >&2
     exit 1
@@ -20,11 +24,23 @@ rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX="$work/prefix"
 cp -a "$TARNVIK_WINE_CLEAN_PREFIX" "$WINEPREFIX"
+# Wine numbers the serial devices it finds in order (ttyS0 and ttyS2 would be
+# COM1 and COM2) unless HKLM\Software\Wine\Ports names them: name all eight
+# as COMn = /dev/ttyS<n-1>, before the prefix's wineserver starts and reads
+# the registry. Only ttyS0 and ttyS2 exist in wine-run's private /dev.
+ports=$(for n in 1 2 3 4 5 6 7 8; do printf '"COM%d"="/dev/ttyS%d"\\n' "$n" $((n - 1)); done)
+awk -v ports="$ports" '{ print } /^\[Software\\\\Wine\\\\Ports\]/ { getline; print; printf "%s", ports }' \
+    "$WINEPREFIX/system.reg" >"$work/system.reg"
+mv "$work/system.reg" "$WINEPREFIX/system.reg"
+grep -q '^"COM8"="/dev/ttyS7"' "$WINEPREFIX/system.reg" || {
+    echo "could not name the ports in the prefix's registry" >&2
+    exit 1
+}
 
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    "$wine_run" wineserver -k 2>/dev/null || true
+    "$wine_run" wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
@@ -52,8 +68,8 @@ com3=$(terminal com3)
 }
 
 log="$work/run.txt"
-TARNVIK_SERIAL_RUN_DIR="Z:${work//\//\\}" QT_QPA_PLATFORM=offscreen \
-    "$wine_run" --port "1=$com1" --port "3=$com3" -- "$exe" -o "Z:${log//\//\\},txt" &
+TARNVIK_SERIAL_RUN_DIR="Z:${work//\//\\}" \
+    "$wine_run" --port "1=$com1" --port "3=$com3" -- "$exe" -o "Z:${log//\//\\},txt" >"$work/wine.log" 2>&1 &
 run_pid=$!
 # The program asks for the hang-up; the board on COM3 goes away.
 while kill -0 "$run_pid" 2>/dev/null; do
