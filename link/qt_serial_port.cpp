@@ -247,6 +247,17 @@ void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
         }
 #endif
         break;
+    case QSerialPort::WriteError:
+#ifdef Q_OS_WIN
+        // Windows hands the bytes to the driver after write() has returned, so
+        // a refused write is known only here, and its frame is gone. A line
+        // whose other end hung up answers so ("not ready"): the board is out
+        // of reach.
+        loseDevice(QStringLiteral("writing failed: %1").arg(m_serial.errorString()));
+        return;
+#else
+        break;
+#endif
     default:
         break;
     }

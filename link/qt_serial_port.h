@@ -11,8 +11,10 @@
 //
 // The error kinds mean different things per platform. On POSIX a read error
 // is a hang-up when poll() says so. On Windows a removed device shows as a
-// resource error, or as a permission error on the open port; a read error is
-// a refused read after which QSerialPort stops listening, so reception is
+// resource error, or as a permission error on the open port; a write error is
+// a frame the driver refused after output() had accepted it (a hung-up line
+// answers "not ready"), and counts as losing the device; a read error is a
+// refused read after which QSerialPort stops listening, so reception is
 // started again once, and the port counts as lost only if the next read is
 // refused too.
 #pragma once
