@@ -57,7 +57,14 @@ done
     fail "the installed tarnvik.exe showed no window"
 }
 echo "the installed tarnvik.exe shows its window"
-"$wine_run" wineserver -k >/dev/null 2>&1 || true
+# Ends the prefix's processes; a kill that comes while the server is busy
+# starting can go unheard, so it is repeated until the program is gone.
+for _ in 1 2 3 4 5; do
+    "$wine_run" wineserver -k >/dev/null 2>&1 || true
+    sleep 1
+    kill -0 "$program" 2>/dev/null || break
+done
+kill -KILL "$program" 2>/dev/null || true
 { wait "$program" || true; } 2>/dev/null
 
 "$wine_run" bash -c 'wine "$1" /S && wineserver -w' uninstaller "$dir/Uninstall.exe"
