@@ -141,6 +141,7 @@ bool QtSerialPort::open()
     ++m_openCount;
     m_lossPending = false;
     m_openFailure = OpenFailure::None;
+    m_readRefusedSinceData = false;
     return true;
 }
 
@@ -255,6 +256,7 @@ QByteArray QtSerialPort::input()
 
 void QtSerialPort::onReadyRead()
 {
+    m_readRefusedSinceData = false;
     raise(ReceiveEvent);
 }
 
@@ -265,24 +267,52 @@ void QtSerialPort::onBytesWritten()
 
 void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
 {
+    // Every error as QSerialPort reports it; QT_LOGGING_RULES="tarnvik.ports.debug=true"
+    // shows them.
+    if (error != QSerialPort::NoError)
+        qCDebug(lcPorts) << describePort() << error << m_serial.errorString();
     switch (error) {
     case QSerialPort::NoError:             // every open() emits it
     case QSerialPort::DeviceNotFoundError: // open() returns false and says why
-    case QSerialPort::PermissionError:
     case QSerialPort::OpenError:
     case QSerialPort::NotOpenError: // close() of a closed port
         return;
+    case QSerialPort::PermissionError:
+        // A refused open comes back from open() itself. On Windows an open
+        // port reports it too, when the driver withdraws the handle of a
+        // device that went away (an unplugged USB adapter).
+#ifdef Q_OS_WIN
+        loseDevice(QStringLiteral("the device is no longer available"));
+#endif
+        return;
     case QSerialPort::ResourceError:
+        // On Windows also a removed device, an aborted or refused overlapped
+        // operation, or a handle that is no longer valid.
         loseDevice(QStringLiteral("the device is no longer available"));
         return;
     case QSerialPort::ReadError:
+#ifdef Q_OS_WIN
+        resumeReading();
+#else
         // A hang-up makes read() return 0; QSerialPort reports that as a read
         // error with a stale text, again at every turn of the event loop.
         if (deviceHungUp()) {
             loseDevice(QStringLiteral("the device hung up"));
             return;
         }
+#endif
         break;
+    case QSerialPort::WriteError:
+#ifdef Q_OS_WIN
+        // Windows hands the bytes to the driver after write() has returned, so
+        // a refused write is known only here, and its frame is gone. A line
+        // whose other end hung up answers so ("not ready"): the board is out
+        // of reach.
+        loseDevice(QStringLiteral("writing failed: %1").arg(m_serial.errorString()));
+        return;
+#else
+        break;
+#endif
     default:
         break;
     }
@@ -300,8 +330,32 @@ bool QtSerialPort::deviceHungUp() const
         return false;
     return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 #else
-    return true; // elsewhere a read error on an open port means the device is gone
+    return false; // Windows names a device that went away with its own error kinds
 #endif
+}
+
+// On Windows a read error means the driver refused to start a read after it
+// had signalled data (a removed device shows as a resource or permission
+// error instead). QSerialPort then stops waiting for data, so the port would
+// stay open but deaf; purging the receive queue makes it wait again. That is
+// tried once per arrival of data: a read refused again before any byte came
+// in means the port no longer reads, and it is closed as lost.
+void QtSerialPort::resumeReading()
+{
+    if (m_readRefusedSinceData) {
+        loseDevice(QStringLiteral("the device refuses to be read"));
+        return;
+    }
+    m_readRefusedSinceData = true;
+    const quint64 openCount = m_openCount;
+    QMetaObject::invokeMethod(
+        this,
+        [this, openCount] {
+            if (openCount == m_openCount && m_serial.isOpen() && !m_lossPending &&
+                !m_serial.clear(QSerialPort::Input))
+                loseDevice(QStringLiteral("the device refuses to be read"));
+        },
+        Qt::QueuedConnection);
 }
 
 // Closing inside QSerialPort's own error signal would pull its notifier out

@@ -7,8 +7,18 @@
 // would otherwise repeat its read error for as long as the port stays open.
 // Errors that an operation's own result reports (open, close) raise no
 // notification; a failed open says which kind of failure it was, and
-// deviceExists() looks for a device without opening it. On POSIX systems an open also takes an
-// exclusive flock on the device and gives up when another program holds one.
+// deviceExists() looks for a device without opening it. On POSIX systems an
+// open also takes an exclusive flock on the device and gives up when another
+// program holds one.
+//
+// The error kinds mean different things per platform. On POSIX a read error
+// is a hang-up when poll() says so. On Windows a removed device shows as a
+// resource error, or as a permission error on the open port; a write error is
+// a frame the driver refused after output() had accepted it (a hung-up line
+// answers "not ready"), and counts as losing the device; a read error is a
+// refused read after which QSerialPort stops listening, so reception is
+// started again once, and the port counts as lost only if the next read is
+// refused too.
 #pragma once
 
 #include "port_table.h"
@@ -62,6 +72,7 @@ private:
     OpenFailure kindOf(QSerialPort::SerialPortError error, const QString &device) const;
     bool lockDevice();
     bool deviceHungUp() const;
+    void resumeReading();
     void loseDevice(const QString &what);
     void closeLostDevice(quint64 openCount, const QString &reason);
     QString describePort() const;
@@ -76,4 +87,6 @@ private:
     // Counts successful opens, so a loss noticed on one open never closes a later one.
     quint64 m_openCount = 0;
     bool m_lossPending = false;
+    // A read was refused (Windows) and no data has come in since.
+    bool m_readRefusedSinceData = false;
 };

@@ -1,14 +1,18 @@
 // Build-time tool: renders the program's icon from Artwork, the one source of
 // the picture, into the files that are installed into the desktop's icon
-// theme: PNG at 16, 32 and 48 pixels and a scalable SVG.
+// theme: PNG at 16, 32 and 48 pixels and a scalable SVG; and into the Windows
+// icon file with the sizes Windows picks from (16 to 256 pixels).
 //
 //     tarnvik_render_icons OUTPUT_DIR
 //
-// writes OUTPUT_DIR/tarnvik-16.png, -32.png, -48.png and tarnvik.svg.
+// writes OUTPUT_DIR/tarnvik-16.png, -32.png, -48.png, tarnvik.svg and
+// tarnvik.ico.
 #include "artwork.h"
+#include "ico_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -21,7 +25,7 @@ const int kDotsPerMeterAt96Dpi = 3780;
 
 // Drawn as Artwork::iconPixmap draws it, into an image, which needs no
 // window system.
-bool writePng(const QDir &dir, int size)
+QImage render(int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -31,7 +35,23 @@ bool writePng(const QDir &dir, int size)
     painter.scale(size / 32.0, size / 32.0);
     Artwork::drawIcon(painter);
     painter.end();
-    return image.save(dir.filePath(QStringLiteral("tarnvik-%1.png").arg(size)), "PNG");
+    return image;
+}
+
+bool writePng(const QDir &dir, int size)
+{
+    return render(size).save(dir.filePath(QStringLiteral("tarnvik-%1.png").arg(size)), "PNG");
+}
+
+bool writeIco(const QDir &dir)
+{
+    QList<QImage> pictures;
+    for (int size : {16, 24, 32, 48, 64, 256})
+        pictures << render(size);
+    const QByteArray bytes = IcoFile::encode(pictures);
+    QFile file(dir.filePath(QStringLiteral("tarnvik.ico")));
+    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
+           file.write(bytes) == bytes.size() && file.flush();
 }
 
 bool writeSvg(const QDir &dir)
@@ -75,6 +95,10 @@ int main(int argc, char *argv[])
     }
     if (!writeSvg(dir)) {
         std::fprintf(stderr, "cannot write the scalable icon into %s\n", qPrintable(dir.path()));
+        return 1;
+    }
+    if (!writeIco(dir)) {
+        std::fprintf(stderr, "cannot write the Windows icon into %s\n", qPrintable(dir.path()));
         return 1;
     }
     return 0;
