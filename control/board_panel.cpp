@@ -259,7 +259,7 @@ void BoardPanel::noteInterpretedLine(const QString &line)
         return;
     m_linesInterpreted = m_linesCompleted;
     if (ReplyLine::isResultLine(line) ||
-        ReplyLine::take(line, ReplyLine::kCuffPressure) == QLatin1String("999"))
+        ReplyLine::take(line, ReplyLine::kCuffPressure) == QLatin1String(ReplyLine::kEndValue))
         emit measurementEndShown(line);
 }
 
@@ -279,7 +279,7 @@ void BoardPanel::runPressureLine(const QString &line)
     // An over-pressure shows as a full bar, never as the last value below it.
     // The end value is no pressure: the bar drops to 0 once the board has been
     // asked for its status.
-    const bool endValue = m_display.text(Field::Map) == QLatin1String("999");
+    const bool endValue = m_display.text(Field::Map) == QLatin1String(ReplyLine::kEndValue);
     if (!endValue)
         m_display.setBarValue(std::clamp<int>(m_cuffPressure, 0, kBarLimit));
     if (endValue) {

@@ -25,6 +25,9 @@ public:
     static constexpr Field kMean{23, 3};
     static constexpr Field kPulse{28, 3};
 
+    // The pressure a board sends when a measurement failed and ended.
+    static constexpr const char *kEndValue = "999";
+
     static QString take(const QString &line, Field field);
     static bool isResultLine(const QString &line);
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "panel_display.h"
+#include "reply_line.h"
 #include "serial_port.h"
 
 #include <QDateTime>
@@ -27,7 +28,7 @@ class ResultLog : public QObject
 public:
     static constexpr const char *kFileName = "results.csv";
     static constexpr const char *kResult = "result";
-    static constexpr const char *kAborted = "999";
+    static constexpr const char *kAborted = ReplyLine::kEndValue;
 
     // Rows go to `path`; `display` gives the window's settings and takes the
     // failure notice; `port` names the port and device the line came in on.

@@ -2,6 +2,7 @@
 
 #include "command_set.h"
 #include "reply_line.h"
+#include "traffic_trace.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ public:
             return;
         }
         const QString field = ReplyLine::take(line, ReplyLine::kCuffPressure);
-        if (field == QLatin1String("999")) {
+        if (field == QLatin1String(ReplyLine::kEndValue)) {
             if (m_activity == Activity::Measuring) {
                 mark(entry.ms, MeasurementCurve::Mark::Aborted);
                 close();
@@ -117,9 +118,9 @@ QList<MeasurementCurve> MeasurementCurve::fromTrace(const QList<TraceReader::Ent
 {
     Splitter splitter;
     for (const TraceReader::Entry &entry : entries) {
-        if (entry.kind == QLatin1String("sent"))
+        if (entry.kind == QLatin1String(TrafficTrace::kSent))
             splitter.sent(entry);
-        else if (entry.kind == QLatin1String("received"))
+        else if (entry.kind == QLatin1String(TrafficTrace::kReceived))
             splitter.received(entry);
     }
     return splitter.curves;
@@ -135,7 +136,7 @@ QString MeasurementCurve::markName(Mark mark)
     case Mark::Result:
         return QStringLiteral("result");
     case Mark::Aborted:
-        return QStringLiteral("999");
+        return QString::fromLatin1(ReplyLine::kEndValue);
     }
     return {};
 }
