@@ -63,9 +63,7 @@ PortMap PortMap::load(const QString &file, const PortTable &defaults, Syntax syn
 {
     PortMap map;
     map.m_file = file;
-    QStringList devices;
-    for (int port = 1; port <= PortTable::kPortCount; ++port)
-        devices << defaults.device(port);
+    QStringList devices = defaults.devices();
     map.m_table = PortTable(devices);
 
     const QFileInfo info(file);
@@ -151,9 +149,7 @@ void PortMap::unbindDuplicates(const QStringList &fromFile, Syntax syntax)
         if (!device.isEmpty())
             byDevice[sameDeviceKey(device, syntax)] << port;
     }
-    QStringList devices;
-    for (int port = 1; port <= PortTable::kPortCount; ++port)
-        devices << m_table.device(port);
+    QStringList devices = m_table.devices();
     for (const auto &[key, ports] : byDevice) {
         if (ports.size() < 2)
             continue;

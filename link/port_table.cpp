@@ -23,6 +23,14 @@ QString PortTable::device(int port) const
     return m_devices.at(port - 1);
 }
 
+QStringList PortTable::devices() const
+{
+    QStringList all;
+    for (int port = 1; port <= kPortCount; ++port)
+        all << device(port);
+    return all;
+}
+
 QString PortTable::caption(int port)
 {
     return QStringLiteral("COM%1").arg(port);

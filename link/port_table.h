@@ -22,6 +22,8 @@ public:
 
     // Device for port number 1..8; empty for numbers out of range or unbound.
     QString device(int port) const;
+    // The devices of port numbers 1..8 in order, unbound ones empty.
+    QStringList devices() const;
     // Menu caption of port number 1..8: "COM1" .. "COM8".
     static QString caption(int port);
 
