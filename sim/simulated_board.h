@@ -125,9 +125,10 @@ public:
     void setFailureRate(double rate);
     double failureRate() const { return m_failureRate; }
 
-    // Bench-check settings, taken in any mode: the leak rate, set point and
-    // over-pressure from the next leak test or measurement on, the manometer
-    // holds and the gauge error at once.
+    // Bench-check settings, taken in any mode: the leak rate and the set point
+    // from the next leak test or measurement on, the over-pressure peak from
+    // the next time a measurement would stop pumping, the manometer holds and
+    // the gauge error at once.
     // Leak rate in mmHg a minute, >= 0; nullopt draws 2..10 per leak test.
     // An invalid value (negative, not finite) leaves the setting unchanged.
     void setLeakRate(std::optional<double> mmHgPerMinute);
