@@ -8,6 +8,7 @@
 namespace {
 
 constexpr char kCr = '\r';
+constexpr double kTwoPi = 6.283185307179586;
 
 // Cycle minutes by command code, for codes 03 to 11.
 constexpr int kCycleMinutes[] = {0, 1, 2, 3, 4, 5, 10, 15, 30};
@@ -19,11 +20,29 @@ void put(QByteArray &text, qsizetype index, int value, int width)
     text.replace(index, width, digits);
 }
 
+// The spread generator's seed: the board's seed and a tag, so that its
+// sequence is not the main generator's.
+QRandomGenerator spreadGenerator(quint32 seed)
+{
+    const quint32 words[] = {seed, 0x5350u};
+    return QRandomGenerator(words);
+}
+
+bool validSetPoint(const SimulatedBoard::SetPoint &p)
+{
+    const auto inRange = [](int value) {
+        return value >= 1 && value <= SimulatedBoard::kMaxResult;
+    };
+    return inRange(p.systolic) && inRange(p.diastolic) && p.systolic > p.diastolic &&
+           (p.pulse == 0 || inRange(p.pulse)) && std::isfinite(p.spread) && p.spread >= 0.0;
+}
+
 } // namespace
 
 SimulatedBoard::SimulatedBoard(QObject *parent)
     : QObject(parent)
     , m_random(kDefaultSeed)
+    , m_spreadRandom(spreadGenerator(kDefaultSeed))
 {
     m_clock.setTimerType(Qt::PreciseTimer);
     m_clock.setInterval(kTickMs);
@@ -43,11 +62,53 @@ void SimulatedBoard::setSeed(quint32 seed)
 {
     m_seed = seed;
     m_random.seed(seed);
+    m_spreadRandom = spreadGenerator(seed);
 }
 
 void SimulatedBoard::setFailureRate(double rate)
 {
     m_failureRate = std::isfinite(rate) ? std::clamp(rate, 0.0, 1.0) : 0.0;
+}
+
+void SimulatedBoard::setLeakRate(std::optional<double> mmHgPerMinute)
+{
+    if (mmHgPerMinute && !(std::isfinite(*mmHgPerMinute) && *mmHgPerMinute >= 0.0))
+        return;
+    m_leakRate = mmHgPerMinute;
+}
+
+void SimulatedBoard::setManometerHolds(const QList<double> &pressures, double holdSeconds)
+{
+    QList<double> holds;
+    for (const double p : pressures)
+        holds << (std::isfinite(p) ? std::clamp(p, 0.0, double(kMaxLinePressure)) : 0.0);
+    m_holds = holds;
+    const double steps = std::isfinite(holdSeconds) ? holdSeconds * 1000.0 / kTickMs : 1.0;
+    m_manometerHoldSteps = int(std::lround(std::clamp(steps, 1.0, 1e6)));
+    m_holdIndex = 0;
+    m_heldSteps = 0;
+}
+
+void SimulatedBoard::setGaugeError(double gain, double offset)
+{
+    if (!std::isfinite(gain) || !(gain > 0.0) || !std::isfinite(offset))
+        return;
+    m_gaugeGain = gain;
+    m_gaugeOffset = offset;
+}
+
+void SimulatedBoard::setSetPoint(std::optional<SetPoint> setPoint)
+{
+    if (setPoint && !validSetPoint(*setPoint))
+        return;
+    m_setPoint = setPoint;
+}
+
+void SimulatedBoard::setOverPressurePeak(std::optional<int> peak)
+{
+    if (peak && (*peak < 1 || *peak > kMaxLinePressure))
+        return;
+    m_overPressurePeak = peak;
 }
 
 void SimulatedBoard::start()
@@ -99,7 +160,20 @@ void SimulatedBoard::receive(const QByteArray &bytes, int port)
 
 int SimulatedBoard::pressure() const
 {
-    return std::clamp(int(std::lround(m_pressure)), 0, kMaxPressure);
+    const double reading =
+        m_mode == Mode::Manometer ? m_gaugeGain * m_pressure + m_gaugeOffset : m_pressure;
+    return int(std::lround(std::clamp(reading, 0.0, double(kMaxLinePressure))));
+}
+
+int SimulatedBoard::holdIndex() const
+{
+    const bool holding = m_mode == Mode::Manometer && m_holdIndex < m_holds.size();
+    return holding ? m_holdIndex : -1;
+}
+
+bool SimulatedBoard::isHoldSteady() const
+{
+    return holdIndex() >= 0 && m_heldSteps > 0;
 }
 
 QStringList SimulatedBoard::commandTexts() const
@@ -155,6 +229,8 @@ void SimulatedBoard::act(const QString &text, int port)
         if (m_mode == Mode::Idle) {
             m_mode = Mode::Manometer;
             m_manometerRising = true;
+            m_holdIndex = 0;
+            m_heldSteps = 0;
         }
     } else if (code == 17) {
         if (m_mode == Mode::Idle)
@@ -180,7 +256,15 @@ void SimulatedBoard::beginMeasurement()
     m_deflationSteps = 0;
 
     // The draws happen in the same order whatever the settings, so that a
-    // seed gives the same patients at any failure rate.
+    // seed gives the same patients at any failure rate or set point.
+    const Result patient = drawPatient();
+    m_pending = m_setPoint ? aroundSetPoint(patient) : patient;
+    m_willFail = m_random.generateDouble() < m_failureRate;
+    m_failAfterSteps = m_random.bounded(1, 7);
+}
+
+SimulatedBoard::Result SimulatedBoard::drawPatient()
+{
     Result r;
     if (m_patient == Patient::Adult) {
         r.systolic = m_random.bounded(100, 151);
@@ -192,9 +276,34 @@ void SimulatedBoard::beginMeasurement()
         r.pulse = m_random.bounded(110, 161);
     }
     r.mean = r.diastolic + int(std::lround((r.systolic - r.diastolic) / 3.0));
-    m_pending = r;
-    m_willFail = m_random.generateDouble() < m_failureRate;
-    m_failAfterSteps = m_random.bounded(1, 7);
+    return r;
+}
+
+// Three deviates a measurement, always, so that the n-th measurement after a
+// seed gets the same values whatever the spread.
+SimulatedBoard::Result SimulatedBoard::aroundSetPoint(const Result &patient)
+{
+    const SetPoint &p = *m_setPoint;
+    const auto around = [&](int value) {
+        return value + int(std::lround(p.spread * normalDeviate()));
+    };
+    Result r;
+    r.systolic = around(p.systolic);
+    r.diastolic = around(p.diastolic);
+    const int pulse = around(p.pulse);
+    r.diastolic = std::clamp(r.diastolic, 1, kMaxResult - 1);
+    r.systolic = std::clamp(r.systolic, r.diastolic + 1, kMaxResult);
+    r.pulse = p.pulse > 0 ? std::clamp(pulse, 1, kMaxResult) : patient.pulse;
+    r.mean = r.diastolic + int(std::lround((r.systolic - r.diastolic) / 3.0));
+    return r;
+}
+
+// A standard normal deviate (Box-Muller) from the spread generator.
+double SimulatedBoard::normalDeviate()
+{
+    const double u1 = 1.0 - m_spreadRandom.generateDouble(); // (0, 1]
+    const double u2 = m_spreadRandom.generateDouble();
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(kTwoPi * u2);
 }
 
 void SimulatedBoard::beginLeakTest()
@@ -202,8 +311,10 @@ void SimulatedBoard::beginLeakTest()
     m_mode = Mode::LeakTest;
     m_phase = Phase::Inflating;
     m_target = m_patient == Patient::Adult ? kAdultLeakPressure : kNeonateLeakPressure;
-    // 2 to 10 mmHg a minute.
-    m_leakPerStep = (2.0 + 8.0 * m_random.generateDouble()) / kTicksPerMinute;
+    // 2 to 10 mmHg a minute, drawn even when the rate is set so that the
+    // draws after it stay the same.
+    const double drawn = 2.0 + 8.0 * m_random.generateDouble();
+    m_leakPerStep = m_leakRate.value_or(drawn) / kTicksPerMinute;
 }
 
 int SimulatedBoard::pumpLimit() const
@@ -219,8 +330,11 @@ void SimulatedBoard::stepMeasurement()
             m_pressure = std::min<double>(m_target, m_pressure + kInflatePerTick);
         if (m_pressure >= m_target) {
             // No clear oscillations at the top: the cuff is below systolic, pump on.
+            // A faulty board pumps on past the limit to its over-pressure peak.
             if (m_target < m_pending.systolic + 15 && m_target < pumpLimit()) {
                 m_target = std::min(pumpLimit(), m_target + kReinflate);
+            } else if (m_overPressurePeak && m_target < *m_overPressurePeak) {
+                m_target = *m_overPressurePeak;
             } else {
                 m_phase = Phase::Deflating;
                 m_holdSteps = 0;
@@ -233,7 +347,7 @@ void SimulatedBoard::stepMeasurement()
             const int stepSize = m_patient == Patient::Adult ? kAdultStep : kNeonateStep;
             m_pressure = std::max(0.0, m_pressure - stepSize);
             ++m_deflationSteps;
-            const bool belowDiastolic = m_pressure <= m_pending.diastolic - 10;
+            const bool belowDiastolic = m_pressure <= std::max(0, m_pending.diastolic - 10);
             if (m_willFail && (m_deflationSteps >= m_failAfterSteps || belowDiastolic)) {
                 failMeasurement();
                 return;
@@ -288,6 +402,11 @@ void SimulatedBoard::finishMeasurement()
 
 void SimulatedBoard::stepManometer()
 {
+    if (!m_holds.isEmpty()) {
+        stepManometerHolds();
+        sendPressureLine();
+        return;
+    }
     if (m_manometerRising) {
         m_pressure = std::min<double>(kManometerTop, m_pressure + kManometerStep);
         m_manometerRising = m_pressure < kManometerTop;
@@ -296,6 +415,30 @@ void SimulatedBoard::stepManometer()
         m_manometerRising = m_pressure <= 0.0;
     }
     sendPressureLine();
+}
+
+// From hold to hold at the ramp speed; the step that reaches a hold is its
+// first steady step. After the last hold the cuff goes down to 0 and the
+// holds start over.
+void SimulatedBoard::stepManometerHolds()
+{
+    const qsizetype count = m_holds.size();
+    const auto target = [&] {
+        return m_holdIndex < count ? m_holds.at(m_holdIndex) : 0.0;
+    };
+    if (m_pressure == target()) {
+        if (m_holdIndex >= count) {
+            m_holdIndex = 0;
+        } else if (m_heldSteps >= m_manometerHoldSteps) {
+            ++m_holdIndex;
+            m_heldSteps = 0;
+        }
+    }
+    const double to = target();
+    m_pressure = m_pressure < to ? std::min(to, m_pressure + kManometerStep)
+                                 : std::max(to, m_pressure - kManometerStep);
+    if (m_pressure == to && m_holdIndex < count && ++m_heldSteps == 1)
+        emit holdReached(m_holdIndex, m_pressure);
 }
 
 void SimulatedBoard::stepLeakTest()

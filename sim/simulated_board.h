@@ -16,9 +16,13 @@
 //   line. A pressure line goes out at every step. A share of measurements
 //   (failureRate) fails part-way: the board sends the end value "999", opens
 //   its valves and stays silent until asked.
-// - Manometer ("14;;DB") streams the pressure that the bench applies, a slow
-//   ramp between 0 and kManometerTop; Leak Test ("17;;DE") pumps to a hold
-//   pressure and then lets it leak away slowly. Both run until "X".
+// - Manometer ("14;;DB") streams the pressure that the bench applies: a slow
+//   ramp between 0 and kManometerTop, or, when holds are set, the same ramp
+//   speed from one held pressure to the next, each held for a while, as an
+//   operator checking the board against a reference gauge does. The board
+//   reads the applied pressure with a gauge error (gain and offset) in this
+//   mode only. Leak Test ("17;;DE") pumps to a hold pressure and then lets it
+//   leak away slowly (a drawn or a set rate). Both run until "X".
 // - "X" stops whatever runs; the board vents the cuff with pressure lines
 //   down to "000" and falls silent.
 // - "18;;DF" answers at once with a status line, which the program reads as
@@ -27,8 +31,13 @@
 // - A cycle time other than manual starts a measurement every cycle period,
 //   counted from the command; a start that falls due while the board is busy
 //   is skipped.
+// - Faults and set points for bench checks, all off by default: results
+//   spread around a set point instead of drawn patients, and a measurement
+//   that pumps on past the patient limit to a given peak.
 // Random values (results, failures, leak rate) come from a seeded generator,
-// so a seed and the same commands give the same lines.
+// so a seed and the same commands give the same lines. The spread around a
+// set point comes from a second generator with the same seed, so setting one
+// changes no other draw.
 #pragma once
 
 #include "frame_reader.h"
@@ -71,10 +80,23 @@ public:
         int pulse = 0;
     };
 
+    // Results around a set point: each value is the set point plus a normal
+    // deviate with standard deviation `spread` (0: exactly the set point).
+    // pulse 0 keeps the drawn patient's pulse. The mean pressure follows from
+    // systolic and diastolic as for any result.
+    struct SetPoint
+    {
+        int systolic = 120;
+        int diastolic = 80;
+        int pulse = 0;
+        double spread = 0.0;
+    };
+
     static constexpr quint32 kDefaultSeed = 1;
     static constexpr int kTickMs = 250;
     static constexpr int kTicksPerMinute = 60000 / kTickMs;
-    static constexpr int kMaxPressure = 300;
+    // The highest pressure a line shows; "999" is kept for the end value.
+    static constexpr int kMaxLinePressure = 998;
     static constexpr int kInflatePerTick = 10;
     static constexpr int kStepTicks = 4;
     static constexpr int kAdultStep = 8;
@@ -89,6 +111,7 @@ public:
     static constexpr int kManometerStep = 5;
     static constexpr int kAdultLeakPressure = 200;
     static constexpr int kNeonateLeakPressure = 120;
+    static constexpr int kMaxResult = 298;
 
     explicit SimulatedBoard(QObject *parent = nullptr);
 
@@ -101,6 +124,36 @@ public:
     quint32 seed() const { return m_seed; }
     void setFailureRate(double rate);
     double failureRate() const { return m_failureRate; }
+
+    // Bench-check settings, taken in any mode: the leak rate and the set point
+    // from the next leak test or measurement on, the over-pressure peak from
+    // the next time a measurement would stop pumping, the manometer holds and
+    // the gauge error at once.
+    // Leak rate in mmHg a minute, >= 0; nullopt draws 2..10 per leak test.
+    // An invalid value (negative, not finite) leaves the setting unchanged.
+    void setLeakRate(std::optional<double> mmHgPerMinute);
+    std::optional<double> leakRate() const { return m_leakRate; }
+    // Pressures to hold in manometer mode, in order, each for holdSeconds of
+    // board time; after the last the bench lets the cuff down to 0 and starts
+    // over. Values are clamped to 0..kMaxLinePressure; an empty list restores
+    // the plain ramp. holdSeconds is at least one step.
+    void setManometerHolds(const QList<double> &pressures, double holdSeconds);
+    QList<double> manometerHolds() const { return m_holds; }
+    int manometerHoldSteps() const { return m_manometerHoldSteps; }
+    // The board's reading in manometer mode: gain * applied + offset. Both
+    // must be finite and the gain above 0, or the setting stays unchanged.
+    void setGaugeError(double gain, double offset);
+    double gaugeGain() const { return m_gaugeGain; }
+    double gaugeOffset() const { return m_gaugeOffset; }
+    // Results around a set point; nullopt draws patients. Values are kept
+    // within 1..kMaxResult with systolic above diastolic; a set point outside
+    // that, or with a negative or not finite spread, is not taken.
+    void setSetPoint(std::optional<SetPoint> setPoint);
+    std::optional<SetPoint> setPoint() const { return m_setPoint; }
+    // Over-pressure fault: every measurement pumps on to this peak before it
+    // deflates (if it is not there already). 1..kMaxLinePressure; nullopt off.
+    void setOverPressurePeak(std::optional<int> peak);
+    std::optional<int> overPressurePeak() const { return m_overPressurePeak; }
 
     // The clock: start() runs step() every kTickMs / timeScale ms.
     void start();
@@ -115,7 +168,19 @@ public:
 
     // The board's state.
     Mode mode() const { return m_mode; }
+    // The pressure the board reports, as in its lines (0..kMaxLinePressure).
     int pressure() const;
+    // The pressure in the cuff, what a reference gauge on the line reads.
+    double appliedPressure() const { return m_pressure; }
+    // Manometer holds: the hold the bench is heading for or standing at
+    // (index into manometerHolds()), whether the pressure stands at it now,
+    // and for how many steps it has. -1, false and 0 when not in manometer
+    // mode, without holds, or while the cuff is let down after the last.
+    int holdIndex() const;
+    bool isHoldSteady() const;
+    int heldSteps() const { return isHoldSteady() ? m_heldSteps : 0; }
+    // The leak rate of the current or last leak test, mmHg a minute.
+    double leakTestRate() const { return m_leakPerStep * kTicksPerMinute; }
     Patient patient() const { return m_patient; }
     int pumpUpSetting() const { return m_pumpUpSetting; }
     int cycleMinutes() const { return m_cycleMinutes; }
@@ -141,6 +206,8 @@ signals:
     // A reply line went out; bytes are STX, payload and CR.
     void lineSent(const QByteArray &bytes);
     void measurementFinished(bool failed);
+    // In manometer mode the pressure reached a hold and stands there.
+    void holdReached(int index, double appliedPressure);
 
 private:
     enum class Phase { Inflating, Deflating, Dumping, Holding };
@@ -155,16 +222,28 @@ private:
     void finishMeasurement();
     void failMeasurement();
     int pumpLimit() const;
+    Result drawPatient();
+    Result aroundSetPoint(const Result &patient);
+    double normalDeviate();
+    void stepManometerHolds();
     void sendPressureLine();
     void sendStatusLine();
     void send(const QString &payload);
 
     QTimer m_clock;
     QRandomGenerator m_random;
+    QRandomGenerator m_spreadRandom;
     QHash<int, FrameReader> m_readers;
     double m_timeScale = 1.0;
     quint32 m_seed = kDefaultSeed;
     double m_failureRate = 0.1;
+    std::optional<double> m_leakRate;
+    QList<double> m_holds;
+    int m_manometerHoldSteps = 4 * 10;
+    double m_gaugeGain = 1.0;
+    double m_gaugeOffset = 0.0;
+    std::optional<SetPoint> m_setPoint;
+    std::optional<int> m_overPressurePeak;
 
     Mode m_mode = Mode::Idle;
     Phase m_phase = Phase::Inflating;
@@ -184,6 +263,8 @@ private:
     Result m_pending;
     double m_leakPerStep = 0.0;
     bool m_manometerRising = true;
+    int m_holdIndex = 0; // manometerHolds().size(): letting down to 0
+    int m_heldSteps = 0;
 
     int m_measurementsStarted = 0;
     std::optional<Result> m_lastResult;

@@ -1,6 +1,7 @@
 // The simulated board on its own, stepped by hand: which frames it takes, the
 // lines it sends in each mode, the fields of its result and status lines, its
-// failures, its cycle timer and its repeatability.
+// failures, its cycle timer and its repeatability, and the set points and
+// faults that bench checks are tried against.
 #include "command_frame.h"
 #include "command_set.h"
 #include "simulated_board.h"
@@ -10,7 +11,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cmath>
+#include <numeric>
+
 using Mode = SimulatedBoard::Mode;
+Q_DECLARE_METATYPE(SimulatedBoard::SetPoint)
 
 namespace {
 
@@ -38,6 +43,20 @@ QList<int> pressures(const QStringList &lines)
     return values;
 }
 
+double mean(const QList<int> &values)
+{
+    return std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+}
+
+double sampleSd(const QList<int> &values)
+{
+    const double m = mean(values);
+    double sum = 0;
+    for (const int v : values)
+        sum += (v - m) * (v - m);
+    return std::sqrt(sum / (values.size() - 1));
+}
+
 const QRegularExpression kPressureLine(QStringLiteral("^\\d{3}$"));
 const QRegularExpression
     kStatusLine(QStringLiteral("^(\\d{3}) ([IMNL]) ([AN]) (\\d{3}) (\\d{2})$"));
@@ -60,7 +79,14 @@ private slots:
     void statusLineDescribesTheBoard_data();
     void statusLineDescribesTheBoard();
     void manometerStreamsUntilBreak();
+    void manometerHoldsEachPressure_data();
+    void manometerHoldsEachPressure();
+    void leakTestHoldsAndDecaysUntilBreak_data();
     void leakTestHoldsAndDecaysUntilBreak();
+    void setPointGivesResultsAroundIt_data();
+    void setPointGivesResultsAroundIt();
+    void settingsKeepTheDraws_data();
+    void settingsKeepTheDraws();
     void busyBoardKeepsItsMode_data();
     void busyBoardKeepsItsMode();
     void cycleTimeStartsMeasurements_data();
@@ -185,11 +211,17 @@ void SimulatedBoardTest::measurementEndsWithAResultLine_data()
     QTest::addColumn<int>("lowestPeak");
     QTest::addColumn<int>("highestPeak");
     QTest::addColumn<int>("pulseFloor");
+    QTest::addColumn<int>("overPressure"); // 0: no fault
 
-    QTest::newRow("adult at 160") << QByteArray() << 160 << 280 << 55;
-    QTest::newRow("adult at 100, pumps on") << frame("19;;E0") << 140 << 280 << 55;
-    QTest::newRow("neonate at 160") << frame("25;;DD") << 120 << 150 << 110;
-    QTest::newRow("neonate at 100") << frame("25;;DD") + frame("19;;E0") << 60 << 150 << 110;
+    QTest::newRow("adult at 160") << QByteArray() << 160 << 280 << 55 << 0;
+    QTest::newRow("adult at 100, pumps on") << frame("19;;E0") << 140 << 280 << 55 << 0;
+    QTest::newRow("neonate at 160") << frame("25;;DD") << 120 << 150 << 110 << 0;
+    QTest::newRow("neonate at 100") << frame("25;;DD") + frame("19;;E0") << 60 << 150 << 110 << 0;
+    QTest::newRow("adult over-pressure to 320") << QByteArray() << 320 << 320 << 55 << 320;
+    QTest::newRow("neonate over-pressure to 170") << frame("25;;DD") << 170 << 170 << 110 << 170;
+    QTest::newRow("over-pressure to 998, never 999") << QByteArray() << 998 << 998 << 55 << 998;
+    QTest::newRow("over-pressure peak below the pump-up changes nothing")
+        << QByteArray() << 160 << 280 << 55 << 150;
 }
 
 void SimulatedBoardTest::measurementEndsWithAResultLine()
@@ -198,11 +230,14 @@ void SimulatedBoardTest::measurementEndsWithAResultLine()
     QFETCH(int, lowestPeak);
     QFETCH(int, highestPeak);
     QFETCH(int, pulseFloor);
+    QFETCH(int, overPressure);
 
     for (quint32 seed = 1; seed <= 20; ++seed) {
         SimulatedBoard board;
         board.setSeed(seed);
         board.setFailureRate(0.0);
+        if (overPressure > 0)
+            board.setOverPressurePeak(overPressure);
         board.receive(setup + frame("01;;D7"));
         QCOMPARE(board.mode(), Mode::Measuring);
         QVERIFY(runUntilIdle(board));
@@ -227,6 +262,7 @@ void SimulatedBoardTest::measurementEndsWithAResultLine()
         QVERIFY(r.has_value());
         QCOMPARE(result.size(), 29);
         QCOMPARE(result.at(0), QLatin1Char('S'));
+        QCOMPARE(result.mid(8, 3).toInt(), *peak);
         QCOMPARE(result.mid(15, 3).toInt(), r->systolic);
         QCOMPARE(result.mid(18, 3).toInt(), r->diastolic);
         QCOMPARE(result.mid(21, 3).toInt(), r->mean);
@@ -340,23 +376,211 @@ void SimulatedBoardTest::manometerStreamsUntilBreak()
     QCOMPARE(board.sentLines().size(), sent);
 }
 
+void SimulatedBoardTest::manometerHoldsEachPressure_data()
+{
+    QTest::addColumn<QList<double>>("holds");
+    QTest::addColumn<double>("gain");
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<QList<int>>("readings"); // the board's line at each hold
+
+    const QList<double> three{50, 150, 250};
+    QTest::newRow("three holds, no gauge error") << three << 1.0 << 0.0 << QList<int>{50, 150, 250};
+    QTest::newRow("gain 1.02") << three << 1.02 << 0.0 << QList<int>{51, 153, 255};
+    QTest::newRow("offset -4") << three << 1.0 << -4.0 << QList<int>{46, 146, 246};
+    QTest::newRow("gain and offset") << three << 0.98 << 2.0 << QList<int>{51, 149, 247};
+    QTest::newRow("fractional hold, rounded reading")
+        << QList<double>{72.5} << 1.0 << 0.4 << QList<int>{73};
+    QTest::newRow("descending and repeated holds")
+        << QList<double>{200, 100, 100} << 1.0 << 0.0 << QList<int>{200, 100, 100};
+    QTest::newRow("hold at 0 with a negative offset reads 000")
+        << QList<double>{0, 30} << 1.0 << -3.0 << QList<int>{0, 27};
+    QTest::newRow("hold past the plain ramp's top")
+        << QList<double>{320} << 1.0 << 0.0 << QList<int>{320};
+}
+
+// Each hold is reached at the ramp speed and held for the set time, the
+// board reading it with its gauge error while the applied pressure is the
+// hold's; after the last the cuff goes down to 0 and the holds start over.
+void SimulatedBoardTest::manometerHoldsEachPressure()
+{
+    QFETCH(QList<double>, holds);
+    QFETCH(double, gain);
+    QFETCH(double, offset);
+    QFETCH(QList<int>, readings);
+
+    SimulatedBoard board;
+    board.setManometerHolds(holds, 2.0); // 8 steps
+    board.setGaugeError(gain, offset);
+    QSignalSpy reached(&board, &SimulatedBoard::holdReached);
+    board.receive(frame("14;;DB"));
+    QList<QList<int>> steady(holds.size());
+    double applied = board.appliedPressure();
+    for (int i = 0; i < 2000 && reached.size() <= holds.size(); ++i) {
+        board.step();
+        QVERIFY(std::abs(board.appliedPressure() - applied) <= SimulatedBoard::kManometerStep);
+        applied = board.appliedPressure();
+        const int line = board.sentLines().last().toInt();
+        QCOMPARE(line, board.pressure());
+        if (board.isHoldSteady() && reached.size() <= holds.size()) {
+            QCOMPARE(applied, holds.at(board.holdIndex()));
+            steady[board.holdIndex()] << line;
+        }
+    }
+    QCOMPARE(reached.size(), holds.size() + 1);
+    for (int i = 0; i < holds.size(); ++i) {
+        QCOMPARE(reached.at(i).at(0).toInt(), i);
+        QCOMPARE(reached.at(i).at(1).toDouble(), holds.at(i));
+        QCOMPARE(steady.at(i), QList<int>(8, readings.at(i)));
+    }
+    QCOMPARE(reached.last().at(0).toInt(), 0); // over again
+    for (const QString &line : board.sentLines())
+        QVERIFY2(kPressureLine.match(line).hasMatch(), qPrintable(line));
+
+    board.receive(frame("X"));
+    QCOMPARE(board.holdIndex(), -1);
+    QVERIFY(!board.isHoldSteady());
+    QVERIFY(runUntilIdle(board));
+}
+
+void SimulatedBoardTest::leakTestHoldsAndDecaysUntilBreak_data()
+{
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<double>("rate"); // below 0: drawn
+    QTest::addColumn<int>("hold");
+    QTest::addColumn<int>("minDrop"); // over two minutes of holding
+    QTest::addColumn<int>("maxDrop");
+
+    QTest::newRow("drawn rate") << QByteArray() << -1.0 << 200 << 4 << 20;
+    QTest::newRow("set 4 mmHg/min") << QByteArray() << 4.0 << 200 << 8 << 8;
+    QTest::newRow("set 8 mmHg/min") << QByteArray() << 8.0 << 200 << 16 << 16;
+    QTest::newRow("fractional 2.5 mmHg/min") << QByteArray() << 2.5 << 200 << 5 << 5;
+    QTest::newRow("set 0 holds the pressure") << QByteArray() << 0.0 << 200 << 0 << 0;
+    QTest::newRow("neonate set 6 mmHg/min") << frame("25;;DD") << 6.0 << 120 << 12 << 12;
+}
+
 void SimulatedBoardTest::leakTestHoldsAndDecaysUntilBreak()
 {
+    QFETCH(QByteArray, setup);
+    QFETCH(double, rate);
+    QFETCH(int, hold);
+    QFETCH(int, minDrop);
+    QFETCH(int, maxDrop);
+
     SimulatedBoard board;
-    board.receive(frame("17;;DE"));
-    board.advance(20); // 200 mmHg at 10 mmHg a step
-    QCOMPARE(board.pressure(), SimulatedBoard::kAdultLeakPressure);
+    if (rate >= 0.0)
+        board.setLeakRate(rate);
+    board.receive(setup + frame("17;;DE"));
+    board.advance(hold / SimulatedBoard::kInflatePerTick); // 10 mmHg a step
+    QCOMPARE(board.pressure(), hold);
     board.clearRecord();
     board.advance(2 * SimulatedBoard::kTicksPerMinute);
     const QList<int> values = pressures(board.sentLines());
     QCOMPARE(values.size(), 2 * SimulatedBoard::kTicksPerMinute);
     QVERIFY(std::is_sorted(values.begin(), values.end(), std::greater<int>()));
-    const int lossPerMinute = (SimulatedBoard::kAdultLeakPressure - values.last()) / 2;
-    QVERIFY2(lossPerMinute >= 2 && lossPerMinute <= 10, qPrintable(QString::number(lossPerMinute)));
+    const int drop = hold - values.last();
+    QVERIFY2(drop >= minDrop && drop <= maxDrop, qPrintable(QString::number(drop)));
 
     board.receive(frame("X"));
     QVERIFY(runUntilIdle(board, 10));
     QCOMPARE(board.sentLines().last(), QStringLiteral("000"));
+}
+
+void SimulatedBoardTest::setPointGivesResultsAroundIt_data()
+{
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<SimulatedBoard::SetPoint>("setPoint");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<double>("tolerance"); // of the mean and of the SD
+
+    QTest::newRow("no spread, exactly 120/80/72")
+        << QByteArray() << SimulatedBoard::SetPoint{120, 80, 72, 0.0} << 5 << 0.0;
+    QTest::newRow("spread 4 over 200")
+        << QByteArray() << SimulatedBoard::SetPoint{120, 80, 72, 4.0} << 200 << 0.7;
+    QTest::newRow("neonate, spread 2 over 100")
+        << frame("25;;DD") << SimulatedBoard::SetPoint{70, 40, 140, 2.0} << 100 << 0.5;
+    QTest::newRow("diastolic under 10 still ends")
+        << QByteArray() << SimulatedBoard::SetPoint{40, 5, 60, 0.0} << 3 << 0.0;
+}
+
+void SimulatedBoardTest::setPointGivesResultsAroundIt()
+{
+    QFETCH(QByteArray, setup);
+    QFETCH(SimulatedBoard::SetPoint, setPoint);
+    QFETCH(int, count);
+    QFETCH(double, tolerance);
+
+    SimulatedBoard board;
+    board.setFailureRate(0.0);
+    board.setSetPoint(setPoint);
+    board.receive(setup);
+    QList<int> systolic, diastolic, pulse;
+    for (int i = 0; i < count; ++i) {
+        board.clearRecord();
+        board.receive(frame("01;;D7"));
+        QVERIFY(runUntilIdle(board));
+        const QString result = board.sentLines().last();
+        QCOMPARE(result.size(), 29);
+        systolic << result.mid(15, 3).toInt();
+        diastolic << result.mid(18, 3).toInt();
+        pulse << result.mid(26, 3).toInt();
+        QCOMPARE(result.mid(21, 3).toInt(),
+                 diastolic.last() + qRound((systolic.last() - diastolic.last()) / 3.0));
+    }
+    const QList<QPair<QList<int>, int>> series{
+        {systolic, setPoint.systolic}, {diastolic, setPoint.diastolic}, {pulse, setPoint.pulse}};
+    for (const auto &[values, target] : series) {
+        QVERIFY2(std::abs(mean(values) - target) <= tolerance,
+                 qPrintable(QString::number(mean(values))));
+        QVERIFY2(std::abs(sampleSd(values) - setPoint.spread) <= tolerance,
+                 qPrintable(QString::number(sampleSd(values))));
+    }
+}
+
+void SimulatedBoardTest::settingsKeepTheDraws_data()
+{
+    QTest::addColumn<double>("leakRate");  // below 0: drawn
+    QTest::addColumn<double>("spread");    // below 0: no set point
+    QTest::addColumn<int>("overPressure"); // 0: no fault
+
+    QTest::newRow("leak rate set") << 4.0 << -1.0 << 0;
+    QTest::newRow("set point with spread, drawn pulse") << -1.0 << 5.0 << 0;
+    QTest::newRow("over-pressure") << -1.0 << -1.0 << 320;
+}
+
+// A leak test, then measurements: a setting changes what it sets and no
+// other draw, so the failures and the drawn pulses stay those of the seed.
+void SimulatedBoardTest::settingsKeepTheDraws()
+{
+    QFETCH(double, leakRate);
+    QFETCH(double, spread);
+    QFETCH(int, overPressure);
+
+    const auto run = [](SimulatedBoard &board) {
+        board.setSeed(4);
+        board.setFailureRate(0.4);
+        board.receive(frame("17;;DE"));
+        board.advance(100);
+        board.receive(frame("X"));
+        QList<QPair<bool, int>> outcomes;
+        for (int i = 0; i < 12; ++i) {
+            board.receive(frame("01;;D7"));
+            runUntilIdle(board);
+            outcomes << qMakePair(board.lastMeasurementFailed(),
+                                  board.lastMeasurementFailed() ? 0 : board.lastResult()->pulse);
+        }
+        return outcomes;
+    };
+    SimulatedBoard plain;
+    SimulatedBoard set;
+    if (leakRate >= 0.0)
+        set.setLeakRate(leakRate);
+    if (spread >= 0.0)
+        set.setSetPoint(SimulatedBoard::SetPoint{120, 80, 0, spread});
+    if (overPressure > 0)
+        set.setOverPressurePeak(overPressure);
+    const auto expected = run(plain);
+    QCOMPARE(run(set), expected);
+    QVERIFY(expected.count(qMakePair(true, 0)) > 0);
 }
 
 void SimulatedBoardTest::busyBoardKeepsItsMode_data()
