@@ -96,7 +96,7 @@ private:
     void result(qint64 ms, const QString &line);
     void ended999(qint64 ms);
     void reference(qint64 ms, const QString &port, double mmHg);
-    void beginStretch(Mode mode, qint64 ms);
+    void beginStretch(Mode mode, qint64 ms, const QString &why);
     void endStretch(qint64 ms, const QString &why);
     void followPort(const TraceReader::Entry &entry);
 
