@@ -88,8 +88,8 @@ void completeLeak(LeakRun &run, const CheckLimits &limits, qint64 ms)
     if (!test.rateMmHgPerMin)
         test.verdict = Verdict::Incomplete; // the board fell silent in the window
     else
-        test.verdict = *test.rateMmHgPerMin <= limits.leakMmHgPerMin + kSlack ? Verdict::Pass
-                                                                                : Verdict::Fail;
+        test.verdict =
+            *test.rateMmHgPerMin <= limits.leakMmHgPerMin + kSlack ? Verdict::Pass : Verdict::Fail;
 }
 
 void leakReading(LeakRun &run, const CheckLimits &limits, qint64 ms, int mmHg)
@@ -425,8 +425,8 @@ void ChecksEngine::reference(qint64 ms, const QString &port, double mmHg)
     point.errorMmHg = point.boardMmHg - mmHg;
     point.spreadMmHg = high - low;
     point.readings = count;
-    point.verdict = std::abs(point.errorMmHg) <= m_limits.staticMmHg + kSlack ? Verdict::Pass
-                                                                              : Verdict::Fail;
+    point.verdict =
+        std::abs(point.errorMmHg) <= m_limits.staticMmHg + kSlack ? Verdict::Pass : Verdict::Fail;
     s.points.append(point);
     emit pointRecorded(point);
 }
@@ -506,7 +506,7 @@ CheckReport ChecksEngine::report() const
         report.staticVerdict = combined(report.staticVerdict, point.verdict);
     for (const CheckReport::Stretch &stretch : std::as_const(report.overPressure))
         report.overPressureVerdict = combined(report.overPressureVerdict, stretch.verdict);
-    report.verdict = combined({report.leakVerdict, report.staticVerdict,
-                               report.overPressureVerdict, report.measurements.verdict});
+    report.verdict = combined({report.leakVerdict, report.staticVerdict, report.overPressureVerdict,
+                               report.measurements.verdict});
     return report;
 }

@@ -56,8 +56,10 @@ CheckReport::Measurements MeasurementStatistics::of(const QList<CheckReport::Mea
             continue;
         }
         ++result.count;
-        for (auto [value, into] : {std::pair{m.systolic, &systolic}, {m.diastolic, &diastolic},
-                                   {m.mean, &mean}, {m.pulse, &pulse}}) {
+        for (auto [value, into] : {std::pair{m.systolic, &systolic},
+                                   {m.diastolic, &diastolic},
+                                   {m.mean, &mean},
+                                   {m.pulse, &pulse}}) {
             if (value)
                 into->append(*value);
         }

@@ -74,15 +74,14 @@ QJsonArray overPressure(const QList<CheckReport::Stretch> &stretches)
 {
     QJsonArray array;
     for (const CheckReport::Stretch &s : stretches)
-        array.append(QJsonObject{
-            {"kind", s.kind},
-            {"patient", s.patient},
-            {"port", s.port},
-            {"max_mmHg", number(s.maxMmHg)},
-            {"limit_mmHg", number(s.limitMmHg)},
-            {"exceeded_at_s",
-             s.exceededMs ? number(*s.exceededMs / 1000.0) : QJsonValue(QJsonValue::Null)},
-            {"verdict", verdict(s.verdict)}});
+        array.append(QJsonObject{{"kind", s.kind},
+                                 {"patient", s.patient},
+                                 {"port", s.port},
+                                 {"max_mmHg", number(s.maxMmHg)},
+                                 {"limit_mmHg", number(s.limitMmHg)},
+                                 {"exceeded_at_s", s.exceededMs ? number(*s.exceededMs / 1000.0)
+                                                                : QJsonValue(QJsonValue::Null)},
+                                 {"verdict", verdict(s.verdict)}});
     return array;
 }
 
