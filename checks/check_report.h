@@ -60,7 +60,7 @@ struct CheckReport
         // the fitted line's value at the window's start; from two readings on.
         std::optional<double> rateMmHgPerMin;
         double fitStartMmHg = 0;
-        bool complete = false;
+        bool complete = false; // the window ran out (with readings to its end when judged)
         Verdict verdict = Verdict::Incomplete;
         QList<PressureSample> samples; // the whole stretch, pump-up included
     };

@@ -84,12 +84,16 @@ void completeLeak(LeakRun &run, const CheckLimits &limits, qint64 ms)
     if (ms < windowEnd)
         return;
     test.complete = true;
+    // A board that fell silent in the window leaves its end unmeasured: the
+    // rate of what came before is no verdict.
+    const double silent = limits.leakWindowS - test.windowS;
+    if (!test.rateMmHgPerMin || silent > std::max(2.0, limits.leakWindowS / 10)) {
+        test.verdict = Verdict::Incomplete;
+        return;
+    }
     test.windowS = limits.leakWindowS;
-    if (!test.rateMmHgPerMin)
-        test.verdict = Verdict::Incomplete; // the board fell silent in the window
-    else
-        test.verdict =
-            *test.rateMmHgPerMin <= limits.leakMmHgPerMin + kSlack ? Verdict::Pass : Verdict::Fail;
+    test.verdict =
+        *test.rateMmHgPerMin <= limits.leakMmHgPerMin + kSlack ? Verdict::Pass : Verdict::Fail;
 }
 
 void leakReading(LeakRun &run, const CheckLimits &limits, qint64 ms, int mmHg)

@@ -330,7 +330,11 @@ void ReportPdf::leakSection(PageFlow &flow, const CheckReport &report)
               {n1(t.windowS) + QStringLiteral(" s")},
               {t.endedBy.isEmpty() ? QStringLiteral("still running") : t.endedBy},
               verdictCell(t.verdict)}});
-        if (!t.complete)
+        if (t.complete && t.verdict == Verdict::Incomplete)
+            flow.paragraph(QStringLiteral("Incomplete: the board sent no pressure for the last "
+                                          "part of the window; the figures are what was measured."),
+                           8, kIncompleteInk);
+        else if (!t.complete)
             flow.paragraph(
                 t.holdMmHg ? QStringLiteral("Incomplete: the test ended before its %1 s window was "
                                             "over; the figures are what was measured.")

@@ -31,6 +31,11 @@ public:
     }
     TraceText &received(const QString &text) { return line("received " + text); }
     TraceText &event(const QString &text) { return line(text); }
+    TraceText &wait(double seconds)
+    {
+        m_ms += qRound64(seconds * 1000);
+        return *this;
+    }
     // Readings from `from` along a straight line for `seconds`.
     TraceText &ramp(double from, double perMinute, double seconds)
     {
@@ -171,6 +176,11 @@ void ChecksEngineTest::tracesGiveKnownVerdicts_data()
     QTest::newRow("trace cut short mid leak test")
         << TraceText().leakTest(200, 4, 20).text() + "21000 COM1 received <STX>1" << QList<double>{}
         << QStringList{"leak incomplete hold 200.0 drop 1.0 rate 4 window 14.8 by -",
+                       "pass leak test adult max 200 limit 300", "overall incomplete"}
+        << QStringList{};
+    QTest::newRow("board silent for the end of the window: incomplete")
+        << TraceText().leakTest(200, 4, 20).wait(60).sent("X").text() << QList<double>{}
+        << QStringList{"leak incomplete hold 200.0 drop 1.0 rate 4 window 14.8 by Break",
                        "pass leak test adult max 200 limit 300", "overall incomplete"}
         << QStringList{};
     QTest::newRow("leak test that never pumps up")
