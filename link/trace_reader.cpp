@@ -5,6 +5,8 @@
 
 #include <QIODevice>
 
+#include <utility>
+
 bool TraceReader::parseLine(const QString &line, Entry &entry)
 {
     const qsizetype firstBlank = line.indexOf(QLatin1Char(' '));
@@ -32,23 +34,31 @@ bool TraceReader::parseLine(const QString &line, Entry &entry)
     return !rest.isEmpty();
 }
 
-QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped)
+QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped,
+                                            std::optional<TraceHeader> *header)
 {
     QList<Entry> entries;
     int bad = 0;
     Entry entry;
+    std::optional<TraceHeader> found;
+    bool first = true;
     while (!device.atEnd()) {
         QByteArray raw = device.readLine();
         while (raw.endsWith('\n') || raw.endsWith('\r'))
             raw.chop(1);
         if (raw.isEmpty())
             continue;
-        if (parseLine(QString::fromUtf8(raw), entry))
+        const QString line = QString::fromUtf8(raw);
+        if (std::exchange(first, false) && (found = TraceHeader::parse(line)))
+            continue;
+        if (parseLine(line, entry))
             entries.append(entry);
         else
             ++bad;
     }
     if (skipped)
         *skipped = bad;
+    if (header)
+        *header = found;
     return entries;
 }
