@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,10 +34,16 @@ QString mmHg(double value, const char *unit = "mmHg")
     return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(unit));
 }
 
-QString signedMmHg(double value)
+// One decimal with its sign: "+1.5", "-0.5", "0.0".
+QString signedNumber(double value)
 {
     const QString number = QString::number(value, 'f', 1);
-    return QStringLiteral("%1%2 mmHg").arg(value > 0 ? QStringLiteral("+") : QString(), number);
+    return number.toDouble() > 0 ? QLatin1Char('+') + number : number;
+}
+
+QString signedMmHg(double value)
+{
+    return signedNumber(value) + QStringLiteral(" mmHg");
 }
 
 QString phaseText(ChecksEngine::LeakState::Phase phase)
@@ -64,7 +71,12 @@ QTableWidget *makeTable(const QStringList &columns, int rows)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setFocusPolicy(Qt::NoFocus);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    int width = 2 * table->frameWidth();
+    for (int column = 0; column < columns.size(); ++column)
+        width += std::max(header->sectionSizeHint(column), 48);
+    table->setMinimumWidth(width);
     return table;
 }
 
@@ -87,16 +99,13 @@ void setVerdictCell(QTableWidget &table, int row, int column, Verdict verdict)
         item->setForeground(QColor(0x1b, 0x6e, 0x2a));
 }
 
-// A box with its check's badge at the top right.
+// A box with its check's badge at the top right, beside the content.
 QGroupBox *checkBox(const QString &title, VerdictBadge *badge, QLayout *content)
 {
     auto *box = new QGroupBox(title);
-    auto *layout = new QVBoxLayout(box);
-    auto *top = new QHBoxLayout;
-    top->addStretch();
-    top->addWidget(badge);
-    layout->addLayout(top);
-    layout->addLayout(content);
+    auto *layout = new QHBoxLayout(box);
+    layout->addLayout(content, 1);
+    layout->addWidget(badge, 0, Qt::AlignTop);
     return box;
 }
 
@@ -200,6 +209,8 @@ QWidget *BenchChecksWindow::buildStaticBox()
     m_reference->setObjectName(QStringLiteral("referenceReading"));
     m_reference->setPlaceholderText(tr("gauge reading"));
     m_reference->setMaxLength(6);
+    m_reference->setMinimumWidth(
+        m_reference->fontMetrics().horizontalAdvance(m_reference->placeholderText()) + 16);
     label->setBuddy(m_reference);
     m_record = new QPushButton(tr("Re&cord"));
     m_record->setObjectName(QStringLiteral("recordPoint"));
@@ -214,6 +225,7 @@ QWidget *BenchChecksWindow::buildStaticBox()
     layout->addWidget(m_pointNote);
     m_points =
         makeTable({tr("Reference"), tr("Board"), tr("Error"), tr("Spread"), tr("Verdict")}, 0);
+    m_points->setToolTip(tr("mmHg; sorted by reference"));
     m_points->setObjectName(QStringLiteral("staticPoints"));
     layout->addWidget(m_points, 1);
     connect(m_reference, &QLineEdit::returnPressed, this, &BenchChecksWindow::recordPoint);
@@ -265,8 +277,13 @@ QWidget *BenchChecksWindow::buildMeasurementBox()
     const QStringList rows{tr("Systolic"), tr("Diastolic"), tr("Mean"), tr("Pulse")};
     for (int row = 0; row < rows.size(); ++row)
         setCell(*m_statistics, row, 0, rows.at(row));
-    m_statistics->setFixedHeight(m_statistics->horizontalHeader()->sizeHint().height() +
-                                 4 * m_statistics->verticalHeader()->defaultSectionSize() + 4);
+    m_statistics->resizeRowsToContents();
+    int height =
+        m_statistics->horizontalHeader()->sizeHint().height() + 2 * m_statistics->frameWidth();
+    for (int row = 0; row < m_statistics->rowCount(); ++row)
+        height += m_statistics->rowHeight(row);
+    m_statistics->setFixedHeight(height);
+    m_statistics->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_statistics);
     m_measurementBadge = new VerdictBadge;
     m_measurementBadge->setObjectName(QStringLiteral("measurementVerdict"));
@@ -381,10 +398,10 @@ void BenchChecksWindow::showStaticPoints(const CheckReport &checks)
     m_points->setRowCount(int(checks.staticPoints.size()));
     for (int row = 0; row < checks.staticPoints.size(); ++row) {
         const CheckReport::StaticPoint &point = checks.staticPoints.at(row);
-        setCell(*m_points, row, 0, mmHg(point.referenceMmHg));
-        setCell(*m_points, row, 1, mmHg(point.boardMmHg));
-        setCell(*m_points, row, 2, signedMmHg(point.errorMmHg));
-        setCell(*m_points, row, 3, mmHg(point.spreadMmHg));
+        setCell(*m_points, row, 0, QString::number(point.referenceMmHg, 'f', 1));
+        setCell(*m_points, row, 1, QString::number(point.boardMmHg, 'f', 1));
+        setCell(*m_points, row, 2, signedNumber(point.errorMmHg));
+        setCell(*m_points, row, 3, QString::number(point.spreadMmHg, 'f', 1));
         setVerdictCell(*m_points, row, 4, point.verdict);
     }
     m_staticBadge->setVerdict(checks.staticVerdict);
@@ -407,7 +424,7 @@ void BenchChecksWindow::showMeasurements(const CheckReport &checks)
         setCell(*m_statistics, row, 4, number(s.min));
         setCell(*m_statistics, row, 5, number(s.max));
         setCell(*m_statistics, row, 6, s.reference ? QString::number(*s.reference, 'f', 0) : none);
-        setCell(*m_statistics, row, 7, s.meanError ? QString::number(*s.meanError, 'f', 1) : none);
+        setCell(*m_statistics, row, 7, s.meanError ? signedNumber(*s.meanError) : none);
         setVerdictCell(*m_statistics, row, 8, s.verdict);
     }
     m_measurementBadge->setVerdict(m.verdict);

@@ -8,6 +8,7 @@ VerdictBadge::VerdictBadge(QWidget *parent)
     : QLabel(parent)
 {
     setAlignment(Qt::AlignCenter);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFont(UiFonts::sans(10, true));
     setMinimumWidth(fontMetrics().horizontalAdvance(text(Verdict::Incomplete)) + 16);
     setVerdict(Verdict::None);
