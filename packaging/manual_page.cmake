@@ -42,8 +42,11 @@ function(run_program option result)
 endfunction()
 
 # Roff text: backslashes escaped, minus signs as such, no line taken for a
-# request.
+# request; the characters a CMake list cannot hold put back.
 function(roff_text text result)
+    string(REPLACE "@SEMICOLON@" ";" text "${text}")
+    string(REPLACE "@OPENING@" "[" text "${text}")
+    string(REPLACE "@CLOSING@" "]" text "${text}")
     string(REPLACE "\\" "\\e" text "${text}")
     string(REPLACE "-" "\\-" text "${text}")
     string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" text "${text}")
@@ -63,7 +66,11 @@ endfunction()
 run_program(--version version_text)
 string(STRIP "${version_text}" version_text)
 run_program(--help help_text)
-string(REPLACE ";" "\\;" help_text "${help_text}")
+# One list item a line: semicolons and brackets, which would split or join
+# items, stand in words until roff_text puts them back.
+string(REPLACE ";" "@SEMICOLON@" help_text "${help_text}")
+string(REPLACE "[" "@OPENING@" help_text "${help_text}")
+string(REPLACE "]" "@CLOSING@" help_text "${help_text}")
 string(REPLACE "\n" ";" help_lines "${help_text}")
 
 # Qt's help: "Usage: PATH [options] ARGS", the description lines, then
