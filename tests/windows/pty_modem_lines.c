@@ -62,9 +62,10 @@ int ioctl(int fd, unsigned long request, ...)
         errno = ENOSYS;
         return -1;
     }
+    const int saved = errno;
     const int rc = real(fd, request, arg);
     if (rc == -1 && errno == ENOTTY && arg && answer(request, arg) == 0) {
-        errno = 0;
+        errno = saved;
         return 0;
     }
     return rc;

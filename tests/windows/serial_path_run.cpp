@@ -51,6 +51,12 @@ QByteArray frame(const char *text)
     return '\x02' + QByteArray(text) + '\x03';
 }
 
+// A reply line as the board sends it.
+QByteArray line(const char *payload)
+{
+    return '\x02' + QByteArray(payload) + '\r';
+}
+
 // 5 KB of scrambled bytes, always the same, CR and STX among them.
 QByteArray garbage()
 {
@@ -240,28 +246,35 @@ void SerialPathRun::receive_data()
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<Then>("then");
 
-    const QByteArray result("\x02S0001 A 160    120080093  072\r");
+    const QByteArray result(line("S0001 A 160    120080093  072"));
     QTest::newRow("pressure lines reach Map and the bar")
-        << 2 << "COM6" << "" << QList<QByteArray>{"\x02" "085\r", "\x02" "123\r"} << 300
+        << 2 << "COM6"
+        << "" << QList<QByteArray>{line("085"), line("123")} << 300
         << QStringList{"Map=123", "Press_bar=123"} << Then::Fields;
     QTest::newRow("a result line fills the four fields and returns to IDLE")
-        << 2 << "COM6" << "StartStop" << QList<QByteArray>{"\x02" "150\r", result} << 300
+        << 2 << "COM6"
+        << "StartStop" << QList<QByteArray>{line("150"), result} << 300
         << QStringList{"Label_Status=IDLE", "Sys=120", "Dia=080", "Map=093", "Pulse=072"}
         << Then::Fields;
     QTest::newRow("999 repeats Read Stat at every tick until the next line")
-        << 2 << "COM6" << "StartStop" << QList<QByteArray>{"\x02" "999\r"} << 0
+        << 2 << "COM6"
+        << "StartStop" << QList<QByteArray>{line("999")} << 0
         << QStringList{"Map=999", "Label_Status=IDLE", "Press_bar=0"} << Then::ReadStatRepeats;
     QTest::newRow("a line cut into single bytes")
-        << 2 << "COM6" << "" << singleBytes("\x02S0002 A 160    131085100  066\r") << 20
+        << 2 << "COM6"
+        << "" << singleBytes(line("S0002 A 160    131085100  066")) << 20
         << QStringList{"Sys=131", "Dia=085", "Map=100", "Pulse=066"} << Then::Fields;
     QTest::newRow("a line after 5 KB of garbage")
-        << 2 << "COM6" << "" << QList<QByteArray>{garbage(), "\x02" "142\r"} << 300
+        << 2 << "COM6"
+        << "" << QList<QByteArray>{garbage(), line("142")} << 300
         << QStringList{"Map=142", "Press_bar=142"} << Then::Fields;
     QTest::newRow("the Port menu switch, then lines from the new port")
-        << 4 << "COM8" << "" << QList<QByteArray>{"\x02" "077\r"} << 0
-        << QStringList{"Map=077", "Press_bar=77"} << Then::Fields;
+        << 4 << "COM8"
+        << "" << QList<QByteArray>{line("077")} << 0 << QStringList{"Map=077", "Press_bar=77"}
+        << Then::Fields;
     QTest::newRow("a hang-up while lines flow")
-        << 4 << "COM8" << "" << QList<QByteArray>{} << 0 << QStringList{} << Then::HangUp;
+        << 4 << "COM8"
+        << "" << QList<QByteArray>{} << 0 << QStringList{} << Then::HangUp;
 }
 
 void SerialPathRun::receive()
@@ -308,7 +321,7 @@ void SerialPathRun::readStatRepeats(BoardEnd &board)
     QTest::qWait(1500);
     const int repeats = board.take("18;;DF");
     QVERIFY2(repeats >= 7, qPrintable(QString::number(repeats)));
-    board.send("\x02" "000 I A 160 00\r");
+    board.send(line("000 I A 160 00"));
     QTRY_COMPARE_WITH_TIMEOUT(fieldText(QStringLiteral("Map")), QStringLiteral("000"), 5000);
     board.take("18;;DF");
     QTest::qWait(1000);
@@ -322,7 +335,7 @@ void SerialPathRun::hangUpWhileLinesFlow(BoardEnd &board)
 {
     QSignalSpy notices(m_window.get(), &Form1::failureShown);
     QTimer lines;
-    QObject::connect(&lines, &QTimer::timeout, &lines, [&board] { board.send("\x02" "095\r"); });
+    QObject::connect(&lines, &QTimer::timeout, &lines, [&board] { board.send(line("095")); });
     lines.start(100);
     QTRY_COMPARE_WITH_TIMEOUT(fieldText(QStringLiteral("Map")), QStringLiteral("095"), 5000);
     hangUp(QStringLiteral("com4"));
