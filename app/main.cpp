@@ -5,7 +5,7 @@
 // parsed before any port is made, so a bad option never opens one. When the
 // window's exit sequence has run, the loop ends at once; leaving main then
 // destroys the window, the About window with it, and the port.
-#include "form1.h"
+#include "main_window.h"
 #include "port_map.h"
 #include "program_options.h"
 #include "qt_serial_port.h"
@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
     if (trace)
         tracing = std::make_unique<TracingSerialPort>(port, *trace);
     SerialPort &panelPort = tracing ? static_cast<SerialPort &>(*tracing) : port;
-    Form1 window(panelPort, portMap);
+    MainWindow window(panelPort, portMap);
     std::unique_ptr<ResultLog> results;
     if (!options.resultsPath().isEmpty()) {
         results = std::make_unique<ResultLog>(options.resultsPath(), window, panelPort);
@@ -92,7 +92,7 @@ int main(int argc, char *argv[])
     }
     // exit(), not quit(): quit() would first offer every window a close,
     // which would run the exit sequence a second time.
-    QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();
 }

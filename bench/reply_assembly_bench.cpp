@@ -1,5 +1,5 @@
 // Throughput of reply assembly in bytes per second: the assembler on its own,
-// and the whole receive path (port notification, MSComm1_OnComm, assembler,
+// and the whole receive path (port notification, readArrivedBytes, assembler,
 // reply-line field), each fed in 16-byte reads as the port's receive queue
 // delivers them and in one whole buffer.
 #include "board_panel.h"
@@ -71,7 +71,7 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
     MemorySerialPort port;
     StubDisplay display;
     BoardPanel panel(port, display);
-    panel.Form_Load();
+    panel.startUp();
     port.clearWritten();
     for (auto _ : state) {
         for (const QByteArray &read : reads)
@@ -79,8 +79,8 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
     }
     const qsizetype lastStx = stream.lastIndexOf('\x02');
     const QByteArray lastLine = stream.mid(lastStx, stream.size() - lastStx - 1);
-    if (display.failures() != 0 || panel.lineComplete() != ReplyAssembler::kTrue ||
-        display.text(PanelDisplay::Field::Label3) != QString::fromLatin1(lastLine))
+    if (display.failures() != 0 || !panel.lineComplete() ||
+        display.text(PanelDisplay::Field::ReplyLine) != QString::fromLatin1(lastLine))
         state.SkipWithError("receive path did not end on the stream's last line");
     setLabels(state, stream, ReplyTraffic::lineCount(stream));
 }

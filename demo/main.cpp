@@ -13,8 +13,8 @@
 // --results and --trace choose other files (and also serve an interactive run).
 #include "curve_picture.h"
 #include "demo_driver.h"
-#include "form1.h"
 #include "line_printer.h"
+#include "main_window.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
 #include "result_log.h"
@@ -240,7 +240,7 @@ int main(int argc, char *argv[])
     if (trace)
         tracing = std::make_unique<TracingSerialPort>(port, *trace);
     SerialPort &panelPort = tracing ? static_cast<SerialPort &>(*tracing) : port;
-    Form1 window(panelPort);
+    MainWindow window(panelPort);
     std::unique_ptr<ResultLog> results;
     if (!resultsPath.isEmpty()) {
         results = std::make_unique<ResultLog>(resultsPath, window, panelPort);
@@ -250,7 +250,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<DemoDriver> driver;
     if (headless)
         driver = std::make_unique<DemoDriver>(window, board, output, int(*timeout * 1000.0));
-    QObject::connect(&window, &Form1::programEnded, &app,
+    QObject::connect(&window, &MainWindow::programEnded, &app,
                      [&driver] { QCoreApplication::exit(driver ? driver->exitCode() : 0); });
 
     window.show();

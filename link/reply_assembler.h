@@ -3,8 +3,8 @@
 // dropped). The assembler sees bytes only; whoever feeds it decides what to do
 // with a finished line (the panel puts it into the reply-line field).
 //
-// State is the receive buffer and the line-complete flag: the flag is true
-// (-1) from a CR to the next STX. Only STX empties the buffer; bytes after a CR
+// State is the receive buffer and the line-complete flag: the flag is set
+// from a CR to the next STX. Only STX empties the buffer; bytes after a CR
 // and before the next STX are appended to the finished line.
 //
 // The buffer holds at most kMaxLineBytes. A real reply line is about thirty
@@ -22,8 +22,6 @@ class ReplyAssembler
 public:
     static constexpr char kStx = '\x02';
     static constexpr char kCr = '\x0d';
-    static constexpr qint16 kTrue = -1;
-    static constexpr qint16 kFalse = 0;
     // Buffer memory kept from one line to the next; more is released at STX.
     static constexpr qsizetype kKeptCapacity = 256;
     static constexpr qsizetype kMaxLineBytes = 4096;
@@ -49,10 +47,10 @@ public:
                     m_buffer.clear();
                 else
                     m_buffer.resize(0);
-                m_lineComplete = kFalse;
+                m_lineComplete = false;
                 m_buffer.append(kStx); // the STX stays as the line's first character
             } else {
-                m_lineComplete = kTrue;
+                m_lineComplete = true;
                 onLine(static_cast<const QByteArray &>(m_buffer));
             }
             i = end + 1;
@@ -60,9 +58,9 @@ public:
     }
 
     const QByteArray &buffer() const { return m_buffer; }
-    qint16 lineComplete() const { return m_lineComplete; }
+    bool lineComplete() const { return m_lineComplete; }
 
 private:
     QByteArray m_buffer;
-    qint16 m_lineComplete = kFalse;
+    bool m_lineComplete = false;
 };

@@ -31,7 +31,7 @@ struct LoggedPanel
     {
         fixture.receiveLine(payload);
         for (int i = 0; i < ticks; ++i)
-            fixture.panel.Val_Update_Timer();
+            fixture.panel.interpretLatestLine();
     }
 };
 
@@ -148,7 +148,7 @@ void ResultLogTest::unwritableFileIsReportedOnce()
              qPrintable(logged.fixture.display.failures().first()));
     QCOMPARE(logged.log.rowsWritten(), 0);
     // Measuring went on: every line was shown and the board was asked for its status.
-    QCOMPARE(logged.fixture.field(Field::Map), QStringLiteral("999"));
+    QCOMPARE(logged.fixture.field(Field::MeanPressure), QStringLiteral("999"));
     QCOMPARE(logged.fixture.state(), QStringLiteral("IDLE"));
 
     if (kind == "directory") {

@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
     log.event("main", entered);
     QtSerialPort port{PortTable(devices)};
     TracedWindow window(port, log);
-    QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     WindowProbe probe(window, log, exitWhenShown);
     window.show();
     return QApplication::exec();

@@ -37,23 +37,24 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
         RecordingDisplay display;
         BoardPanel panel(port, display);
         QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, &panel, &BoardPanel::Val_Update_Timer);
+        QObject::connect(&tick, &QTimer::timeout, &panel, &BoardPanel::interpretLatestLine);
         QObject::connect(
             &rig.board(1), &SimulatedBoard::lineSent, &panel,
             [&](const QByteArray &line) { boardLines << ByteNotation::readable(line); });
-        panel.Form_Load();
+        panel.startUp();
         rig.boards().start();
         tick.start(3);
         const auto map = [&] {
-            return display.text(Field::Map);
+            return display.text(Field::MeanPressure);
         };
         QVERIFY(rig.waitForStartUp(1, map, 15000, 1));
-        panel.StartStop_Click();
-        QVERIFY(PtyRig::waitFor([&] { return !display.text(Field::Sys).isEmpty(); }, 15000, 1));
-        systolic = display.text(Field::Sys);
-        pulse = display.text(Field::Pulse);
+        panel.startMeasurement();
+        QVERIFY(
+            PtyRig::waitFor([&] { return !display.text(Field::Systolic).isEmpty(); }, 15000, 1));
+        systolic = display.text(Field::Systolic);
+        pulse = display.text(Field::PulseRate);
         PtyRig::run(50);
-        panel.menEnde_Click();
+        panel.exitProgram();
         rig.boards().stop();
     }
 
