@@ -1,6 +1,7 @@
 #include "board_panel.h"
 
 #include "command_set.h"
+#include "control_bytes.h"
 #include "port_log.h"
 #include "port_table.h"
 #include "reply_line.h"
@@ -15,7 +16,7 @@ BoardPanel::BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent)
     , m_port(port)
     , m_display(display)
 {
-    connect(&m_port, &SerialPort::commNotified, this, &BoardPanel::readArrivedBytes);
+    connect(&m_port, &SerialPort::bytesArrived, this, &BoardPanel::readArrivedBytes);
     connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::reportLostDevice);
 }
 
@@ -25,16 +26,13 @@ void BoardPanel::setPortSettingsProblems(const QString &file, const QStringList 
     m_settingsProblems = problems;
 }
 
-// Start-up: framing characters, port search and open, the board's defaults
+// Start-up: port search and open, the board's defaults
 // and the window's. When the port cannot be opened, or a start-up frame cannot
 // be written, the remaining frames are left out but the window still gets its
 // defaults, so the operator sees a consistent panel and the reported failure.
 // Without an open port the frames are owed to the first port the menu opens.
 void BoardPanel::startUp()
 {
-    m_stx = QString(QChar(2));
-    m_etx = QString(QChar(3));
-
     for (int port = 1; port <= PortTable::kPortCount; ++port)
         m_display.setPortEntryEnabled(port, true);
 
@@ -218,17 +216,12 @@ bool BoardPanel::sendStartUpFrames()
 
 void BoardPanel::readArrivedBytes()
 {
-    if (m_port.commEvent() != SerialPort::ReceiveEvent)
-        return;
-    while (m_port.inBufferCount() >= 1) {
-        const QByteArray bytes = m_port.input();
-        if (bytes.isEmpty())
-            break; // a port that claims bytes but yields none must not spin here
-        m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
-            ++m_linesCompleted;
-            m_display.setText(Field::ReplyLine, QString::fromLatin1(line));
-        });
-    }
+    // input() gives everything waiting, so one read per arrival takes it all.
+    const QByteArray bytes = m_port.input();
+    m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
+        ++m_linesCompleted;
+        m_display.setText(Field::ReplyLine, QString::fromLatin1(line));
+    });
 }
 
 // The port is closed by now, so no entry keeps the check mark of an open port.
@@ -305,10 +298,10 @@ void BoardPanel::runResultLine(const QString &line)
 // the other. A failed write stops here; bytes already handed over stay sent.
 bool BoardPanel::sendCommand(const QString &text)
 {
-    bool written = m_port.output(m_stx.toLatin1());
+    bool written = m_port.output(QByteArray(1, ControlBytes::kStx));
     for (qsizetype i = 0; written && i < text.size(); ++i)
         written = m_port.output(QString(text.at(i)).toLatin1());
-    written = written && m_port.output(m_etx.toLatin1());
+    written = written && m_port.output(QByteArray(1, ControlBytes::kEtx));
     if (!written)
         m_display.reportFailure(
             QStringLiteral("Command %1 not sent: %2").arg(text, m_port.errorText()));
@@ -416,10 +409,7 @@ bool BoardPanel::openPort(int port)
         m_display.reportFailure(notice);
         return false;
     }
-    const bool configured =
-        m_port.setCommPort(port) && m_port.setSettings(QString::fromLatin1(kLineSettings)) &&
-        m_port.setInputMode(1) && m_port.setRThreshold(1) && m_port.setSThreshold(1) &&
-        m_port.setOutBufferSize(16) && m_port.setInBufferSize(16);
+    const bool configured = m_port.setCommPort(port) && m_port.setLineSettings(kLineSettings);
     if (!configured) {
         m_display.reportFailure(
             QStringLiteral("Setting up %1 failed: %2").arg(caption, m_port.errorText()));

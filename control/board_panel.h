@@ -37,7 +37,9 @@ public:
     static constexpr const char *kAdult = "Adult";
     static constexpr const char *kNeonate = "Neonate";
     static constexpr const char *kStartCaption = "START";
-    static constexpr const char *kLineSettings = "4800,n,8,1";
+    // The board talks 4800 baud, 8 data bits, no parity, 1 stop bit.
+    static constexpr LineSettings kLineSettings{4800, QSerialPort::Data8, QSerialPort::NoParity,
+                                                QSerialPort::OneStop, QSerialPort::NoFlowControl};
     static constexpr int kBarLimit = 300;
 
     BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent = nullptr);
@@ -69,7 +71,7 @@ public:
     // opening them, and never at the devices of enabled entries.
     void recheckMissingPorts();
 
-    // Serial notification and the interpretation tick.
+    // Bytes arrived at the port; the interpretation tick.
     void readArrivedBytes();
     void interpretLatestLine();
     // The port's device went away and the port closed: no entry stays checked
@@ -121,8 +123,6 @@ private:
     SerialPort &m_port;
     PanelDisplay &m_display;
     ReplyAssembler m_assembler;
-    QString m_stx;
-    QString m_etx;
     quint8 m_selectedPort = 0;
     quint8 m_cycleIndex = 0;
     quint8 m_pumpUpIndex = 0;

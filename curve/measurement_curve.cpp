@@ -1,6 +1,7 @@
 #include "measurement_curve.h"
 
 #include "command_set.h"
+#include "control_bytes.h"
 #include "reply_line.h"
 #include "traffic_trace.h"
 
@@ -16,9 +17,9 @@ public:
     void sent(const TraceReader::Entry &entry)
     {
         QByteArray text = entry.bytes;
-        if (text.startsWith('\x02'))
+        if (text.startsWith(ControlBytes::kStx))
             text.remove(0, 1);
-        if (text.endsWith('\x03'))
+        if (text.endsWith(ControlBytes::kEtx))
             text.chop(1);
         if (text == CommandSet::kStart) {
             close();
@@ -40,9 +41,9 @@ public:
     void received(const TraceReader::Entry &entry)
     {
         QByteArray bytes = entry.bytes;
-        if (!bytes.startsWith('\x02'))
+        if (!bytes.startsWith(ControlBytes::kStx))
             return; // noise outside a line
-        if (bytes.endsWith('\x0d'))
+        if (bytes.endsWith(ControlBytes::kCr))
             bytes.chop(1);
         const QString line = QString::fromLatin1(bytes);
         if (ReplyLine::isResultLine(line)) {

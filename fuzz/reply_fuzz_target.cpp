@@ -10,6 +10,7 @@
 #include "board_panel.h"
 #include "command_frame.h"
 #include "command_set.h"
+#include "control_bytes.h"
 #include "memory_serial_port.h"
 #include "recording_display.h"
 #include "reply_assembler.h"
@@ -39,11 +40,11 @@ struct LineModel
 
     void feed(char b)
     {
-        if (b == ReplyAssembler::kStx) {
+        if (b == ControlBytes::kStx) {
             buffer.clear();
             complete = false;
         }
-        if (b == ReplyAssembler::kCr) {
+        if (b == ControlBytes::kCr) {
             lastLine = buffer;
             complete = true;
             anyLine = true;

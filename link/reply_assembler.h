@@ -14,14 +14,14 @@
 // with what the buffer holds. Lines of any real length are never touched.
 #pragma once
 
+#include "control_bytes.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
 class ReplyAssembler
 {
 public:
-    static constexpr char kStx = '\x02';
-    static constexpr char kCr = '\x0d';
     // Buffer memory kept from one line to the next; more is released at STX.
     static constexpr qsizetype kKeptCapacity = 256;
     static constexpr qsizetype kMaxLineBytes = 4096;
@@ -34,21 +34,21 @@ public:
         qsizetype i = 0;
         while (i < size) {
             qsizetype end = i;
-            while (end < size && data[end] != kStx && data[end] != kCr)
+            while (end < size && data[end] != ControlBytes::kStx && data[end] != ControlBytes::kCr)
                 ++end;
             const qsizetype room = kMaxLineBytes - m_buffer.size();
             if (end > i && room > 0)
                 m_buffer.append(data + i, qMin(end - i, room));
             if (end == size)
                 return;
-            if (data[end] == kStx) {
+            if (data[end] == ControlBytes::kStx) {
                 // Empty the buffer; a small one keeps its memory for the next line.
                 if (m_buffer.capacity() > kKeptCapacity)
                     m_buffer.clear();
                 else
                     m_buffer.resize(0);
                 m_lineComplete = false;
-                m_buffer.append(kStx); // the STX stays as the line's first character
+                m_buffer.append(ControlBytes::kStx); // the STX stays as the line's first character
             } else {
                 m_lineComplete = true;
                 onLine(static_cast<const QByteArray &>(m_buffer));

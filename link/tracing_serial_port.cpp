@@ -8,7 +8,7 @@ TracingSerialPort::TracingSerialPort(SerialPort &inner, TrafficTrace &trace, QOb
     , m_inner(inner)
     , m_trace(trace)
 {
-    connect(&m_inner, &SerialPort::commNotified, this, &SerialPort::commNotified);
+    connect(&m_inner, &SerialPort::bytesArrived, this, &SerialPort::bytesArrived);
     connect(&m_inner, &SerialPort::deviceLost, this, [this](const QString &reason) {
         m_trace.event(caption(), QStringLiteral("lost: %1").arg(reason));
         emit deviceLost(reason);

@@ -18,19 +18,15 @@ public:
 
     bool setCommPort(int port) override { return m_inner.setCommPort(port); }
     int commPort() const override { return m_inner.commPort(); }
-    bool setSettings(const QString &settings) override { return m_inner.setSettings(settings); }
-    bool setInputMode(int mode) override { return m_inner.setInputMode(mode); }
-    bool setRThreshold(int bytes) override { return m_inner.setRThreshold(bytes); }
-    bool setSThreshold(int bytes) override { return m_inner.setSThreshold(bytes); }
-    bool setOutBufferSize(int bytes) override { return m_inner.setOutBufferSize(bytes); }
-    bool setInBufferSize(int bytes) override { return m_inner.setInBufferSize(bytes); }
+    bool setLineSettings(const LineSettings &settings) override
+    {
+        return m_inner.setLineSettings(settings);
+    }
 
     bool open() override;
     bool close() override;
     bool isOpen() const override { return m_inner.isOpen(); }
     bool output(const QByteArray &bytes) override;
-    int commEvent() const override { return m_inner.commEvent(); }
-    int inBufferCount() const override { return m_inner.inBufferCount(); }
     QByteArray input() override;
     QString errorText() const override { return m_inner.errorText(); }
     OpenFailure openFailure() const override { return m_inner.openFailure(); }

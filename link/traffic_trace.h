@@ -13,6 +13,8 @@
 // TracingSerialPort feeds it; TraceReader reads the format back.
 #pragma once
 
+#include "control_bytes.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
@@ -54,7 +56,7 @@ private:
 
     QFile m_file;
     QElapsedTimer m_clock;
-    Group m_sent{kSent, '\x02', '\x03', {}, {}};
-    Group m_received{kReceived, '\x02', '\x0d', {}, {}};
+    Group m_sent{kSent, ControlBytes::kStx, ControlBytes::kEtx, {}, {}};
+    Group m_received{kReceived, ControlBytes::kStx, ControlBytes::kCr, {}, {}};
     bool m_failed = false;
 };

@@ -63,9 +63,8 @@ void PortSelectionTest::openAppliesTheConfigurationInOrder()
     PanelFixture f;
     f.start({1, 4});
     f.panel.choosePort(4);
-    QCOMPARE(f.port.operations(), QStringList({"close 1", "commPort 4", "settings 4800,n,8,1",
-                                               "inputMode 1", "rThreshold 1", "sThreshold 1",
-                                               "outBufferSize 16", "inBufferSize 16", "open 4"}));
+    QCOMPARE(f.port.operations(),
+             QStringList({"close 1", "commPort 4", "settings 4800 8N1", "open 4"}));
 }
 
 void PortSelectionTest::findPortLeavesEveryTriedPortClosed()

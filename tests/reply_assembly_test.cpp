@@ -16,8 +16,8 @@ private slots:
     void splittingTheStreamAnywhereGivesTheSameLines();
     void everyCrShowsTheLineSoFarInOrder();
     void stxClearsTheFlagBeforeTheLineWasRead();
-    void otherEventKindsReadNothing_data();
-    void otherEventKindsReadNothing();
+    void otherNotificationsReadNothing_data();
+    void otherNotificationsReadNothing();
     void highBytesMapOneToOne();
     void portThatClaimsBytesButYieldsNoneDoesNotHang();
 };
@@ -127,28 +127,27 @@ void ReplyAssemblyTest::stxClearsTheFlagBeforeTheLineWasRead()
     QCOMPARE(f.field(Field::MeanPressure), QString()); // untouched: the tick did nothing
 }
 
-void ReplyAssemblyTest::otherEventKindsReadNothing_data()
+void ReplyAssemblyTest::otherNotificationsReadNothing_data()
 {
-    QTest::addColumn<int>("kind");
-    QTest::newRow("send notification") << int(SerialPort::SendEvent);
-    QTest::newRow("modem line change") << int(SerialPort::LineEvent);
-    QTest::newRow("receive error") << int(SerialPort::ErrorEvent);
-    QTest::newRow("no event") << int(SerialPort::NoEvent);
+    QTest::addColumn<bool>("deviceLost");
+    QTest::newRow("no notification") << false;
+    QTest::newRow("device lost") << true;
 }
 
-void ReplyAssemblyTest::otherEventKindsReadNothing()
+void ReplyAssemblyTest::otherNotificationsReadNothing()
 {
-    QFETCH(int, kind);
+    QFETCH(bool, deviceLost);
     PanelFixture f;
     f.start();
     f.port.queue("\x02"
                  "160\x0d");
-    f.port.notify(kind);
-    QCOMPARE(f.port.inBufferCount(), 5);
-    QVERIFY(f.display.log().isEmpty());
+    if (deviceLost)
+        emit f.port.deviceLost(QStringLiteral("Lost the device on COM1"));
+    QCOMPARE(f.port.waitingBytes(), 5);
+    QCOMPARE(f.field(Field::ReplyLine), QString());
     QCOMPARE(f.panel.lineComplete(), false);
-    f.port.notify(SerialPort::ReceiveEvent);
-    QCOMPARE(f.port.inBufferCount(), 0);
+    f.port.announceArrival();
+    QCOMPARE(f.port.waitingBytes(), 0);
     QCOMPARE(f.field(Field::ReplyLine), QString(QChar(2)) + "160");
 }
 
@@ -164,11 +163,10 @@ void ReplyAssemblyTest::highBytesMapOneToOne()
     QCOMPARE(line.at(3).unicode(), char16_t(0x80));
 }
 
-// A port whose count says bytes wait but whose read returns none.
+// A port that announces bytes but whose read returns none.
 class StuckPort : public MemorySerialPort
 {
 public:
-    int inBufferCount() const override { return 5; }
     QByteArray input() override { return {}; }
 };
 
@@ -177,7 +175,7 @@ void ReplyAssemblyTest::portThatClaimsBytesButYieldsNoneDoesNotHang()
     StuckPort port;
     RecordingDisplay display;
     BoardPanel panel(port, display);
-    port.notify(SerialPort::ReceiveEvent);
+    port.announceArrival();
     QVERIFY(display.log().isEmpty());
 }
 
