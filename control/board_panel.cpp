@@ -252,13 +252,33 @@ void BoardPanel::noteInterpretedLine(const QString &line)
     m_linesInterpreted = m_linesCompleted;
     if (ReplyLine::isResultLine(line) ||
         ReplyLine::take(line, ReplyLine::kCuffPressure) == QLatin1String(ReplyLine::kEndValue))
-        emit measurementEndShown(line);
+        emit measurementEnded(measurementEnd(line));
 }
 
-// A pressure line: its pressure goes to Map as the board sent it, the result
-// fields are emptied, and a value that converts becomes the cuff pressure the
-// bar shows, held at the bar's ends. "999" in Map is the end value: the board
-// is asked for its status and the panel goes back to idle.
+// The settings as the window shows them with the line that ended the
+// measurement.
+MeasurementEnd BoardPanel::measurementEnd(const QString &line) const
+{
+    MeasurementEnd end;
+    end.patient = m_display.text(Field::Patient);
+    end.pumpUp = m_display.text(Field::PumpUp);
+    end.cycle = m_display.text(Field::CycleTime);
+    end.line = line;
+    if (!ReplyLine::isResultLine(line)) {
+        end.outcome = MeasurementEnd::Outcome::EndValue;
+        return end;
+    }
+    end.systolic = ReplyLine::take(line, ReplyLine::kSystolic);
+    end.diastolic = ReplyLine::take(line, ReplyLine::kDiastolic);
+    end.mean = ReplyLine::take(line, ReplyLine::kMean);
+    end.pulse = ReplyLine::take(line, ReplyLine::kPulse);
+    return end;
+}
+
+// A pressure line: its pressure goes to the mean-pressure field as the board
+// sent it, the result fields are emptied, and a value that converts becomes
+// the cuff pressure the bar shows, held at the bar's ends. "999" there is the
+// end value: the board is asked for its status and the panel goes back to idle.
 void BoardPanel::runPressureLine(const QString &line)
 {
     const QString pressure = ReplyLine::take(line, ReplyLine::kCuffPressure);
@@ -402,8 +422,7 @@ bool BoardPanel::openPort(int port)
         return false;
     }
     clearPortChecks();
-    if (port == 0) {
-        m_port.setCommPort(port); // refused: there is no port 0
+    if (port == 0) { // the port search found none
         const QString notice = noPortNotice();
         qCWarning(lcPorts).noquote() << notice;
         m_display.reportFailure(notice);

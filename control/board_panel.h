@@ -15,6 +15,7 @@
 // frames, so the board holds the defaults the window shows.
 #pragma once
 
+#include "measurement_end.h"
 #include "panel_display.h"
 #include "reply_assembler.h"
 #include "serial_port.h"
@@ -93,7 +94,7 @@ signals:
     // interprets a line the assembler completed, never again for the same
     // line however many ticks follow; two equal lines the board sends one
     // after the other are raised twice.
-    void measurementEndShown(const QString &line);
+    void measurementEnded(const MeasurementEnd &end);
 
 private:
     // Why one port failed during the search at start-up.
@@ -117,6 +118,7 @@ private:
     void runPressureLine(const QString &line);
     void runResultLine(const QString &line);
     void noteInterpretedLine(const QString &line);
+    MeasurementEnd measurementEnd(const QString &line) const;
     void stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
                      PanelDisplay::Field field);
 

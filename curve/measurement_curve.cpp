@@ -3,7 +3,7 @@
 #include "command_set.h"
 #include "control_bytes.h"
 #include "reply_line.h"
-#include "traffic_trace.h"
+#include "traffic_entry.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ class Splitter
 public:
     QList<MeasurementCurve> curves;
 
-    void sent(const TraceReader::Entry &entry)
+    void sent(const TrafficEntry &entry)
     {
         QByteArray text = entry.bytes;
         if (text.startsWith(ControlBytes::kStx))
@@ -38,7 +38,7 @@ public:
         }
     }
 
-    void received(const TraceReader::Entry &entry)
+    void received(const TrafficEntry &entry)
     {
         QByteArray bytes = entry.bytes;
         if (!bytes.startsWith(ControlBytes::kStx))
@@ -92,7 +92,7 @@ public:
     }
 
 private:
-    void begin(const TraceReader::Entry &entry)
+    void begin(const TrafficEntry &entry)
     {
         MeasurementCurve curve;
         curve.startMs = entry.ms;
@@ -115,13 +115,13 @@ private:
 
 } // namespace
 
-QList<MeasurementCurve> MeasurementCurve::fromTrace(const QList<TraceReader::Entry> &entries)
+QList<MeasurementCurve> MeasurementCurve::fromTrace(const QList<TrafficEntry> &entries)
 {
     Splitter splitter;
-    for (const TraceReader::Entry &entry : entries) {
-        if (entry.kind == QLatin1String(TrafficTrace::kSent))
+    for (const TrafficEntry &entry : entries) {
+        if (entry.kind == QLatin1String(TrafficEntry::kSent))
             splitter.sent(entry);
-        else if (entry.kind == QLatin1String(TrafficTrace::kReceived))
+        else if (entry.kind == QLatin1String(TrafficEntry::kReceived))
             splitter.received(entry);
     }
     return splitter.curves;

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,8 +24,7 @@ struct LoggedPanel
     explicit LoggedPanel(const QString &path)
         : log(path, fixture.display, fixture.port)
     {
-        QObject::connect(&fixture.panel, &BoardPanel::measurementEndShown, &log,
-                         &ResultLog::record);
+        QObject::connect(&fixture.panel, &BoardPanel::measurementEnded, &log, &ResultLog::record);
         fixture.start();
     }
     void line(const QByteArray &payload, int ticks)
@@ -52,6 +52,8 @@ class ResultLogTest : public QObject
 private slots:
     void rowPerShownEnd_data();
     void rowPerShownEnd();
+    void timeIsTheInstantWithItsOffset_data();
+    void timeIsTheInstantWithItsOffset();
     void unwritableFileIsReportedOnce_data();
     void unwritableFileIsReportedOnce();
 };
@@ -116,6 +118,50 @@ void ResultLogTest::rowPerShownEnd()
         QCOMPARE(row.section(QLatin1Char(','), 1), rows.at(i));
     }
     QVERIFY(logged.fixture.display.failures().isEmpty());
+}
+
+void ResultLogTest::timeIsTheInstantWithItsOffset_data()
+{
+    QTest::addColumn<QByteArray>("zone"); // TZ, POSIX form: the offset is west of UTC
+    QTest::addColumn<int>("offset");      // its UTC offset in minutes, east positive
+    QTest::newRow("half an hour east of UTC") << QByteArray("IST-5:30") << 330;
+    QTest::newRow("half an hour west of UTC") << QByteArray("NST3:30") << -210;
+    QTest::newRow("UTC itself") << QByteArray("UTC0") << 0;
+}
+
+// The time field parses back to the instant of the row, and its offset is the
+// local zone's: a row at 10:00+05:30 written as 10:00-03:30 names another instant.
+void ResultLogTest::timeIsTheInstantWithItsOffset()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(int, offset);
+    const QByteArray previous = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    const auto restore = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", previous);
+        else
+            qunsetenv("TZ");
+    });
+    qputenv("TZ", zone);
+    if (QDateTime::currentDateTime().offsetFromUtc() != offset * 60)
+        QSKIP("this platform does not take the zone from TZ");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("results.csv");
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    {
+        LoggedPanel logged(path);
+        logged.line(kResult, 1);
+    }
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+    const QStringList written = fileLines(path);
+    QCOMPARE(written.size(), 2);
+    const QString time = written.at(1).section(QLatin1Char(','), 0, 0);
+    const QDateTime parsed = QDateTime::fromString(time, Qt::ISODate);
+    QVERIFY2(parsed.isValid(), qPrintable(time));
+    QCOMPARE(parsed.offsetFromUtc(), offset * 60);
+    QVERIFY2(parsed >= before && parsed <= after, qPrintable(time));
 }
 
 void ResultLogTest::unwritableFileIsReportedOnce_data()

@@ -2,8 +2,8 @@
 // set up as the program's entry sets it up, but on the device paths given on
 // the command line instead of the platform's port table, so that the
 // benchmark runs it against pseudo-terminals and absent paths and never opens
-// a device of this machine. Not installed; the program itself takes no
-// arguments.
+// a device of this machine. Not installed; it takes none of the program's
+// options.
 //
 // Usage: tarnvik-bench-app [--exit-when-shown] [DEVICE1 ... DEVICE8]
 //   DEVICEn is the path behind COMn; "-" or a missing argument leaves COMn

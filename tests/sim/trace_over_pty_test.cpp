@@ -8,6 +8,7 @@
 #include "recording_display.h"
 #include "trace_reader.h"
 #include "tracing_serial_port.h"
+#include "traffic_recorder.h"
 #include "traffic_trace.h"
 
 #include <QTemporaryDir>
@@ -33,7 +34,9 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
     {
         PtyRig rig({1}, 50.0, 0.0);
         TrafficTrace trace(path);
-        TracingSerialPort port(rig.port(), trace);
+        TrafficRecorder recorder;
+        QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &trace, &TrafficTrace::write);
+        TracingSerialPort port(rig.port(), recorder);
         RecordingDisplay display;
         BoardPanel panel(port, display);
         QTimer tick;
@@ -69,9 +72,9 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
         QVERIFY(entry.ms >= lastMs);
         lastMs = entry.ms;
         const QString bytes = ByteNotation::readable(entry.bytes);
-        if (entry.kind == TrafficTrace::kSent)
+        if (entry.kind == TrafficEntry::kSent)
             sent << entry.port + ' ' + bytes;
-        else if (entry.kind == TrafficTrace::kReceived)
+        else if (entry.kind == TrafficEntry::kReceived)
             received << bytes;
         else
             events << entry.port + ' ' + entry.kind.section(':', 0, 0);
