@@ -3,6 +3,7 @@
 // reply-line field), each fed in 16-byte reads as the port's receive queue
 // delivers them and in one whole buffer.
 #include "board_panel.h"
+#include "control_bytes.h"
 #include "memory_serial_port.h"
 #include "reply_assembler.h"
 #include "reply_traffic.h"
@@ -77,7 +78,7 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
         for (const QByteArray &read : reads)
             port.deliver(read);
     }
-    const qsizetype lastStx = stream.lastIndexOf('\x02');
+    const qsizetype lastStx = stream.lastIndexOf(ControlBytes::kStx);
     const QByteArray lastLine = stream.mid(lastStx, stream.size() - lastStx - 1);
     if (display.failures() != 0 || !panel.lineComplete() ||
         display.text(PanelDisplay::Field::ReplyLine) != QString::fromLatin1(lastLine))

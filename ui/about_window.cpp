@@ -55,10 +55,10 @@ AboutWindow::AboutWindow(QWidget *parent)
     setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(QStringLiteral(TARNVIK_TITLE));
 
-    auto *picIcon = new QLabel(this);
-    picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(16, 16, 32, 32);
-    picIcon->setPixmap(Artwork::iconPixmap(32));
+    auto *icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("picIcon"));
+    icon->setGeometry(16, 16, 32, 32);
+    icon->setPixmap(Artwork::iconPixmap(32));
 
     makeLabel(this, "NBIP", QRect(70, 32, 259, 32), QStringLiteral("NIBPTestprogramm"),
               UiFonts::sans(12), Qt::black);
@@ -71,11 +71,11 @@ AboutWindow::AboutWindow(QWidget *parent)
 
     // The etched separator: a grey line over a white one a pixel lower. The
     // lines run from x = 6 (grey) and 7 (white) up to, not including, x = 377.
-    auto *line1 = new QWidget(this);
-    line1->setObjectName(QStringLiteral("Line1"));
-    line1->setGeometry(6, 163, 371, 3);
-    makeLine(line1, "Line1_1", QRect(0, 0, 371, 1), QColor(0x80, 0x80, 0x80));
-    makeLine(line1, "Line1_0", QRect(1, 1, 370, 2), QColor(0xFF, 0xFF, 0xFF));
+    auto *separator = new QWidget(this);
+    separator->setObjectName(QStringLiteral("Line1"));
+    separator->setGeometry(6, 163, 371, 3);
+    makeLine(separator, "Line1_1", QRect(0, 0, 371, 1), QColor(0x80, 0x80, 0x80));
+    makeLine(separator, "Line1_0", QRect(1, 1, 370, 2), QColor(0xFF, 0xFF, 0xFF));
 
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
     m_okButton->setObjectName(QStringLiteral("cmdOK"));
