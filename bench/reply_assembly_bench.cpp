@@ -86,13 +86,13 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
     setLabels(state, stream, ReplyTraffic::lineCount(stream));
 }
 
-void BM_OnComm_Reads16(benchmark::State &state)
+void BM_ArrivedBytes_Reads16(benchmark::State &state)
 {
     const QByteArray stream = ReplyTraffic::stream(shapeOf(state), kStreamBytes);
     runReceivePath(state, ReplyTraffic::chunks(stream, kQueueBytes), stream);
 }
 
-void BM_OnComm_Whole(benchmark::State &state)
+void BM_ArrivedBytes_Whole(benchmark::State &state)
 {
     const QByteArray stream = ReplyTraffic::stream(shapeOf(state), kStreamBytes);
     runReceivePath(state, {stream}, stream);
@@ -102,5 +102,5 @@ void BM_OnComm_Whole(benchmark::State &state)
 
 BENCHMARK(BM_Assembler_Reads16)->Arg(0)->Arg(1);
 BENCHMARK(BM_Assembler_Whole)->Arg(0)->Arg(1);
-BENCHMARK(BM_OnComm_Reads16)->Arg(0)->Arg(1);
-BENCHMARK(BM_OnComm_Whole)->Arg(0)->Arg(1);
+BENCHMARK(BM_ArrivedBytes_Reads16)->Arg(0)->Arg(1);
+BENCHMARK(BM_ArrivedBytes_Whole)->Arg(0)->Arg(1);
