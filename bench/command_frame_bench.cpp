@@ -24,7 +24,7 @@ void BM_CommandFrame_Build(benchmark::State &state)
     }
 }
 
-void BM_SendCommand_Reset(benchmark::State &state)
+void BM_SendCommand_ReadStatus(benchmark::State &state)
 {
     MemorySerialPort port;
     StubDisplay display;
@@ -47,4 +47,4 @@ void BM_SendCommand_Reset(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_CommandFrame_Build)->Arg(0)->Arg(1);
-BENCHMARK(BM_SendCommand_Reset);
+BENCHMARK(BM_SendCommand_ReadStatus);
