@@ -388,8 +388,9 @@ void PanelOverPtyTest::cycleTimeStartsMeasurements()
 
     bench.panel().stepCycle();
     QCOMPARE(bench.text(Field::CycleTime), QStringLiteral("1 min"));
-    QVERIFY(bench.waitFor(
-        [&] { return resultsShown(valuesOf(bench.display().log(), QStringLiteral("Systolic"))) >= 2; }));
+    QVERIFY(bench.waitFor([&] {
+        return resultsShown(valuesOf(bench.display().log(), QStringLiteral("Systolic"))) >= 2;
+    }));
 
     QCOMPARE(board.measurementsStarted(), 2);
     QCOMPARE(bench.text(Field::Systolic), PtyRig::padded(board.lastResult()->systolic));
