@@ -1,4 +1,4 @@
-// The Windows serial path under Wine: the real window (Form1) on QSerialPort's
+// The Windows serial path under Wine: the real window (MainWindow) on QSerialPort's
 // Windows backend and the platform's own port table, with COM1 and COM3 on
 // pseudo-terminals whose other ends a simulated board serves on Linux
 // (serial_path_test.sh starts the boards and this program, and afterwards
@@ -12,7 +12,7 @@
 // The steps depend on one another and run in order; a board or null modem
 // hangs up when this program asks for it through a file in
 // TARNVIK_SERIAL_RUN_DIR.
-#include "form1.h"
+#include "main_window.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
 
@@ -149,7 +149,7 @@ private:
 
     QDir m_runDir;
     std::unique_ptr<QtSerialPort> m_port;
-    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 void SerialPathRun::initTestCase()
@@ -161,7 +161,7 @@ void SerialPathRun::initTestCase()
     // goes into this log from here.
     QLoggingCategory::setFilterRules(QStringLiteral("tarnvik.ports.debug=true"));
     m_port = std::make_unique<QtSerialPort>(PortTable::system());
-    m_window = std::make_unique<Form1>(*m_port);
+    m_window = std::make_unique<MainWindow>(*m_port);
     m_window->show();
     QTest::qWait(500);
 }
@@ -333,7 +333,7 @@ void SerialPathRun::readStatRepeats(BoardEnd &board)
 // spin.
 void SerialPathRun::hangUpWhileLinesFlow(BoardEnd &board)
 {
-    QSignalSpy notices(m_window.get(), &Form1::failureShown);
+    QSignalSpy notices(m_window.get(), &MainWindow::failureShown);
     QTimer lines;
     QObject::connect(&lines, &QTimer::timeout, &lines, [&board] { board.send(line("095")); });
     lines.start(100);
