@@ -4,7 +4,7 @@
 #include "leak_fit.h"
 #include "measurement_statistics.h"
 #include "reply_line.h"
-#include "traffic_trace.h"
+#include "traffic_entry.h"
 
 #include <QRegularExpression>
 
@@ -184,10 +184,10 @@ void ChecksEngine::feed(const TraceReader::Entry &entry)
     s.lastMs = std::max(s.lastMs, entry.ms);
     if (s.leak)
         completeLeak(*s.leak, m_limits, s.lastMs);
-    if (entry.kind == QLatin1String(TrafficTrace::kSent)) {
+    if (entry.kind == QLatin1String(TrafficEntry::kSent)) {
         followPort(entry);
         sent(entry);
-    } else if (entry.kind == QLatin1String(TrafficTrace::kReceived)) {
+    } else if (entry.kind == QLatin1String(TrafficEntry::kReceived)) {
         followPort(entry);
         received(entry);
     } else if (const std::optional<double> value = referenceValue(entry.kind)) {

@@ -82,6 +82,7 @@ void BenchCheckDriver::start()
     }
     m_clock.start();
     m_deadline.start();
+    configureBoard();
     fillIn();
     say(QStringLiteral("bench check: leak test, three manometer points, %1 measurements "
                        "around %2/%3")
@@ -98,12 +99,13 @@ void BenchCheckDriver::fillIn()
 {
     m_checks->findChild<QPushButton *>(QStringLiteral("clearChecks"))->click();
     const auto type = [this](const char *field, const QString &text) {
-        m_checks->findChild<QLineEdit *>(QLatin1String(field))->setText(text);
+        auto *edit = m_checks->findChild<QLineEdit *>(QLatin1String(field));
+        edit->setText(text);
+        edit->setCursorPosition(0);
     };
     type("boardId", QStringLiteral("DEMO-0001"));
     type("operatorName", QStringLiteral("tarnvik-demo"));
-    type("referenceInstrument",
-         QStringLiteral("simulated board: gauge = applied pressure, results around a set point"));
+    type("referenceInstrument", QStringLiteral("simulated gauge and BP simulator"));
     type("setSystolic", QString::number(kSetPoint.systolic));
     type("setDiastolic", QString::number(kSetPoint.diastolic));
     type("setPulse", QString::number(kSetPoint.pulse));

@@ -49,9 +49,8 @@ public:
                      QObject *parent = nullptr);
 
     // Sets the board up for the check (leak rate, manometer holds, gauge
-    // error, set point); call before the board starts.
-    void configureBoard();
-    // Opens the Bench checks window from the File menu and starts driving.
+    // error, results around the set point), opens the Bench checks window
+    // from the File menu and starts driving; once the board is idle.
     void start();
     int exitCode() const { return m_exitCode; }
 
@@ -61,6 +60,7 @@ signals:
 private:
     enum class Stage { Setup, LeakTest, LeakEnd, Manometer, ManometerEnd, Measuring, Done };
 
+    void configureBoard();
     void poll();
     bool idle() const;
     bool click(const char *button);

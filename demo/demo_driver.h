@@ -2,8 +2,9 @@
 // without an operator: waits until the board has answered the start-up
 // frames, clicks START, saves a picture of the window while the cuff deflates
 // and another once the result is shown, checks that the window shows what the
-// board measured, and then chooses File > Exit. exitCode() is 0 when all of
-// that happened in time, 1 otherwise; the reason is printed.
+// board measured, hands over to the bench check when there is one, and then
+// chooses File > Exit. exitCode() is 0 when all of that happened in time, 1
+// otherwise; the reason is printed.
 #pragma once
 
 #include <QDir>
@@ -12,7 +13,8 @@
 #include <QString>
 #include <QTimer>
 
-class Form1;
+class BenchCheckDriver;
+class MainWindow;
 class QAction;
 class QProgressBar;
 class QPushButton;
@@ -28,13 +30,16 @@ public:
     // that the window has repainted and the clock shows.
     static constexpr int kSettleMs = 600;
 
-    DemoDriver(Form1 &window, SimulatedBoard &board, const QDir &output, int timeoutMs,
+    DemoDriver(MainWindow &window, SimulatedBoard &board, const QDir &output, int timeoutMs,
                QObject *parent = nullptr);
 
     // Starts driving; the output directory must exist. Call it while the
     // event loop runs or before it starts.
     void start();
     int exitCode() const { return m_exitCode; }
+    // Runs `benchCheck` after a measurement that went well, before the exit;
+    // its exit code becomes the run's.
+    void thenRun(BenchCheckDriver &benchCheck) { m_benchCheck = &benchCheck; }
 
     static constexpr const char *kMidPicture = "measuring.png";
     static constexpr const char *kResultPicture = "result.png";
@@ -48,7 +53,7 @@ private:
     void checkResult();
     void finish(int exitCode, const QString &message);
 
-    Form1 &m_window;
+    MainWindow &m_window;
     SimulatedBoard &m_board;
     QProgressBar *m_bar;
     QPushButton *m_start;
@@ -62,4 +67,5 @@ private:
     int m_peak = 0;
     bool m_midSaved = false;
     int m_exitCode = 1;
+    BenchCheckDriver *m_benchCheck = nullptr;
 };

@@ -6,9 +6,12 @@
 // panel handler. Failures the logic reports show in the status bar beside the
 // clock: their first line in the bar, all of it in the tooltip. Each Port menu
 // entry's tooltip names its device. When the exit sequence ends the program the window emits
-// programEnded(); the program's entry ends the event loop on it.
+// programEnded(); the program's entry ends the event loop on it. Given the
+// session's checks (offerBenchChecks), the File menu has "Bench checks…",
+// which opens the one Bench checks window beside this one.
 #pragma once
 
+#include "bench_checks_window.h"
 #include "board_panel.h"
 #include "panel_display.h"
 #include "port_map.h"
@@ -20,7 +23,7 @@
 
 #include <array>
 
-class FrmAbout;
+class AboutWindow;
 class QAction;
 class QLabel;
 class QMenu;
@@ -30,23 +33,23 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 
-class Form1 : public QMainWindow, public PanelDisplay
+class MainWindow : public QMainWindow, public PanelDisplay
 {
     Q_OBJECT
 
 public:
     static constexpr int kClientWidth = 518;
     static constexpr int kClientHeight = 605;
-    static constexpr int kValUpdateMs = 150;
-    static constexpr int kRtcTimerMs = 350;
+    static constexpr int kInterpretIntervalMs = 150;
+    static constexpr int kClockIntervalMs = 350;
 
-    // Builds the window and runs the panel's start-up (Form_Load) on `port`,
+    // Builds the window and runs the panel's start-up (startUp) on `port`,
     // before the window is first shown. `port` must outlive the window.
-    explicit Form1(SerialPort &port, QWidget *parent = nullptr);
+    explicit MainWindow(SerialPort &port, QWidget *parent = nullptr);
     // The same, with the port map that bound the port's devices: its problems
     // are shown with the outcome of the start-up.
-    Form1(SerialPort &port, const PortMap &portMap, QWidget *parent = nullptr);
-    ~Form1() override;
+    MainWindow(SerialPort &port, const PortMap &portMap, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // PanelDisplay.
     void setText(Field field, const QString &text) override;
@@ -60,7 +63,15 @@ public:
 
     const BoardPanel &panel() const { return m_panel; }
     // The open About window, or null.
-    FrmAbout *aboutWindow() const;
+    AboutWindow *aboutWindow() const;
+    // Adds File > "Bench checks…" (Ctrl+B) above "Exit" for the checks of
+    // `engine`, which must outlive the window; the Bench checks window writes
+    // its events with `writeEvent` and names devices with `deviceOf`.
+    // `started` is when the session's recording began.
+    void offerBenchChecks(ChecksEngine &engine, BenchChecksWindow::EventWriter writeEvent,
+                          BenchChecksWindow::DeviceLookup deviceOf, const QDateTime &started);
+    // The Bench checks window once it has been opened, or null.
+    BenchChecksWindow *benchChecksWindow() const;
     // The failure report now shown: its first line in the status bar, all of
     // it in the notice's tooltip; empty when none is shown.
     QString failureNotice() const;
@@ -90,23 +101,32 @@ private:
     void showReplyLine();
     void showPendingReplyLine();
 
-    void RTC_Timer_Timer();
-    void menAbout_Click();
+    void showClock();
+    void showAboutWindow();
+    void showBenchChecksWindow();
 
     BoardPanel m_panel;
     QWidget *m_client = nullptr;
     std::array<QLabel *, 9> m_fields{}; // indexed by PanelDisplay::Field
-    QPushButton *m_startStop = nullptr;
-    QProgressBar *m_pressBar = nullptr;
-    QStatusBar *m_stsBar1 = nullptr;
+    QPushButton *m_startButton = nullptr;
+    QProgressBar *m_pressureBar = nullptr;
+    QStatusBar *m_statusBar = nullptr;
     QLabel *m_failureLabel = nullptr;
     std::array<QAction *, 8> m_portEntries{};
-    QTimer *m_valUpdate = nullptr;
-    QTimer *m_rtcTimer = nullptr;
-    QString m_replyLine;             // the text of Label3, read back by the panel logic
+    QTimer *m_interpretTimer = nullptr;
+    QTimer *m_clockTimer = nullptr;
+    QString m_replyLine;             // the reply-line field's text, read back by the panel logic
     bool m_replyLinePending = false; // m_replyLine is newer than the field shows
     QElapsedTimer m_replyLineShown;
-    QPointer<FrmAbout> m_about;
+    QPointer<AboutWindow> m_about;
+    QMenu *m_fileMenu = nullptr;
+    QAction *m_exitAction = nullptr;
+    QAction *m_benchChecksAction = nullptr;
+    ChecksEngine *m_checks = nullptr;
+    BenchChecksWindow::EventWriter m_writeCheckEvent;
+    BenchChecksWindow::DeviceLookup m_deviceOf;
+    QDateTime m_sessionStarted;
+    QPointer<BenchChecksWindow> m_benchChecks;
     QTime m_clockReading;
     QString m_lastFailure;
     bool m_centred = false;
