@@ -39,8 +39,8 @@ foreach(picture measuring.png result.png curve.png bench-checks.png)
     endif()
 endforeach()
 
-file(READ "${OUTPUT}/report.pdf" signature LIMIT 5)
-if(NOT signature STREQUAL "%PDF-")
+file(READ "${OUTPUT}/report.pdf" signature LIMIT 5 HEX)
+if(NOT signature STREQUAL "255044462d") # "%PDF-"
     message(FATAL_ERROR "report.pdf is not a PDF file")
 endif()
 file(READ "${OUTPUT}/report.json" report)
