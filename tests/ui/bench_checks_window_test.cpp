@@ -2,9 +2,11 @@
 // feeds it from the port: recording a manometer point typed in the reference
 // field (Enter or Record), the refusals and what stays for a retry, the
 // over-pressure badge turning at once, "Clear", and the saved report's
-// session fields.
+// session fields; and how the main window offers it in its File menu.
 #include "bench_checks_window.h"
 #include "command_set.h"
+#include "main_window.h"
+#include "memory_serial_port.h"
 #include "verdict_badge.h"
 
 #include <QFile>
@@ -12,7 +14,10 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -79,6 +84,7 @@ private slots:
     void overPressureShowsAtOnce();
     void clearStartsNewBoard();
     void savedReportCarriesSession();
+    void fileMenuOpensOneWindowBesideMain();
 };
 
 void TestBenchChecksWindow::recordPoint_data()
@@ -233,6 +239,43 @@ void TestBenchChecksWindow::savedReportCarriesSession()
     QCOMPARE(
         report.value("measurements").toObject().value("systolic").toObject().value("reference"),
         QJsonValue(120));
+}
+
+void TestBenchChecksWindow::fileMenuOpensOneWindowBesideMain()
+{
+    ChecksEngine engine;
+    MemorySerialPort port;
+    MainWindow main(port);
+    main.offerBenchChecks(
+        engine, [](const QString &) { return true; }, {}, QDateTime::currentDateTime());
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+    const QList<QAction *> file = main.findChild<QMenu *>("menDatei")->actions();
+    QCOMPARE(file.size(), 3);
+    QCOMPARE(file.at(0)->text(), QString("&Bench checks\u2026"));
+    QCOMPARE(file.at(0)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    QVERIFY(file.at(1)->isSeparator());
+    QCOMPARE(file.at(2)->objectName(), QString("menEnde"));
+
+    QVERIFY(!main.benchChecksWindow());
+    file.at(0)->trigger();
+    QPointer<BenchChecksWindow> checks = main.benchChecksWindow();
+    QVERIFY(checks);
+    QVERIFY(checks->isVisible());
+    QCOMPARE(checks->windowTitle(), QString("Bench checks"));
+    QVERIFY(!checks->isModal());
+    QVERIFY(checks->isWindow());
+    QVERIFY(checks->x() >= main.frameGeometry().right() ||
+            checks->frameGeometry().right() >= main.screen()->availableGeometry().right() - 1);
+
+    checks->close();
+    file.at(0)->trigger(); // a second choice brings back the same window
+    QCOMPARE(main.benchChecksWindow(), checks.data());
+    QVERIFY(checks->isVisible());
+
+    main.close();
+    QVERIFY(checks.isNull() || !checks->isVisible());
 }
 
 QTEST_MAIN(TestBenchChecksWindow)
