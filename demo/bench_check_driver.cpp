@@ -1,6 +1,7 @@
 #include "bench_check_driver.h"
 
 #include "bench_checks_window.h"
+#include "main_window.h"
 #include "report_files.h"
 #include "simulated_board.h"
 #include "verdict.h"
@@ -34,12 +35,10 @@ QString statistic(const char *name, const CheckReport::Statistic &s)
 
 } // namespace
 
-BenchCheckDriver::BenchCheckDriver(QWidget &mainWindow, std::function<QString()> operatingState,
-                                   SimulatedBoard &board, const QDir &output, int timeoutMs,
-                                   QObject *parent)
+BenchCheckDriver::BenchCheckDriver(MainWindow &mainWindow, SimulatedBoard &board,
+                                   const QDir &output, int timeoutMs, QObject *parent)
     : QObject(parent)
     , m_mainWindow(mainWindow)
-    , m_operatingState(std::move(operatingState))
     , m_board(board)
     , m_output(output)
     , m_timeoutMs(timeoutMs)
@@ -114,7 +113,8 @@ void BenchCheckDriver::fillIn()
 bool BenchCheckDriver::idle() const
 {
     return m_board.mode() == SimulatedBoard::Mode::Idle && m_board.pressure() == 0 &&
-           m_operatingState() == QLatin1String("IDLE");
+           m_mainWindow.text(PanelDisplay::Field::OperatingState) ==
+               QLatin1String(BoardPanel::kIdle);
 }
 
 bool BenchCheckDriver::click(const char *button)

@@ -20,11 +20,9 @@
 #include <QString>
 #include <QTimer>
 
-#include <functional>
-
 class BenchChecksWindow;
+class MainWindow;
 class QPushButton;
-class QWidget;
 class SimulatedBoard;
 
 class BenchCheckDriver : public QObject
@@ -43,10 +41,8 @@ public:
     static constexpr const char *kReportFile = "report.pdf";
     static constexpr const char *kWindowPicture = "bench-checks.png";
 
-    // `operatingState` reads the main window's operating state ("IDLE", ...).
-    BenchCheckDriver(QWidget &mainWindow, std::function<QString()> operatingState,
-                     SimulatedBoard &board, const QDir &output, int timeoutMs,
-                     QObject *parent = nullptr);
+    BenchCheckDriver(MainWindow &mainWindow, SimulatedBoard &board, const QDir &output,
+                     int timeoutMs, QObject *parent = nullptr);
 
     // Sets the board up for the check (leak rate, manometer holds, gauge
     // error, results around the set point), opens the Bench checks window
@@ -71,8 +67,7 @@ private:
     void save();
     void finish(int exitCode, const QString &message);
 
-    QWidget &m_mainWindow;
-    std::function<QString()> m_operatingState;
+    MainWindow &m_mainWindow;
     SimulatedBoard &m_board;
     BenchChecksWindow *m_checks = nullptr;
     QDir m_output;

@@ -326,9 +326,7 @@ int main(int argc, char *argv[])
     if (headless) {
         const int timeoutMs = int(options->timeout * 1000.0);
         driver = std::make_unique<DemoDriver>(window, board, options->output, timeoutMs);
-        benchCheck = std::make_unique<BenchCheckDriver>(
-            window, [&window] { return window.text(PanelDisplay::Field::OperatingState); }, board,
-            options->output, timeoutMs);
+        benchCheck = std::make_unique<BenchCheckDriver>(window, board, options->output, timeoutMs);
         driver->thenRun(*benchCheck);
     }
     QObject::connect(&window, &MainWindow::programEnded, &app,
