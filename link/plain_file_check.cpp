@@ -90,7 +90,7 @@ QString PlainFileCheck::reason() const
     case Kind::Folder:
         return QStringLiteral("it is a folder");
     case Kind::Fifo:
-        return QStringLiteral("it is a FIFO (named pipe), not a file");
+        return QStringLiteral("it is a FIFO, not a file");
     case Kind::Device:
         return QStringLiteral("it is a device, not a file");
     case Kind::Socket:
