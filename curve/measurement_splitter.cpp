@@ -4,6 +4,8 @@
 #include "reply_line.h"
 #include "traffic_trace.h"
 
+#include <algorithm>
+
 void MeasurementSplitter::add(const TraceReader::Entry &entry)
 {
     if (entry.kind == QLatin1String(TrafficTrace::kSent))

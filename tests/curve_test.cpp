@@ -228,6 +228,9 @@ void CurveTest::toolWritesPages_data()
 
 void CurveTest::toolWritesPages()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the tool's path is one of the build machine");
+#endif
     QFETCH(QStringList, arguments);
     QFETCH(QString, trace);
     QFETCH(QStringList, pictures);
