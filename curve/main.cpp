@@ -49,9 +49,10 @@ std::optional<Arguments> parseArguments(int &exitCode)
     parser.addOption(output);
     parser.addPositionalArgument(QStringLiteral("trace"), QStringLiteral("The trace to read."));
     const bool parsed = parser.parse(QCoreApplication::arguments());
-    if (parsed && (parser.isSet(help) || parser.isSet(version))) {
+    const bool helpAsked = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
+    if (parsed && (helpAsked || parser.isSet(version))) {
         const QString text =
-            parser.isSet(help)
+            helpAsked
                 ? parser.helpText()
                 : QStringLiteral("tarnvik-curve %1\n").arg(QCoreApplication::applicationVersion());
         std::fputs(qPrintable(text), stdout);
