@@ -274,8 +274,9 @@ void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
                 QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))},
           {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
                .arg(compact(l.meanErrorMmHg), compact(l.sdMmHg))},
-          verdictCell(m.verdict,
-                      report.setPoint ? QStringLiteral("—") : QStringLiteral("NO SET POINT"))}});
+          verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
+                                     ? QStringLiteral("—")
+                                     : QStringLiteral("NO SET POINT"))}});
     flow.paragraph(QStringLiteral("Overall: FAIL when any check fails, else INCOMPLETE when any "
                                   "is incomplete, else PASS when at least one check was judged."),
                    7.5, kGrey);
@@ -509,6 +510,7 @@ void ReportPdf::curveSection(PageFlow &flow, const CheckReport &report)
 
 void ReportPdf::limitsSection(PageFlow &flow, const CheckReport &report)
 {
+    flow.need(90); // the table stays on one page
     flow.heading(QStringLiteral("Limits used"));
     const CheckLimits &l = report.limits;
     const QList<std::tuple<QString, double, QString, QString>> items{
