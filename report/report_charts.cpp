@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
