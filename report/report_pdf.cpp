@@ -216,7 +216,7 @@ void ReportPdf::titleBlock(PageFlow &flow, const CheckReport &report, const QDat
     });
 }
 
-void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
+void ReportPdf::banner(PageFlow &flow, const CheckReport &report)
 {
     flow.space(2);
     flow.box(14, [&](const QRectF &box) {
@@ -230,6 +230,11 @@ void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
                    QStringLiteral("Overall verdict: %1")
                        .arg(badge(report.verdict, QStringLiteral("NOTHING TO JUDGE"))));
     });
+}
+
+void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
+{
+    banner(flow, report);
     flow.heading(QStringLiteral("Summary"));
     const CheckLimits &l = report.limits;
     double worstRate = 0, worstError = 0;
@@ -460,6 +465,12 @@ void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
             ReportCharts::series(flow.painter(), box, flow.mm(1), m, report.setPoint,
                                  report.limits.meanErrorMmHg);
         });
+    measurementTable(flow, report);
+}
+
+void ReportPdf::measurementTable(PageFlow &flow, const CheckReport &report)
+{
+    const CheckReport::Measurements &m = report.measurements;
     flow.subheading(QStringLiteral("Each measurement"));
     QList<QList<Cell>> rows;
     const auto value = [](const std::optional<int> &v) {
