@@ -4,6 +4,8 @@
 
 #include <QIODevice>
 
+#include <utility>
+
 bool TraceReader::parseLine(const QString &line, Entry &entry)
 {
     const qsizetype firstBlank = line.indexOf(QLatin1Char(' '));
@@ -50,14 +52,18 @@ bool TraceReader::next(Entry &entry)
             raw.chop(1);
         if (raw.isEmpty())
             continue;
-        if (parseLine(QString::fromUtf8(raw), entry))
+        const QString line = QString::fromUtf8(raw);
+        if (std::exchange(m_first, false) && (m_header = TraceHeader::parse(line)))
+            continue;
+        if (parseLine(line, entry))
             return true;
         ++m_skipped;
     }
     return false;
 }
 
-QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped)
+QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped,
+                                            std::optional<TraceHeader> *header)
 {
     QList<Entry> entries;
     TraceReader reader(device);
@@ -66,5 +72,7 @@ QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped)
         entries.append(entry);
     if (skipped)
         *skipped = int(reader.skipped());
+    if (header)
+        *header = reader.header();
     return entries;
 }
