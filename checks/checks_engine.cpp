@@ -4,7 +4,8 @@
 #include "leak_fit.h"
 #include "measurement_statistics.h"
 #include "reply_line.h"
-#include "traffic_trace.h"
+#include "control_bytes.h"
+#include "traffic_entry.h"
 
 #include <QRegularExpression>
 
@@ -34,9 +35,9 @@ QString kindOf(ChecksEngine::Mode mode)
 
 QByteArray frameText(QByteArray bytes)
 {
-    if (bytes.startsWith('\x02'))
+    if (bytes.startsWith(ControlBytes::kStx))
         bytes.remove(0, 1);
-    if (bytes.endsWith('\x03'))
+    if (bytes.endsWith(ControlBytes::kEtx))
         bytes.chop(1);
     return bytes;
 }
@@ -184,10 +185,10 @@ void ChecksEngine::feed(const TraceReader::Entry &entry)
     s.lastMs = std::max(s.lastMs, entry.ms);
     if (s.leak)
         completeLeak(*s.leak, m_limits, s.lastMs);
-    if (entry.kind == QLatin1String(TrafficTrace::kSent)) {
+    if (entry.kind == QLatin1String(TrafficEntry::kSent)) {
         followPort(entry);
         sent(entry);
-    } else if (entry.kind == QLatin1String(TrafficTrace::kReceived)) {
+    } else if (entry.kind == QLatin1String(TrafficEntry::kReceived)) {
         followPort(entry);
         received(entry);
     } else if (const std::optional<double> value = referenceValue(entry.kind)) {
@@ -249,7 +250,7 @@ void ChecksEngine::received(const TraceReader::Entry &entry)
 {
     // Only a whole line counts, as for the panel: STX to CR.
     const QByteArray &bytes = entry.bytes;
-    if (!bytes.startsWith('\x02') || !bytes.endsWith('\x0d'))
+    if (!bytes.startsWith(ControlBytes::kStx) || !bytes.endsWith(ControlBytes::kCr))
         return;
     const QString line = QString::fromLatin1(bytes.chopped(1));
     if (ReplyLine::isResultLine(line)) {
