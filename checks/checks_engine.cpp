@@ -4,6 +4,7 @@
 #include "leak_fit.h"
 #include "measurement_statistics.h"
 #include "reply_line.h"
+#include "control_bytes.h"
 #include "traffic_entry.h"
 
 #include <QRegularExpression>
@@ -34,9 +35,9 @@ QString kindOf(ChecksEngine::Mode mode)
 
 QByteArray frameText(QByteArray bytes)
 {
-    if (bytes.startsWith('\x02'))
+    if (bytes.startsWith(ControlBytes::kStx))
         bytes.remove(0, 1);
-    if (bytes.endsWith('\x03'))
+    if (bytes.endsWith(ControlBytes::kEtx))
         bytes.chop(1);
     return bytes;
 }
@@ -249,7 +250,7 @@ void ChecksEngine::received(const TraceReader::Entry &entry)
 {
     // Only a whole line counts, as for the panel: STX to CR.
     const QByteArray &bytes = entry.bytes;
-    if (!bytes.startsWith('\x02') || !bytes.endsWith('\x0d'))
+    if (!bytes.startsWith(ControlBytes::kStx) || !bytes.endsWith(ControlBytes::kCr))
         return;
     const QString line = QString::fromLatin1(bytes.chopped(1));
     if (ReplyLine::isResultLine(line)) {

@@ -57,6 +57,7 @@ public:
 
     // The event text of a reference reading: "reference 120" or
     // "reference 120.5" (one decimal at most; `mmHg` is rounded to it).
+    // Readings from 0 to 999.9 mmHg are references; the window takes no other.
     static QString referenceEvent(double mmHg);
     // The reading of such an event text; none for any other text.
     static std::optional<double> referenceValue(const QString &kind);

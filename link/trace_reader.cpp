@@ -33,31 +33,46 @@ bool TraceReader::parseLine(const QString &line, Entry &entry)
     return !rest.isEmpty();
 }
 
-QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped,
-                                            std::optional<TraceHeader> *header)
+TraceReader::TraceReader(QIODevice &device)
+    : m_device(device)
+{}
+
+bool TraceReader::next(Entry &entry)
 {
-    QList<Entry> entries;
-    int bad = 0;
-    Entry entry;
-    std::optional<TraceHeader> found;
-    bool first = true;
-    while (!device.atEnd()) {
-        QByteArray raw = device.readLine();
+    while (!m_device.atEnd()) {
+        QByteArray raw = m_device.readLine(kMaxLineLength);
+        if (!raw.endsWith('\n') && !m_device.atEnd()) {
+            // Longer than any trace line: drop the rest of it unread.
+            while (!m_device.atEnd() && !m_device.readLine(kMaxLineLength).endsWith('\n')) {
+            }
+            ++m_skipped;
+            continue;
+        }
         while (raw.endsWith('\n') || raw.endsWith('\r'))
             raw.chop(1);
         if (raw.isEmpty())
             continue;
         const QString line = QString::fromUtf8(raw);
-        if (std::exchange(first, false) && (found = TraceHeader::parse(line)))
+        if (std::exchange(m_first, false) && (m_header = TraceHeader::parse(line)))
             continue;
         if (parseLine(line, entry))
-            entries.append(entry);
-        else
-            ++bad;
+            return true;
+        ++m_skipped;
     }
+    return false;
+}
+
+QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped,
+                                            std::optional<TraceHeader> *header)
+{
+    QList<Entry> entries;
+    TraceReader reader(device);
+    Entry entry;
+    while (reader.next(entry))
+        entries.append(entry);
     if (skipped)
-        *skipped = bad;
+        *skipped = int(reader.skipped());
     if (header)
-        *header = found;
+        *header = reader.header();
     return entries;
 }

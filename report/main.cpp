@@ -57,6 +57,25 @@ std::optional<QList<TraceReader::Entry>> readTrace(const QString &path,
     return entries;
 }
 
+CheckReport judge(const QList<TraceReader::Entry> &entries,
+                  const std::optional<TraceHeader> &header, const CheckLimits &limits,
+                  const ReportOptions &options)
+{
+    ChecksEngine engine(limits);
+    engine.setSetPoint(options.setPoint);
+    for (const TraceReader::Entry &entry : entries)
+        engine.feed(entry);
+    CheckReport report = engine.report();
+    report.session.program =
+        QStringLiteral("tarnvik %1").arg(QStringLiteral(TARNVIK_VERSION_STRING));
+    report.session.board = options.board;
+    report.session.operatorName = options.operatorName;
+    report.session.instrument = options.instrument;
+    if (header)
+        report.session.started = header->started;
+    return report;
+}
+
 void printSummary(const CheckReport &report, const ReportOptions &options)
 {
     const auto name = [](Verdict v) {
@@ -118,18 +137,7 @@ int main(int argc, char *argv[])
     if (!entries)
         return kBad;
 
-    ChecksEngine engine(limits);
-    engine.setSetPoint(options.setPoint);
-    for (const TraceReader::Entry &entry : *entries)
-        engine.feed(entry);
-    CheckReport report = engine.report();
-    report.session.program =
-        QStringLiteral("tarnvik %1").arg(QStringLiteral(TARNVIK_VERSION_STRING));
-    report.session.board = options.board;
-    report.session.operatorName = options.operatorName;
-    report.session.instrument = options.instrument;
-    if (header)
-        report.session.started = header->started;
+    const CheckReport report = judge(*entries, header, limits, options);
 
     QString error;
     if (!ReportFiles::save(report, options.pdf, options.json, QDateTime::currentDateTime(), &error))

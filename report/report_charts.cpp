@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -111,12 +112,14 @@ void ReportCharts::series(QPainter &painter, const QRectF &box, double unit,
                           const CheckReport::Measurements &measurements,
                           const std::optional<SetPoint> &setPoint, double band)
 {
-    QList<const CheckReport::Measurement *> results;
+    // Numbered as in the report's table: a "999" keeps its number and has no point.
+    QList<std::pair<int, const CheckReport::Measurement *>> results;
     double low = 1000, high = 0;
-    for (const CheckReport::Measurement &m : measurements.list) {
+    for (int i = 0; i < measurements.list.size(); ++i) {
+        const CheckReport::Measurement &m = measurements.list.at(i);
         if (m.ended999 || !m.systolic || !m.diastolic)
             continue;
-        results.append(&m);
+        results.append({i + 1, &m});
         low = std::min<double>(low, *m.diastolic);
         high = std::max<double>(high, *m.systolic);
     }
@@ -126,12 +129,12 @@ void ReportCharts::series(QPainter &painter, const QRectF &box, double unit,
     }
     if (results.isEmpty())
         return;
-    const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0.5, results.size() + 0.5,
-                         low - 5, high + 5, true);
+    const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0.5,
+                         measurements.list.size() + 0.5, low - 5, high + 5, true);
     if (setPoint) {
         for (double value : {setPoint->systolic, setPoint->diastolic}) {
             const QRectF area(axes.at(0.5, value + band),
-                              axes.at(results.size() + 0.5, value - band));
+                              axes.at(measurements.list.size() + 0.5, value - band));
             painter.fillRect(area.normalized().intersected(axes.plot()), QColor(0xee, 0xee, 0xee));
         }
     }
@@ -147,18 +150,19 @@ void ReportCharts::series(QPainter &painter, const QRectF &box, double unit,
                      setPoint ? std::optional<double>(setPoint->diastolic) : std::nullopt}}) {
         if (target) {
             painter.setPen(QPen(colour, 0.25 * unit, Qt::DashLine));
-            painter.drawLine(axes.at(0.5, *target), axes.at(results.size() + 0.5, *target));
+            painter.drawLine(axes.at(0.5, *target),
+                             axes.at(measurements.list.size() + 0.5, *target));
         }
         QPainterPath path;
         for (int i = 0; i < results.size(); ++i) {
-            const QPointF p = axes.at(i + 1, *(results.at(i)->*pick));
+            const QPointF p = axes.at(results.at(i).first, *(results.at(i).second->*pick));
             i == 0 ? path.moveTo(p) : path.lineTo(p);
         }
         painter.setPen(QPen(colour, 0.3 * unit));
         painter.drawPath(path);
         painter.setBrush(colour);
-        for (int i = 0; i < results.size(); ++i)
-            painter.drawEllipse(axes.at(i + 1, *(results.at(i)->*pick)), 0.7 * unit, 0.7 * unit);
+        for (const auto &[number, m] : results)
+            painter.drawEllipse(axes.at(number, *(m->*pick)), 0.7 * unit, 0.7 * unit);
         painter.setBrush(Qt::NoBrush);
     }
     const QPointF corner = axes.plot().topRight() + QPointF(-30 * unit, 3 * unit);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -215,7 +216,7 @@ void ReportPdf::titleBlock(PageFlow &flow, const CheckReport &report, const QDat
     });
 }
 
-void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
+void ReportPdf::banner(PageFlow &flow, const CheckReport &report)
 {
     flow.space(2);
     flow.box(14, [&](const QRectF &box) {
@@ -229,6 +230,11 @@ void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
                    QStringLiteral("Overall verdict: %1")
                        .arg(badge(report.verdict, QStringLiteral("NOTHING TO JUDGE"))));
     });
+}
+
+void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
+{
+    banner(flow, report);
     flow.heading(QStringLiteral("Summary"));
     const CheckLimits &l = report.limits;
     double worstRate = 0, worstError = 0;
@@ -274,8 +280,9 @@ void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
                 QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))},
           {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
                .arg(compact(l.meanErrorMmHg), compact(l.sdMmHg))},
-          verdictCell(m.verdict,
-                      report.setPoint ? QStringLiteral("—") : QStringLiteral("NO SET POINT"))}});
+          verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
+                                     ? QStringLiteral("—")
+                                     : QStringLiteral("NO SET POINT"))}});
     flow.paragraph(QStringLiteral("Overall: FAIL when any check fails, else INCOMPLETE when any "
                                   "is incomplete, else PASS when at least one check was judged."),
                    7.5, kGrey);
@@ -458,6 +465,12 @@ void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
             ReportCharts::series(flow.painter(), box, flow.mm(1), m, report.setPoint,
                                  report.limits.meanErrorMmHg);
         });
+    measurementTable(flow, report);
+}
+
+void ReportPdf::measurementTable(PageFlow &flow, const CheckReport &report)
+{
+    const CheckReport::Measurements &m = report.measurements;
     flow.subheading(QStringLiteral("Each measurement"));
     QList<QList<Cell>> rows;
     const auto value = [](const std::optional<int> &v) {
@@ -509,6 +522,7 @@ void ReportPdf::curveSection(PageFlow &flow, const CheckReport &report)
 
 void ReportPdf::limitsSection(PageFlow &flow, const CheckReport &report)
 {
+    flow.need(90); // the table stays on one page
     flow.heading(QStringLiteral("Limits used"));
     const CheckLimits &l = report.limits;
     const QList<std::tuple<QString, double, QString, QString>> items{

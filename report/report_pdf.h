@@ -28,12 +28,14 @@ private:
     static int render(const CheckReport &report, QPdfWriter &writer, const QDateTime &made,
                       int pageCount);
     static void titleBlock(PageFlow &flow, const CheckReport &report, const QDateTime &made);
+    static void banner(PageFlow &flow, const CheckReport &report);
     static void summary(PageFlow &flow, const CheckReport &report);
     static void signatures(PageFlow &flow);
     static void leakSection(PageFlow &flow, const CheckReport &report);
     static void staticSection(PageFlow &flow, const CheckReport &report);
     static void overPressureSection(PageFlow &flow, const CheckReport &report);
     static void measurementSection(PageFlow &flow, const CheckReport &report);
+    static void measurementTable(PageFlow &flow, const CheckReport &report);
     static void curveSection(PageFlow &flow, const CheckReport &report);
     static void limitsSection(PageFlow &flow, const CheckReport &report);
 };
