@@ -34,6 +34,11 @@ void TrafficRecorder::event(const QString &port, const QString &what)
     record(port, what, {});
 }
 
+void TrafficRecorder::note(const QString &port, const QString &what)
+{
+    record(port, what, {});
+}
+
 void TrafficRecorder::finish()
 {
     flush(m_sent);

@@ -34,6 +34,10 @@ public:
     void received(const QString &port, const QByteArray &bytes);
     // An event of the port that is not traffic ("opened", "closed", ...).
     void event(const QString &port, const QString &what);
+    // A note that is not about the line (an operator's reference reading):
+    // recorded at once, without ending a frame or line under way, so a line
+    // the port has half delivered stays one line.
+    void note(const QString &port, const QString &what);
     // Hands out the groups not yet ended. Later bytes start new groups.
     void finish();
 

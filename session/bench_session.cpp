@@ -67,7 +67,7 @@ bool BenchSession::writeCheckEvent(const QString &what)
 {
     if (!m_tracingPort || !m_tracingPort->isOpen())
         return false;
-    m_recorder.event(PortTable::caption(m_tracingPort->commPort()), what);
+    m_recorder.note(PortTable::caption(m_tracingPort->commPort()), what);
     return true;
 }
 
