@@ -165,7 +165,7 @@ QWidget *BenchChecksWindow::buildSessionBox()
     m_board = field("boardId", tr("Board &ID:"), tr("serial number"));
     m_operator = field("operatorName", tr("&Operator:"), tr("name"));
     m_instrument =
-        field("referenceInstrument", tr("Reference &instrument:"), tr("gauge and simulator"));
+        field("referenceInstrument", tr("Reference i&nstrument:"), tr("gauge and simulator"));
     return box;
 }
 
@@ -253,7 +253,7 @@ QWidget *BenchChecksWindow::buildSetPointRow()
         connect(edit, &QLineEdit::textChanged, this, &BenchChecksWindow::setPointEdited);
         return edit;
     };
-    m_setSystolic = field("setSystolic", tr("&systolic"), 299);
+    m_setSystolic = field("setSystolic", tr("s&ystolic"), 299);
     m_setDiastolic = field("setDiastolic", tr("&diastolic"), 299);
     m_setMean = field("setMean", tr("m&ean"), 299);
     m_setPulse = field("setPulse", tr("&pulse"), 299);
