@@ -1,5 +1,7 @@
 #include "demo_driver.h"
 
+#include "bench_check_driver.h"
+
 #include "main_window.h"
 #include "simulated_board.h"
 
@@ -154,5 +156,13 @@ void DemoDriver::finish(int exitCode, const QString &message)
     m_poll.stop();
     m_deadline.stop();
     say(message);
+    if (exitCode == 0 && m_benchCheck) {
+        connect(m_benchCheck, &BenchCheckDriver::finished, this, [this] {
+            m_exitCode = m_benchCheck->exitCode();
+            m_exit->trigger();
+        });
+        m_benchCheck->start();
+        return;
+    }
     m_exit->trigger();
 }

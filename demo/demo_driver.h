@@ -2,8 +2,9 @@
 // without an operator: waits until the board has answered the start-up
 // frames, clicks START, saves a picture of the window while the cuff deflates
 // and another once the result is shown, checks that the window shows what the
-// board measured, and then chooses File > Exit. exitCode() is 0 when all of
-// that happened in time, 1 otherwise; the reason is printed.
+// board measured, hands over to the bench check when there is one, and then
+// chooses File > Exit. exitCode() is 0 when all of that happened in time, 1
+// otherwise; the reason is printed.
 #pragma once
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QTimer>
 
+class BenchCheckDriver;
 class MainWindow;
 class QAction;
 class QProgressBar;
@@ -35,6 +37,9 @@ public:
     // event loop runs or before it starts.
     void start();
     int exitCode() const { return m_exitCode; }
+    // Runs `benchCheck` after a measurement that went well, before the exit;
+    // its exit code becomes the run's.
+    void thenRun(BenchCheckDriver &benchCheck) { m_benchCheck = &benchCheck; }
 
     static constexpr const char *kMidPicture = "measuring.png";
     static constexpr const char *kResultPicture = "result.png";
@@ -62,4 +67,5 @@ private:
     int m_peak = 0;
     bool m_midSaved = false;
     int m_exitCode = 1;
+    BenchCheckDriver *m_benchCheck = nullptr;
 };

@@ -7,11 +7,17 @@
 // display at all, the demo starts itself again under a virtual X server
 // (xvfb-run) or, without one, on Qt's offscreen platform, drives one complete
 // measurement, saves two pictures of the window and the curve of the
-// measurement (drawn from its traffic trace) and exits 0 (1 when the
-// measurement did not complete). Every frame and line on the line is printed.
+// measurement (drawn from its traffic trace), then runs a short bench check
+// in the Bench checks window and saves its report (report.pdf, report.json)
+// and a picture of that window, and exits 0 (1 when the measurement or the
+// bench check did not complete, or the board did not pass). Every frame and
+// line on the line is printed. The trace and the checks take their times
+// from the board's clock, so they show the board's timing at any time scale.
 // A headless run writes its results file and trace into the output folder;
 // --results and --trace choose other files (and also serve an interactive run).
+#include "bench_check_driver.h"
 #include "bench_session.h"
+#include "checks_engine.h"
 #include "curve_picture.h"
 #include "demo_driver.h"
 #include "line_printer.h"
@@ -28,6 +34,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -103,8 +110,14 @@ bool saveCurve(const QString &tracePath, const QString &picturePath)
     QFile trace(tracePath);
     if (!trace.open(QIODevice::ReadOnly))
         return false;
-    return CurvePicture::render(MeasurementCurve::fromTrace(TraceReader::read(trace)))
-        .save(picturePath, "PNG");
+    // The demo's measurement: what comes before the bench check clears the checks.
+    QList<TraceReader::Entry> entries = TraceReader::read(trace);
+    const auto cleared =
+        std::find_if(entries.begin(), entries.end(), [](const TraceReader::Entry &entry) {
+            return entry.kind == QLatin1String(ChecksEngine::kClearedEvent);
+        });
+    entries.erase(cleared, entries.end());
+    return CurvePicture::render(MeasurementCurve::fromTrace(entries)).save(picturePath, "PNG");
 }
 
 // A positive number from an option, or nothing.
@@ -303,13 +316,19 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "tarnvik-demo: cannot write %s\n", qPrintable(options->tracePath));
         return 2;
     }
+    session.recorder().setClock(
+        [&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
     MainWindow &window =
         session.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(),
                       options->resultsPath);
     std::unique_ptr<DemoDriver> driver;
-    if (headless)
-        driver = std::make_unique<DemoDriver>(window, board, options->output,
-                                              int(options->timeout * 1000.0));
+    std::unique_ptr<BenchCheckDriver> benchCheck;
+    if (headless) {
+        const int timeoutMs = int(options->timeout * 1000.0);
+        driver = std::make_unique<DemoDriver>(window, board, options->output, timeoutMs);
+        benchCheck = std::make_unique<BenchCheckDriver>(window, board, options->output, timeoutMs);
+        driver->thenRun(*benchCheck);
+    }
     QObject::connect(&window, &MainWindow::programEnded, &app,
                      [&driver] { QCoreApplication::exit(driver ? driver->exitCode() : 0); });
 

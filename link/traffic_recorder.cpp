@@ -2,12 +2,15 @@
 
 #include "control_bytes.h"
 
+#include <algorithm>
+
 TrafficRecorder::TrafficRecorder(QObject *parent)
     : QObject(parent)
     , m_sent{TrafficEntry::kSent, ControlBytes::kStx, ControlBytes::kEtx, {}, {}}
     , m_received{TrafficEntry::kReceived, ControlBytes::kStx, ControlBytes::kCr, {}, {}}
 {
     m_clock.start();
+    m_started = QDateTime::currentDateTime();
 }
 
 TrafficRecorder::~TrafficRecorder()
@@ -28,6 +31,11 @@ void TrafficRecorder::received(const QString &port, const QByteArray &bytes)
 void TrafficRecorder::event(const QString &port, const QString &what)
 {
     finish();
+    record(port, what, {});
+}
+
+void TrafficRecorder::note(const QString &port, const QString &what)
+{
     record(port, what, {});
 }
 
@@ -62,5 +70,16 @@ void TrafficRecorder::flush(Group &group)
 
 void TrafficRecorder::record(const QString &port, const QString &kind, const QByteArray &bytes)
 {
-    emit entryRecorded(TrafficEntry{m_clock.elapsed(), port, kind, bytes});
+    emit entryRecorded(TrafficEntry{now(), port, kind, bytes});
+}
+
+void TrafficRecorder::setClock(std::function<qint64()> msNow)
+{
+    m_msNow = std::move(msNow);
+}
+
+qint64 TrafficRecorder::now()
+{
+    m_lastMs = std::max(m_lastMs, m_msNow ? m_msNow() : m_clock.elapsed());
+    return m_lastMs;
 }

@@ -21,11 +21,21 @@ QString TrafficTrace::line(const TrafficEntry &entry)
     return QStringLiteral("%1 %2 %3").arg(entry.ms).arg(entry.port, what);
 }
 
+void TrafficTrace::writeHeader(const TraceHeader &header)
+{
+    writeLine(header.line());
+}
+
 void TrafficTrace::write(const TrafficEntry &entry)
+{
+    writeLine(line(entry));
+}
+
+void TrafficTrace::writeLine(const QString &text)
 {
     if (!m_file.isOpen())
         return;
-    const QByteArray bytes = (line(entry) + QLatin1Char('\n')).toUtf8();
+    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
     if ((m_file.write(bytes) != bytes.size() || !m_file.flush()) && !m_failed) {
         m_failed = true; // said once; the trace goes on with what can be written
         qCWarning(lcTrace, "the trace %s cannot be written: %s", qPrintable(m_file.fileName()),

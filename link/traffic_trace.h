@@ -3,12 +3,14 @@
 //   1234 COM1 sent <STX>01;;D7<ETX>
 //   1480 COM1 received <STX>085<CR>
 //   1500 COM1 opened
+// after a first line that says what wrote it and when (TraceHeader).
 // Every line is flushed at once; a trace that cannot be written is logged
 // once (tarnvik.trace) and never stops the program.
 // It takes its entries from a TrafficRecorder (connect entryRecorded() to
 // write()); TraceReader reads the format back into the same entries.
 #pragma once
 
+#include "trace_header.h"
 #include "traffic_entry.h"
 
 #include <QFile>
@@ -29,9 +31,14 @@ public:
     // The line of one entry, without its line end.
     static QString line(const TrafficEntry &entry);
 
+    // The trace's first line, before any entry: program, version and the
+    // wall-clock time of the recording's 0 ms (TraceHeader).
+    void writeHeader(const TraceHeader &header);
     void write(const TrafficEntry &entry);
 
 private:
+    void writeLine(const QString &text);
+
     QFile m_file;
     bool m_failed = false;
 };

@@ -1,6 +1,14 @@
 #include "bench_session.h"
 
+#include "check_limits.h"
 #include "port_map.h"
+#include "port_table.h"
+#include "tarnvik_version.h"
+#include "trace_header.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcChecks, "tarnvik.checks")
 
 BenchSession::BenchSession() = default;
 
@@ -21,6 +29,8 @@ bool BenchSession::openTrace(const QString &path, QString &why)
         return false;
     }
     m_trace = std::move(trace);
+    m_trace->writeHeader(TraceHeader{QStringLiteral("tarnvik"),
+                                     QStringLiteral(TARNVIK_VERSION_STRING), m_recorder.started()});
     QObject::connect(&m_recorder, &TrafficRecorder::entryRecorded, m_trace.get(),
                      &TrafficTrace::write);
     return true;
@@ -29,13 +39,43 @@ bool BenchSession::openTrace(const QString &path, QString &why)
 MainWindow &BenchSession::start(std::unique_ptr<SerialPort> port, const PortMap &portMap,
                                 const QString &resultsPath)
 {
+    // The checks take every entry from the first, the start-up's included.
+    QStringList problems;
+    m_checks = std::make_unique<ChecksEngine>(CheckLimits::load(portMap.file(), &problems));
+    for (const QString &problem : std::as_const(problems))
+        qCWarning(lcChecks, "%s", qPrintable(problem));
+    QObject::connect(&m_recorder, &TrafficRecorder::entryRecorded, m_checks.get(),
+                     &ChecksEngine::feed);
+
     m_port = std::move(port);
     m_tracingPort = std::make_unique<TracingSerialPort>(*m_port, m_recorder);
     m_window = std::make_unique<MainWindow>(*m_tracingPort, portMap);
+    m_window->offerBenchChecks(
+        *m_checks, [this](const QString &what) { return writeCheckEvent(what); },
+        [this](const QString &port) { return deviceOf(port); }, m_recorder.started());
     if (!resultsPath.isEmpty()) {
         m_results = std::make_unique<ResultLog>(resultsPath, *m_window, *m_tracingPort);
         QObject::connect(&m_window->panel(), &BoardPanel::measurementEnded, m_results.get(),
                          &ResultLog::record);
     }
     return *m_window;
+}
+
+// A reference reading or "checks cleared" goes through the recorder as an
+// event of the open port, so the trace and the checks have it at one time.
+bool BenchSession::writeCheckEvent(const QString &what)
+{
+    if (!m_tracingPort || !m_tracingPort->isOpen())
+        return false;
+    m_recorder.note(PortTable::caption(m_tracingPort->commPort()), what);
+    return true;
+}
+
+QString BenchSession::deviceOf(const QString &port) const
+{
+    for (int number = 1; number <= PortTable::kPortCount; ++number) {
+        if (PortTable::caption(number) == port)
+            return m_tracingPort->deviceName(number);
+    }
+    return {};
 }

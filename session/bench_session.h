@@ -4,11 +4,14 @@
 // trace is asked for, the main window (whose construction runs the start-up
 // sequence) drives the panel, and the results log takes every measurement
 // end the panel shows. The entry points keep only their own paths, messages
-// and exit codes. The session owns everything it builds and takes it down
-// in the right order: results log, window, ports, then the recorder, whose
-// last groups still reach the trace file.
+// and exit codes. The checks engine takes every entry the recorder hands
+// out, whether or not there is a trace; the trace begins with its header
+// line. The session owns everything it builds and takes it down in the right
+// order: results log, window, ports, then the recorder, whose last groups
+// still reach the trace file and the checks.
 #pragma once
 
+#include "checks_engine.h"
 #include "main_window.h"
 #include "result_log.h"
 #include "tracing_serial_port.h"
@@ -43,10 +46,16 @@ public:
     const ResultLog *results() const { return m_results.get(); }
     // Where the entries of the traffic come from, for whoever wants them.
     TrafficRecorder &recorder() { return m_recorder; }
+    // The bench checks of the session; valid once started.
+    ChecksEngine &checks() { return *m_checks; }
 
 private:
+    bool writeCheckEvent(const QString &what);
+    QString deviceOf(const QString &port) const;
+
     // Declared in the order they are needed; destroyed in reverse.
     std::unique_ptr<TrafficTrace> m_trace;
+    std::unique_ptr<ChecksEngine> m_checks;
     TrafficRecorder m_recorder;
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<TracingSerialPort> m_tracingPort;

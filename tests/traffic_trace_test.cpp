@@ -27,29 +27,39 @@ void TrafficTraceTest::bytesAreGroupedIntoLines_data()
     QTest::addColumn<QList<QByteArray>>("written");  // output() calls, in order
     QTest::addColumn<QList<QByteArray>>("arriving"); // deliveries to the port, in order
     QTest::addColumn<QStringList>("lines");          // the trace without times and port
+    QTest::addColumn<int>("noteAfter");              // a note recorded after that delivery; -1 none
 
     QTest::newRow("frame written a character at a time")
         << QList<QByteArray>{"\x02", "0", "1", ";", ";", "D", "7", "\x03", "\x02", "X", "\x03"}
-        << QList<QByteArray>{} << QStringList{"sent <STX>01;;D7<ETX>", "sent <STX>X<ETX>"};
+        << QList<QByteArray>{} << QStringList{"sent <STX>01;;D7<ETX>", "sent <STX>X<ETX>"} << -1;
     QTest::newRow("lines cut anywhere")
         << QList<QByteArray>{}
         << QList<QByteArray>{"\x02"
                              "08",
                              "5\r\x02S0001 A", " 160    120080093  072\r"}
-        << QStringList{"received <STX>085<CR>", "received <STX>S0001 A 160    120080093  072<CR>"};
+        << QStringList{"received <STX>085<CR>", "received <STX>S0001 A 160    120080093  072<CR>"}
+        << -1;
     QTest::newRow("noise before a line and a line not yet ended")
         << QList<QByteArray>{}
         << QList<QByteArray>{"\xff\x01<", "\x02"
                                           "150\r\x02"
                                           "14"}
-        << QStringList{"received <xFF><x01><x3C>", "received <STX>150<CR>", "received <STX>14"};
-    QTest::newRow("DEL spelt out, not written raw") << QList<QByteArray>{}
-                                                    << QList<QByteArray>{"\x02\x7f"
-                                                                         "120\r"}
-                                                    << QStringList{"received <STX><x7F>120<CR>"};
+        << QStringList{"received <xFF><x01><x3C>", "received <STX>150<CR>", "received <STX>14"}
+        << -1;
+    QTest::newRow("DEL spelt out, not written raw")
+        << QList<QByteArray>{}
+        << QList<QByteArray>{"\x02\x7f"
+                             "120\r"}
+        << QStringList{"received <STX><x7F>120<CR>"} << -1;
     QTest::newRow("a frame cut short by a failed write")
         << QList<QByteArray>{"\x02", "1", "8", "\x02", "1", "8", ";", ";", "D", "F", "\x03"}
-        << QList<QByteArray>{} << QStringList{"sent <STX>18", "sent <STX>18;;DF<ETX>"};
+        << QList<QByteArray>{} << QStringList{"sent <STX>18", "sent <STX>18;;DF<ETX>"} << -1;
+    QTest::newRow("a note in the middle of a line leaves the line whole")
+        << QList<QByteArray>{}
+        << QList<QByteArray>{"\x02"
+                             "08",
+                             "5\r"}
+        << QStringList{"received <STX>085<CR>"} << 0;
 }
 
 void TrafficTraceTest::bytesAreGroupedIntoLines()
@@ -57,6 +67,7 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
     QFETCH(QList<QByteArray>, written);
     QFETCH(QList<QByteArray>, arriving);
     QFETCH(QStringList, lines);
+    QFETCH(int, noteAfter);
     QTemporaryDir dir;
     const QString path = dir.filePath("trace.txt");
     QList<TrafficEntry> recorded; // what any other consumer of the recorder sees
@@ -73,9 +84,11 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
         QVERIFY(port.open());
         for (const QByteArray &bytes : written)
             QVERIFY(port.output(bytes));
-        for (const QByteArray &bytes : arriving) {
-            inner.deliver(bytes);
+        for (int i = 0; i < arriving.size(); ++i) {
+            inner.deliver(arriving.at(i));
             port.input();
+            if (i == noteAfter)
+                recorder.note(QStringLiteral("COM1"), QStringLiteral("reference 120"));
         }
         QCOMPARE(inner.written(), written.join());
         QVERIFY(port.close()); // an event line after the traffic

@@ -406,11 +406,11 @@ void MainWindow::buildStatusBar(const QPalette &system)
 
 void MainWindow::buildMenus(const SerialPort &serial)
 {
-    QMenu *fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    fileMenu->setObjectName(QStringLiteral("menDatei"));
-    QAction *exitAction = fileMenu->addAction(QStringLiteral("&Exit"));
-    exitAction->setObjectName(QStringLiteral("menEnde"));
-    connect(exitAction, &QAction::triggered, &m_panel, &BoardPanel::exitProgram);
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("menDatei"));
+    m_exitAction = m_fileMenu->addAction(QStringLiteral("&Exit"));
+    m_exitAction->setObjectName(QStringLiteral("menEnde"));
+    connect(m_exitAction, &QAction::triggered, &m_panel, &BoardPanel::exitProgram);
 
     QMenu *portMenu = menuBar()->addMenu(QStringLiteral("&Port"));
     portMenu->setObjectName(QStringLiteral("menPort"));
@@ -586,6 +586,46 @@ void MainWindow::showAboutWindow()
     m_about->activateWindow();
 }
 
+void MainWindow::offerBenchChecks(ChecksEngine &engine, BenchChecksWindow::EventWriter writeEvent,
+                                  BenchChecksWindow::DeviceLookup deviceOf,
+                                  const QDateTime &started)
+{
+    m_checks = &engine;
+    m_writeCheckEvent = std::move(writeEvent);
+    m_deviceOf = std::move(deviceOf);
+    m_sessionStarted = started;
+    if (m_benchChecksAction)
+        return;
+    m_benchChecksAction = new QAction(QStringLiteral("&Bench checks\u2026"), m_fileMenu);
+    m_benchChecksAction->setObjectName(QStringLiteral("benchChecksAction"));
+    m_benchChecksAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_fileMenu->insertAction(m_exitAction, m_benchChecksAction);
+    m_fileMenu->insertSeparator(m_exitAction);
+    connect(m_benchChecksAction, &QAction::triggered, this, &MainWindow::showBenchChecksWindow);
+}
+
+BenchChecksWindow *MainWindow::benchChecksWindow() const
+{
+    return m_benchChecks;
+}
+
+// One window, beside this one when first opened; a second choice brings it up.
+void MainWindow::showBenchChecksWindow()
+{
+    if (!m_checks)
+        return;
+    if (!m_benchChecks) {
+        m_benchChecks = new BenchChecksWindow(*m_checks, this);
+        m_benchChecks->setEventWriter(m_writeCheckEvent);
+        m_benchChecks->setDeviceLookup(m_deviceOf);
+        m_benchChecks->setSessionStart(m_sessionStarted);
+        m_benchChecks->placeBeside(*this);
+    }
+    m_benchChecks->show();
+    m_benchChecks->raise();
+    m_benchChecks->activateWindow();
+}
+
 // Centred on its screen when first shown.
 void MainWindow::showEvent(QShowEvent *event)
 {
@@ -605,5 +645,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_ended)
         m_panel.shutDown();
+    if (m_benchChecks)
+        m_benchChecks->close();
     event->accept();
 }

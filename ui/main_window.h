@@ -6,9 +6,12 @@
 // panel handler. Failures the logic reports show in the status bar beside the
 // clock: their first line in the bar, all of it in the tooltip. Each Port menu
 // entry's tooltip names its device. When the exit sequence ends the program the window emits
-// programEnded(); the program's entry ends the event loop on it.
+// programEnded(); the program's entry ends the event loop on it. Given the
+// session's checks (offerBenchChecks), the File menu has "Bench checks…",
+// which opens the one Bench checks window beside this one.
 #pragma once
 
+#include "bench_checks_window.h"
 #include "board_panel.h"
 #include "panel_display.h"
 #include "port_map.h"
@@ -61,6 +64,14 @@ public:
     const BoardPanel &panel() const { return m_panel; }
     // The open About window, or null.
     AboutWindow *aboutWindow() const;
+    // Adds File > "Bench checks…" (Ctrl+B) above "Exit" for the checks of
+    // `engine`, which must outlive the window; the Bench checks window writes
+    // its events with `writeEvent` and names devices with `deviceOf`.
+    // `started` is when the session's recording began.
+    void offerBenchChecks(ChecksEngine &engine, BenchChecksWindow::EventWriter writeEvent,
+                          BenchChecksWindow::DeviceLookup deviceOf, const QDateTime &started);
+    // The Bench checks window once it has been opened, or null.
+    BenchChecksWindow *benchChecksWindow() const;
     // The failure report now shown: its first line in the status bar, all of
     // it in the notice's tooltip; empty when none is shown.
     QString failureNotice() const;
@@ -92,6 +103,7 @@ private:
 
     void showClock();
     void showAboutWindow();
+    void showBenchChecksWindow();
 
     BoardPanel m_panel;
     QWidget *m_client = nullptr;
@@ -107,6 +119,14 @@ private:
     bool m_replyLinePending = false; // m_replyLine is newer than the field shows
     QElapsedTimer m_replyLineShown;
     QPointer<AboutWindow> m_about;
+    QMenu *m_fileMenu = nullptr;
+    QAction *m_exitAction = nullptr;
+    QAction *m_benchChecksAction = nullptr;
+    ChecksEngine *m_checks = nullptr;
+    BenchChecksWindow::EventWriter m_writeCheckEvent;
+    BenchChecksWindow::DeviceLookup m_deviceOf;
+    QDateTime m_sessionStarted;
+    QPointer<BenchChecksWindow> m_benchChecks;
     QTime m_clockReading;
     QString m_lastFailure;
     bool m_centred = false;

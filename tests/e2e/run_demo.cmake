@@ -1,6 +1,7 @@
 # Runs the demo headless, as a fresh machine would, and checks that it drove
 # a measurement to its result, printed the traffic, saved both pictures and
-# the curve, and appended the result to its results file.
+# the curve, appended the result to its results file, and ran the bench check
+# to a passed board with its report saved.
 # Usage: cmake -DDEMO=<tarnvik-demo> -DOUTPUT=<dir> -P run_demo.cmake
 file(REMOVE_RECURSE "${OUTPUT}")
 execute_process(
@@ -19,14 +20,16 @@ foreach(expected
         "program -> COM1  <STX>01;;D7<ETX>"
         "COM1 -> program  <STX>000 I A 160 00<CR>"
         "COM1 -> program  <STX>S"
-        "demo: measurement complete")
+        "demo: measurement complete"
+        "demo: bench check: leak test pass, static pressure pass (3 points), over-pressure pass, measurements pass (5 results"
+        "demo: bench check: board passed")
     string(FIND "${out}" "${expected}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "the output lacks \"${expected}\"")
     endif()
 endforeach()
 
-foreach(picture measuring.png result.png curve.png)
+foreach(picture measuring.png result.png curve.png bench-checks.png)
     if(NOT EXISTS "${OUTPUT}/${picture}")
         message(FATAL_ERROR "no ${picture} in ${OUTPUT}")
     endif()
@@ -36,9 +39,21 @@ foreach(picture measuring.png result.png curve.png)
     endif()
 endforeach()
 
+file(READ "${OUTPUT}/report.pdf" signature LIMIT 5 HEX)
+if(NOT signature STREQUAL "255044462d") # "%PDF-"
+    message(FATAL_ERROR "report.pdf is not a PDF file")
+endif()
+file(READ "${OUTPUT}/report.json" report)
+string(JSON verdict GET "${report}" verdict)
+string(JSON board GET "${report}" board)
+if(NOT verdict STREQUAL "pass" OR NOT board STREQUAL "DEMO-0001")
+    message(FATAL_ERROR "report.json says ${verdict} for board ${board}")
+endif()
+
+# The demo's measurement and the bench check's five, one row each.
 file(STRINGS "${OUTPUT}/results.csv" rows)
 list(LENGTH rows count)
 list(GET rows -1 last)
-if(NOT count EQUAL 2 OR NOT last MATCHES ",result,<STX>S")
-    message(FATAL_ERROR "results.csv does not hold one result row: ${rows}")
+if(NOT count EQUAL 7 OR NOT last MATCHES ",result,<STX>S")
+    message(FATAL_ERROR "results.csv does not hold six result rows: ${rows}")
 endif()

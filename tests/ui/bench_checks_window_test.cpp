@@ -1,0 +1,282 @@
+// The Bench checks window over a checks engine fed by hand, as the session
+// feeds it from the port: recording a manometer point typed in the reference
+// field (Enter or Record), the refusals and what stays for a retry, the
+// over-pressure badge turning at once, "Clear", and the saved report's
+// session fields; and how the main window offers it in its File menu.
+#include "bench_checks_window.h"
+#include "command_set.h"
+#include "main_window.h"
+#include "memory_serial_port.h"
+#include "verdict_badge.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr const char *kPort = "COM1";
+
+// Feeds an engine as the live session does: a pressure line every 250 ms on
+// COM1, and the window's events at the time they are written.
+class Feed
+{
+public:
+    explicit Feed(ChecksEngine &engine)
+        : m_engine(engine)
+    {}
+    void sent(const char *frame)
+    {
+        m_engine.feed({m_ms, kPort, QStringLiteral("sent"), QByteArray("\x02") + frame + '\x03'});
+    }
+    void pressures(const QList<int> &pattern, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_ms += 250;
+            const QByteArray line = QByteArray::number(pattern.at(i % pattern.size()));
+            m_engine.feed({m_ms, kPort, QStringLiteral("received"),
+                           '\x02' + line.rightJustified(3, '0') + '\r'});
+        }
+    }
+    bool event(const QString &text)
+    {
+        if (!m_portOpen)
+            return false;
+        written.append(text);
+        m_engine.feed({m_ms, kPort, text, {}});
+        return true;
+    }
+
+    QStringList written;
+    bool m_portOpen = true;
+
+private:
+    ChecksEngine &m_engine;
+    qint64 m_ms = 1000;
+};
+
+template <typename T> T *child(QWidget &window, const char *name)
+{
+    T *found = window.findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+} // namespace
+
+class TestBenchChecksWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordPoint_data();
+    void recordPoint();
+    void overPressureShowsAtOnce();
+    void clearStartsNewBoard();
+    void savedReportCarriesSession();
+    void fileMenuOpensOneWindowBesideMain();
+};
+
+void TestBenchChecksWindow::recordPoint_data()
+{
+    QTest::addColumn<bool>("manometer");
+    QTest::addColumn<QList<int>>("board"); // pressure lines repeated over 3 s
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byButton");
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<QString>("event"); // written to the trace; "" none
+    QTest::addColumn<int>("points");
+    QTest::addColumn<QString>("note");       // part of the note shown
+    QTest::addColumn<QString>("fieldAfter"); // the reference field afterwards
+    QTest::addColumn<Verdict>("verdict");    // the static-pressure badge
+
+    const QList<int> at120{120};
+    QTest::newRow("steady board equal to the gauge, Enter records a pass")
+        << true << at120 << "120" << false << true << "reference 120" << 1 << "PASS"
+        << "" << Verdict::Pass;
+    QTest::newRow("board 4 mmHg above the gauge, Record records a fail")
+        << true << QList<int>{124} << "120" << true << true << "reference 120" << 1 << "FAIL"
+        << "" << Verdict::Fail;
+    QTest::newRow("board 3 mmHg off is on the limit and passes")
+        << true << QList<int>{123} << "120" << false << true << "reference 120" << 1 << "+3.0"
+        << "" << Verdict::Pass;
+    QTest::newRow("decimal comma is the gauge's decimal point")
+        << true << at120 << "119,5" << false << true << "reference 119.5" << 1 << "+0.5"
+        << "" << Verdict::Pass;
+    QTest::newRow("unsteady pressure is refused, the reading stays for a retry")
+        << true << QList<int>{118, 122} << "120" << false << true << "reference 120" << 0
+        << "hold the pressure steady"
+        << "120" << Verdict::None;
+    QTest::newRow("board not in Manometer mode is refused")
+        << false << at120 << "120" << true << true << "reference 120" << 0
+        << "not in Manometer mode"
+        << "120" << Verdict::None;
+    QTest::newRow("no open port records nothing")
+        << true << at120 << "120" << false << false << "" << 0 << "No port is open"
+        << "120" << Verdict::None;
+    QTest::newRow("text that is no reading never reaches the trace")
+        << true << at120 << "12o" << false << true << "" << 0 << "Type the gauge's reading"
+        << "12o" << Verdict::None;
+    QTest::newRow("reading of four digits never reaches the trace")
+        << true << at120 << "1000" << false << true << "" << 0 << "Type the gauge's reading"
+        << "1000" << Verdict::None;
+}
+
+void TestBenchChecksWindow::recordPoint()
+{
+    QFETCH(bool, manometer);
+    QFETCH(QList<int>, board);
+    QFETCH(QString, typed);
+    QFETCH(bool, byButton);
+    QFETCH(bool, portOpen);
+
+    ChecksEngine engine;
+    Feed feed(engine);
+    feed.m_portOpen = portOpen;
+    BenchChecksWindow window(engine);
+    window.setEventWriter([&feed](const QString &text) { return feed.event(text); });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (manometer)
+        feed.sent(CommandSet::kManometer);
+    feed.pressures(board, 12);
+
+    auto *reference = child<QLineEdit>(window, "referenceReading");
+    reference->setFocus();
+    QTest::keyClicks(reference, typed);
+    if (byButton)
+        QTest::mouseClick(child<QPushButton>(window, "recordPoint"), Qt::LeftButton);
+    else
+        QTest::keyClick(reference, Qt::Key_Return);
+
+    QFETCH(QString, event);
+    QCOMPARE(feed.written, event.isEmpty() ? QStringList() : QStringList{event});
+    QFETCH(int, points);
+    QCOMPARE(child<QTableWidget>(window, "staticPoints")->rowCount(), points);
+    QCOMPARE(engine.report().staticPoints.size(), points);
+    QFETCH(QString, note);
+    QVERIFY2(child<QLabel>(window, "pointNote")->text().contains(note),
+             qPrintable(child<QLabel>(window, "pointNote")->text()));
+    QFETCH(QString, fieldAfter);
+    QCOMPARE(reference->text(), fieldAfter);
+    QFETCH(Verdict, verdict);
+    QCOMPARE(child<VerdictBadge>(window, "staticVerdict")->verdict(), verdict);
+}
+
+void TestBenchChecksWindow::overPressureShowsAtOnce()
+{
+    ChecksEngine engine;
+    Feed feed(engine);
+    BenchChecksWindow window(engine);
+    feed.sent(CommandSet::kStart);
+    feed.pressures({290, 301}, 2);
+    // No waiting for the window's periodic refresh.
+    QCOMPARE(child<VerdictBadge>(window, "overPressureVerdict")->verdict(), Verdict::Fail);
+    QCOMPARE(child<VerdictBadge>(window, "overallVerdict")->verdict(), Verdict::Fail);
+    QVERIFY(child<QLabel>(window, "overPressureState")->text().contains("301 mmHg"));
+}
+
+void TestBenchChecksWindow::clearStartsNewBoard()
+{
+    ChecksEngine engine;
+    Feed feed(engine);
+    BenchChecksWindow window(engine);
+    window.setEventWriter([&feed](const QString &text) { return feed.event(text); });
+    feed.sent(CommandSet::kManometer);
+    feed.pressures({124}, 12);
+    child<QLineEdit>(window, "boardId")->setText("4711");
+    child<QLineEdit>(window, "operatorName")->setText("A. Berg");
+    child<QLineEdit>(window, "referenceReading")->setText("120");
+    window.recordPoint();
+    QCOMPARE(child<VerdictBadge>(window, "overallVerdict")->verdict(), Verdict::Fail);
+
+    QTest::mouseClick(child<QPushButton>(window, "clearChecks"), Qt::LeftButton);
+    QCOMPARE(feed.written.constLast(), QString::fromLatin1(ChecksEngine::kClearedEvent));
+    QCOMPARE(child<QTableWidget>(window, "staticPoints")->rowCount(), 0);
+    QCOMPARE(child<VerdictBadge>(window, "overallVerdict")->verdict(), Verdict::None);
+    QCOMPARE(child<QLineEdit>(window, "boardId")->text(), QString());
+    QCOMPARE(child<QLineEdit>(window, "operatorName")->text(), QString("A. Berg"));
+}
+
+void TestBenchChecksWindow::savedReportCarriesSession()
+{
+    ChecksEngine engine;
+    Feed feed(engine);
+    BenchChecksWindow window(engine);
+    window.setDeviceLookup([](const QString &port) { return "/dev/pts/" + port; });
+    const QDateTime started(QDate(2026, 12, 7), QTime(14, 5, 9), Qt::OffsetFromUTC, 3600);
+    window.setSessionStart(started);
+    feed.sent(CommandSet::kStart);
+    feed.pressures({150, 100}, 4);
+    child<QLineEdit>(window, "boardId")->setText(" 4711 ");
+    child<QLineEdit>(window, "operatorName")->setText("A. Berg");
+    child<QLineEdit>(window, "referenceInstrument")->setText("DG-2 #118");
+    child<QLineEdit>(window, "setSystolic")->setText("120");
+    child<QLineEdit>(window, "setDiastolic")->setText("80");
+
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY2(window.saveReport(dir.filePath("board.pdf"), &error), qPrintable(error));
+    QVERIFY(QFile::exists(dir.filePath("board.pdf")));
+    QFile json(dir.filePath("board.json"));
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
+    QCOMPARE(report.value("board").toString(), QString("4711"));
+    QCOMPARE(report.value("operator").toString(), QString("A. Berg"));
+    QCOMPARE(report.value("reference_instrument").toString(), QString("DG-2 #118"));
+    QCOMPARE(report.value("device").toString(), QString("/dev/pts/COM1"));
+    QVERIFY(report.value("started").toString().startsWith("2026-12-07T14:05:09+01:00"));
+    QCOMPARE(
+        report.value("measurements").toObject().value("systolic").toObject().value("reference"),
+        QJsonValue(120));
+}
+
+void TestBenchChecksWindow::fileMenuOpensOneWindowBesideMain()
+{
+    ChecksEngine engine;
+    MemorySerialPort port;
+    MainWindow main(port);
+    main.offerBenchChecks(
+        engine, [](const QString &) { return true; }, {}, QDateTime::currentDateTime());
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+    const QList<QAction *> file = main.findChild<QMenu *>("menDatei")->actions();
+    QCOMPARE(file.size(), 3);
+    QCOMPARE(file.at(0)->text(), QString("&Bench checks\u2026"));
+    QCOMPARE(file.at(0)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    QVERIFY(file.at(1)->isSeparator());
+    QCOMPARE(file.at(2)->objectName(), QString("menEnde"));
+
+    QVERIFY(!main.benchChecksWindow());
+    file.at(0)->trigger();
+    QPointer<BenchChecksWindow> checks = main.benchChecksWindow();
+    QVERIFY(checks);
+    QVERIFY(checks->isVisible());
+    QCOMPARE(checks->windowTitle(), QString("Bench checks"));
+    QVERIFY(!checks->isModal());
+    QVERIFY(checks->isWindow());
+    QVERIFY(checks->x() >= main.frameGeometry().right() ||
+            checks->frameGeometry().right() >= main.screen()->availableGeometry().right() - 1);
+
+    checks->close();
+    file.at(0)->trigger(); // a second choice brings back the same window
+    QCOMPARE(main.benchChecksWindow(), checks.data());
+    QVERIFY(checks->isVisible());
+
+    main.close();
+    QVERIFY(checks.isNull() || !checks->isVisible());
+}
+
+QTEST_MAIN(TestBenchChecksWindow)
+#include "bench_checks_window_test.moc"

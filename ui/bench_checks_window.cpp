@@ -1,0 +1,569 @@
+#include "bench_checks_window.h"
+
+#include "report_files.h"
+#include "tarnvik_version.h"
+#include "verdict_badge.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr const char *kNoValue = "\u2014";
+
+QString mmHg(double value, const char *unit = "mmHg")
+{
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(unit));
+}
+
+// One decimal with its sign: "+1.5", "-0.5", "0.0".
+QString signedNumber(double value)
+{
+    const QString number = QString::number(value, 'f', 1);
+    return number.toDouble() > 0 ? QLatin1Char('+') + number : number;
+}
+
+QString signedMmHg(double value)
+{
+    return signedNumber(value) + QStringLiteral(" mmHg");
+}
+
+QString phaseText(ChecksEngine::LeakState::Phase phase)
+{
+    switch (phase) {
+    case ChecksEngine::LeakState::Phase::PumpingUp:
+        return QObject::tr("pumping up");
+    case ChecksEngine::LeakState::Phase::Settling:
+        return QObject::tr("settling");
+    case ChecksEngine::LeakState::Phase::Measuring:
+        return QObject::tr("measuring");
+    case ChecksEngine::LeakState::Phase::Done:
+        return QObject::tr("done");
+    case ChecksEngine::LeakState::Phase::None:
+        break;
+    }
+    return QObject::tr("no leak test yet");
+}
+
+QTableWidget *makeTable(const QStringList &columns, int rows)
+{
+    auto *table = new QTableWidget(rows, columns.size());
+    table->setHorizontalHeaderLabels(columns);
+    table->verticalHeader()->setVisible(false);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setFocusPolicy(Qt::NoFocus);
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    int width = 2 * table->frameWidth();
+    for (int column = 0; column < columns.size(); ++column)
+        width += std::max(header->sectionSizeHint(column), 48);
+    table->setMinimumWidth(width);
+    return table;
+}
+
+void setCell(QTableWidget &table, int row, int column, const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setTextAlignment(column == 0 ? Qt::AlignLeft | Qt::AlignVCenter
+                                       : Qt::AlignRight | Qt::AlignVCenter);
+    table.setItem(row, column, item);
+}
+
+void setVerdictCell(QTableWidget &table, int row, int column, Verdict verdict)
+{
+    setCell(table, row, column, VerdictBadge::text(verdict));
+    QTableWidgetItem *item = table.item(row, column);
+    item->setTextAlignment(Qt::AlignCenter);
+    if (verdict == Verdict::Fail)
+        item->setForeground(QColor(0xb3, 0x26, 0x1e));
+    else if (verdict == Verdict::Pass)
+        item->setForeground(QColor(0x1b, 0x6e, 0x2a));
+}
+
+// A box with its check's badge at the top right, beside the content.
+QGroupBox *checkBox(const QString &title, VerdictBadge *badge, QLayout *content)
+{
+    auto *box = new QGroupBox(title);
+    auto *layout = new QHBoxLayout(box);
+    layout->addLayout(content, 1);
+    layout->addWidget(badge, 0, Qt::AlignTop);
+    return box;
+}
+
+// An optional whole number of mmHg or beats a minute typed in a set-point field.
+std::optional<double> fieldValue(const QLineEdit &field)
+{
+    bool ok = false;
+    const int value = field.text().trimmed().toInt(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+} // namespace
+
+BenchChecksWindow::BenchChecksWindow(ChecksEngine &engine, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_engine(engine)
+{
+    setWindowTitle(tr("Bench checks"));
+    setObjectName(QStringLiteral("benchChecks"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(buildSessionBox(), 0, 0);
+    grid->addWidget(buildLeakBox(), 1, 0);
+    grid->addWidget(buildOverPressureBox(), 2, 0);
+    grid->addWidget(buildStaticBox(), 0, 1, 3, 1);
+    grid->addWidget(buildMeasurementBox(), 3, 0, 1, 2);
+    grid->addWidget(buildButtonRow(), 4, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(kRefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, &BenchChecksWindow::refresh);
+    connect(&m_engine, &ChecksEngine::changed, this, [this] {
+        if (!m_refresh.isActive())
+            m_refresh.start();
+    });
+    connect(&m_engine, &ChecksEngine::overPressure, this, &BenchChecksWindow::overPressureSeen);
+    connect(&m_engine, &ChecksEngine::pointRecorded, this, &BenchChecksWindow::pointRecorded);
+    connect(&m_engine, &ChecksEngine::pointRefused, this, &BenchChecksWindow::pointRefused);
+    setPointEdited();
+    refresh();
+}
+
+QWidget *BenchChecksWindow::buildSessionBox()
+{
+    auto *box = new QGroupBox(tr("Board"));
+    auto *form = new QFormLayout(box);
+    const auto field = [&](const char *name, const QString &label, const QString &hint) {
+        auto *edit = new QLineEdit;
+        edit->setObjectName(QLatin1String(name));
+        edit->setPlaceholderText(hint);
+        form->addRow(label, edit);
+        return edit;
+    };
+    m_board = field("boardId", tr("Board &ID:"), tr("serial number"));
+    m_operator = field("operatorName", tr("&Operator:"), tr("name"));
+    m_instrument =
+        field("referenceInstrument", tr("Reference i&nstrument:"), tr("gauge and simulator"));
+    return box;
+}
+
+QWidget *BenchChecksWindow::buildLeakBox()
+{
+    auto *form = new QFormLayout;
+    const auto value = [&](const char *name, const QString &label) {
+        auto *text = new QLabel(QString::fromUtf8(kNoValue));
+        text->setObjectName(QLatin1String(name));
+        form->addRow(label, text);
+        return text;
+    };
+    m_leakPhase = value("leakPhase", tr("Phase:"));
+    m_leakHold = value("leakHold", tr("Hold pressure:"));
+    m_leakLeft = value("leakSecondsLeft", tr("Seconds left:"));
+    m_leakDrop = value("leakDrop", tr("Drop so far:"));
+    m_leakRate = value("leakRate", tr("Leak rate:"));
+    m_leakBadge = new VerdictBadge;
+    m_leakBadge->setObjectName(QStringLiteral("leakVerdict"));
+    return checkBox(tr("Leak test"), m_leakBadge, form);
+}
+
+QWidget *BenchChecksWindow::buildOverPressureBox()
+{
+    auto *layout = new QVBoxLayout;
+    m_pressureState = new QLabel;
+    m_pressureState->setObjectName(QStringLiteral("overPressureState"));
+    m_pressureState->setWordWrap(true);
+    layout->addWidget(m_pressureState);
+    m_pressureBadge = new VerdictBadge;
+    m_pressureBadge->setObjectName(QStringLiteral("overPressureVerdict"));
+    return checkBox(tr("Over-pressure"), m_pressureBadge, layout);
+}
+
+QWidget *BenchChecksWindow::buildStaticBox()
+{
+    auto *layout = new QVBoxLayout;
+    auto *row = new QHBoxLayout;
+    auto *label = new QLabel(tr("&Reference (mmHg):"));
+    m_reference = new QLineEdit;
+    m_reference->setObjectName(QStringLiteral("referenceReading"));
+    m_reference->setPlaceholderText(tr("gauge reading"));
+    m_reference->setMaxLength(6);
+    m_reference->setMinimumWidth(
+        m_reference->fontMetrics().horizontalAdvance(m_reference->placeholderText()) + 16);
+    label->setBuddy(m_reference);
+    m_record = new QPushButton(tr("Re&cord"));
+    m_record->setObjectName(QStringLiteral("recordPoint"));
+    row->addWidget(label);
+    row->addWidget(m_reference, 1);
+    row->addWidget(m_record);
+    layout->addLayout(row);
+    m_pointNote = new QLabel(tr("In Manometer mode: hold the pressure, type the gauge's reading, "
+                                "press Enter."));
+    m_pointNote->setObjectName(QStringLiteral("pointNote"));
+    m_pointNote->setWordWrap(true);
+    layout->addWidget(m_pointNote);
+    m_points =
+        makeTable({tr("Reference"), tr("Board"), tr("Error"), tr("Spread"), tr("Verdict")}, 0);
+    m_points->setToolTip(tr("mmHg; sorted by reference"));
+    m_points->setObjectName(QStringLiteral("staticPoints"));
+    layout->addWidget(m_points, 1);
+    connect(m_reference, &QLineEdit::returnPressed, this, &BenchChecksWindow::recordPoint);
+    connect(m_record, &QPushButton::clicked, this, &BenchChecksWindow::recordPoint);
+    m_staticBadge = new VerdictBadge;
+    m_staticBadge->setObjectName(QStringLiteral("staticVerdict"));
+    return checkBox(tr("Static pressure (manometer)"), m_staticBadge, layout);
+}
+
+QWidget *BenchChecksWindow::buildSetPointRow()
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(tr("Set point:")));
+    const auto field = [&](const char *name, const QString &label, int top) {
+        auto *caption = new QLabel(label);
+        auto *edit = new QLineEdit;
+        edit->setObjectName(QLatin1String(name));
+        edit->setValidator(new QIntValidator(1, top, edit));
+        edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
+        caption->setBuddy(edit);
+        layout->addWidget(caption);
+        layout->addWidget(edit);
+        connect(edit, &QLineEdit::textChanged, this, &BenchChecksWindow::setPointEdited);
+        return edit;
+    };
+    m_setSystolic = field("setSystolic", tr("s&ystolic"), 299);
+    m_setDiastolic = field("setDiastolic", tr("&diastolic"), 299);
+    m_setMean = field("setMean", tr("m&ean"), 299);
+    m_setPulse = field("setPulse", tr("&pulse"), 299);
+    m_setPointNote = new QLabel;
+    m_setPointNote->setObjectName(QStringLiteral("setPointNote"));
+    layout->addWidget(m_setPointNote, 1);
+    return row;
+}
+
+QWidget *BenchChecksWindow::buildMeasurementBox()
+{
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(buildSetPointRow());
+    m_counts = new QLabel;
+    m_counts->setObjectName(QStringLiteral("measurementCounts"));
+    layout->addWidget(m_counts);
+    m_statistics = makeTable({QString(), tr("n"), tr("Mean"), tr("SD"), tr("Min"), tr("Max"),
+                              tr("Set point"), tr("Mean error"), tr("Verdict")},
+                             4);
+    m_statistics->setObjectName(QStringLiteral("statistics"));
+    const QStringList rows{tr("Systolic"), tr("Diastolic"), tr("Mean"), tr("Pulse")};
+    for (int row = 0; row < rows.size(); ++row)
+        setCell(*m_statistics, row, 0, rows.at(row));
+    m_statistics->resizeRowsToContents();
+    int height =
+        m_statistics->horizontalHeader()->sizeHint().height() + 2 * m_statistics->frameWidth();
+    for (int row = 0; row < m_statistics->rowCount(); ++row)
+        height += m_statistics->rowHeight(row);
+    m_statistics->setFixedHeight(height);
+    m_statistics->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(m_statistics);
+    m_measurementBadge = new VerdictBadge;
+    m_measurementBadge->setObjectName(QStringLiteral("measurementVerdict"));
+    return checkBox(tr("Measurements"), m_measurementBadge, layout);
+}
+
+QWidget *BenchChecksWindow::buildButtonRow()
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(tr("Board verdict:")));
+    m_overallBadge = new VerdictBadge;
+    m_overallBadge->setObjectName(QStringLiteral("overallVerdict"));
+    layout->addWidget(m_overallBadge);
+    m_saveNote = new QLabel;
+    m_saveNote->setObjectName(QStringLiteral("saveNote"));
+    m_saveNote->setWordWrap(true);
+    layout->addWidget(m_saveNote, 1);
+    m_clear = new QPushButton(tr("C&lear"));
+    m_clear->setObjectName(QStringLiteral("clearChecks"));
+    m_clear->setToolTip(tr("A new board: clears the checks (not the results file)"));
+    m_save = new QPushButton(tr("&Save report\u2026"));
+    m_save->setObjectName(QStringLiteral("saveReport"));
+    layout->addWidget(m_clear);
+    layout->addWidget(m_save);
+    connect(m_clear, &QPushButton::clicked, this, &BenchChecksWindow::clearChecks);
+    connect(m_save, &QPushButton::clicked, this, &BenchChecksWindow::saveReportChosen);
+    return row;
+}
+
+void BenchChecksWindow::refresh()
+{
+    m_refresh.stop();
+    const CheckReport checks = m_engine.report();
+    showLeakTest(checks);
+    showOverPressure(checks);
+    showStaticPoints(checks);
+    showMeasurements(checks);
+    m_overallBadge->setVerdict(checks.verdict);
+}
+
+void BenchChecksWindow::showLeakTest(const CheckReport &checks)
+{
+    const ChecksEngine::LeakState state = m_engine.leakState();
+    const QString none = QString::fromUtf8(kNoValue);
+    std::optional<double> hold = state.holdMmHg;
+    std::optional<double> rate = state.rateMmHgPerMin;
+    double drop = state.dropMmHg;
+    QString phase = phaseText(state.phase);
+    QString left = none;
+    if (state.phase == ChecksEngine::LeakState::Phase::None && !checks.leakTests.isEmpty()) {
+        const CheckReport::LeakTest &last = checks.leakTests.constLast();
+        hold = last.holdMmHg;
+        rate = last.rateMmHgPerMin;
+        drop = last.dropMmHg;
+        phase = tr("ended by %1").arg(last.endedBy);
+    } else if (state.phase != ChecksEngine::LeakState::Phase::None) {
+        left = QString::number(std::ceil(state.secondsLeft), 'f', 0);
+    }
+    const bool measured = rate.has_value();
+    m_leakPhase->setText(phase);
+    m_leakHold->setText(hold ? mmHg(*hold) : none);
+    m_leakLeft->setText(left);
+    m_leakDrop->setText(measured ? mmHg(drop) : none);
+    m_leakRate->setText(measured ? tr("%1 (limit %2)")
+                                       .arg(mmHg(*rate, "mmHg/min"))
+                                       .arg(mmHg(checks.limits.leakMmHgPerMin, "mmHg/min"))
+                                 : none);
+    m_leakBadge->setVerdict(checks.leakVerdict);
+}
+
+void BenchChecksWindow::showOverPressure(const CheckReport &checks)
+{
+    m_pressureBadge->setVerdict(checks.overPressureVerdict);
+    const CheckReport::Stretch *shown = nullptr;
+    int above = 0;
+    for (const CheckReport::Stretch &stretch : checks.overPressure) {
+        if (stretch.exceededMs) {
+            ++above;
+            shown = &stretch;
+        }
+    }
+    if (!shown && !checks.overPressure.isEmpty())
+        shown = &checks.overPressure.constLast();
+    if (!shown) {
+        showNote(m_pressureState, tr("No pressure seen yet."), false);
+        return;
+    }
+    const QString where = tr("%1 mmHg in a %2 (%3, limit %4 mmHg)")
+                              .arg(shown->maxMmHg)
+                              .arg(shown->kind, shown->patient)
+                              .arg(shown->limitMmHg);
+    if (above == 0) {
+        showNote(m_pressureState,
+                 tr("Within the limit. Highest of the last stretch: %1.").arg(where), false);
+        return;
+    }
+    const QString when =
+        m_started.isValid()
+            ? m_started.addMSecs(*shown->exceededMs).toString(QStringLiteral("HH:mm:ss"))
+            : tr("%1 s").arg(*shown->exceededMs / 1000.0, 0, 'f', 1);
+    showNote(m_pressureState,
+             tr("ABOVE THE LIMIT at %1: %2.%3")
+                 .arg(when, where,
+                      above > 1 ? tr(" %1 stretches went above it.").arg(above) : QString()),
+             true);
+}
+
+void BenchChecksWindow::showStaticPoints(const CheckReport &checks)
+{
+    m_points->setRowCount(int(checks.staticPoints.size()));
+    for (int row = 0; row < checks.staticPoints.size(); ++row) {
+        const CheckReport::StaticPoint &point = checks.staticPoints.at(row);
+        setCell(*m_points, row, 0, QString::number(point.referenceMmHg, 'f', 1));
+        setCell(*m_points, row, 1, QString::number(point.boardMmHg, 'f', 1));
+        setCell(*m_points, row, 2, signedNumber(point.errorMmHg));
+        setCell(*m_points, row, 3, QString::number(point.spreadMmHg, 'f', 1));
+        setVerdictCell(*m_points, row, 4, point.verdict);
+    }
+    m_staticBadge->setVerdict(checks.staticVerdict);
+}
+
+void BenchChecksWindow::showMeasurements(const CheckReport &checks)
+{
+    const CheckReport::Measurements &m = checks.measurements;
+    m_counts->setText(tr("%1 result(s), %2 ended with \"999\"").arg(m.count).arg(m.ended999));
+    const CheckReport::Statistic *rows[] = {&m.systolic, &m.diastolic, &m.mean, &m.pulse};
+    const QString none = QString::fromUtf8(kNoValue);
+    for (int row = 0; row < 4; ++row) {
+        const CheckReport::Statistic &s = *rows[row];
+        const auto number = [&](double value) {
+            return s.n > 0 ? QString::number(value, 'f', 1) : none;
+        };
+        setCell(*m_statistics, row, 1, QString::number(s.n));
+        setCell(*m_statistics, row, 2, number(s.mean));
+        setCell(*m_statistics, row, 3, s.sd ? QString::number(*s.sd, 'f', 1) : none);
+        setCell(*m_statistics, row, 4, number(s.min));
+        setCell(*m_statistics, row, 5, number(s.max));
+        setCell(*m_statistics, row, 6, s.reference ? QString::number(*s.reference, 'f', 0) : none);
+        setCell(*m_statistics, row, 7, s.meanError ? signedNumber(*s.meanError) : none);
+        setVerdictCell(*m_statistics, row, 8, s.verdict);
+    }
+    m_measurementBadge->setVerdict(m.verdict);
+}
+
+void BenchChecksWindow::setPointEdited()
+{
+    const std::optional<double> systolic = fieldValue(*m_setSystolic);
+    const std::optional<double> diastolic = fieldValue(*m_setDiastolic);
+    std::optional<SetPoint> setPoint;
+    if (systolic && diastolic && *systolic > *diastolic)
+        setPoint = SetPoint{*systolic, *diastolic, fieldValue(*m_setMean), fieldValue(*m_setPulse)};
+    m_engine.setSetPoint(setPoint);
+    if (setPoint)
+        showNote(m_setPointNote, QString(), false);
+    else if (!systolic && !diastolic)
+        showNote(m_setPointNote, tr("none: statistics only"), false);
+    else
+        showNote(m_setPointNote, tr("needs systolic above diastolic"), true);
+    refresh();
+}
+
+void BenchChecksWindow::recordPoint()
+{
+    QString text = m_reference->text().trimmed();
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double reading = text.toDouble(&ok);
+    // The trace holds a reading of up to three digits and one decimal.
+    if (!ok || !(reading >= 0.0) || reading >= 999.95) {
+        showNote(m_pointNote, tr("Type the gauge's reading in mmHg (0 to 999.9)."), true);
+        m_reference->setFocus();
+        return;
+    }
+    if (!m_writeEvent || !m_writeEvent(ChecksEngine::referenceEvent(reading)))
+        showNote(m_pointNote, tr("No port is open: nothing recorded."), true);
+    // Otherwise the engine answers with pointRecorded or pointRefused.
+}
+
+void BenchChecksWindow::pointRecorded(const CheckReport::StaticPoint &point)
+{
+    m_reference->clear();
+    showNote(m_pointNote,
+             tr("Recorded %1: the board read %2, error %3: %4.")
+                 .arg(mmHg(point.referenceMmHg), mmHg(point.boardMmHg), signedMmHg(point.errorMmHg),
+                      VerdictBadge::text(point.verdict)),
+             point.verdict == Verdict::Fail);
+    refresh();
+}
+
+void BenchChecksWindow::pointRefused(double referenceMmHg, const QString &reason)
+{
+    showNote(m_pointNote, tr("Not recorded (%1): %2.").arg(mmHg(referenceMmHg), reason), true);
+    m_reference->setFocus();
+    m_reference->selectAll();
+}
+
+void BenchChecksWindow::overPressureSeen(qint64, const QString &, int, int)
+{
+    refresh();
+}
+
+void BenchChecksWindow::clearChecks()
+{
+    const QString cleared = QString::fromLatin1(ChecksEngine::kClearedEvent);
+    // Through the trace when a port is open, so a report of it starts here too.
+    if (!m_writeEvent || !m_writeEvent(cleared))
+        m_engine.clear();
+    m_board->clear();
+    m_reference->clear();
+    showNote(m_pointNote, QString(), false);
+    showNote(m_saveNote, QString(), false);
+    refresh();
+    m_board->setFocus();
+}
+
+CheckReport BenchChecksWindow::report() const
+{
+    CheckReport checks = m_engine.report();
+    checks.session.program =
+        QStringLiteral("tarnvik %1").arg(QLatin1String(TARNVIK_VERSION_STRING));
+    checks.session.board = m_board->text().trimmed();
+    checks.session.operatorName = m_operator->text().trimmed();
+    checks.session.instrument = m_instrument->text().trimmed();
+    checks.session.started = m_started;
+    if (m_deviceOf && !checks.session.port.isEmpty())
+        checks.session.device = m_deviceOf(checks.session.port);
+    return checks;
+}
+
+bool BenchChecksWindow::saveReport(const QString &pdfPath, QString *error)
+{
+    return ReportFiles::save(report(), pdfPath, ReportFiles::jsonBeside(pdfPath),
+                             QDateTime::currentDateTime(), error);
+}
+
+void BenchChecksWindow::saveReportChosen()
+{
+    const QString board = m_board->text().trimmed();
+    QString name =
+        board.isEmpty() ? QStringLiteral("bench-check") : QStringLiteral("board-%1").arg(board);
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+    const QDir folder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    QString path = QFileDialog::getSaveFileName(this, tr("Save report"),
+                                                folder.filePath(name + QStringLiteral(".pdf")),
+                                                tr("PDF report (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
+        path += QStringLiteral(".pdf");
+    QString error;
+    if (saveReport(path, &error))
+        showNote(m_saveNote,
+                 tr("Saved %1 and %2.")
+                     .arg(QDir::toNativeSeparators(path),
+                          QFileInfo(ReportFiles::jsonBeside(path)).fileName()),
+                 false);
+    else
+        showNote(m_saveNote, tr("The report was not saved: %1").arg(error), true);
+}
+
+void BenchChecksWindow::placeBeside(const QWidget &main)
+{
+    adjustSize();
+    const QRect frame = main.frameGeometry();
+    QPoint at(frame.right() + 8, frame.top());
+    if (const QScreen *screen = main.screen()) {
+        const QRect room = screen->availableGeometry();
+        if (at.x() + width() > room.right())
+            at.setX(std::max(room.left(), room.right() - width()));
+        if (at.y() + height() > room.bottom())
+            at.setY(std::max(room.top(), room.bottom() - height()));
+    }
+    move(at);
+}
+
+void BenchChecksWindow::showNote(QLabel *label, const QString &text, bool problem)
+{
+    label->setText(text);
+    label->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b3261e; font-weight: bold; }")
+                                 : QString());
+}
