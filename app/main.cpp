@@ -1,18 +1,18 @@
-// The program's entry: the command line, the serial port on the port map (the
-// operator's port settings over the platform's port table), behind a tracing
-// port when --trace is given, the main window (whose construction runs the
-// start-up sequence), the results file and the event loop. The options are
-// parsed before any port is made, so a bad option never opens one. When the
-// window's exit sequence has run, the loop ends at once; leaving main then
-// destroys the window, the About window with it, and the port.
-#include "form1.h"
+// The program's entry: the command line, then a bench session (BenchSession)
+// on the serial port of the port map (the operator's port settings over the
+// platform's port table), with the trace file when --trace is given and the
+// results file, and the event loop. The options are parsed before any port is
+// made, so a bad option never opens one. Exit codes: 0 when the window's exit
+// sequence ends the program (and for --help and --version), 2 for a bad
+// command line, 1 when the program cannot run (no display, a trace file that
+// cannot be written). When the exit sequence has run, the loop ends at once;
+// leaving main then takes the session down: the window, the About window with
+// it, and the port.
+#include "bench_session.h"
 #include "port_map.h"
 #include "program_options.h"
 #include "qt_serial_port.h"
-#include "result_log.h"
 #include "tarnvik_version.h"
-#include "tracing_serial_port.h"
-#include "traffic_trace.h"
 
 #include <QApplication>
 
@@ -67,32 +67,20 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    std::unique_ptr<TrafficTrace> trace;
-    if (!options.tracePath().isEmpty()) {
-        trace = std::make_unique<TrafficTrace>(options.tracePath());
-        if (!trace->isOpen()) {
-            std::fprintf(stderr, "tarnvik: cannot write the trace %s: %s\n",
-                         qPrintable(options.tracePath()), qPrintable(trace->errorText()));
-            return ProgramOptions::kUsageError;
-        }
+    BenchSession session;
+    QString why;
+    if (!options.tracePath().isEmpty() && !session.openTrace(options.tracePath(), why)) {
+        std::fprintf(stderr, "tarnvik: cannot write the trace %s: %s\n",
+                     qPrintable(options.tracePath()), qPrintable(why));
+        return 1;
     }
 
     const PortMap portMap = PortMap::load();
-    QtSerialPort port(portMap.table());
-    std::unique_ptr<TracingSerialPort> tracing;
-    if (trace)
-        tracing = std::make_unique<TracingSerialPort>(port, *trace);
-    SerialPort &panelPort = tracing ? static_cast<SerialPort &>(*tracing) : port;
-    Form1 window(panelPort, portMap);
-    std::unique_ptr<ResultLog> results;
-    if (!options.resultsPath().isEmpty()) {
-        results = std::make_unique<ResultLog>(options.resultsPath(), window, panelPort);
-        QObject::connect(&window.panel(), &BoardPanel::measurementEndShown, results.get(),
-                         &ResultLog::record);
-    }
+    MainWindow &window = session.start(std::make_unique<QtSerialPort>(portMap.table()), portMap,
+                                       options.resultsPath());
     // exit(), not quit(): quit() would first offer every window a close,
     // which would run the exit sequence a second time.
-    QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();
 }

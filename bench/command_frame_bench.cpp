@@ -1,5 +1,5 @@
-// Building a command frame, and writing one through the panel: Reset_Click is
-// the public handler whose only work is SendCommand("18;;DF"), i.e. 2 + 6
+// Building a command frame, and writing one through the panel: readStatus is
+// the public handler whose only work is sendCommand("18;;DF"), i.e. 2 + 6
 // single writes to the in-memory port.
 #include "board_panel.h"
 #include "command_frame.h"
@@ -24,27 +24,27 @@ void BM_CommandFrame_Build(benchmark::State &state)
     }
 }
 
-void BM_SendCommand_Reset(benchmark::State &state)
+void BM_SendCommand_ReadStatus(benchmark::State &state)
 {
     MemorySerialPort port;
     StubDisplay display;
     BoardPanel panel(port, display);
-    panel.Form_Load();
+    panel.startUp();
     port.clearWritten();
     int sinceClear = 0;
     for (auto _ : state) {
-        panel.Reset_Click();
+        panel.readStatus();
         if (++sinceClear == kClearEvery) {
             port.clearWritten();
             sinceClear = 0;
         }
     }
     if (display.failures() != 0 || port.written().size() != qsizetype(sinceClear) * 8)
-        state.SkipWithError("Reset_Click did not write one frame per click");
+        state.SkipWithError("readStatus did not write one frame per click");
     state.SetBytesProcessed(state.iterations() * 8);
 }
 
 } // namespace
 
 BENCHMARK(BM_CommandFrame_Build)->Arg(0)->Arg(1);
-BENCHMARK(BM_SendCommand_Reset);
+BENCHMARK(BM_SendCommand_ReadStatus);

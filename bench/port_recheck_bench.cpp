@@ -25,10 +25,10 @@ void BM_PortMenu_RecheckEightAbsent(benchmark::State &state)
     QtSerialPort port{PortTable(devices)};
     StubDisplay display;
     BoardPanel panel(port, display);
-    panel.Form_Load();
+    panel.startUp();
     const int failuresAtStart = display.failures();
     for (auto _ : state)
-        panel.menPort_AboutToShow();
+        panel.recheckMissingPorts();
     if (!dir.isValid() || port.isOpen() || failuresAtStart != 1 || display.failures() != 1)
         state.SkipWithError("start-up did not leave all eight entries disabled");
 }

@@ -1,8 +1,9 @@
 // Throughput of reply assembly in bytes per second: the assembler on its own,
-// and the whole receive path (port notification, MSComm1_OnComm, assembler,
+// and the whole receive path (port notification, readArrivedBytes, assembler,
 // reply-line field), each fed in 16-byte reads as the port's receive queue
 // delivers them and in one whole buffer.
 #include "board_panel.h"
+#include "control_bytes.h"
 #include "memory_serial_port.h"
 #include "reply_assembler.h"
 #include "reply_traffic.h"
@@ -71,27 +72,27 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
     MemorySerialPort port;
     StubDisplay display;
     BoardPanel panel(port, display);
-    panel.Form_Load();
+    panel.startUp();
     port.clearWritten();
     for (auto _ : state) {
         for (const QByteArray &read : reads)
             port.deliver(read);
     }
-    const qsizetype lastStx = stream.lastIndexOf('\x02');
+    const qsizetype lastStx = stream.lastIndexOf(ControlBytes::kStx);
     const QByteArray lastLine = stream.mid(lastStx, stream.size() - lastStx - 1);
-    if (display.failures() != 0 || panel.lineComplete() != ReplyAssembler::kTrue ||
-        display.text(PanelDisplay::Field::Label3) != QString::fromLatin1(lastLine))
+    if (display.failures() != 0 || !panel.lineComplete() ||
+        display.text(PanelDisplay::Field::ReplyLine) != QString::fromLatin1(lastLine))
         state.SkipWithError("receive path did not end on the stream's last line");
     setLabels(state, stream, ReplyTraffic::lineCount(stream));
 }
 
-void BM_OnComm_Reads16(benchmark::State &state)
+void BM_ArrivedBytes_Reads16(benchmark::State &state)
 {
     const QByteArray stream = ReplyTraffic::stream(shapeOf(state), kStreamBytes);
     runReceivePath(state, ReplyTraffic::chunks(stream, kQueueBytes), stream);
 }
 
-void BM_OnComm_Whole(benchmark::State &state)
+void BM_ArrivedBytes_Whole(benchmark::State &state)
 {
     const QByteArray stream = ReplyTraffic::stream(shapeOf(state), kStreamBytes);
     runReceivePath(state, {stream}, stream);
@@ -101,5 +102,5 @@ void BM_OnComm_Whole(benchmark::State &state)
 
 BENCHMARK(BM_Assembler_Reads16)->Arg(0)->Arg(1);
 BENCHMARK(BM_Assembler_Whole)->Arg(0)->Arg(1);
-BENCHMARK(BM_OnComm_Reads16)->Arg(0)->Arg(1);
-BENCHMARK(BM_OnComm_Whole)->Arg(0)->Arg(1);
+BENCHMARK(BM_ArrivedBytes_Reads16)->Arg(0)->Arg(1);
+BENCHMARK(BM_ArrivedBytes_Whole)->Arg(0)->Arg(1);

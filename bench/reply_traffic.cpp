@@ -1,15 +1,17 @@
 #include "reply_traffic.h"
 
+#include "control_bytes.h"
+
 namespace {
 
 QByteArray pressureLine(int pressure, bool withStatus)
 {
     QByteArray line;
-    line.append('\x02');
+    line.append(ControlBytes::kStx);
     line.append(QByteArray::number(pressure).rightJustified(3, '0'));
     if (withStatus)
         line.append("0000A10C00");
-    line.append('\x0d');
+    line.append(ControlBytes::kCr);
     return line;
 }
 
@@ -19,7 +21,7 @@ QByteArray resultLine()
     // pulse 072 at 28..30 (positions counted with the STX at 1).
     QByteArray line("\x02S00000000000000120080093  072");
     line.append("00");
-    line.append('\x0d');
+    line.append(ControlBytes::kCr);
     return line;
 }
 
@@ -54,5 +56,5 @@ QList<QByteArray> ReplyTraffic::chunks(const QByteArray &stream, qsizetype chunk
 
 qsizetype ReplyTraffic::lineCount(const QByteArray &stream)
 {
-    return stream.count('\x0d');
+    return stream.count(ControlBytes::kCr);
 }

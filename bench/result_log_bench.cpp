@@ -4,6 +4,7 @@
 // with the sync to the disk and once without, to show what the sync costs.
 #include "memory_serial_port.h"
 #include "result_log.h"
+#include "result_row.h"
 #include "stub_display.h"
 
 #include <QDir>
@@ -13,7 +14,20 @@
 
 namespace {
 
-const QString kResultLine = QStringLiteral("\x02S0001 A 160    120080093  072");
+// The end of a measurement as the panel hands it over.
+MeasurementEnd resultEnd()
+{
+    MeasurementEnd end;
+    end.patient = QStringLiteral("Adult");
+    end.pumpUp = QStringLiteral("160 mmHg");
+    end.cycle = QStringLiteral("Manual");
+    end.systolic = QStringLiteral("120");
+    end.diastolic = QStringLiteral("080");
+    end.mean = QStringLiteral("093");
+    end.pulse = QStringLiteral("072");
+    end.line = QStringLiteral("\x02S0001 A 160    120080093  072");
+    return end;
+}
 
 void BM_ResultLog_Row(benchmark::State &state)
 {
@@ -22,8 +36,9 @@ void BM_ResultLog_Row(benchmark::State &state)
     port.setCommPort(1);
     StubDisplay display;
     ResultLog log(dir.filePath(QStringLiteral("results.csv")), display, port);
+    const MeasurementEnd end = resultEnd();
     for (auto _ : state)
-        log.record(kResultLine);
+        log.record(end);
     if (display.failures() != 0)
         state.SkipWithError("the results file could not be written");
     state.SetItemsProcessed(state.iterations());
@@ -33,13 +48,12 @@ BENCHMARK(BM_ResultLog_Row)->Unit(benchmark::kMicrosecond);
 // The row's text alone: fields, quoting and UTF-8, without the file.
 void BM_ResultLog_RowText(benchmark::State &state)
 {
-    MemorySerialPort port;
-    port.setCommPort(1);
-    StubDisplay display;
-    const ResultLog log(QString(), display, port);
+    const MeasurementEnd end = resultEnd();
+    const QString device = MemorySerialPort().deviceName(1);
     const QDateTime now = QDateTime::currentDateTime();
     for (auto _ : state)
-        benchmark::DoNotOptimize(ResultLog::csvLine(log.rowFields(kResultLine, now)));
+        benchmark::DoNotOptimize(
+            ResultRow::csvLine(ResultRow::fields(end, QStringLiteral("COM1"), device, now)));
 }
 BENCHMARK(BM_ResultLog_RowText)->Unit(benchmark::kMicrosecond);
 

@@ -25,7 +25,7 @@ public:
     int failures() const { return m_failures; }
 
 private:
-    static constexpr std::size_t kFieldCount = std::size_t(Field::Label3) + 1;
+    static constexpr std::size_t kFieldCount = std::size_t(Field::ReplyLine) + 1;
 
     std::array<QString, kFieldCount> m_texts;
     int m_bar = 0;

@@ -1,4 +1,4 @@
-// One Val_Update tick with the display stubbed: on a pressure line, on a
+// One interpretation tick with the display stubbed: on a pressure line, on a
 // result line, and on the end value "999", whose tick writes a read-status
 // frame to the in-memory port. The line is delivered once; like the program,
 // every tick interprets the same line again while the line-complete flag stays.
@@ -27,7 +27,7 @@ struct Bench
     explicit Bench(const QByteArray &line)
         : panel(port, display)
     {
-        panel.Form_Load();
+        panel.startUp();
         port.clearWritten();
         port.deliver(line);
     }
@@ -41,9 +41,9 @@ void BM_Tick_PressureLine(benchmark::State &state)
 {
     Bench b(kPressureLine);
     for (auto _ : state)
-        b.panel.Val_Update_Timer();
-    if (b.display.text(Field::Map) != QLatin1String("160") || b.display.barValue() != 160 ||
-        b.port.written().size() != 0)
+        b.panel.interpretLatestLine();
+    if (b.display.text(Field::MeanPressure) != QLatin1String("160") ||
+        b.display.barValue() != 160 || b.port.written().size() != 0)
         state.SkipWithError("tick did not show the pressure line");
 }
 
@@ -51,12 +51,12 @@ void BM_Tick_ResultLine(benchmark::State &state)
 {
     Bench b(kResultLine);
     for (auto _ : state)
-        b.panel.Val_Update_Timer();
-    if (b.display.text(Field::Sys) != QLatin1String("120") ||
-        b.display.text(Field::Dia) != QLatin1String("080") ||
-        b.display.text(Field::Map) != QLatin1String("093") ||
-        b.display.text(Field::Pulse) != QLatin1String("072") ||
-        b.display.text(Field::Label_Status) != QLatin1String("IDLE"))
+        b.panel.interpretLatestLine();
+    if (b.display.text(Field::Systolic) != QLatin1String("120") ||
+        b.display.text(Field::Diastolic) != QLatin1String("080") ||
+        b.display.text(Field::MeanPressure) != QLatin1String("093") ||
+        b.display.text(Field::PulseRate) != QLatin1String("072") ||
+        b.display.text(Field::OperatingState) != QLatin1String("IDLE"))
         state.SkipWithError("tick did not show the result line");
 }
 
@@ -67,7 +67,7 @@ void BM_Tick_EndValue999(benchmark::State &state)
     Bench b(kEndLine);
     int sinceClear = 0;
     for (auto _ : state) {
-        b.panel.Val_Update_Timer();
+        b.panel.interpretLatestLine();
         if (++sinceClear == kClearEvery) {
             b.port.clearWritten();
             sinceClear = 0;

@@ -1,6 +1,7 @@
 #include "board_panel.h"
 
 #include "command_set.h"
+#include "control_bytes.h"
 #include "port_log.h"
 #include "port_table.h"
 #include "reply_line.h"
@@ -15,8 +16,8 @@ BoardPanel::BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent)
     , m_port(port)
     , m_display(display)
 {
-    connect(&m_port, &SerialPort::commNotified, this, &BoardPanel::MSComm1_OnComm);
-    connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::MSComm1_DeviceLost);
+    connect(&m_port, &SerialPort::bytesArrived, this, &BoardPanel::readArrivedBytes);
+    connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::reportLostDevice);
 }
 
 void BoardPanel::setPortSettingsProblems(const QString &file, const QStringList &problems)
@@ -25,49 +26,45 @@ void BoardPanel::setPortSettingsProblems(const QString &file, const QStringList 
     m_settingsProblems = problems;
 }
 
-// Start-up: framing characters, port search and open, the board's defaults
+// Start-up: port search and open, the board's defaults
 // and the window's. When the port cannot be opened, or a start-up frame cannot
 // be written, the remaining frames are left out but the window still gets its
 // defaults, so the operator sees a consistent panel and the reported failure.
 // Without an open port the frames are owed to the first port the menu opens.
-void BoardPanel::Form_Load()
+void BoardPanel::startUp()
 {
-    m_stx = QString(QChar(2));
-    m_etx = QString(QChar(3));
-
     for (int port = 1; port <= PortTable::kPortCount; ++port)
         m_display.setPortEntryEnabled(port, true);
 
-    m_selectedPort = FindPort();
-    bool linkUp = OpenPort(m_selectedPort);
+    m_selectedPort = findPort();
+    bool linkUp = openPort(m_selectedPort);
     m_startUpFramesOwed = !linkUp;
     if (linkUp)
         reportPortSettingsProblems();
-    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kCycleManual));
-    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kAdult));
+    linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kCycleManual));
+    linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kAdult));
 
-    m_display.setCaption(PanelDisplay::Button::StartStop, QString::fromLatin1(kStartCaption));
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
-    m_display.setText(Field::Label_cycle, QString::fromLatin1(SettingTable::kCycle[0].text));
-    m_display.setText(Field::Label_Patient, QString::fromLatin1(kAdult));
+    m_display.setCaption(PanelDisplay::Button::Start, QString::fromLatin1(kStartCaption));
+    m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
+    m_display.setText(Field::CycleTime, QString::fromLatin1(SettingTable::kCycle[0].text));
+    m_display.setText(Field::Patient, QString::fromLatin1(kAdult));
     m_display.setText(
-        Field::Label_Pumpup,
+        Field::PumpUp,
         QString::fromLatin1(SettingTable::kPumpUp[SettingTable::kPumpUpStartIndex].text));
     m_display.setBarValue(0);
     m_cycleIndex = SettingTable::kCycleStartIndex;
     m_pumpUpIndex = SettingTable::kPumpUpStartIndex;
 
-    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kPumpUp160));
-    linkUp = linkUp && SendCommand(QString::fromLatin1(CommandSet::kReadStatus));
+    linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kPumpUp160));
+    linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kReadStatus));
 }
 
-void BoardPanel::Form_Unload(qint16 &cancel)
+void BoardPanel::shutDown()
 {
-    Q_UNUSED(cancel); // closing is never refused
     exitSequence();
 }
 
-void BoardPanel::menEnde_Click()
+void BoardPanel::exitProgram()
 {
     exitSequence();
 }
@@ -81,90 +78,90 @@ void BoardPanel::exitSequence()
 
 bool BoardPanel::isIdle() const
 {
-    return m_display.text(Field::Label_Status) == QLatin1String(kIdle);
+    return m_display.text(Field::OperatingState) == QLatin1String(kIdle);
 }
 
-void BoardPanel::StartStop_Click()
+void BoardPanel::startMeasurement()
 {
     if (!isIdle())
         return;
-    if (!SendCommand(QString::fromLatin1(CommandSet::kStart)))
+    if (!sendCommand(QString::fromLatin1(CommandSet::kStart)))
         return;
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kMeasure));
-    m_display.setText(Field::Label3, QString());
-    m_display.setText(Field::Sys, QString());
-    m_display.setText(Field::Dia, QString());
-    m_display.setText(Field::Pulse, QString());
+    m_display.setText(Field::OperatingState, QString::fromLatin1(kMeasure));
+    m_display.setText(Field::ReplyLine, QString());
+    m_display.setText(Field::Systolic, QString());
+    m_display.setText(Field::Diastolic, QString());
+    m_display.setText(Field::PulseRate, QString());
 }
 
-void BoardPanel::ManoMode_Click()
+void BoardPanel::startManometer()
 {
     if (!isIdle())
         return;
-    if (!SendCommand(QString::fromLatin1(CommandSet::kManometer)))
+    if (!sendCommand(QString::fromLatin1(CommandSet::kManometer)))
         return;
-    m_display.setText(Field::Label3, QString());
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kManometer));
+    m_display.setText(Field::ReplyLine, QString());
+    m_display.setText(Field::OperatingState, QString::fromLatin1(kManometer));
 }
 
-void BoardPanel::LeakTest_Click()
+void BoardPanel::startLeakTest()
 {
     if (!isIdle())
         return;
-    if (!SendCommand(QString::fromLatin1(CommandSet::kLeakTest)))
+    if (!sendCommand(QString::fromLatin1(CommandSet::kLeakTest)))
         return;
-    m_display.setText(Field::Label3, QString());
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kLeakTest));
+    m_display.setText(Field::ReplyLine, QString());
+    m_display.setText(Field::OperatingState, QString::fromLatin1(kLeakTest));
 }
 
 // Break is the operator's one way to stop the cuff, so it reaches the board in
 // every state: a measurement the board starts by itself on its cycle time, or
 // one already running when the program started or switched ports, runs while
 // the window shows "IDLE".
-void BoardPanel::Break_Click()
+void BoardPanel::breakOperation()
 {
-    if (!SendCommand(QString::fromLatin1(CommandSet::kBreak)))
+    if (!sendCommand(QString::fromLatin1(CommandSet::kBreak)))
         return;
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
+    m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
     m_cuffPressure = 0;
 }
 
-void BoardPanel::Patientsel_Click()
+void BoardPanel::togglePatient()
 {
     if (!isIdle())
         return;
-    const QString patient = m_display.text(Field::Label_Patient);
+    const QString patient = m_display.text(Field::Patient);
     if (patient == QLatin1String(kAdult)) {
-        if (!SendCommand(QString::fromLatin1(CommandSet::kNeonate)))
+        if (!sendCommand(QString::fromLatin1(CommandSet::kNeonate)))
             return;
-        m_display.setText(Field::Label_Patient, QString::fromLatin1(kNeonate));
+        m_display.setText(Field::Patient, QString::fromLatin1(kNeonate));
     } else if (patient == QLatin1String(kNeonate)) {
-        if (!SendCommand(QString::fromLatin1(CommandSet::kAdult)))
+        if (!sendCommand(QString::fromLatin1(CommandSet::kAdult)))
             return;
-        m_display.setText(Field::Label_Patient, QString::fromLatin1(kAdult));
+        m_display.setText(Field::Patient, QString::fromLatin1(kAdult));
     }
 }
 
-void BoardPanel::Reset_Click()
+void BoardPanel::readStatus()
 {
-    SendCommand(QString::fromLatin1(CommandSet::kReadStatus));
+    sendCommand(QString::fromLatin1(CommandSet::kReadStatus));
 }
 
 // Pump To and Set Cycle advance their index before the write. When the write
 // fails the index steps back, so index and field stay in step and the next
 // click selects the entry after the one shown.
-void BoardPanel::PumpUp_Click()
+void BoardPanel::stepPumpUp()
 {
     if (isIdle())
         stepSetting(m_pumpUpIndex, SettingTable::kPumpUp.data(), SettingTable::kPumpUp.size(),
-                    Field::Label_Pumpup);
+                    Field::PumpUp);
 }
 
-void BoardPanel::SetCycle_Click()
+void BoardPanel::stepCycle()
 {
     if (isIdle())
         stepSetting(m_cycleIndex, SettingTable::kCycle.data(), SettingTable::kCycle.size(),
-                    Field::Label_cycle);
+                    Field::CycleTime);
 }
 
 void BoardPanel::stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
@@ -173,18 +170,18 @@ void BoardPanel::stepSetting(quint8 &index, const SettingTable::Entry *table, st
     const quint8 previous = index;
     index = index >= size - 1 ? 0 : index + 1;
     const SettingTable::Entry &entry = table[index];
-    if (!SendCommand(QString::fromLatin1(entry.command))) {
+    if (!sendCommand(QString::fromLatin1(entry.command))) {
         index = previous;
         return;
     }
     m_display.setText(field, QString::fromLatin1(entry.text));
 }
 
-void BoardPanel::setCOM_Click(int port)
+void BoardPanel::choosePort(int port)
 {
     if (port < 1 || port > PortTable::kPortCount)
         return;
-    if (!OpenPort(static_cast<quint8>(port)))
+    if (!openPort(port))
         return;
     if (m_startUpFramesOwed && sendStartUpFrames())
         m_startUpFramesOwed = false;
@@ -192,7 +189,7 @@ void BoardPanel::setCOM_Click(int port)
 
 // Only entries that start-up disabled are looked at, and only whether their
 // device exists: eight file-system look-ups at most, nothing opened.
-void BoardPanel::menPort_AboutToShow()
+void BoardPanel::recheckMissingPorts()
 {
     if (m_recheck == 0)
         return;
@@ -211,39 +208,34 @@ void BoardPanel::menPort_AboutToShow()
 // read status.
 bool BoardPanel::sendStartUpFrames()
 {
-    return SendCommand(QString::fromLatin1(CommandSet::kCycleManual)) &&
-           SendCommand(QString::fromLatin1(CommandSet::kAdult)) &&
-           SendCommand(QString::fromLatin1(CommandSet::kPumpUp160)) &&
-           SendCommand(QString::fromLatin1(CommandSet::kReadStatus));
+    return sendCommand(QString::fromLatin1(CommandSet::kCycleManual)) &&
+           sendCommand(QString::fromLatin1(CommandSet::kAdult)) &&
+           sendCommand(QString::fromLatin1(CommandSet::kPumpUp160)) &&
+           sendCommand(QString::fromLatin1(CommandSet::kReadStatus));
 }
 
-void BoardPanel::MSComm1_OnComm()
+void BoardPanel::readArrivedBytes()
 {
-    if (m_port.commEvent() != SerialPort::ReceiveEvent)
-        return;
-    while (m_port.inBufferCount() >= 1) {
-        const QByteArray bytes = m_port.input();
-        if (bytes.isEmpty())
-            break; // a port that claims bytes but yields none must not spin here
-        m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
-            ++m_linesCompleted;
-            m_display.setText(Field::Label3, QString::fromLatin1(line));
-        });
-    }
+    // input() gives everything waiting, so one read per arrival takes it all.
+    const QByteArray bytes = m_port.input();
+    m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
+        ++m_linesCompleted;
+        m_display.setText(Field::ReplyLine, QString::fromLatin1(line));
+    });
 }
 
 // The port is closed by now, so no entry keeps the check mark of an open port.
-void BoardPanel::MSComm1_DeviceLost(const QString &reason)
+void BoardPanel::reportLostDevice(const QString &reason)
 {
-    ClearPortChecks();
+    clearPortChecks();
     m_display.reportFailure(reason);
 }
 
-void BoardPanel::Val_Update_Timer()
+void BoardPanel::interpretLatestLine()
 {
-    if (m_assembler.lineComplete() != ReplyAssembler::kTrue)
+    if (!m_assembler.lineComplete())
         return;
-    const QString line = m_display.text(Field::Label3);
+    const QString line = m_display.text(Field::ReplyLine);
     if (ReplyLine::isResultLine(line))
         runResultLine(line);
     else
@@ -260,32 +252,53 @@ void BoardPanel::noteInterpretedLine(const QString &line)
     m_linesInterpreted = m_linesCompleted;
     if (ReplyLine::isResultLine(line) ||
         ReplyLine::take(line, ReplyLine::kCuffPressure) == QLatin1String(ReplyLine::kEndValue))
-        emit measurementEndShown(line);
+        emit measurementEnded(measurementEnd(line));
 }
 
-// A pressure line: its pressure goes to Map as the board sent it, the result
-// fields are emptied, and a value that converts becomes the cuff pressure the
-// bar shows, held at the bar's ends. "999" in Map is the end value: the board
-// is asked for its status and the panel goes back to idle.
+// The settings as the window shows them with the line that ended the
+// measurement.
+MeasurementEnd BoardPanel::measurementEnd(const QString &line) const
+{
+    MeasurementEnd end;
+    end.patient = m_display.text(Field::Patient);
+    end.pumpUp = m_display.text(Field::PumpUp);
+    end.cycle = m_display.text(Field::CycleTime);
+    end.line = line;
+    if (!ReplyLine::isResultLine(line)) {
+        end.outcome = MeasurementEnd::Outcome::EndValue;
+        return end;
+    }
+    end.systolic = ReplyLine::take(line, ReplyLine::kSystolic);
+    end.diastolic = ReplyLine::take(line, ReplyLine::kDiastolic);
+    end.mean = ReplyLine::take(line, ReplyLine::kMean);
+    end.pulse = ReplyLine::take(line, ReplyLine::kPulse);
+    return end;
+}
+
+// A pressure line: its pressure goes to the mean-pressure field as the board
+// sent it, the result fields are emptied, and a value that converts becomes
+// the cuff pressure the bar shows, held at the bar's ends. "999" there is the
+// end value: the board is asked for its status and the panel goes back to idle.
 void BoardPanel::runPressureLine(const QString &line)
 {
     const QString pressure = ReplyLine::take(line, ReplyLine::kCuffPressure);
-    m_display.setText(Field::Map, pressure);
-    m_display.setText(Field::Sys, QString());
-    m_display.setText(Field::Dia, QString());
-    m_display.setText(Field::Pulse, QString());
+    m_display.setText(Field::MeanPressure, pressure);
+    m_display.setText(Field::Systolic, QString());
+    m_display.setText(Field::Diastolic, QString());
+    m_display.setText(Field::PulseRate, QString());
     if (const std::optional<qint16> value = ReplyLine::pressureValue(pressure))
         m_cuffPressure = *value;
     // An over-pressure shows as a full bar, never as the last value below it.
     // The end value is no pressure: the bar drops to 0 once the board has been
     // asked for its status.
-    const bool endValue = m_display.text(Field::Map) == QLatin1String(ReplyLine::kEndValue);
+    const bool endValue =
+        m_display.text(Field::MeanPressure) == QLatin1String(ReplyLine::kEndValue);
     if (!endValue)
         m_display.setBarValue(std::clamp<int>(m_cuffPressure, 0, kBarLimit));
     if (endValue) {
-        if (!SendCommand(QString::fromLatin1(CommandSet::kReadStatus)))
+        if (!sendCommand(QString::fromLatin1(CommandSet::kReadStatus)))
             return;
-        m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
+        m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
         m_display.setBarValue(0);
     }
 }
@@ -294,21 +307,21 @@ void BoardPanel::runPressureLine(const QString &line)
 // measurement is over.
 void BoardPanel::runResultLine(const QString &line)
 {
-    m_display.setText(Field::Map, ReplyLine::take(line, ReplyLine::kMean));
-    m_display.setText(Field::Sys, ReplyLine::take(line, ReplyLine::kSystolic));
-    m_display.setText(Field::Dia, ReplyLine::take(line, ReplyLine::kDiastolic));
-    m_display.setText(Field::Pulse, ReplyLine::take(line, ReplyLine::kPulse));
-    m_display.setText(Field::Label_Status, QString::fromLatin1(kIdle));
+    m_display.setText(Field::MeanPressure, ReplyLine::take(line, ReplyLine::kMean));
+    m_display.setText(Field::Systolic, ReplyLine::take(line, ReplyLine::kSystolic));
+    m_display.setText(Field::Diastolic, ReplyLine::take(line, ReplyLine::kDiastolic));
+    m_display.setText(Field::PulseRate, ReplyLine::take(line, ReplyLine::kPulse));
+    m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
 }
 
 // One command frame: STX, each character of the text, ETX, written one after
 // the other. A failed write stops here; bytes already handed over stay sent.
-bool BoardPanel::SendCommand(const QString &text)
+bool BoardPanel::sendCommand(const QString &text)
 {
-    bool written = m_port.output(m_stx.toLatin1());
+    bool written = m_port.output(QByteArray(1, ControlBytes::kStx));
     for (qsizetype i = 0; written && i < text.size(); ++i)
         written = m_port.output(QString(text.at(i)).toLatin1());
-    written = written && m_port.output(m_etx.toLatin1());
+    written = written && m_port.output(QByteArray(1, ControlBytes::kEtx));
     if (!written)
         m_display.reportFailure(
             QStringLiteral("Command %1 not sent: %2").arg(text, m_port.errorText()));
@@ -319,7 +332,7 @@ bool BoardPanel::SendCommand(const QString &text)
 // and returns the first that opened (0 when none did). Leaves the port closed.
 // Notes why each port failed, for the notice when none opens, and which
 // entries the Port menu's re-check is to look at.
-quint8 BoardPanel::FindPort()
+quint8 BoardPanel::findPort()
 {
     quint8 found = 0;
     m_portTrouble.clear();
@@ -399,7 +412,7 @@ void BoardPanel::reportPortSettingsProblems()
     m_display.reportFailure(line + QLatin1Char('\n') + details.join(QLatin1Char('\n')));
 }
 
-bool BoardPanel::OpenPort(const quint8 &port)
+bool BoardPanel::openPort(int port)
 {
     const QString caption = PortTable::caption(port);
     if (m_port.isOpen() && !m_port.close()) {
@@ -408,18 +421,14 @@ bool BoardPanel::OpenPort(const quint8 &port)
                 .arg(PortTable::caption(m_port.commPort()), m_port.errorText()));
         return false;
     }
-    ClearPortChecks();
-    if (port == 0) {
-        m_port.setCommPort(port); // refused: there is no port 0
+    clearPortChecks();
+    if (port == 0) { // the port search found none
         const QString notice = noPortNotice();
         qCWarning(lcPorts).noquote() << notice;
         m_display.reportFailure(notice);
         return false;
     }
-    const bool configured =
-        m_port.setCommPort(port) && m_port.setSettings(QString::fromLatin1(kLineSettings)) &&
-        m_port.setInputMode(1) && m_port.setRThreshold(1) && m_port.setSThreshold(1) &&
-        m_port.setOutBufferSize(16) && m_port.setInBufferSize(16);
+    const bool configured = m_port.setCommPort(port) && m_port.setLineSettings(kLineSettings);
     if (!configured) {
         m_display.reportFailure(
             QStringLiteral("Setting up %1 failed: %2").arg(caption, m_port.errorText()));
@@ -434,7 +443,7 @@ bool BoardPanel::OpenPort(const quint8 &port)
     return true;
 }
 
-void BoardPanel::ClearPortChecks()
+void BoardPanel::clearPortChecks()
 {
     for (int port = 1; port <= PortTable::kPortCount; ++port)
         m_display.setPortEntryChecked(port, false);

@@ -10,17 +10,17 @@ class PanelDisplay
 {
 public:
     enum class Field {
-        Label_Status, // the operating state
-        Label_cycle,
-        Label_Patient,
-        Label_Pumpup,
-        Sys,
-        Dia,
-        Map,
-        Pulse,
-        Label3 // the last complete reply line
+        OperatingState, // "IDLE", "MEASURE", "Manometer" or "Leak Test"
+        CycleTime,
+        Patient,
+        PumpUp,
+        Systolic,
+        Diastolic,
+        MeanPressure,
+        PulseRate,
+        ReplyLine // the last complete reply line
     };
-    enum class Button { StartStop };
+    enum class Button { Start };
 
     virtual ~PanelDisplay() = default;
 

@@ -1,9 +1,9 @@
 #include "result_log.h"
 
-#include "byte_notation.h"
 #include "port_table.h"
-#include "reply_line.h"
+#include "result_row.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,8 +36,6 @@ bool syncToDisk(int handle)
 
 } // namespace
 
-using Field = PanelDisplay::Field;
-
 ResultLog::ResultLog(const QString &path, PanelDisplay &display, const SerialPort &port,
                      QObject *parent)
     : QObject(parent)
@@ -52,70 +50,13 @@ QString ResultLog::defaultPath()
         .filePath(QString::fromLatin1(kFileName));
 }
 
-QStringList ResultLog::headerFields()
+void ResultLog::record(const MeasurementEnd &end)
 {
-    return {QStringLiteral("time"),     QStringLiteral("port"),      QStringLiteral("device"),
-            QStringLiteral("patient"),  QStringLiteral("pump-up"),   QStringLiteral("cycle"),
-            QStringLiteral("systolic"), QStringLiteral("diastolic"), QStringLiteral("mean"),
-            QStringLiteral("pulse"),    QStringLiteral("outcome"),   QStringLiteral("raw line")};
-}
-
-QStringList ResultLog::rowFields(const QString &line, const QDateTime &when) const
-{
-    const bool result = ReplyLine::isResultLine(line);
     const int port = m_port.commPort();
-    const auto value = [&](ReplyLine::Field field) {
-        return result ? ReplyLine::take(line, field) : QString();
-    };
-    return {isoLocalTime(when),
-            PortTable::caption(port),
-            m_port.deviceName(port),
-            m_display.text(Field::Label_Patient),
-            m_display.text(Field::Label_Pumpup),
-            m_display.text(Field::Label_cycle),
-            value(ReplyLine::kSystolic),
-            value(ReplyLine::kDiastolic),
-            value(ReplyLine::kMean),
-            value(ReplyLine::kPulse),
-            QString::fromLatin1(result ? kResult : kAborted),
-            ByteNotation::readable(line.toLatin1())};
-}
-
-QString ResultLog::isoLocalTime(const QDateTime &when)
-{
-    const QDateTime local = when.toLocalTime();
-    const int offset = local.offsetFromUtc();
-    const int minutes = (offset < 0 ? -offset : offset) / 60;
-    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-           QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
-// RFC 4180: a field with a comma, a quote, CR or LF is quoted, its quotes
-// doubled; every line ends with CRLF.
-QByteArray ResultLog::csvLine(const QStringList &fields)
-{
-    QString text;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        QString field = fields.at(i);
-        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
-            field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n')))
-            field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-                    QLatin1Char('"');
-        if (i > 0)
-            text += QLatin1Char(',');
-        text += field;
-    }
-    text += QLatin1String("\r\n");
-    return text.toUtf8();
-}
-
-void ResultLog::record(const QString &line)
-{
+    const QByteArray row = ResultRow::csvLine(ResultRow::fields(
+        end, PortTable::caption(port), m_port.deviceName(port), QDateTime::currentDateTime()));
     QString why;
-    if (append(csvLine(rowFields(line, QDateTime::currentDateTime())), why)) {
+    if (append(row, why)) {
         ++m_rows;
         m_failing = false;
         return;
@@ -140,7 +81,8 @@ bool ResultLog::append(const QByteArray &row, QString &why)
                   .arg(QDir::toNativeSeparators(m_path), file.errorString());
         return false;
     }
-    const QByteArray data = file.size() == 0 ? csvLine(headerFields()) + row : row;
+    const QByteArray data =
+        file.size() == 0 ? ResultRow::csvLine(ResultRow::headerFields()) + row : row;
     QString error;
     if (file.write(data) != data.size() || !file.flush())
         error = file.errorString();

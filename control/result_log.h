@@ -1,7 +1,7 @@
 // Appends the end of every measurement the panel shows to a CSV file: one row
-// per result line, and one per measurement that ended with "999". It listens
-// to BoardPanel::measurementEndShown, reads the settings the window shows
-// (patient, pump-up value, cycle time) back through PanelDisplay, and reports
+// per result, and one per measurement that ended with "999". It takes the
+// MeasurementEnd values BoardPanel::measurementEnded hands out, formats them
+// with ResultRow, names the port and device the line came in on, and reports
 // a file it cannot write through PanelDisplay::reportFailure, once until a
 // row is written again; every row is tried, so the next result may succeed.
 //
@@ -12,14 +12,12 @@
 // was moved, deleted or fixed in the meantime is picked up at the next row.
 #pragma once
 
+#include "measurement_end.h"
 #include "panel_display.h"
-#include "reply_line.h"
 #include "serial_port.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
 class ResultLog : public QObject
 {
@@ -27,11 +25,9 @@ class ResultLog : public QObject
 
 public:
     static constexpr const char *kFileName = "results.csv";
-    static constexpr const char *kResult = "result";
-    static constexpr const char *kAborted = ReplyLine::kEndValue;
 
-    // Rows go to `path`; `display` gives the window's settings and takes the
-    // failure notice; `port` names the port and device the line came in on.
+    // Rows go to `path`; `display` takes the failure notice; `port` names
+    // the port and device the line came in on.
     ResultLog(const QString &path, PanelDisplay &display, const SerialPort &port,
               QObject *parent = nullptr);
 
@@ -43,15 +39,8 @@ public:
     // Rows written since the log was made.
     int rowsWritten() const { return m_rows; }
 
-    // Appends the row of `line`, the complete reply line just shown.
-    void record(const QString &line);
-
-    // The parts of a row, for tests and benchmarks.
-    static QStringList headerFields();
-    QStringList rowFields(const QString &line, const QDateTime &when) const;
-    static QByteArray csvLine(const QStringList &fields);
-    // Local time in ISO 8601 with its UTC offset: 2026-12-07T14:05:09+01:00.
-    static QString isoLocalTime(const QDateTime &when);
+    // Appends the row of a measurement that has just ended.
+    void record(const MeasurementEnd &end);
 
 private:
     bool append(const QByteArray &row, QString &why);

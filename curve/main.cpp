@@ -31,8 +31,13 @@ int main(int argc, char *argv[])
                                     QStringLiteral("png"));
     parser.addOption(output);
     parser.addPositionalArgument(QStringLiteral("trace"), QStringLiteral("The trace to read."));
-    if (!parser.parse(QCoreApplication::arguments()) || parser.positionalArguments().size() != 1 ||
-        !parser.isSet(output)) {
+    // --help and --version answer before the trace and -o are asked for.
+    const bool parsed = parser.parse(QCoreApplication::arguments());
+    if (parsed && parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parsed && parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parsed || parser.positionalArguments().size() != 1 || !parser.isSet(output)) {
         const QString error = parser.errorText().isEmpty()
                                   ? QStringLiteral("give one trace and -o PNG")
                                   : parser.errorText();
@@ -40,10 +45,6 @@ int main(int argc, char *argv[])
                      qPrintable(parser.helpText()));
         return 2;
     }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
 
     QFile trace(parser.positionalArguments().first());
     if (!trace.open(QIODevice::ReadOnly)) {

@@ -1,8 +1,9 @@
 #include "measurement_curve.h"
 
 #include "command_set.h"
+#include "control_bytes.h"
 #include "reply_line.h"
-#include "traffic_trace.h"
+#include "traffic_entry.h"
 
 namespace {
 
@@ -13,12 +14,12 @@ class Splitter
 public:
     QList<MeasurementCurve> curves;
 
-    void sent(const TraceReader::Entry &entry)
+    void sent(const TrafficEntry &entry)
     {
         QByteArray text = entry.bytes;
-        if (text.startsWith('\x02'))
+        if (text.startsWith(ControlBytes::kStx))
             text.remove(0, 1);
-        if (text.endsWith('\x03'))
+        if (text.endsWith(ControlBytes::kEtx))
             text.chop(1);
         if (text == CommandSet::kStart) {
             close();
@@ -37,12 +38,12 @@ public:
         }
     }
 
-    void received(const TraceReader::Entry &entry)
+    void received(const TrafficEntry &entry)
     {
         QByteArray bytes = entry.bytes;
-        if (!bytes.startsWith('\x02'))
+        if (!bytes.startsWith(ControlBytes::kStx))
             return; // noise outside a line
-        if (bytes.endsWith('\x0d'))
+        if (bytes.endsWith(ControlBytes::kCr))
             bytes.chop(1);
         const QString line = QString::fromLatin1(bytes);
         if (ReplyLine::isResultLine(line)) {
@@ -91,7 +92,7 @@ public:
     }
 
 private:
-    void begin(const TraceReader::Entry &entry)
+    void begin(const TrafficEntry &entry)
     {
         MeasurementCurve curve;
         curve.startMs = entry.ms;
@@ -114,13 +115,13 @@ private:
 
 } // namespace
 
-QList<MeasurementCurve> MeasurementCurve::fromTrace(const QList<TraceReader::Entry> &entries)
+QList<MeasurementCurve> MeasurementCurve::fromTrace(const QList<TrafficEntry> &entries)
 {
     Splitter splitter;
-    for (const TraceReader::Entry &entry : entries) {
-        if (entry.kind == QLatin1String(TrafficTrace::kSent))
+    for (const TrafficEntry &entry : entries) {
+        if (entry.kind == QLatin1String(TrafficEntry::kSent))
             splitter.sent(entry);
-        else if (entry.kind == QLatin1String(TrafficTrace::kReceived))
+        else if (entry.kind == QLatin1String(TrafficEntry::kReceived))
             splitter.received(entry);
     }
     return splitter.curves;

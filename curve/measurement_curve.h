@@ -9,7 +9,7 @@
 // when it arrives during a measurement.
 #pragma once
 
-#include "trace_reader.h"
+#include "traffic_entry.h"
 
 #include <QList>
 #include <QPointF>
@@ -43,6 +43,6 @@ public:
     QList<Marker> marks;
     std::optional<Values> result; // set when a result line ended it
 
-    static QList<MeasurementCurve> fromTrace(const QList<TraceReader::Entry> &entries);
+    static QList<MeasurementCurve> fromTrace(const QList<TrafficEntry> &entries);
     static QString markName(Mark mark);
 };

@@ -1,6 +1,6 @@
 #include "demo_driver.h"
 
-#include "form1.h"
+#include "main_window.h"
 #include "simulated_board.h"
 
 #include <QAction>
@@ -27,7 +27,7 @@ QString threeDigits(int value)
 
 } // namespace
 
-DemoDriver::DemoDriver(Form1 &window, SimulatedBoard &board, const QDir &output, int timeoutMs,
+DemoDriver::DemoDriver(MainWindow &window, SimulatedBoard &board, const QDir &output, int timeoutMs,
                        QObject *parent)
     : QObject(parent)
     , m_window(window)
@@ -65,20 +65,21 @@ void DemoDriver::poll()
     case Stage::StartUp:
         // The four start-up frames are in and the answer to the status
         // request has been shown: the panel is where an operator finds it.
-        if (m_board.commands().size() >= 4 && m_window.text(Field::Map) == QLatin1String("000"))
+        if (m_board.commands().size() >= 4 &&
+            m_window.text(Field::MeanPressure) == QLatin1String("000"))
             clickStart();
         break;
     case Stage::Measuring:
         m_peak = std::max(m_peak, m_bar->value());
         // The cuff is deflating: the bar has come down from its peak.
         if (!m_midSaved && m_peak >= 100 && m_bar->value() <= m_peak - 10 &&
-            m_window.text(Field::Label_Status) == QLatin1String("MEASURE")) {
+            m_window.text(Field::OperatingState) == QLatin1String("MEASURE")) {
             if (!saveWindow(kMidPicture))
                 return;
             m_midSaved = true;
         }
-        if (!m_window.text(Field::Sys).isEmpty() &&
-            m_window.text(Field::Label_Status) == QLatin1String("IDLE")) {
+        if (!m_window.text(Field::Systolic).isEmpty() &&
+            m_window.text(Field::OperatingState) == QLatin1String("IDLE")) {
             m_stage = Stage::Settling;
             m_poll.stop();
             QTimer::singleShot(kSettleMs, this, &DemoDriver::checkResult);
@@ -119,9 +120,10 @@ void DemoDriver::checkResult()
     if (!saveWindow(kResultPicture))
         return;
     const std::optional<SimulatedBoard::Result> measured = m_board.lastResult();
-    const QString shown = QStringLiteral("SYS %1  DIA %2  MAP %3  Pulse %4")
-                              .arg(m_window.text(Field::Sys), m_window.text(Field::Dia),
-                                   m_window.text(Field::Map), m_window.text(Field::Pulse));
+    const QString shown =
+        QStringLiteral("SYS %1  DIA %2  MAP %3  Pulse %4")
+            .arg(m_window.text(Field::Systolic), m_window.text(Field::Diastolic),
+                 m_window.text(Field::MeanPressure), m_window.text(Field::PulseRate));
     if (!measured) {
         finish(1, QStringLiteral("the window shows %1, but the board measured nothing").arg(shown));
         return;

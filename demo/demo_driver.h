@@ -12,7 +12,7 @@
 #include <QString>
 #include <QTimer>
 
-class Form1;
+class MainWindow;
 class QAction;
 class QProgressBar;
 class QPushButton;
@@ -28,7 +28,7 @@ public:
     // that the window has repainted and the clock shows.
     static constexpr int kSettleMs = 600;
 
-    DemoDriver(Form1 &window, SimulatedBoard &board, const QDir &output, int timeoutMs,
+    DemoDriver(MainWindow &window, SimulatedBoard &board, const QDir &output, int timeoutMs,
                QObject *parent = nullptr);
 
     // Starts driving; the output directory must exist. Call it while the
@@ -48,7 +48,7 @@ private:
     void checkResult();
     void finish(int exitCode, const QString &message);
 
-    Form1 &m_window;
+    MainWindow &m_window;
     SimulatedBoard &m_board;
     QProgressBar *m_bar;
     QPushButton *m_start;

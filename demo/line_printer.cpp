@@ -1,6 +1,7 @@
 #include "line_printer.h"
 
 #include "byte_notation.h"
+#include "command_frame.h"
 #include "port_table.h"
 #include "simulated_board.h"
 
@@ -17,7 +18,7 @@ void LinePrinter::watch(SimulatedBoard &board, int port)
     const QString toBoard = QStringLiteral("program -> %1").arg(caption);
     const QString fromBoard = QStringLiteral("%1 -> program").arg(caption);
     const auto frame = [](const QString &text) {
-        return ByteNotation::readable(QByteArray(1, '\x02') + text.toLatin1() + '\x03');
+        return ByteNotation::readable(CommandFrame::build(text));
     };
     connect(&board, &SimulatedBoard::commandReceived, this,
             [this, toBoard, frame](const QString &text) {

@@ -11,18 +11,16 @@
 // measurement did not complete). Every frame and line on the line is printed.
 // A headless run writes its results file and trace into the output folder;
 // --results and --trace choose other files (and also serve an interactive run).
+#include "bench_session.h"
 #include "curve_picture.h"
 #include "demo_driver.h"
-#include "form1.h"
 #include "line_printer.h"
+#include "port_map.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
-#include "result_log.h"
 #include "simulated_boards.h"
 #include "tarnvik_version.h"
 #include "trace_reader.h"
-#include "tracing_serial_port.h"
-#include "traffic_trace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -119,11 +117,107 @@ std::optional<double> positive(const QString &text)
     return value;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// What the command line chose.
+struct DemoOptions
 {
-    // The platform is chosen before the application object exists.
+    double scale = 1.0;
+    double timeout = 60.0;
+    quint32 seed = 1;
+    double failureRate = 0.1;
+    QDir output;
+    QString tracePath;   // empty: no trace
+    QString resultsPath; // empty: no results file
+};
+
+// The demo's options, as QCommandLineParser takes them.
+struct DemoCommandLine
+{
+    const QCommandLineOption headless{
+        QStringLiteral("headless"),
+        QStringLiteral("Drive one measurement without a display, save pictures and exit "
+                       "(the default when there is no display).")};
+    const QCommandLineOption output{
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Directory for the pictures of a headless run (default demo-output)."),
+        QStringLiteral("dir"),
+        QStringLiteral("demo-output")};
+    const QCommandLineOption scale{
+        {QStringLiteral("s"), QStringLiteral("time-scale")},
+        QStringLiteral("Run the board <factor> times faster than real time (default 1, "
+                       "headless 10)."),
+        QStringLiteral("factor")};
+    const QCommandLineOption seed{QStringLiteral("seed"),
+                                  QStringLiteral("Seed of the board's values (default 1)."),
+                                  QStringLiteral("n"), QStringLiteral("1")};
+    const QCommandLineOption failure{
+        {QStringLiteral("f"), QStringLiteral("failure-rate")},
+        QStringLiteral("Share of measurements that end with 999, 0 to 1 (default 0.1; a "
+                       "headless run never fails)."),
+        QStringLiteral("rate"),
+        QStringLiteral("0.1")};
+    const QCommandLineOption timeout{
+        QStringLiteral("timeout"), QStringLiteral("Seconds a headless run may take (default 60)."),
+        QStringLiteral("s"), QStringLiteral("60")};
+    const QCommandLineOption trace{
+        QStringLiteral("trace"),
+        QStringLiteral("Write the traffic trace to <file> (headless default: trace.txt in the "
+                       "output directory)."),
+        QStringLiteral("file")};
+    const QCommandLineOption results{
+        QStringLiteral("results"),
+        QStringLiteral("Append the results to <file> (headless default: results.csv in the "
+                       "output directory)."),
+        QStringLiteral("file")};
+};
+
+// Parses the command line; --help prints and exits here. Nothing when the
+// values are wrong (said on stderr).
+std::optional<DemoOptions> parseOptions(const QApplication &app, bool headless)
+{
+    const DemoCommandLine line;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The tarnvik main window with a simulated board on COM1."));
+    parser.addHelpOption();
+    parser.addOptions({line.headless, line.output, line.scale, line.seed, line.failure,
+                       line.timeout, line.trace, line.results});
+    parser.process(app);
+
+    const std::optional<double> scale =
+        positive(parser.isSet(line.scale) ? parser.value(line.scale)
+                                          : QString::fromLatin1(headless ? "10" : "1"));
+    const std::optional<double> timeout = positive(parser.value(line.timeout));
+    bool seedOk = false;
+    bool rateOk = false;
+    DemoOptions options;
+    options.seed = parser.value(line.seed).toUInt(&seedOk);
+    options.failureRate = parser.value(line.failure).toDouble(&rateOk);
+    if (!scale || !timeout || !seedOk || !rateOk || options.failureRate < 0.0 ||
+        options.failureRate > 1.0) {
+        std::fputs("tarnvik-demo: the time scale and the timeout must be numbers above 0, the "
+                   "seed a whole number, the failure rate a number from 0 to 1\n",
+                   stderr);
+        return std::nullopt;
+    }
+    options.scale = *scale;
+    options.timeout = *timeout;
+    options.output = QDir(parser.value(line.output));
+    // A headless run writes its files into the output folder unless told otherwise.
+    const auto fileOption = [&](const QCommandLineOption &option, const char *headlessName) {
+        if (parser.isSet(option))
+            return parser.value(option);
+        return headless ? options.output.absoluteFilePath(QString::fromLatin1(headlessName))
+                        : QString();
+    };
+    options.tracePath = fileOption(line.trace, "trace.txt");
+    options.resultsPath = fileOption(line.results, ResultLog::kFileName);
+    return options;
+}
+
+// The platform is chosen before the application object exists: a headless
+// run starts again under xvfb-run when it can, else on the offscreen platform.
+bool choosePlatform(int argc, char *argv[])
+{
     const bool headless =
         hasOption(argc, argv, kHeadlessOption) || !hasDisplay() || offscreenChosen();
     if (headless && !offscreenChosen() && qgetenv(kUnderXvfb) != "1" &&
@@ -131,70 +225,65 @@ int main(int argc, char *argv[])
         execUnderXvfb(argc, argv);
     if (headless && qgetenv(kUnderXvfb) != "1")
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    return headless;
+}
 
+// The simulated board as the options say, its traffic printed, and a word on
+// what is bound where.
+void setUpBoard(SimulatedBoards &boards, const DemoOptions &options, bool headless,
+                LinePrinter &printer)
+{
+    SimulatedBoard &board = boards.board(kBoardPort);
+    board.setTimeScale(options.scale);
+    board.setSeed(options.seed);
+    board.setFailureRate(headless ? 0.0 : options.failureRate);
+    printer.watch(board, kBoardPort);
+    say(QStringLiteral("%1 is a simulated board on %2 (time scale %3, seed %4); %5 to %6 "
+                       "are bound to nothing")
+            .arg(PortTable::caption(kBoardPort), boards.devicePaths().at(kBoardPort - 1))
+            .arg(options.scale)
+            .arg(options.seed)
+            .arg(PortTable::caption(2), PortTable::caption(PortTable::kPortCount)));
+}
+
+// What went over the line, the results written and, after a headless run,
+// the curve of its measurement. Returns the exit code, given `rc` so far.
+int reportRun(int rc, const LinePrinter &printer, const BenchSession &session,
+              const DemoOptions &options, bool headless)
+{
+    say(QStringLiteral("%1 frames to the board, %2 lines from it")
+            .arg(printer.framesPrinted())
+            .arg(printer.linesPrinted()));
+    if (const ResultLog *results = session.results())
+        say(QStringLiteral("%1 result row(s) appended to %2")
+                .arg(results->rowsWritten())
+                .arg(results->path()));
+    if (!headless || options.tracePath.isEmpty())
+        return rc;
+    const QString curvePath = options.output.absoluteFilePath(QString::fromLatin1(kCurvePicture));
+    if (!saveCurve(options.tracePath, curvePath)) {
+        say(QStringLiteral("cannot draw the curve into %1").arg(curvePath));
+        return 1;
+    }
+    say(QStringLiteral("saved %1").arg(curvePath));
+    return rc;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const bool headless = choosePlatform(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnvik-demo"));
     QApplication::setApplicationVersion(QStringLiteral(TARNVIK_VERSION_STRING));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("The tarnvik main window with a simulated board on COM1."));
-    parser.addHelpOption();
-    const QCommandLineOption headlessOption(
-        QStringLiteral("headless"),
-        QStringLiteral("Drive one measurement without a display, save pictures and exit "
-                       "(the default when there is no display)."));
-    const QCommandLineOption outputOption(
-        {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Directory for the pictures of a headless run (default demo-output)."),
-        QStringLiteral("dir"), QStringLiteral("demo-output"));
-    const QCommandLineOption scaleOption(
-        {QStringLiteral("s"), QStringLiteral("time-scale")},
-        QStringLiteral("Run the board <factor> times faster than real time (default 1, "
-                       "headless 10)."),
-        QStringLiteral("factor"));
-    const QCommandLineOption seedOption(QStringLiteral("seed"),
-                                        QStringLiteral("Seed of the board's values (default 1)."),
-                                        QStringLiteral("n"), QStringLiteral("1"));
-    const QCommandLineOption failureOption(
-        {QStringLiteral("f"), QStringLiteral("failure-rate")},
-        QStringLiteral("Share of measurements that end with 999, 0 to 1 (default 0.1; a "
-                       "headless run never fails)."),
-        QStringLiteral("rate"), QStringLiteral("0.1"));
-    const QCommandLineOption timeoutOption(
-        QStringLiteral("timeout"), QStringLiteral("Seconds a headless run may take (default 60)."),
-        QStringLiteral("s"), QStringLiteral("60"));
-    const QCommandLineOption traceOption(
-        QStringLiteral("trace"),
-        QStringLiteral("Write the traffic trace to <file> (headless default: trace.txt in the "
-                       "output directory)."),
-        QStringLiteral("file"));
-    const QCommandLineOption resultsOption(
-        QStringLiteral("results"),
-        QStringLiteral("Append the results to <file> (headless default: results.csv in the "
-                       "output directory)."),
-        QStringLiteral("file"));
-    parser.addOptions({headlessOption, outputOption, scaleOption, seedOption, failureOption,
-                       timeoutOption, traceOption, resultsOption});
-    parser.process(app);
-
-    const std::optional<double> scale =
-        positive(parser.isSet(scaleOption) ? parser.value(scaleOption)
-                                           : QString::fromLatin1(headless ? "10" : "1"));
-    const std::optional<double> timeout = positive(parser.value(timeoutOption));
-    bool seedOk = false;
-    const quint32 seed = parser.value(seedOption).toUInt(&seedOk);
-    bool rateOk = false;
-    const double failureRate = parser.value(failureOption).toDouble(&rateOk);
-    if (!scale || !timeout || !seedOk || !rateOk || failureRate < 0.0 || failureRate > 1.0) {
-        std::fputs("tarnvik-demo: the time scale and the timeout must be numbers above 0, the "
-                   "seed a whole number, the failure rate a number from 0 to 1\n",
-                   stderr);
+    const std::optional<DemoOptions> options = parseOptions(app, headless);
+    if (!options)
         return 2;
-    }
-    const QDir output(parser.value(outputOption));
-    if (headless && !output.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "tarnvik-demo: cannot create %s\n", qPrintable(output.absolutePath()));
+    if (headless && !options->output.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "tarnvik-demo: cannot create %s\n",
+                     qPrintable(options->output.absolutePath()));
         return 2;
     }
 
@@ -204,53 +293,24 @@ int main(int argc, char *argv[])
         return 2;
     }
     SimulatedBoard &board = boards.board(kBoardPort);
-    board.setTimeScale(*scale);
-    board.setSeed(seed);
-    board.setFailureRate(headless ? 0.0 : failureRate);
-
     LinePrinter printer(stdout);
-    printer.watch(board, kBoardPort);
-    say(QStringLiteral("%1 is a simulated board on %2 (time scale %3, seed %4); %5 to %6 "
-                       "are bound to nothing")
-            .arg(PortTable::caption(kBoardPort), boards.devicePaths().at(kBoardPort - 1))
-            .arg(*scale)
-            .arg(seed)
-            .arg(PortTable::caption(2), PortTable::caption(PortTable::kPortCount)));
+    setUpBoard(boards, *options, headless, printer);
 
-    const auto fileOption = [&](const QCommandLineOption &option, const char *headlessName) {
-        if (parser.isSet(option))
-            return parser.value(option);
-        return headless ? output.absoluteFilePath(QString::fromLatin1(headlessName)) : QString();
-    };
-    const QString tracePath = fileOption(traceOption, "trace.txt");
-    const QString resultsPath = fileOption(resultsOption, ResultLog::kFileName);
-    std::unique_ptr<TrafficTrace> trace;
-    if (!tracePath.isEmpty()) {
-        trace = std::make_unique<TrafficTrace>(tracePath);
-        if (!trace->isOpen()) {
-            std::fprintf(stderr, "tarnvik-demo: cannot write %s\n", qPrintable(tracePath));
-            return 2;
-        }
+    // The session (window and port) goes before the boards' terminals.
+    BenchSession session;
+    QString why;
+    if (!options->tracePath.isEmpty() && !session.openTrace(options->tracePath, why)) {
+        std::fprintf(stderr, "tarnvik-demo: cannot write %s\n", qPrintable(options->tracePath));
+        return 2;
     }
-
-    // The port goes before the boards' terminals, the window before the port.
-    const PortTable ports(boards.devicePaths());
-    QtSerialPort port(ports);
-    std::unique_ptr<TracingSerialPort> tracing;
-    if (trace)
-        tracing = std::make_unique<TracingSerialPort>(port, *trace);
-    SerialPort &panelPort = tracing ? static_cast<SerialPort &>(*tracing) : port;
-    Form1 window(panelPort);
-    std::unique_ptr<ResultLog> results;
-    if (!resultsPath.isEmpty()) {
-        results = std::make_unique<ResultLog>(resultsPath, window, panelPort);
-        QObject::connect(&window.panel(), &BoardPanel::measurementEndShown, results.get(),
-                         &ResultLog::record);
-    }
+    MainWindow &window =
+        session.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(),
+                      options->resultsPath);
     std::unique_ptr<DemoDriver> driver;
     if (headless)
-        driver = std::make_unique<DemoDriver>(window, board, output, int(*timeout * 1000.0));
-    QObject::connect(&window, &Form1::programEnded, &app,
+        driver = std::make_unique<DemoDriver>(window, board, options->output,
+                                              int(options->timeout * 1000.0));
+    QObject::connect(&window, &MainWindow::programEnded, &app,
                      [&driver] { QCoreApplication::exit(driver ? driver->exitCode() : 0); });
 
     window.show();
@@ -263,22 +323,6 @@ int main(int argc, char *argv[])
         driver->start();
     } else
         say(QStringLiteral("click START to measure; close the window to end"));
-    int rc = QApplication::exec();
-    say(QStringLiteral("%1 frames to the board, %2 lines from it")
-            .arg(printer.framesPrinted())
-            .arg(printer.linesPrinted()));
-    if (results)
-        say(QStringLiteral("%1 result row(s) appended to %2")
-                .arg(results->rowsWritten())
-                .arg(results->path()));
-    if (driver && !tracePath.isEmpty()) {
-        const QString curvePath = output.absoluteFilePath(QString::fromLatin1(kCurvePicture));
-        if (saveCurve(tracePath, curvePath)) {
-            say(QStringLiteral("saved %1").arg(curvePath));
-        } else {
-            say(QStringLiteral("cannot draw the curve into %1").arg(curvePath));
-            rc = 1;
-        }
-    }
-    return rc;
+    const int rc = QApplication::exec();
+    return reportRun(rc, printer, session, *options, headless);
 }

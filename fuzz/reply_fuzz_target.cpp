@@ -10,6 +10,7 @@
 #include "board_panel.h"
 #include "command_frame.h"
 #include "command_set.h"
+#include "control_bytes.h"
 #include "memory_serial_port.h"
 #include "recording_display.h"
 #include "reply_assembler.h"
@@ -39,11 +40,11 @@ struct LineModel
 
     void feed(char b)
     {
-        if (b == ReplyAssembler::kStx) {
+        if (b == ControlBytes::kStx) {
             buffer.clear();
             complete = false;
         }
-        if (b == ReplyAssembler::kCr) {
+        if (b == ControlBytes::kCr) {
             lastLine = buffer;
             complete = true;
             anyLine = true;
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RecordingDisplay display;
     BoardPanel panel(port, display);
     port.setOnlyOpenable({1});
-    panel.Form_Load();
+    panel.startUp();
     port.clearWritten();
     check(display.failures().isEmpty(), "start-up reported a failure");
 
@@ -91,31 +92,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             model.feed(stream[at + i]);
         port.deliver(QByteArray(stream + at, n));
         display.clearLog();
-        panel.Val_Update_Timer();
+        panel.interpretLatestLine();
 
         const QByteArray buffer = panel.receiveBuffer();
         check(buffer.size() <= ReplyAssembler::kMaxLineBytes, "receive buffer over its bound");
         check(std::string(buffer.constData(), std::size_t(buffer.size())) == model.buffer,
               "receive buffer differs from the bytes received");
-        check((panel.lineComplete() == ReplyAssembler::kTrue) == model.complete,
-              "line-complete flag differs from STX and CR");
-        check(panel.lineComplete() == ReplyAssembler::kTrue ||
-                  panel.lineComplete() == ReplyAssembler::kFalse,
-              "line-complete flag is neither true nor false");
+        check(panel.lineComplete() == model.complete, "line-complete flag differs from STX and CR");
         if (model.anyLine) {
-            const QByteArray shown = display.text(Field::Label3).toLatin1();
+            const QByteArray shown = display.text(Field::ReplyLine).toLatin1();
             check(std::string(shown.constData(), std::size_t(shown.size())) == model.lastLine,
                   "reply-line field differs from the last line received");
         }
         check(display.barValue() >= 0 && display.barValue() <= BoardPanel::kBarLimit,
               "pressure bar outside 0..300");
-        check(display.text(Field::Map).size() <= 3 && display.text(Field::Sys).size() <= 3 &&
-                  display.text(Field::Dia).size() <= 3 && display.text(Field::Pulse).size() <= 3,
+        check(display.text(Field::MeanPressure).size() <= 3 &&
+                  display.text(Field::Systolic).size() <= 3 &&
+                  display.text(Field::Diastolic).size() <= 3 &&
+                  display.text(Field::PulseRate).size() <= 3,
               "a value field holds more than three characters");
         check(onlyStatusRequests(port.written()), "a tick sent something other than 18;;DF");
         check(display.failures().isEmpty(), "a tick reported a failure with the port open");
         if (model.complete && model.lastLine.size() >= 2 && model.lastLine[1] == 'S')
-            check(display.text(Field::Label_Status) == QLatin1String(BoardPanel::kIdle),
+            check(display.text(Field::OperatingState) == QLatin1String(BoardPanel::kIdle),
                   "a result line left the state other than IDLE");
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "byte_notation.h"
 
+#include "control_bytes.h"
+
 namespace {
 
 struct Name
@@ -8,8 +10,10 @@ struct Name
     const char *text;
 };
 
-constexpr Name kNames[] = {
-    {'\x02', "<STX>"}, {'\x03', "<ETX>"}, {'\x0d', "<CR>"}, {'\x0a', "<LF>"}};
+constexpr Name kNames[] = {{ControlBytes::kStx, "<STX>"},
+                           {ControlBytes::kEtx, "<ETX>"},
+                           {ControlBytes::kCr, "<CR>"},
+                           {'\x0a', "<LF>"}};
 
 int hexDigit(QChar c)
 {

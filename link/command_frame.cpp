@@ -4,9 +4,9 @@ QByteArray CommandFrame::build(const QString &text)
 {
     QByteArray frame;
     frame.reserve(text.size() + 2);
-    frame.append(kStx);
+    frame.append(ControlBytes::kStx);
     frame.append(text.toLatin1());
-    frame.append(kEtx);
+    frame.append(ControlBytes::kEtx);
     return frame;
 }
 

@@ -3,15 +3,14 @@
 // every coded command text obeys, for tools and tests that rebuild the texts.
 #pragma once
 
+#include "control_bytes.h"
+
 #include <QByteArray>
 #include <QString>
 
 class CommandFrame
 {
 public:
-    static constexpr char kStx = '\x02';
-    static constexpr char kEtx = '\x03';
-
     // The frame for a command text (Latin-1, one byte per character).
     static QByteArray build(const QString &text);
 

@@ -2,6 +2,47 @@
 
 #include "port_table.h"
 
+namespace {
+
+// Line settings as operations() lists them: "4800 8N1", then the flow control when there is one:
+// "9600 7E2 hardware".
+QString notation(const LineSettings &settings)
+{
+    QChar parity = QLatin1Char('?');
+    switch (settings.parity) {
+    case QSerialPort::NoParity:
+        parity = QLatin1Char('N');
+        break;
+    case QSerialPort::EvenParity:
+        parity = QLatin1Char('E');
+        break;
+    case QSerialPort::OddParity:
+        parity = QLatin1Char('O');
+        break;
+    case QSerialPort::SpaceParity:
+        parity = QLatin1Char('S');
+        break;
+    case QSerialPort::MarkParity:
+        parity = QLatin1Char('M');
+        break;
+    }
+    const QString stop = settings.stopBits == QSerialPort::OneAndHalfStop
+                             ? QStringLiteral("1.5")
+                             : QString::number(int(settings.stopBits));
+    QString text = QStringLiteral("%1 %2%3%4")
+                       .arg(settings.baudRate)
+                       .arg(int(settings.dataBits))
+                       .arg(parity)
+                       .arg(stop);
+    if (settings.flowControl == QSerialPort::HardwareControl)
+        text += QStringLiteral(" hardware");
+    else if (settings.flowControl == QSerialPort::SoftwareControl)
+        text += QStringLiteral(" software");
+    return text;
+}
+
+} // namespace
+
 MemorySerialPort::MemorySerialPort(QObject *parent)
     : SerialPort(parent)
 {}
@@ -47,19 +88,12 @@ void MemorySerialPort::failWritesAfter(int count)
 void MemorySerialPort::deliver(const QByteArray &bytes)
 {
     m_receiveQueue.append(bytes);
-    notify(ReceiveEvent);
+    emit bytesArrived();
 }
 
 void MemorySerialPort::queue(const QByteArray &bytes)
 {
     m_receiveQueue.append(bytes);
-}
-
-void MemorySerialPort::notify(int eventKind)
-{
-    m_event = eventKind;
-    emit commNotified();
-    m_event = NoEvent;
 }
 
 void MemorySerialPort::clearWritten()
@@ -79,39 +113,9 @@ bool MemorySerialPort::setCommPort(int port)
     return true;
 }
 
-bool MemorySerialPort::setSettings(const QString &settings)
+bool MemorySerialPort::setLineSettings(const LineSettings &settings)
 {
-    m_operations << QStringLiteral("settings %1").arg(settings);
-    return true;
-}
-
-bool MemorySerialPort::setInputMode(int mode)
-{
-    m_operations << QStringLiteral("inputMode %1").arg(mode);
-    return true;
-}
-
-bool MemorySerialPort::setRThreshold(int bytes)
-{
-    m_operations << QStringLiteral("rThreshold %1").arg(bytes);
-    return true;
-}
-
-bool MemorySerialPort::setSThreshold(int bytes)
-{
-    m_operations << QStringLiteral("sThreshold %1").arg(bytes);
-    return true;
-}
-
-bool MemorySerialPort::setOutBufferSize(int bytes)
-{
-    m_operations << QStringLiteral("outBufferSize %1").arg(bytes);
-    return true;
-}
-
-bool MemorySerialPort::setInBufferSize(int bytes)
-{
-    m_operations << QStringLiteral("inBufferSize %1").arg(bytes);
+    m_operations << QStringLiteral("settings %1").arg(notation(settings));
     return true;
 }
 

@@ -1,8 +1,8 @@
 // A serial port in memory, for tests and for tools that run without a device.
 // It records every operation and every byte written, can refuse to open chosen
 // port numbers with a chosen kind of failure (by default: not present), can
-// fail writes, and lets the caller deliver bytes and raise
-// notifications of any event kind.
+// fail writes, and lets the caller deliver bytes with or without announcing
+// their arrival.
 #pragma once
 
 #include "serial_port.h"
@@ -27,12 +27,14 @@ public:
     // The next `count` single writes succeed, every one after that fails;
     // a negative count lets every write succeed.
     void failWritesAfter(int count);
-    // Bytes arrive in the receive queue and a receive notification is raised.
+    // Bytes arrive in the receive queue and their arrival is announced.
     void deliver(const QByteArray &bytes);
-    // Bytes arrive in the receive queue without a notification.
+    // Bytes arrive in the receive queue without an announcement.
     void queue(const QByteArray &bytes);
-    // A notification of any kind, whatever is waiting.
-    void notify(int eventKind);
+    // Announces an arrival, whatever is waiting.
+    void announceArrival() { emit bytesArrived(); }
+    // Bytes in the receive queue, not yet taken by input().
+    int waitingBytes() const { return int(m_receiveQueue.size()); }
 
     // What happened, for the test to check.
     QByteArray written() const { return m_written; }
@@ -44,18 +46,11 @@ public:
 
     bool setCommPort(int port) override;
     int commPort() const override { return m_port; }
-    bool setSettings(const QString &settings) override;
-    bool setInputMode(int mode) override;
-    bool setRThreshold(int bytes) override;
-    bool setSThreshold(int bytes) override;
-    bool setOutBufferSize(int bytes) override;
-    bool setInBufferSize(int bytes) override;
+    bool setLineSettings(const LineSettings &settings) override;
     bool open() override;
     bool close() override;
     bool isOpen() const override { return m_open; }
     bool output(const QByteArray &bytes) override;
-    int commEvent() const override { return m_event; }
-    int inBufferCount() const override { return int(m_receiveQueue.size()); }
     QByteArray input() override;
     QString errorText() const override { return m_errorText; }
     OpenFailure openFailure() const override { return m_openFailure; }
@@ -69,7 +64,6 @@ private:
     OpenFailure m_openFailure = OpenFailure::None;
     int m_port = 1;
     bool m_open = false;
-    int m_event = NoEvent;
     int m_writesLeft = -1;
     int m_outputCalls = 0;
     QByteArray m_receiveQueue;

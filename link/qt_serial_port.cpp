@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -21,7 +20,6 @@ QtSerialPort::QtSerialPort(const PortTable &table, QObject *parent)
     , m_table(table)
 {
     connect(&m_serial, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
-    connect(&m_serial, &QSerialPort::bytesWritten, this, &QtSerialPort::onBytesWritten);
     connect(&m_serial, &QSerialPort::errorOccurred, this, &QtSerialPort::onErrorOccurred);
 }
 
@@ -44,77 +42,12 @@ bool QtSerialPort::setCommPort(int port)
     return true;
 }
 
-bool QtSerialPort::setSettings(const QString &settings)
+bool QtSerialPort::setLineSettings(const LineSettings &settings)
 {
-    // "baud,parity,data,stop", for example "4800,n,8,1".
-    const QStringList parts = settings.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return fail(QStringLiteral("Invalid line settings \"%1\"").arg(settings));
-    bool baudOk = false;
-    bool dataOk = false;
-    const int baud = parts.at(0).trimmed().toInt(&baudOk);
-    const int data = parts.at(2).trimmed().toInt(&dataOk);
-    const QString parity = parts.at(1).trimmed().toLower();
-    const QString stop = parts.at(3).trimmed();
-
-    LineSettings next;
-    next.baudRate = baud;
-    if (parity == QLatin1String("n"))
-        next.parity = QSerialPort::NoParity;
-    else if (parity == QLatin1String("e"))
-        next.parity = QSerialPort::EvenParity;
-    else if (parity == QLatin1String("o"))
-        next.parity = QSerialPort::OddParity;
-    else if (parity == QLatin1String("m"))
-        next.parity = QSerialPort::MarkParity;
-    else if (parity == QLatin1String("s"))
-        next.parity = QSerialPort::SpaceParity;
-    else
-        baudOk = false;
-    if (stop == QLatin1String("1"))
-        next.stopBits = QSerialPort::OneStop;
-    else if (stop == QLatin1String("1.5"))
-        next.stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == QLatin1String("2"))
-        next.stopBits = QSerialPort::TwoStop;
-    else
-        baudOk = false;
-    if (!baudOk || baud <= 0 || !dataOk || data < 5 || data > 8)
-        return fail(QStringLiteral("Invalid line settings \"%1\"").arg(settings));
-    next.dataBits = static_cast<QSerialPort::DataBits>(data);
-    m_settings = next;
+    if (settings.baudRate <= 0)
+        return fail(QStringLiteral("Invalid baud rate %1").arg(settings.baudRate));
+    m_settings = settings;
     return true;
-}
-
-bool QtSerialPort::setInputMode(int mode)
-{
-    // Only the byte mode (1) exists here: reads always return the bytes as received.
-    if (mode != 1)
-        return fail(QStringLiteral("Unsupported input mode %1").arg(mode));
-    return true;
-}
-
-// The thresholds and queue sizes are accepted as given: a notification comes
-// for every arrival of data, and the kernel and QSerialPort queue bytes without
-// a small fixed limit, so nothing received is ever dropped for want of room.
-bool QtSerialPort::setRThreshold(int bytes)
-{
-    return bytes >= 0 ? true : fail(QStringLiteral("Invalid receive threshold"));
-}
-
-bool QtSerialPort::setSThreshold(int bytes)
-{
-    return bytes >= 0 ? true : fail(QStringLiteral("Invalid send threshold"));
-}
-
-bool QtSerialPort::setOutBufferSize(int bytes)
-{
-    return bytes > 0 ? true : fail(QStringLiteral("Invalid transmit queue size"));
-}
-
-bool QtSerialPort::setInBufferSize(int bytes)
-{
-    return bytes > 0 ? true : fail(QStringLiteral("Invalid receive queue size"));
 }
 
 bool QtSerialPort::open()
@@ -131,7 +64,7 @@ bool QtSerialPort::open()
     m_serial.setParity(m_settings.parity);
     m_serial.setDataBits(m_settings.dataBits);
     m_serial.setStopBits(m_settings.stopBits);
-    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+    m_serial.setFlowControl(m_settings.flowControl);
     if (!m_serial.open(QIODevice::ReadWrite))
         return failOpen(kindOf(m_serial.error(), device), m_serial.errorString());
     if (!lockDevice()) {
@@ -244,25 +177,19 @@ bool QtSerialPort::output(const QByteArray &bytes)
     return true;
 }
 
-int QtSerialPort::inBufferCount() const
-{
-    return int(qMin<qint64>(m_serial.bytesAvailable(), 32767));
-}
-
+// Reads only what QSerialPort holds already; with nothing there it is not
+// asked at all.
 QByteArray QtSerialPort::input()
 {
+    if (m_serial.bytesAvailable() <= 0)
+        return {};
     return m_serial.readAll();
 }
 
 void QtSerialPort::onReadyRead()
 {
     m_readRefusedSinceData = false;
-    raise(ReceiveEvent);
-}
-
-void QtSerialPort::onBytesWritten()
-{
-    raise(SendEvent);
+    emit bytesArrived();
 }
 
 void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
@@ -298,10 +225,9 @@ void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
         // error with a stale text, again at every turn of the event loop.
         if (deviceHungUp()) {
             loseDevice(QStringLiteral("the device hung up"));
-            return;
         }
 #endif
-        break;
+        return;
     case QSerialPort::WriteError:
 #ifdef Q_OS_WIN
         // Windows hands the bytes to the driver after write() has returned, so
@@ -309,15 +235,13 @@ void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
         // whose other end hung up answers so ("not ready"): the board is out
         // of reach.
         loseDevice(QStringLiteral("writing failed: %1").arg(m_serial.errorString()));
-        return;
-#else
-        break;
 #endif
+        return;
     default:
-        break;
+        // Parity, framing, overrun and the like: logged above; the panel
+        // goes on with the bytes that do arrive.
+        return;
     }
-    if (m_serial.isOpen() && !m_lossPending)
-        raise(ErrorEvent);
 }
 
 bool QtSerialPort::deviceHungUp() const
@@ -387,13 +311,6 @@ void QtSerialPort::closeLostDevice(quint64 openCount, const QString &reason)
 QString QtSerialPort::describePort() const
 {
     return QStringLiteral("%1 (%2)").arg(PortTable::caption(m_port), m_table.device(m_port));
-}
-
-void QtSerialPort::raise(int eventKind)
-{
-    m_event = eventKind;
-    emit commNotified();
-    m_event = NoEvent;
 }
 
 bool QtSerialPort::fail(const QString &reason)

@@ -1,6 +1,6 @@
 // The serial port on a real device, through QSerialPort. Port numbers 1 to 8
-// map to devices through a PortTable. Received data, sent data and receive
-// errors are reported as notifications of the matching event kind.
+// map to devices through a PortTable. Arriving data is announced with
+// bytesArrived(); sent data and receive errors are logged, not announced.
 //
 // A device that goes away (a hung-up line, an unplugged adapter) is closed
 // once, from the event loop, and reported once through deviceLost(); QSerialPort
@@ -36,18 +36,11 @@ public:
 
     bool setCommPort(int port) override;
     int commPort() const override { return m_port; }
-    bool setSettings(const QString &settings) override;
-    bool setInputMode(int mode) override;
-    bool setRThreshold(int bytes) override;
-    bool setSThreshold(int bytes) override;
-    bool setOutBufferSize(int bytes) override;
-    bool setInBufferSize(int bytes) override;
+    bool setLineSettings(const LineSettings &settings) override;
     bool open() override;
     bool close() override;
     bool isOpen() const override;
     bool output(const QByteArray &bytes) override;
-    int commEvent() const override { return m_event; }
-    int inBufferCount() const override;
     QByteArray input() override;
     QString errorText() const override { return m_errorText; }
     OpenFailure openFailure() const override { return m_openFailure; }
@@ -55,18 +48,8 @@ public:
     bool deviceExists(int port) const override;
 
 private:
-    struct LineSettings
-    {
-        qint32 baudRate = 9600;
-        QSerialPort::Parity parity = QSerialPort::NoParity;
-        QSerialPort::DataBits dataBits = QSerialPort::Data8;
-        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    };
-
     void onReadyRead();
-    void onBytesWritten();
     void onErrorOccurred(QSerialPort::SerialPortError error);
-    void raise(int eventKind);
     bool fail(const QString &reason);
     bool failOpen(OpenFailure kind, const QString &systemReason);
     OpenFailure kindOf(QSerialPort::SerialPortError error, const QString &device) const;
@@ -81,7 +64,6 @@ private:
     QSerialPort m_serial;
     LineSettings m_settings;
     int m_port = 1;
-    int m_event = NoEvent;
     QString m_errorText;
     OpenFailure m_openFailure = OpenFailure::None;
     // Counts successful opens, so a loss noticed on one open never closes a later one.

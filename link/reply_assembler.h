@@ -3,8 +3,8 @@
 // dropped). The assembler sees bytes only; whoever feeds it decides what to do
 // with a finished line (the panel puts it into the reply-line field).
 //
-// State is the receive buffer and the line-complete flag: the flag is true
-// (-1) from a CR to the next STX. Only STX empties the buffer; bytes after a CR
+// State is the receive buffer and the line-complete flag: the flag is set
+// from a CR to the next STX. Only STX empties the buffer; bytes after a CR
 // and before the next STX are appended to the finished line.
 //
 // The buffer holds at most kMaxLineBytes. A real reply line is about thirty
@@ -14,16 +14,14 @@
 // with what the buffer holds. Lines of any real length are never touched.
 #pragma once
 
+#include "control_bytes.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
 class ReplyAssembler
 {
 public:
-    static constexpr char kStx = '\x02';
-    static constexpr char kCr = '\x0d';
-    static constexpr qint16 kTrue = -1;
-    static constexpr qint16 kFalse = 0;
     // Buffer memory kept from one line to the next; more is released at STX.
     static constexpr qsizetype kKeptCapacity = 256;
     static constexpr qsizetype kMaxLineBytes = 4096;
@@ -36,23 +34,23 @@ public:
         qsizetype i = 0;
         while (i < size) {
             qsizetype end = i;
-            while (end < size && data[end] != kStx && data[end] != kCr)
+            while (end < size && data[end] != ControlBytes::kStx && data[end] != ControlBytes::kCr)
                 ++end;
             const qsizetype room = kMaxLineBytes - m_buffer.size();
             if (end > i && room > 0)
                 m_buffer.append(data + i, qMin(end - i, room));
             if (end == size)
                 return;
-            if (data[end] == kStx) {
+            if (data[end] == ControlBytes::kStx) {
                 // Empty the buffer; a small one keeps its memory for the next line.
                 if (m_buffer.capacity() > kKeptCapacity)
                     m_buffer.clear();
                 else
                     m_buffer.resize(0);
-                m_lineComplete = kFalse;
-                m_buffer.append(kStx); // the STX stays as the line's first character
+                m_lineComplete = false;
+                m_buffer.append(ControlBytes::kStx); // the STX stays as the line's first character
             } else {
-                m_lineComplete = kTrue;
+                m_lineComplete = true;
                 onLine(static_cast<const QByteArray &>(m_buffer));
             }
             i = end + 1;
@@ -60,9 +58,9 @@ public:
     }
 
     const QByteArray &buffer() const { return m_buffer; }
-    qint16 lineComplete() const { return m_lineComplete; }
+    bool lineComplete() const { return m_lineComplete; }
 
 private:
     QByteArray m_buffer;
-    qint16 m_lineComplete = kFalse;
+    bool m_lineComplete = false;
 };

@@ -1,13 +1,16 @@
 // The serial port as the board link uses it: the small set of operations that
-// port selection, command writing and reply assembly need, and one notification.
-// Implementations: QtSerialPort (a real device through QSerialPort) and
-// MemorySerialPort (in memory, for tests and tools without a device).
+// port selection, command writing and reply assembly need, and two
+// notifications: bytes arrived, and the device went away.
+// Implementations: QtSerialPort (a real device through QSerialPort),
+// MemorySerialPort (in memory, for tests and tools without a device) and
+// TracingSerialPort (passes everything on to another port and records it).
 //
 // Every operation that can fail returns false and leaves a readable reason in
 // errorText(); callers stop at the failed step and report it. A failed open
 // also says what kind of failure it was (openFailure()).
 #pragma once
 
+#include "line_settings.h"
 #include "open_failure.h"
 
 #include <QByteArray>
@@ -19,16 +22,6 @@ class SerialPort : public QObject
     Q_OBJECT
 
 public:
-    // Kinds of event that commEvent() reports while a notification is handled.
-    enum EventKind : int {
-        NoEvent = 0,
-        SendEvent = 1,    // the transmit queue fell below the send threshold
-        ReceiveEvent = 2, // data is waiting to be read
-        LineEvent = 3,    // a modem line changed
-        ErrorEvent = 1000 // a receive error (overrun, parity, framing, break)
-    };
-    // Losing the device is not an event kind: it comes as deviceLost().
-
     explicit SerialPort(QObject *parent = nullptr)
         : QObject(parent)
     {}
@@ -39,13 +32,8 @@ public:
     virtual bool setCommPort(int port) = 0;
     virtual int commPort() const = 0;
 
-    // Line settings such as "4800,n,8,1", applied by the next open.
-    virtual bool setSettings(const QString &settings) = 0;
-    virtual bool setInputMode(int mode) = 0;
-    virtual bool setRThreshold(int bytes) = 0;
-    virtual bool setSThreshold(int bytes) = 0;
-    virtual bool setOutBufferSize(int bytes) = 0;
-    virtual bool setInBufferSize(int bytes) = 0;
+    // Line settings for the next open; refused when the port cannot use them.
+    virtual bool setLineSettings(const LineSettings &settings) = 0;
 
     virtual bool open() = 0;
     virtual bool close() = 0;
@@ -55,10 +43,8 @@ public:
     // to leave the line.
     virtual bool output(const QByteArray &bytes) = 0;
 
-    // The kind of event being reported; valid while commNotified() is handled.
-    virtual int commEvent() const = 0;
-    virtual int inBufferCount() const = 0;
-    // All waiting bytes, in order of arrival, removed from the receive queue.
+    // All waiting bytes, in order of arrival, removed from the receive queue;
+    // empty when none wait.
     virtual QByteArray input() = 0;
 
     // Why the last failed operation failed, in words for the operator.
@@ -73,8 +59,9 @@ public:
     virtual bool deviceExists(int port) const = 0;
 
 signals:
-    // The port reports an event; commEvent() tells which.
-    void commNotified();
+    // Bytes have arrived and wait for input(). Nothing is said about sent
+    // bytes or receive errors: the panel has no use for them.
+    void bytesArrived();
     // The device of the open port went away (hung up, unplugged). The port has
     // been closed, once; `reason` names the port and what happened, and
     // errorText() says the same. Opening it again works once the device is back.

@@ -1,7 +1,6 @@
 #include "trace_reader.h"
 
 #include "byte_notation.h"
-#include "traffic_trace.h"
 
 #include <QIODevice>
 
@@ -20,7 +19,7 @@ bool TraceReader::parseLine(const QString &line, Entry &entry)
     entry.port = line.mid(firstBlank + 1, secondBlank - firstBlank - 1);
     const QString rest = line.mid(secondBlank + 1);
     entry.bytes.clear();
-    for (const char *kind : {TrafficTrace::kSent, TrafficTrace::kReceived}) {
+    for (const char *kind : {TrafficEntry::kSent, TrafficEntry::kReceived}) {
         const QString prefix = QLatin1String(kind) + QLatin1Char(' ');
         if (rest.startsWith(prefix)) {
             entry.kind = QLatin1String(kind);

@@ -1,16 +1,16 @@
 #include "tracing_serial_port.h"
 
 #include "port_table.h"
-#include "traffic_trace.h"
+#include "traffic_recorder.h"
 
-TracingSerialPort::TracingSerialPort(SerialPort &inner, TrafficTrace &trace, QObject *parent)
+TracingSerialPort::TracingSerialPort(SerialPort &inner, TrafficRecorder &recorder, QObject *parent)
     : SerialPort(parent)
     , m_inner(inner)
-    , m_trace(trace)
+    , m_recorder(recorder)
 {
-    connect(&m_inner, &SerialPort::commNotified, this, &SerialPort::commNotified);
+    connect(&m_inner, &SerialPort::bytesArrived, this, &SerialPort::bytesArrived);
     connect(&m_inner, &SerialPort::deviceLost, this, [this](const QString &reason) {
-        m_trace.event(caption(), QStringLiteral("lost: %1").arg(reason));
+        m_recorder.event(caption(), QStringLiteral("lost: %1").arg(reason));
         emit deviceLost(reason);
     });
 }
@@ -18,16 +18,16 @@ TracingSerialPort::TracingSerialPort(SerialPort &inner, TrafficTrace &trace, QOb
 bool TracingSerialPort::open()
 {
     const bool opened = m_inner.open();
-    m_trace.event(caption(), opened ? QStringLiteral("opened")
-                                    : QStringLiteral("not opened: %1").arg(m_inner.errorText()));
+    m_recorder.event(caption(), opened ? QStringLiteral("opened")
+                                       : QStringLiteral("not opened: %1").arg(m_inner.errorText()));
     return opened;
 }
 
 bool TracingSerialPort::close()
 {
     const bool closed = m_inner.close();
-    m_trace.event(caption(), closed ? QStringLiteral("closed")
-                                    : QStringLiteral("not closed: %1").arg(m_inner.errorText()));
+    m_recorder.event(caption(), closed ? QStringLiteral("closed")
+                                       : QStringLiteral("not closed: %1").arg(m_inner.errorText()));
     return closed;
 }
 
@@ -35,20 +35,18 @@ bool TracingSerialPort::output(const QByteArray &bytes)
 {
     const bool written = m_inner.output(bytes);
     if (written)
-        m_trace.sent(caption(), bytes);
+        m_recorder.sent(caption(), bytes);
     return written;
 }
 
 QByteArray TracingSerialPort::input()
 {
     const QByteArray bytes = m_inner.input();
-    m_trace.received(caption(), bytes);
+    m_recorder.received(caption(), bytes);
     return bytes;
 }
 
 QString TracingSerialPort::caption() const
 {
-    const int port = m_inner.commPort();
-    return port >= 1 && port <= PortTable::kPortCount ? PortTable::caption(port)
-                                                      : QStringLiteral("COM%1").arg(port);
+    return PortTable::caption(m_inner.commPort());
 }

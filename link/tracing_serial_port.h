@@ -1,36 +1,32 @@
-// A SerialPort that forwards every operation to another one and writes what
-// passes to a TrafficTrace: the bytes written, the bytes read, and opening,
-// closing and losing the port. The panel logic runs on it unchanged; the
-// program puts it between the panel and the real port when a trace is asked
-// for. Both the wrapped port and the trace must outlive it.
+// A SerialPort that forwards every operation to another one and hands what
+// passes to a TrafficRecorder: the bytes written, the bytes read, and
+// opening, closing and losing the port. The panel logic runs on it unchanged;
+// a session always puts it between the panel and the real port. Both the
+// wrapped port and the recorder must outlive it.
 #pragma once
 
 #include "serial_port.h"
 
-class TrafficTrace;
+class TrafficRecorder;
 
 class TracingSerialPort : public SerialPort
 {
     Q_OBJECT
 
 public:
-    TracingSerialPort(SerialPort &inner, TrafficTrace &trace, QObject *parent = nullptr);
+    TracingSerialPort(SerialPort &inner, TrafficRecorder &recorder, QObject *parent = nullptr);
 
     bool setCommPort(int port) override { return m_inner.setCommPort(port); }
     int commPort() const override { return m_inner.commPort(); }
-    bool setSettings(const QString &settings) override { return m_inner.setSettings(settings); }
-    bool setInputMode(int mode) override { return m_inner.setInputMode(mode); }
-    bool setRThreshold(int bytes) override { return m_inner.setRThreshold(bytes); }
-    bool setSThreshold(int bytes) override { return m_inner.setSThreshold(bytes); }
-    bool setOutBufferSize(int bytes) override { return m_inner.setOutBufferSize(bytes); }
-    bool setInBufferSize(int bytes) override { return m_inner.setInBufferSize(bytes); }
+    bool setLineSettings(const LineSettings &settings) override
+    {
+        return m_inner.setLineSettings(settings);
+    }
 
     bool open() override;
     bool close() override;
     bool isOpen() const override { return m_inner.isOpen(); }
     bool output(const QByteArray &bytes) override;
-    int commEvent() const override { return m_inner.commEvent(); }
-    int inBufferCount() const override { return m_inner.inBufferCount(); }
     QByteArray input() override;
     QString errorText() const override { return m_inner.errorText(); }
     OpenFailure openFailure() const override { return m_inner.openFailure(); }
@@ -41,5 +37,5 @@ private:
     QString caption() const;
 
     SerialPort &m_inner;
-    TrafficTrace &m_trace;
+    TrafficRecorder &m_recorder;
 };

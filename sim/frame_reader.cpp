@@ -1,17 +1,18 @@
 #include "frame_reader.h"
 
 #include "command_frame.h"
+#include "control_bytes.h"
 
 QStringList FrameReader::feed(const QByteArray &bytes)
 {
     QStringList texts;
     for (const char b : bytes) {
-        if (b == CommandFrame::kStx) {
+        if (b == ControlBytes::kStx) {
             m_text.clear();
             m_inFrame = true;
         } else if (!m_inFrame) {
             continue;
-        } else if (b == CommandFrame::kEtx) {
+        } else if (b == ControlBytes::kEtx) {
             texts << QString::fromLatin1(m_text);
             m_text.clear();
             m_inFrame = false;

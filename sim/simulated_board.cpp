@@ -1,13 +1,13 @@
 #include "simulated_board.h"
 
 #include "command_frame.h"
+#include "control_bytes.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr char kCr = '\r';
 constexpr double kTwoPi = 6.283185307179586;
 
 // Cycle minutes by command code, for codes 03 to 11.
@@ -193,7 +193,7 @@ void SimulatedBoard::clearRecord()
 
 QByteArray SimulatedBoard::wireLine(const QString &payload)
 {
-    return CommandFrame::kStx + payload.toLatin1() + kCr;
+    return ControlBytes::kStx + payload.toLatin1() + ControlBytes::kCr;
 }
 
 // A board checks the checksum before it looks at the code: a corrupted frame

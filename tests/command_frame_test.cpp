@@ -102,12 +102,12 @@ void CommandFrameTest::sendCommandWritesEachCharacterSeparately()
     QFETCH(QString, text);
     PanelFixture f;
     f.start();
-    f.display.setText(PanelDisplay::Field::Label_Status, state);
+    f.display.setText(PanelDisplay::Field::OperatingState, state);
     const int before = f.port.outputCalls();
     if (text == QLatin1String("X"))
-        f.panel.Break_Click();
+        f.panel.breakOperation();
     else
-        f.panel.Reset_Click();
+        f.panel.readStatus();
     QCOMPARE(f.port.written(), CommandFrame::build(text));
     QCOMPARE(f.port.outputCalls() - before, int(text.size()) + 2);
 }
@@ -116,7 +116,7 @@ void CommandFrameTest::twoCommandsFromOneHandlerAreBackToBack()
 {
     PanelFixture f;
     f.port.setOnlyOpenable({1});
-    f.panel.Form_Load();
+    f.panel.startUp();
     QCOMPARE(f.port.written(), PanelFixture::frames({"03;;D9", "24;;DC", "22;;DA", "18;;DF"}));
 }
 
@@ -140,7 +140,7 @@ void CommandFrameTest::failedWriteStopsTheFrameAndIsReported()
     PanelFixture f;
     f.start();
     f.port.failWritesAfter(writesThatSucceed);
-    f.panel.Reset_Click();
+    f.panel.readStatus();
     QCOMPARE(f.port.written(), onTheLine);
     QCOMPARE(f.display.failures().size(), 1);
     QVERIFY(f.display.failures().first().contains(QLatin1String("18;;DF")));

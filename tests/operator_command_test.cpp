@@ -19,10 +19,10 @@ struct Button
 };
 
 const Button kButtons[] = {
-    {"START", &BoardPanel::StartStop_Click},      {"Manometer", &BoardPanel::ManoMode_Click},
-    {"Leaktest", &BoardPanel::LeakTest_Click},    {"Break", &BoardPanel::Break_Click},
-    {"Neo/Adult", &BoardPanel::Patientsel_Click}, {"Read Stat", &BoardPanel::Reset_Click},
-    {"Pump To", &BoardPanel::PumpUp_Click},       {"Set Cycle", &BoardPanel::SetCycle_Click},
+    {"START", &BoardPanel::startMeasurement},  {"Manometer", &BoardPanel::startManometer},
+    {"Leaktest", &BoardPanel::startLeakTest},  {"Break", &BoardPanel::breakOperation},
+    {"Neo/Adult", &BoardPanel::togglePatient}, {"Read Stat", &BoardPanel::readStatus},
+    {"Pump To", &BoardPanel::stepPumpUp},      {"Set Cycle", &BoardPanel::stepCycle},
 };
 
 } // namespace
@@ -89,7 +89,7 @@ void OperatorCommandTest::everyButtonIsGatedByTheOperatingState()
     QFETCH(QString, stateAfter);
     PanelFixture f;
     f.start();
-    f.display.setText(Field::Label_Status, state);
+    f.display.setText(Field::OperatingState, state);
     (f.panel.*kButtons[button].action)();
     QCOMPARE(f.port.written(), sent.isEmpty() ? QByteArray() : CommandFrame::build(sent));
     QCOMPARE(f.state(), stateAfter);
@@ -111,8 +111,8 @@ void OperatorCommandTest::refusedClickChangesNothing()
     PanelFixture f;
     f.start();
     f.receiveLine("120");
-    f.panel.Val_Update_Timer();
-    f.display.setText(Field::Label_Status, state);
+    f.panel.interpretLatestLine();
+    f.display.setText(Field::OperatingState, state);
     f.display.clearLog();
     f.port.clearWritten();
     (f.panel.*kButtons[button].action)();
@@ -128,16 +128,18 @@ void OperatorCommandTest::commandIsWrittenBeforeAnyField_data()
     QTest::addColumn<int>("button");
     QTest::addColumn<QStringList>("log");
     QTest::newRow("START clears the line and values but not Map")
-        << 0 << QStringList{"Label_Status=MEASURE", "Label3=", "Sys=", "Dia=", "Pulse="};
+        << 0
+        << QStringList{"OperatingState=MEASURE",
+                       "ReplyLine=", "Systolic=", "Diastolic=", "PulseRate="};
     QTest::newRow("Manometer clears only the line")
-        << 1 << QStringList{"Label3=", "Label_Status=Manometer"};
+        << 1 << QStringList{"ReplyLine=", "OperatingState=Manometer"};
     QTest::newRow("Leaktest clears only the line")
-        << 2 << QStringList{"Label3=", "Label_Status=Leak Test"};
-    QTest::newRow("Neo/Adult") << 4 << QStringList{"Label_Patient=Neonate"};
-    QTest::newRow("Break in IDLE still writes X") << 3 << QStringList{"Label_Status=IDLE"};
+        << 2 << QStringList{"ReplyLine=", "OperatingState=Leak Test"};
+    QTest::newRow("Neo/Adult") << 4 << QStringList{"Patient=Neonate"};
+    QTest::newRow("Break in IDLE still writes X") << 3 << QStringList{"OperatingState=IDLE"};
     QTest::newRow("Read Stat changes no field") << 5 << QStringList{};
-    QTest::newRow("Pump To") << 6 << QStringList{"Label_Pumpup=180 mmHg"};
-    QTest::newRow("Set Cycle") << 7 << QStringList{"Label_cycle=1 min"};
+    QTest::newRow("Pump To") << 6 << QStringList{"PumpUp=180 mmHg"};
+    QTest::newRow("Set Cycle") << 7 << QStringList{"CycleTime=1 min"};
 }
 
 // With every write failing, an action that passes its gate changes no field;
@@ -154,24 +156,24 @@ void OperatorCommandTest::commandIsWrittenBeforeAnyField()
 
     PanelFixture f;
     f.start();
-    f.display.setText(Field::Map, QStringLiteral("093"));
+    f.display.setText(Field::MeanPressure, QStringLiteral("093"));
     f.display.clearLog();
     (f.panel.*kButtons[button].action)();
     QCOMPARE(f.display.log(), log);
-    QCOMPARE(f.field(Field::Map), QStringLiteral("093"));
+    QCOMPARE(f.field(Field::MeanPressure), QStringLiteral("093"));
 }
 
 void OperatorCommandTest::breakResetsThePressureButNotTheBar()
 {
     PanelFixture f;
     f.start();
-    f.panel.ManoMode_Click();
+    f.panel.startManometer();
     f.receiveLine("150");
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     f.display.clearLog();
-    f.panel.Break_Click();
+    f.panel.breakOperation();
     QCOMPARE(f.port.written().right(3), QByteArray("\x02X\x03"));
-    QCOMPARE(f.display.log(), QStringList{"Label_Status=IDLE"});
+    QCOMPARE(f.display.log(), QStringList{"OperatingState=IDLE"});
     QCOMPARE(int(f.panel.cuffPressure()), 0);
     QCOMPARE(f.display.barValue(), 150);
 }
@@ -183,12 +185,12 @@ void OperatorCommandTest::tablesWrapAround_data()
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<QStringList>("texts");
     QTest::newRow("Pump To from 160 mmHg")
-        << 6 << Field::Label_Pumpup
+        << 6 << Field::PumpUp
         << QStringList{"23;;DB", "19;;E0", "20;;D8", "21;;D9", "22;;DA", "23;;DB"}
         << QStringList{"180 mmHg", "100 mmHg", "120 mmHg", "140 mmHg", "160 mmHg", "180 mmHg"};
     QTest::newRow("Set Cycle from Manual")
-        << 7 << Field::Label_cycle << QStringList{"04;;DA", "05;;DB", "06;;DC", "07;;DD", "08;;DE",
-                                                  "09;;DF", "10;;D7", "11;;D8", "03;;D9", "04;;DA"}
+        << 7 << Field::CycleTime << QStringList{"04;;DA", "05;;DB", "06;;DC", "07;;DD", "08;;DE",
+                                                "09;;DF", "10;;D7", "11;;D8", "03;;D9", "04;;DA"}
         << QStringList{"1 min",  "2 min",  "3 min",  "4 min",  "5 min",
                        "10 min", "15 min", "30 min", "Manual", "1 min"};
 }
@@ -213,13 +215,13 @@ void OperatorCommandTest::indexDoesNotMoveOutsideIdle()
 {
     PanelFixture f;
     f.start();
-    f.panel.StartStop_Click();
-    f.panel.PumpUp_Click();
-    f.panel.SetCycle_Click();
-    f.panel.Break_Click();
+    f.panel.startMeasurement();
+    f.panel.stepPumpUp();
+    f.panel.stepCycle();
+    f.panel.breakOperation();
     f.port.clearWritten();
-    f.panel.PumpUp_Click();
-    f.panel.SetCycle_Click();
+    f.panel.stepPumpUp();
+    f.panel.stepCycle();
     QCOMPARE(f.port.written(), PanelFixture::frames({"23;;DB", "04;;DA"}));
 }
 
@@ -251,10 +253,10 @@ void OperatorCommandTest::patientModeToggles()
 {
     PanelFixture f;
     f.start();
-    f.panel.Patientsel_Click();
-    QCOMPARE(f.field(Field::Label_Patient), QStringLiteral("Neonate"));
-    f.panel.Patientsel_Click();
-    QCOMPARE(f.field(Field::Label_Patient), QStringLiteral("Adult"));
+    f.panel.togglePatient();
+    QCOMPARE(f.field(Field::Patient), QStringLiteral("Neonate"));
+    f.panel.togglePatient();
+    QCOMPARE(f.field(Field::Patient), QStringLiteral("Adult"));
     QCOMPARE(f.port.written(), PanelFixture::frames({"25;;DD", "24;;DC"}));
 }
 
@@ -262,9 +264,9 @@ void OperatorCommandTest::patientModeWithAnUnknownTextDoesNothing()
 {
     PanelFixture f;
     f.start();
-    f.display.setText(Field::Label_Patient, QStringLiteral("adult"));
+    f.display.setText(Field::Patient, QStringLiteral("adult"));
     f.display.clearLog();
-    f.panel.Patientsel_Click();
+    f.panel.togglePatient();
     QVERIFY(f.port.written().isEmpty());
     QVERIFY(f.display.log().isEmpty());
 }
@@ -273,7 +275,7 @@ void OperatorCommandTest::startIsAcceptedAgainAfterAResultEndsAMode()
 {
     PanelFixture f;
     f.start();
-    f.panel.LeakTest_Click();
+    f.panel.startLeakTest();
     f.receiveLine("S"
                   "abcdefghijklmn"
                   "120"
@@ -281,9 +283,9 @@ void OperatorCommandTest::startIsAcceptedAgainAfterAResultEndsAMode()
                   "093"
                   "xy"
                   "072");
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     f.port.clearWritten();
-    f.panel.StartStop_Click();
+    f.panel.startMeasurement();
     QCOMPARE(f.port.written(), CommandFrame::build(QStringLiteral("01;;D7")));
     QCOMPARE(f.state(), QStringLiteral("MEASURE"));
 }

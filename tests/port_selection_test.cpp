@@ -49,7 +49,7 @@ void PortSelectionTest::startUpOpensTheFirstPortThatOpens()
     PanelFixture f;
     f.display.setPortEntryChecked(1, true); // "COM1" is checked when the window is created
     f.port.setOnlyOpenable(openable);
-    f.panel.Form_Load();
+    f.panel.startUp();
     QCOMPARE(int(f.panel.selectedPort()), selected);
     QCOMPARE(f.display.enabledPorts(), enabled);
     QCOMPARE(f.display.checkedPorts(), checked);
@@ -62,17 +62,16 @@ void PortSelectionTest::openAppliesTheConfigurationInOrder()
 {
     PanelFixture f;
     f.start({1, 4});
-    f.panel.setCOM4_Click();
-    QCOMPARE(f.port.operations(), QStringList({"close 1", "commPort 4", "settings 4800,n,8,1",
-                                               "inputMode 1", "rThreshold 1", "sThreshold 1",
-                                               "outBufferSize 16", "inBufferSize 16", "open 4"}));
+    f.panel.choosePort(4);
+    QCOMPARE(f.port.operations(),
+             QStringList({"close 1", "commPort 4", "settings 4800 8N1", "open 4"}));
 }
 
 void PortSelectionTest::findPortLeavesEveryTriedPortClosed()
 {
     PanelFixture f;
     f.port.setOnlyOpenable({2, 6});
-    f.panel.Form_Load();
+    f.panel.startUp();
     QStringList findPort = f.port.operations();
     findPort = findPort.mid(0, findPort.indexOf(QStringLiteral("commPort 2"), 3));
     QCOMPARE(findPort,
@@ -95,7 +94,7 @@ void PortSelectionTest::menuChoiceMovesTheCheckMark()
     QFETCH(Ports, checked);
     PanelFixture f;
     f.start({1, 2});
-    f.panel.setCOM_Click(choice);
+    f.panel.choosePort(choice);
     QCOMPARE(f.display.checkedPorts(), checked);
     QVERIFY(f.port.isOpen());
     QCOMPARE(f.port.commPort(), choice);
@@ -105,7 +104,7 @@ void PortSelectionTest::menuChoiceMovesTheCheckMark()
     QCOMPARE(f.state(), QStringLiteral("IDLE")); // the menu leaves the operating state alone
     QCOMPARE(int(f.panel.selectedPort()), 1);    // nor does it change the port found at start
 
-    f.panel.Reset_Click();
+    f.panel.readStatus();
     QCOMPARE(f.port.writtenTo(choice), PanelFixture::frames({"18;;DF"}));
 }
 
@@ -114,14 +113,14 @@ void PortSelectionTest::choosingAPortThatNoLongerOpensLeavesNothingChecked()
     PanelFixture f;
     f.start({1, 2});
     f.port.setOpenable(2, false); // unplugged since start-up
-    f.panel.setCOM2_Click();
+    f.panel.choosePort(2);
     QCOMPARE(f.display.checkedPorts(), Ports{});
     QVERIFY(!f.port.isOpen());
     QCOMPARE(f.display.failures().size(), 1);
     QVERIFY(f.display.failures().first().contains(QLatin1String("COM2")));
     QCOMPARE(f.display.enabledPorts(), Ports({1, 2})); // entries stay as start-up left them
 
-    f.panel.setCOM1_Click(); // and the operator can go back
+    f.panel.choosePort(1); // and the operator can go back
     QCOMPARE(f.display.checkedPorts(), Ports{1});
     QVERIFY(f.port.isOpen());
 }
@@ -131,9 +130,9 @@ void PortSelectionTest::commandsAfterAFailedChoiceAreReportedNotSent()
     PanelFixture f;
     f.start({1, 2});
     f.port.setOpenable(2, false);
-    f.panel.setCOM2_Click();
+    f.panel.choosePort(2);
     f.display.clearLog();
-    f.panel.StartStop_Click();
+    f.panel.startMeasurement();
     QVERIFY(f.port.written().isEmpty());
     QCOMPARE(f.display.log(), QStringList{"failure"});
     QCOMPARE(f.state(), QStringLiteral("IDLE"));
@@ -149,7 +148,7 @@ void PortSelectionTest::lostDeviceLeavesNoEntryCheckedUntilChosenAgain()
     QCOMPARE(f.display.failures(), QStringList{"Lost the device on COM1"});
     QCOMPARE(f.display.enabledPorts(), Ports({1, 2}));
 
-    f.panel.setCOM1_Click();
+    f.panel.choosePort(1);
     QCOMPARE(f.display.checkedPorts(), Ports{1});
     QVERIFY(f.port.isOpen());
 }
@@ -187,7 +186,7 @@ void PortSelectionTest::failuresSayWhyPerEntry()
     PanelFixture f;
     f.port.setOnlyOpenable({});
     f.port.refuseOpen(port, kind);
-    f.panel.Form_Load();
+    f.panel.startUp();
     QCOMPARE(f.display.failures().size(), 1);
     const QStringList lines = f.display.failures().constFirst().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 1 + 8);
@@ -203,20 +202,20 @@ void PortSelectionTest::menuEnablesEntriesWhoseDeviceAppeared()
     PanelFixture f;
     f.port.setOnlyOpenable({});
     f.port.refuseOpen(2, OpenFailure::InUse);
-    f.panel.Form_Load();
-    f.panel.menPort_AboutToShow();
+    f.panel.startUp();
+    f.panel.recheckMissingPorts();
     QCOMPARE(f.display.enabledPorts(), Ports{});
 
     f.port.refuseOpen(2, OpenFailure::None);
     f.port.refuseOpen(3, OpenFailure::None);
     f.port.clearOperations();
-    f.panel.menPort_AboutToShow();
+    f.panel.recheckMissingPorts();
     QCOMPARE(f.display.enabledPorts(), Ports{3});
     QCOMPARE(f.port.operations(), QStringList()); // looked for, not opened
 
-    f.panel.setCOM3_Click();
+    f.panel.choosePort(3);
     QCOMPARE(f.port.writtenTo(3), PanelFixture::frames({"03;;D9", "24;;DC", "22;;DA", "18;;DF"}));
-    f.panel.setCOM3_Click();
+    f.panel.choosePort(3);
     QCOMPARE(f.port.writtenTo(3).size(), 4 * 8);
 }
 

@@ -16,8 +16,8 @@ private slots:
     void splittingTheStreamAnywhereGivesTheSameLines();
     void everyCrShowsTheLineSoFarInOrder();
     void stxClearsTheFlagBeforeTheLineWasRead();
-    void otherEventKindsReadNothing_data();
-    void otherEventKindsReadNothing();
+    void otherNotificationsReadNothing_data();
+    void otherNotificationsReadNothing();
     void highBytesMapOneToOne();
     void portThatClaimsBytesButYieldsNoneDoesNotHang();
 };
@@ -25,45 +25,45 @@ private slots:
 void ReplyAssemblyTest::bytesBecomeTheReplyLine_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("label3");
-    QTest::addColumn<int>("flag");
+    QTest::addColumn<QString>("replyLine");
+    QTest::addColumn<bool>("flag");
     const QString stx(QChar(2));
     QTest::newRow("result line keeps STX first")
-        << QByteArray("\x02S123\x0d") << stx + "S123" << -1;
-    QTest::newRow("STX and CR alone") << QByteArray("\x02\x0d") << stx << -1;
-    QTest::newRow("CR before any STX shows what came") << QByteArray("abc\x0d") << "abc" << -1;
-    QTest::newRow("CR as the very first byte") << QByteArray("\x0d") << "" << -1;
+        << QByteArray("\x02S123\x0d") << stx + "S123" << true;
+    QTest::newRow("STX and CR alone") << QByteArray("\x02\x0d") << stx << true;
+    QTest::newRow("CR before any STX shows what came") << QByteArray("abc\x0d") << "abc" << true;
+    QTest::newRow("CR as the very first byte") << QByteArray("\x0d") << "" << true;
     QTest::newRow("two lines in one read end with the second") << QByteArray("\x02"
                                                                              "120\x0d\x02"
                                                                              "115\x0d")
-                                                               << stx + "115" << -1;
+                                                               << stx + "115" << true;
     QTest::newRow("line without STX joins the previous one") << QByteArray("\x02"
                                                                            "A\x0d"
                                                                            "B\x0d")
-                                                             << stx + "AB" << -1;
+                                                             << stx + "AB" << true;
     QTest::newRow("LF after CR stays in the buffer") << QByteArray("\x02"
                                                                    "A\x0d\x0a\x0d")
                                                      << stx + "A\n"
-                                                     << -1;
+                                                     << true;
     QTest::newRow("unfinished line leaves the last one shown") << QByteArray("\x02"
                                                                              "160\x0d\x02"
                                                                              "15")
-                                                               << stx + "160" << 0;
+                                                               << stx + "160" << false;
     QTest::newRow("nothing complete yet") << QByteArray("\x02"
                                                         "160")
-                                          << "" << 0;
+                                          << "" << false;
 }
 
 void ReplyAssemblyTest::bytesBecomeTheReplyLine()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, label3);
-    QFETCH(int, flag);
+    QFETCH(QString, replyLine);
+    QFETCH(bool, flag);
     PanelFixture f;
     f.start();
     f.port.deliver(bytes);
-    QCOMPARE(f.field(Field::Label3), label3);
-    QCOMPARE(int(f.panel.lineComplete()), flag);
+    QCOMPARE(f.field(Field::ReplyLine), replyLine);
+    QCOMPARE(f.panel.lineComplete(), flag);
 }
 
 // Every split point, and every chunk size, must give the very same sequence of
@@ -110,7 +110,7 @@ void ReplyAssemblyTest::everyCrShowsTheLineSoFarInOrder()
                    "A\x0d"
                    "B\x0d");
     const QString stx(QChar(2));
-    QCOMPARE(f.display.log(), QStringList({"Label3=" + stx + "A", "Label3=" + stx + "AB"}));
+    QCOMPARE(f.display.log(), QStringList({"ReplyLine=" + stx + "A", "ReplyLine=" + stx + "AB"}));
 }
 
 void ReplyAssemblyTest::stxClearsTheFlagBeforeTheLineWasRead()
@@ -119,37 +119,36 @@ void ReplyAssemblyTest::stxClearsTheFlagBeforeTheLineWasRead()
     f.start();
     f.port.deliver("\x02"
                    "160\x0d");
-    QCOMPARE(int(f.panel.lineComplete()), -1);
+    QCOMPARE(f.panel.lineComplete(), true);
     f.port.deliver("\x02");
-    QCOMPARE(int(f.panel.lineComplete()), 0);
-    QCOMPARE(f.field(Field::Label3), QString(QChar(2)) + "160");
-    f.panel.Val_Update_Timer();
-    QCOMPARE(f.field(Field::Map), QString()); // untouched: the tick did nothing
+    QCOMPARE(f.panel.lineComplete(), false);
+    QCOMPARE(f.field(Field::ReplyLine), QString(QChar(2)) + "160");
+    f.panel.interpretLatestLine();
+    QCOMPARE(f.field(Field::MeanPressure), QString()); // untouched: the tick did nothing
 }
 
-void ReplyAssemblyTest::otherEventKindsReadNothing_data()
+void ReplyAssemblyTest::otherNotificationsReadNothing_data()
 {
-    QTest::addColumn<int>("kind");
-    QTest::newRow("send notification") << int(SerialPort::SendEvent);
-    QTest::newRow("modem line change") << int(SerialPort::LineEvent);
-    QTest::newRow("receive error") << int(SerialPort::ErrorEvent);
-    QTest::newRow("no event") << int(SerialPort::NoEvent);
+    QTest::addColumn<bool>("deviceLost");
+    QTest::newRow("no notification") << false;
+    QTest::newRow("device lost") << true;
 }
 
-void ReplyAssemblyTest::otherEventKindsReadNothing()
+void ReplyAssemblyTest::otherNotificationsReadNothing()
 {
-    QFETCH(int, kind);
+    QFETCH(bool, deviceLost);
     PanelFixture f;
     f.start();
     f.port.queue("\x02"
                  "160\x0d");
-    f.port.notify(kind);
-    QCOMPARE(f.port.inBufferCount(), 5);
-    QVERIFY(f.display.log().isEmpty());
-    QCOMPARE(int(f.panel.lineComplete()), 0);
-    f.port.notify(SerialPort::ReceiveEvent);
-    QCOMPARE(f.port.inBufferCount(), 0);
-    QCOMPARE(f.field(Field::Label3), QString(QChar(2)) + "160");
+    if (deviceLost)
+        emit f.port.deviceLost(QStringLiteral("Lost the device on COM1"));
+    QCOMPARE(f.port.waitingBytes(), 5);
+    QCOMPARE(f.field(Field::ReplyLine), QString());
+    QCOMPARE(f.panel.lineComplete(), false);
+    f.port.announceArrival();
+    QCOMPARE(f.port.waitingBytes(), 0);
+    QCOMPARE(f.field(Field::ReplyLine), QString(QChar(2)) + "160");
 }
 
 void ReplyAssemblyTest::highBytesMapOneToOne()
@@ -157,18 +156,17 @@ void ReplyAssemblyTest::highBytesMapOneToOne()
     PanelFixture f;
     f.start();
     f.port.deliver(QByteArray("\x02\xb0\xff\x80\x0d"));
-    const QString line = f.field(Field::Label3);
+    const QString line = f.field(Field::ReplyLine);
     QCOMPARE(line.size(), 4);
     QCOMPARE(line.at(1).unicode(), char16_t(0xb0));
     QCOMPARE(line.at(2).unicode(), char16_t(0xff));
     QCOMPARE(line.at(3).unicode(), char16_t(0x80));
 }
 
-// A port whose count says bytes wait but whose read returns none.
+// A port that announces bytes but whose read returns none.
 class StuckPort : public MemorySerialPort
 {
 public:
-    int inBufferCount() const override { return 5; }
     QByteArray input() override { return {}; }
 };
 
@@ -177,7 +175,7 @@ void ReplyAssemblyTest::portThatClaimsBytesButYieldsNoneDoesNotHang()
     StuckPort port;
     RecordingDisplay display;
     BoardPanel panel(port, display);
-    port.notify(SerialPort::ReceiveEvent);
+    port.announceArrival();
     QVERIFY(display.log().isEmpty());
 }
 

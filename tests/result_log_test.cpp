@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,15 +24,14 @@ struct LoggedPanel
     explicit LoggedPanel(const QString &path)
         : log(path, fixture.display, fixture.port)
     {
-        QObject::connect(&fixture.panel, &BoardPanel::measurementEndShown, &log,
-                         &ResultLog::record);
+        QObject::connect(&fixture.panel, &BoardPanel::measurementEnded, &log, &ResultLog::record);
         fixture.start();
     }
     void line(const QByteArray &payload, int ticks)
     {
         fixture.receiveLine(payload);
         for (int i = 0; i < ticks; ++i)
-            fixture.panel.Val_Update_Timer();
+            fixture.panel.interpretLatestLine();
     }
 };
 
@@ -52,6 +52,8 @@ class ResultLogTest : public QObject
 private slots:
     void rowPerShownEnd_data();
     void rowPerShownEnd();
+    void timeIsTheInstantWithItsOffset_data();
+    void timeIsTheInstantWithItsOffset();
     void unwritableFileIsReportedOnce_data();
     void unwritableFileIsReportedOnce();
 };
@@ -118,6 +120,50 @@ void ResultLogTest::rowPerShownEnd()
     QVERIFY(logged.fixture.display.failures().isEmpty());
 }
 
+void ResultLogTest::timeIsTheInstantWithItsOffset_data()
+{
+    QTest::addColumn<QByteArray>("zone"); // TZ, POSIX form: the offset is west of UTC
+    QTest::addColumn<int>("offset");      // its UTC offset in minutes, east positive
+    QTest::newRow("half an hour east of UTC") << QByteArray("IST-5:30") << 330;
+    QTest::newRow("half an hour west of UTC") << QByteArray("NST3:30") << -210;
+    QTest::newRow("UTC itself") << QByteArray("UTC0") << 0;
+}
+
+// The time field parses back to the instant of the row, and its offset is the
+// local zone's: a row at 10:00+05:30 written as 10:00-03:30 names another instant.
+void ResultLogTest::timeIsTheInstantWithItsOffset()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(int, offset);
+    const QByteArray previous = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    const auto restore = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", previous);
+        else
+            qunsetenv("TZ");
+    });
+    qputenv("TZ", zone);
+    if (QDateTime::currentDateTime().offsetFromUtc() != offset * 60)
+        QSKIP("this platform does not take the zone from TZ");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("results.csv");
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    {
+        LoggedPanel logged(path);
+        logged.line(kResult, 1);
+    }
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+    const QStringList written = fileLines(path);
+    QCOMPARE(written.size(), 2);
+    const QString time = written.at(1).section(QLatin1Char(','), 0, 0);
+    const QDateTime parsed = QDateTime::fromString(time, Qt::ISODate);
+    QVERIFY2(parsed.isValid(), qPrintable(time));
+    QCOMPARE(parsed.offsetFromUtc(), offset * 60);
+    QVERIFY2(parsed >= before && parsed <= after, qPrintable(time));
+}
+
 void ResultLogTest::unwritableFileIsReportedOnce_data()
 {
     QTest::addColumn<QString>("kind");
@@ -148,7 +194,7 @@ void ResultLogTest::unwritableFileIsReportedOnce()
              qPrintable(logged.fixture.display.failures().first()));
     QCOMPARE(logged.log.rowsWritten(), 0);
     // Measuring went on: every line was shown and the board was asked for its status.
-    QCOMPARE(logged.fixture.field(Field::Map), QStringLiteral("999"));
+    QCOMPARE(logged.fixture.field(Field::MeanPressure), QStringLiteral("999"));
     QCOMPARE(logged.fixture.state(), QStringLiteral("IDLE"));
 
     if (kind == "directory") {

@@ -47,7 +47,7 @@ void StartupShutdownTest::startUpWritesFourFramesAroundTheDefaults()
     WriteAwareDisplay display(port);
     BoardPanel panel(port, display);
     port.setOnlyOpenable({3});
-    panel.Form_Load();
+    panel.startUp();
     QCOMPARE(port.writtenTo(3), PanelFixture::frames({"03;;D9", "24;;DC", "22;;DA", "18;;DF"}));
     // Every text is set after the second frame and before the third.
     QCOMPARE(display.bytesAtChange, QList<qsizetype>(display.bytesAtChange.size(), 16));
@@ -58,10 +58,10 @@ void StartupShutdownTest::startUpLeavesThePanelInItsDefaults_data()
 {
     QTest::addColumn<Field>("field");
     QTest::addColumn<QString>("text");
-    QTest::newRow("operating state") << Field::Label_Status << "IDLE";
-    QTest::newRow("cycle time") << Field::Label_cycle << "Manual";
-    QTest::newRow("patient mode") << Field::Label_Patient << "Adult";
-    QTest::newRow("pump-up value") << Field::Label_Pumpup << "160 mmHg";
+    QTest::newRow("operating state") << Field::OperatingState << "IDLE";
+    QTest::newRow("cycle time") << Field::CycleTime << "Manual";
+    QTest::newRow("patient mode") << Field::Patient << "Adult";
+    QTest::newRow("pump-up value") << Field::PumpUp << "160 mmHg";
 }
 
 void StartupShutdownTest::startUpLeavesThePanelInItsDefaults()
@@ -70,26 +70,26 @@ void StartupShutdownTest::startUpLeavesThePanelInItsDefaults()
     QFETCH(QString, text);
     PanelFixture f;
     f.display.setBarValue(42);
-    f.panel.Form_Load();
+    f.panel.startUp();
     QCOMPARE(f.field(field), text);
     QCOMPARE(f.display.caption(), QStringLiteral("START"));
     QCOMPARE(f.display.barValue(), 0);
     QCOMPARE(int(f.panel.cycleIndex()), 0);
     QCOMPARE(int(f.panel.pumpUpIndex()), 3);
     QCOMPARE(int(f.panel.cuffPressure()), 0);
-    QCOMPARE(int(f.panel.lineComplete()), 0);
+    QCOMPARE(f.panel.lineComplete(), false);
 }
 
 void StartupShutdownTest::startUpWithoutAPortShowsDefaultsAndReportsOnce()
 {
     PanelFixture f;
     f.port.setOnlyOpenable({});
-    f.panel.Form_Load();
+    f.panel.startUp();
     QVERIFY(f.port.written().isEmpty());
     QCOMPARE(f.port.outputCalls(), 0); // the four sends are left out, not tried
     QCOMPARE(f.display.failures().size(), 1);
     QCOMPARE(f.state(), QStringLiteral("IDLE"));
-    QCOMPARE(f.field(Field::Label_Pumpup), QStringLiteral("160 mmHg"));
+    QCOMPARE(f.field(Field::PumpUp), QStringLiteral("160 mmHg"));
     QCOMPARE(f.display.caption(), QStringLiteral("START"));
     QCOMPARE(f.display.checkedPorts(), QList<int>{});
     QCOMPARE(f.display.enabledPorts(), QList<int>{});
@@ -99,12 +99,12 @@ void StartupShutdownTest::startUpWriteFailureSkipsTheRemainingFrames()
 {
     PanelFixture f;
     f.port.failWritesAfter(8 + 3); // the first frame, then STX and two characters
-    f.panel.Form_Load();
+    f.panel.startUp();
     QCOMPARE(f.port.written(), PanelFixture::frames({"03;;D9"}) + "\x02"
                                                                   "24");
     QCOMPARE(f.display.failures().size(), 1);
     QCOMPARE(f.state(), QStringLiteral("IDLE"));
-    QCOMPARE(f.field(Field::Label_cycle), QStringLiteral("Manual"));
+    QCOMPARE(f.field(Field::CycleTime), QStringLiteral("Manual"));
     QCOMPARE(int(f.panel.pumpUpIndex()), 3);
 }
 
@@ -114,7 +114,7 @@ void StartupShutdownTest::nothingHappensOnATickBeforeTheFirstLine()
     f.start();
     f.port.deliver("\x02"
                    "160"); // a line begun but not ended
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     QVERIFY(f.display.log().isEmpty());
     QVERIFY(f.port.written().isEmpty());
 }
@@ -139,10 +139,9 @@ void StartupShutdownTest::exitClosesAnOpenPortThenEnds()
     f.start(portOpen ? QSet<int>{1} : QSet<int>{});
     f.port.clearOperations();
     if (viaMenu) {
-        f.panel.menEnde_Click();
+        f.panel.exitProgram();
     } else {
-        qint16 cancel = 0;
-        f.panel.Form_Unload(cancel);
+        f.panel.shutDown();
     }
     QCOMPARE(f.port.operations(), operations);
     QVERIFY(!f.port.isOpen());
@@ -154,10 +153,8 @@ void StartupShutdownTest::closingTheWindowIsNeverRefused()
 {
     PanelFixture f;
     f.start();
-    f.panel.StartStop_Click();
-    qint16 cancel = 0;
-    f.panel.Form_Unload(cancel);
-    QCOMPARE(int(cancel), 0);
+    f.panel.startMeasurement();
+    f.panel.shutDown();
     QVERIFY(f.display.programEnded());
 }
 

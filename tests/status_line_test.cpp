@@ -132,21 +132,21 @@ void StatusLineTest::tickInterpretsTheLastLine()
     f.start();
     if (!before.isNull()) {
         f.receiveLine(before);
-        f.panel.Val_Update_Timer();
+        f.panel.interpretLatestLine();
     }
-    f.display.setText(Field::Label_Status, state);
+    f.display.setText(Field::OperatingState, state);
     f.port.clearWritten();
 
     f.receiveLine(payload);
-    f.panel.Val_Update_Timer();
-    QCOMPARE(QStringList({f.field(Field::Sys), f.field(Field::Dia), f.field(Field::Map),
-                          f.field(Field::Pulse)}),
+    f.panel.interpretLatestLine();
+    QCOMPARE(QStringList({f.field(Field::Systolic), f.field(Field::Diastolic),
+                          f.field(Field::MeanPressure), f.field(Field::PulseRate)}),
              shown);
     QCOMPARE(int(f.panel.cuffPressure()), cuff);
     QCOMPARE(f.display.barValue(), bar);
     QCOMPARE(f.state(), stateAfter);
     QCOMPARE(f.port.written(), sent);
-    QCOMPARE(int(f.panel.lineComplete()), -1); // the tick never clears the flag
+    QCOMPARE(f.panel.lineComplete(), true); // the tick never clears the flag
 }
 
 void StatusLineTest::pressureStepsRunInOrder_data()
@@ -154,10 +154,12 @@ void StatusLineTest::pressureStepsRunInOrder_data()
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QStringList>("log");
     QTest::newRow("pressure below the limit")
-        << QByteArray("160") << QStringList{"Map=160", "Sys=", "Dia=", "Pulse=", "bar=160"};
+        << QByteArray("160")
+        << QStringList{"MeanPressure=160", "Systolic=", "Diastolic=", "PulseRate=", "bar=160"};
     QTest::newRow("end value") << QByteArray("999")
-                               << QStringList{"Map=999",           "Sys=", "Dia=", "Pulse=",
-                                              "Label_Status=IDLE", "bar=0"};
+                               << QStringList{
+                                      "MeanPressure=999", "Systolic=",           "Diastolic=",
+                                      "PulseRate=",       "OperatingState=IDLE", "bar=0"};
 }
 
 void StatusLineTest::pressureStepsRunInOrder()
@@ -168,7 +170,7 @@ void StatusLineTest::pressureStepsRunInOrder()
     f.start();
     f.receiveLine(payload);
     f.display.clearLog();
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     QCOMPARE(f.display.log(), log);
 }
 
@@ -178,9 +180,9 @@ void StatusLineTest::resultStepsRunInOrder()
     f.start();
     f.receiveLine(kResult30);
     f.display.clearLog();
-    f.panel.Val_Update_Timer();
-    QCOMPARE(f.display.log(),
-             QStringList({"Map=093", "Sys=120", "Dia=080", "Pulse=072", "Label_Status=IDLE"}));
+    f.panel.interpretLatestLine();
+    QCOMPARE(f.display.log(), QStringList({"MeanPressure=093", "Systolic=120", "Diastolic=080",
+                                           "PulseRate=072", "OperatingState=IDLE"}));
 }
 
 void StatusLineTest::endValueIsResentAtEveryTickUntilTheNextLineBegins()
@@ -188,13 +190,13 @@ void StatusLineTest::endValueIsResentAtEveryTickUntilTheNextLineBegins()
     PanelFixture f;
     f.start();
     f.receiveLine("999");
-    f.panel.Val_Update_Timer();
-    f.panel.Val_Update_Timer();
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
+    f.panel.interpretLatestLine();
+    f.panel.interpretLatestLine();
     QCOMPARE(f.port.written(), PanelFixture::frames({"18;;DF", "18;;DF", "18;;DF"}));
     f.port.deliver("\x02"
                    "0"); // the board begins its next line
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     QCOMPARE(f.port.written(), PanelFixture::frames({"18;;DF", "18;;DF", "18;;DF"}));
 }
 
@@ -206,13 +208,13 @@ void StatusLineTest::endValueWithAFailedWriteStopsAtTheWrite()
     f.start();
     f.setState("MEASURE");
     f.receiveLine("120");
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     f.port.failWritesAfter(0);
     f.receiveLine("999");
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     QCOMPARE(f.state(), QStringLiteral("MEASURE"));
     QCOMPARE(f.display.barValue(), 120);
-    QCOMPARE(f.field(Field::Map), QStringLiteral("999"));
+    QCOMPARE(f.field(Field::MeanPressure), QStringLiteral("999"));
     QCOMPARE(f.display.failures().size(), 1);
 }
 
@@ -232,23 +234,23 @@ void StatusLineTest::modeStartedAfterAResultKeepsItsState()
     PanelFixture f;
     f.start();
     f.receiveLine("140");
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     f.receiveLine(kResult30);
-    f.panel.Val_Update_Timer();
+    f.panel.interpretLatestLine();
     QCOMPARE(f.state(), QStringLiteral("IDLE"));
 
     if (button == 0)
-        f.panel.StartStop_Click();
+        f.panel.startMeasurement();
     else if (button == 1)
-        f.panel.ManoMode_Click();
+        f.panel.startManometer();
     else
-        f.panel.LeakTest_Click();
-    f.panel.Val_Update_Timer();
-    f.panel.Val_Update_Timer();
+        f.panel.startLeakTest();
+    f.panel.interpretLatestLine();
+    f.panel.interpretLatestLine();
     QCOMPARE(f.state(), state);
-    QCOMPARE(f.field(Field::Map), QString());
-    QCOMPARE(f.field(Field::Sys), QString());
-    QCOMPARE(f.field(Field::Pulse), QString());
+    QCOMPARE(f.field(Field::MeanPressure), QString());
+    QCOMPARE(f.field(Field::Systolic), QString());
+    QCOMPARE(f.field(Field::PulseRate), QString());
     QCOMPARE(int(f.panel.cuffPressure()), 140);
     QCOMPARE(f.display.barValue(), 140);
 }

@@ -4,6 +4,7 @@
 #include "memory_serial_port.h"
 #include "trace_reader.h"
 #include "tracing_serial_port.h"
+#include "traffic_recorder.h"
 #include "traffic_trace.h"
 
 #include <QTemporaryDir>
@@ -51,11 +52,16 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
     QFETCH(QStringList, lines);
     QTemporaryDir dir;
     const QString path = dir.filePath("trace.txt");
+    QList<TrafficEntry> recorded; // what any other consumer of the recorder sees
     {
         MemorySerialPort inner;
         TrafficTrace trace(path);
         QVERIFY(trace.isOpen());
-        TracingSerialPort port(inner, trace);
+        TrafficRecorder recorder; // ends before the trace, which takes its last groups
+        QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &trace, &TrafficTrace::write);
+        QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &recorder,
+                         [&](const TrafficEntry &entry) { recorded << entry; });
+        TracingSerialPort port(inner, recorder);
         QVERIFY(port.setCommPort(1));
         QVERIFY(port.open());
         for (const QByteArray &bytes : written)
@@ -72,6 +78,14 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
     QStringList seen;
     qint64 lastMs = 0;
     const QList<TraceReader::Entry> entries = TraceReader::read(file);
+    // Reading the file back gives the entries the recorder handed out.
+    QCOMPARE(entries.size(), recorded.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        QCOMPARE(entries.at(i).ms, recorded.at(i).ms);
+        QCOMPARE(entries.at(i).port, recorded.at(i).port);
+        QCOMPARE(entries.at(i).kind, recorded.at(i).kind);
+        QCOMPARE(entries.at(i).bytes, recorded.at(i).bytes);
+    }
     for (const TraceReader::Entry &entry : entries) {
         QCOMPARE(entry.port, QStringLiteral("COM1"));
         QVERIFY(entry.ms >= lastMs);

@@ -2,8 +2,8 @@
 // set up as the program's entry sets it up, but on the device paths given on
 // the command line instead of the platform's port table, so that the
 // benchmark runs it against pseudo-terminals and absent paths and never opens
-// a device of this machine. Not installed; the program itself takes no
-// arguments.
+// a device of this machine. Not installed; it takes none of the program's
+// options.
 //
 // Usage: tarnvik-bench-app [--exit-when-shown] [DEVICE1 ... DEVICE8]
 //   DEVICEn is the path behind COMn; "-" or a missing argument leaves COMn
@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
     log.event("main", entered);
     QtSerialPort port{PortTable(devices)};
     TracedWindow window(port, log);
-    QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     WindowProbe probe(window, log, exitWhenShown);
     window.show();
     return QApplication::exec();

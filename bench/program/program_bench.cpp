@@ -132,30 +132,63 @@ bool ProgramBench::runStartup()
     return true;
 }
 
-bool ProgramBench::runSession()
+// One session's live parts: the board on its pseudo-terminal and the window
+// under test, with the lines the board wrote while recording was on.
+struct ProgramBench::Live
 {
     PseudoTerminal terminal;
-    if (!terminal.isValid())
-        return fail(QStringLiteral("cannot create a pseudo-terminal"));
     SimulatedBoard board;
-    board.setSeed(m_settings.seed);
-    board.setFailureRate(0.0);
-    auto link = std::make_unique<BoardTerminal>(board, terminal, 1);
-
-    // Lines the board writes, with the time at which the write (CR last)
-    // returned; connected after the link, so the write has happened.
+    std::unique_ptr<BoardTerminal> link;
+    AppUnderTest app;
     bool recording = false;
     QList<LineDelay::Event> sent;
     qint64 linesSent = 0;
-    connect(&board, &SimulatedBoard::lineSent, this, [&](const QByteArray &bytes) {
-        ++linesSent;
-        if (recording)
-            sent << LineDelay::Event{MonotonicClock::nowNs(), QString::fromLatin1(bytes.mid(1, 3))};
+    long hz = ProcStats::ticksPerSecond();
+
+    explicit Live(const QString &launcher)
+        : app(launcher)
+    {}
+};
+
+bool ProgramBench::runSession()
+{
+    Live live(m_settings.launcher);
+    if (!live.terminal.isValid())
+        return fail(QStringLiteral("cannot create a pseudo-terminal"));
+    if (!startSession(live))
+        return false;
+    measureIdle(live);
+    if (!measureLineDelay(live))
+        return false;
+    measureStream(live);
+    if (!measureHour(live))
+        return false;
+    if (!live.app.isRunning())
+        return fail(QStringLiteral("the window ended during the session: %1")
+                        .arg(QString::fromLocal8Bit(live.app.errorOutput())));
+    live.app.stop();
+    progress("done");
+    return true;
+}
+
+bool ProgramBench::startSession(Live &live)
+{
+    live.board.setSeed(m_settings.seed);
+    live.board.setFailureRate(0.0);
+    live.link = std::make_unique<BoardTerminal>(live.board, live.terminal, 1);
+
+    // Lines the board writes, with the time at which the write (CR last)
+    // returned; connected after the link, so the write has happened.
+    connect(&live.board, &SimulatedBoard::lineSent, this, [&live](const QByteArray &bytes) {
+        ++live.linesSent;
+        if (live.recording)
+            live.sent << LineDelay::Event{MonotonicClock::nowNs(),
+                                          QString::fromLatin1(bytes.mid(1, 3))};
     });
 
-    AppUnderTest app(m_settings.launcher);
     progress("session: window on the board's pseudo-terminal (COM1) and seven absent ports");
-    if (!app.start(QStringList{terminal.devicePath()} + absentDevices(7)))
+    AppUnderTest &app = live.app;
+    if (!app.start(QStringList{live.terminal.devicePath()} + absentDevices(7)))
         return fail(QStringLiteral("cannot start %1").arg(m_settings.launcher));
     // Start-up sends the board its defaults and a status request; the
     // board's status line then shows its pressure 000 in Map.
@@ -165,168 +198,173 @@ bool ProgramBench::runSession()
                         .arg(QString::fromLocal8Bit(app.errorOutput())));
     runFor(2000);
     m_startedKib = app.residentKib().value_or(0);
-    const long hz = ProcStats::ticksPerSecond();
+    return true;
+}
 
-    // Idle: the board is silent, the window's timers tick.
+// Idle: the board is silent, the window's timers tick.
+void ProgramBench::measureIdle(Live &live)
+{
     progress("idle");
-    {
-        const qint64 t0 = MonotonicClock::nowNs();
-        const qint64 c0 = app.cpuTicks().value_or(0);
-        runFor(int(m_settings.idleSeconds * 1000));
-        const qint64 c1 = app.cpuTicks().value_or(0);
-        m_idle.wallSeconds = double(MonotonicClock::nowNs() - t0) / 1e9;
-        m_idle.cpuSeconds = double(c1 - c0) / double(hz);
-        m_idle.load = ProcStats::loadAverage();
-    }
+    const qint64 t0 = MonotonicClock::nowNs();
+    const qint64 c0 = live.app.cpuTicks().value_or(0);
+    runFor(int(m_settings.idleSeconds * 1000));
+    const qint64 c1 = live.app.cpuTicks().value_or(0);
+    m_idle.wallSeconds = double(MonotonicClock::nowNs() - t0) / 1e9;
+    m_idle.cpuSeconds = double(c1 - c0) / double(live.hz);
+    m_idle.load = ProcStats::loadAverage();
+}
 
-    // Line delay: the board in manometer mode, one step (one pressure line,
-    // each a new value) at random gaps longer than the 150 ms tick, so that
-    // every line reaches the display and lines fall at every phase of the tick.
+// Line delay: the board in manometer mode, one step (one pressure line,
+// each a new value) at random gaps longer than the 150 ms tick, so that
+// every line reaches the display and lines fall at every phase of the tick.
+bool ProgramBench::measureLineDelay(Live &live)
+{
     progress("line delay");
-    {
-        board.receive(CommandFrame::build(QString::fromLatin1(CommandSet::kManometer)));
-        QRandomGenerator random(m_settings.seed);
-        recording = true;
-        for (qint64 i = 0; i < m_settings.delayLines; ++i) {
-            runFor(170 + int(random.bounded(101)));
-            board.step();
-        }
-        recording = false;
-        runFor(1000);
-        m_delay.lines = int(sent.size());
-        m_delay.match = LineDelay::match(sent, app.mapChanges(), app.mapPaints(), 1000 * kNsPerMs);
-        m_delay.toField = SampleSummary::of(m_delay.match.toFieldMs);
-        m_delay.toPaint = SampleSummary::of(m_delay.match.toPaintMs);
-        m_delay.load = ProcStats::loadAverage();
-        m_afterDelayKib = app.residentKib().value_or(0);
-        if (m_delay.toField.count == 0)
-            return fail(QStringLiteral("no line of the delay phase reached the display"));
+    live.board.receive(CommandFrame::build(QString::fromLatin1(CommandSet::kManometer)));
+    QRandomGenerator random(m_settings.seed);
+    live.recording = true;
+    for (qint64 i = 0; i < m_settings.delayLines; ++i) {
+        runFor(170 + int(random.bounded(101)));
+        live.board.step();
     }
+    live.recording = false;
+    runFor(1000);
+    m_delay.lines = int(live.sent.size());
+    m_delay.match =
+        LineDelay::match(live.sent, live.app.mapChanges(), live.app.mapPaints(), 1000 * kNsPerMs);
+    m_delay.toField = SampleSummary::of(m_delay.match.toFieldMs);
+    m_delay.toPaint = SampleSummary::of(m_delay.match.toPaintMs);
+    m_delay.load = ProcStats::loadAverage();
+    m_afterDelayKib = live.app.residentKib().value_or(0);
+    if (m_delay.toField.count == 0)
+        return fail(QStringLiteral("no line of the delay phase reached the display"));
+    return true;
+}
 
-    // Full line rate: manometer lines (STX, three digits, CR) paced to 480
-    // bytes a second, written whole as the board produces them.
+// Full line rate: manometer lines (STX, three digits, CR) paced to 480
+// bytes a second, written whole as the board produces them.
+void ProgramBench::measureStream(Live &live)
+{
     progress("full line rate");
-    {
-        const qint64 bytes0 = link->bytesSent();
-        const qint64 lines0 = linesSent;
-        const qsizetype changes0 = app.mapChanges().size();
-        const qint64 t0 = MonotonicClock::nowNs();
-        const qint64 c0 = app.cpuTicks().value_or(0);
-        QTimer pace;
-        pace.setTimerType(Qt::PreciseTimer);
-        connect(&pace, &QTimer::timeout, this, [&] {
-            const qint64 due = (MonotonicClock::nowNs() - t0) * kLineRate / 1000000000;
-            while (link->bytesSent() - bytes0 < due)
-                board.step();
-        });
-        pace.start(10);
-        runFor(int(m_settings.streamSeconds * 1000));
-        pace.stop();
-        const qint64 c1 = app.cpuTicks().value_or(0);
-        m_stream.wallSeconds = double(MonotonicClock::nowNs() - t0) / 1e9;
-        m_stream.cpuSeconds = double(c1 - c0) / double(hz);
-        m_stream.bytes = link->bytesSent() - bytes0;
-        m_stream.lines = linesSent - lines0;
-        m_stream.mapChanges = int(app.mapChanges().size() - changes0);
-        m_stream.load = ProcStats::loadAverage();
-        runFor(500);
-        m_afterStreamKib = app.residentKib().value_or(0);
-        board.clearRecord();
-    }
+    BoardTerminal &link = *live.link;
+    const qint64 bytes0 = link.bytesSent();
+    const qint64 lines0 = live.linesSent;
+    const qsizetype changes0 = live.app.mapChanges().size();
+    const qint64 t0 = MonotonicClock::nowNs();
+    const qint64 c0 = live.app.cpuTicks().value_or(0);
+    QTimer pace;
+    pace.setTimerType(Qt::PreciseTimer);
+    connect(&pace, &QTimer::timeout, this, [&] {
+        const qint64 due = (MonotonicClock::nowNs() - t0) * kLineRate / 1000000000;
+        while (link.bytesSent() - bytes0 < due)
+            live.board.step();
+    });
+    pace.start(10);
+    runFor(int(m_settings.streamSeconds * 1000));
+    pace.stop();
+    const qint64 c1 = live.app.cpuTicks().value_or(0);
+    m_stream.wallSeconds = double(MonotonicClock::nowNs() - t0) / 1e9;
+    m_stream.cpuSeconds = double(c1 - c0) / double(live.hz);
+    m_stream.bytes = link.bytesSent() - bytes0;
+    m_stream.lines = live.linesSent - lines0;
+    m_stream.mapChanges = int(live.app.mapChanges().size() - changes0);
+    m_stream.load = ProcStats::loadAverage();
+    runFor(500);
+    m_afterStreamKib = live.app.residentKib().value_or(0);
+    live.board.clearRecord();
+}
 
-    // An hour of traffic: back-to-back measurements of the simulated board
-    // (one in ten ending with 999 and the board's answer to the status
-    // request that follows), generated up front and written as fast as the
-    // window reads it. What the window writes back is read and counted.
+// An hour of traffic: back-to-back measurements of the simulated board (one
+// in ten ending with 999 and the board's answer to the status request that
+// follows), generated up front, the marker line last.
+QByteArray ProgramBench::hourOfTraffic()
+{
+    QByteArray traffic;
+    SimulatedBoard source;
+    source.setSeed(m_settings.seed);
+    source.setFailureRate(0.1);
+    connect(&source, &SimulatedBoard::lineSent, this, [&](const QByteArray &bytes) {
+        traffic += bytes;
+        ++m_hour.lines;
+    });
+    const QByteArray start = CommandFrame::build(QString::fromLatin1(CommandSet::kStart));
+    const QByteArray status = CommandFrame::build(QString::fromLatin1(CommandSet::kReadStatus));
+    while (traffic.size() < m_settings.hourBytes) {
+        source.receive(start);
+        for (int step = 0; step < 10000 && source.mode() == SimulatedBoard::Mode::Measuring; ++step)
+            source.step();
+        if (source.lastMeasurementFailed())
+            source.receive(status);
+        source.clearRecord();
+    }
+    traffic += SimulatedBoard::wireLine(QString::fromLatin1(kHourMarker));
+    ++m_hour.lines;
+    return traffic;
+}
+
+// The hour's traffic written as fast as the window reads it, with memory
+// samples on the way. What the window writes back is read and counted.
+bool ProgramBench::measureHour(Live &live)
+{
     progress("an hour of traffic, compressed");
-    {
-        QByteArray traffic;
-        {
-            SimulatedBoard source;
-            source.setSeed(m_settings.seed);
-            source.setFailureRate(0.1);
-            connect(&source, &SimulatedBoard::lineSent, this, [&](const QByteArray &bytes) {
-                traffic += bytes;
-                ++m_hour.lines;
-            });
-            const QByteArray start = CommandFrame::build(QString::fromLatin1(CommandSet::kStart));
-            const QByteArray status =
-                CommandFrame::build(QString::fromLatin1(CommandSet::kReadStatus));
-            while (traffic.size() < m_settings.hourBytes) {
-                source.receive(start);
-                for (int step = 0; step < 10000 && source.mode() == SimulatedBoard::Mode::Measuring;
-                     ++step)
-                    source.step();
-                if (source.lastMeasurementFailed())
-                    source.receive(status);
-                source.clearRecord();
+    const QByteArray traffic = hourOfTraffic();
+    m_hour.bytes = traffic.size();
+    AppUnderTest &app = live.app;
+
+    live.link.reset(); // the live board leaves the line
+    const int fd = live.terminal.masterFd();
+    QSocketNotifier drain(fd, QSocketNotifier::Read);
+    connect(&drain, &QSocketNotifier::activated, this, [&] {
+        char buffer[512];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+            m_hour.bytesFromProgram += n;
+    });
+
+    constexpr int kSamples = 10;
+    qint64 written = 0;
+    qint64 doneNs = 0;
+    m_hour.samples << MemorySample{0, app.residentKib().value_or(0)};
+    qint64 nextSample = m_hour.bytes / kSamples;
+    const qint64 t0 = MonotonicClock::nowNs();
+    const qint64 c0 = app.cpuTicks().value_or(0);
+    QSocketNotifier writer(fd, QSocketNotifier::Write);
+    connect(&writer, &QSocketNotifier::activated, this, [&] {
+        while (written < m_hour.bytes) {
+            const qint64 chunk = std::min<qint64>(4096, m_hour.bytes - written);
+            const ssize_t n = ::write(fd, traffic.constData() + written, size_t(chunk));
+            if (n <= 0)
+                break; // full (EAGAIN) or interrupted: wait for the next turn
+            written += n;
+            if (written >= nextSample && written < m_hour.bytes) {
+                m_hour.samples << MemorySample{written, app.residentKib().value_or(0)};
+                nextSample += m_hour.bytes / kSamples;
             }
-            traffic += SimulatedBoard::wireLine(QString::fromLatin1(kHourMarker));
-            ++m_hour.lines;
         }
-        m_hour.bytes = traffic.size();
-
-        link.reset(); // the live board leaves the line
-        const int fd = terminal.masterFd();
-        QSocketNotifier drain(fd, QSocketNotifier::Read);
-        connect(&drain, &QSocketNotifier::activated, this, [&] {
-            char buffer[512];
-            ssize_t n;
-            while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-                m_hour.bytesFromProgram += n;
-        });
-
-        constexpr int kSamples = 10;
-        qint64 written = 0;
-        qint64 nextSample = 0;
-        qint64 doneNs = 0;
-        m_hour.samples << MemorySample{0, app.residentKib().value_or(0)};
-        nextSample = m_hour.bytes / kSamples;
-        const qint64 t0 = MonotonicClock::nowNs();
-        const qint64 c0 = app.cpuTicks().value_or(0);
-        QSocketNotifier writer(fd, QSocketNotifier::Write);
-        connect(&writer, &QSocketNotifier::activated, this, [&] {
-            while (written < m_hour.bytes) {
-                const qint64 chunk = std::min<qint64>(4096, m_hour.bytes - written);
-                const ssize_t n = ::write(fd, traffic.constData() + written, size_t(chunk));
-                if (n <= 0)
-                    break; // full (EAGAIN) or interrupted: wait for the next turn
-                written += n;
-                if (written >= nextSample && written < m_hour.bytes) {
-                    m_hour.samples << MemorySample{written, app.residentKib().value_or(0)};
-                    nextSample += m_hour.bytes / kSamples;
-                }
-            }
-            if (written >= m_hour.bytes) {
-                writer.setEnabled(false);
-                doneNs = MonotonicClock::nowNs();
-            }
-        });
-        const bool shown = waitUntil(
-            [&] {
-                return doneNs > 0 && !app.mapChanges().isEmpty() &&
-                       app.mapChanges().last().ns >= doneNs &&
-                       app.mapText() == QLatin1String(kHourMarker);
-            },
-            600000);
-        const qint64 c1 = app.cpuTicks().value_or(0);
-        m_hour.wallSeconds = double(MonotonicClock::nowNs() - t0) / 1e9;
-        m_hour.cpuSeconds = double(c1 - c0) / double(hz);
-        if (!shown)
-            return fail(QStringLiteral("the window did not show the end of the hour's traffic "
-                                       "(%1 of %2 bytes written)")
-                            .arg(written)
-                            .arg(m_hour.bytes));
-        m_hour.samples << MemorySample{written, app.residentKib().value_or(0)};
-        runFor(5000);
-        m_hour.settledKib = app.residentKib().value_or(0);
-        m_hour.load = ProcStats::loadAverage();
-    }
-    if (!app.isRunning())
-        return fail(QStringLiteral("the window ended during the session: %1")
-                        .arg(QString::fromLocal8Bit(app.errorOutput())));
-    app.stop();
-    progress("done");
+        if (written >= m_hour.bytes) {
+            writer.setEnabled(false);
+            doneNs = MonotonicClock::nowNs();
+        }
+    });
+    const bool shown = waitUntil(
+        [&] {
+            return doneNs > 0 && !app.mapChanges().isEmpty() &&
+                   app.mapChanges().last().ns >= doneNs &&
+                   app.mapText() == QLatin1String(kHourMarker);
+        },
+        600000);
+    const qint64 c1 = app.cpuTicks().value_or(0);
+    m_hour.wallSeconds = double(MonotonicClock::nowNs() - t0) / 1e9;
+    m_hour.cpuSeconds = double(c1 - c0) / double(live.hz);
+    if (!shown)
+        return fail(QStringLiteral("the window did not show the end of the hour's traffic "
+                                   "(%1 of %2 bytes written)")
+                        .arg(written)
+                        .arg(m_hour.bytes));
+    m_hour.samples << MemorySample{written, app.residentKib().value_or(0)};
+    runFor(5000);
+    m_hour.settledKib = app.residentKib().value_or(0);
+    m_hour.load = ProcStats::loadAverage();
     return true;
 }
 
@@ -385,10 +423,23 @@ void ProgramBench::printTable(QTextStream &out) const
         << f1(mib(hourWarm)) << " / " << f1(mib(hourLast)) << " / " << f1(mib(m_hour.settledKib))
         << " MiB | " << yesNo(hourLast - hourWarm <= 512 && m_hour.settledKib - hourWarm <= 512)
         << " |\n";
+    printNotes(out);
+}
+
+// What the table leaves out: loads, memory samples, the hour's CPU time.
+void ProgramBench::printNotes(QTextStream &out) const
+{
+    const auto f1 = [](double v) {
+        return QString::number(v, 'f', 1);
+    };
+    const auto f2 = [](double v) {
+        return QString::number(v, 'f', 2);
+    };
+    const SampleSummary &d = m_delay.toField;
     out << "\n";
-    out << "Load average at the end of each part: start-up " << s.load << "; idle " << m_idle.load
-        << "; delay " << m_delay.load << "; full rate " << m_stream.load << "; hour " << m_hour.load
-        << ".\n";
+    out << "Load average at the end of each part: start-up " << m_startup.load << "; idle "
+        << m_idle.load << "; delay " << m_delay.load << "; full rate " << m_stream.load << "; hour "
+        << m_hour.load << ".\n";
     out << "Memory samples over the hour (bytes written: KiB):";
     for (const MemorySample &sample : m_hour.samples)
         out << " " << sample.bytes << ":" << sample.kib;

@@ -85,7 +85,16 @@ private:
         QString load;
     };
 
+    struct Live;
+
     bool fail(const QString &why);
+    void printNotes(QTextStream &out) const;
+    bool startSession(Live &live);
+    void measureIdle(Live &live);
+    bool measureLineDelay(Live &live);
+    void measureStream(Live &live);
+    QByteArray hourOfTraffic();
+    bool measureHour(Live &live);
     static void runFor(int ms);
     static bool waitUntil(const std::function<bool()> &done, int timeoutMs);
     static QStringList absentDevices(int count);

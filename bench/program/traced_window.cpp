@@ -4,14 +4,15 @@
 #include "trace_log.h"
 
 TracedWindow::TracedWindow(SerialPort &port, TraceLog &log)
-    : Form1(port)
+    : MainWindow(port)
     , m_log(log)
 {}
 
 void TracedWindow::setText(Field field, const QString &text)
 {
-    const bool mapChanges = field == Field::Map && Form1::text(Field::Map) != text;
-    Form1::setText(field, text);
+    const bool mapChanges =
+        field == Field::MeanPressure && MainWindow::text(Field::MeanPressure) != text;
+    MainWindow::setText(field, text);
     if (mapChanges)
         m_log.event("map", MonotonicClock::nowNs(), text);
 }

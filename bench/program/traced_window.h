@@ -1,15 +1,15 @@
 // The program's main window with one addition for the whole-program benchmark:
 // every change of the Map field's text is written to a TraceLog, with the
 // monotonic time at which the field took the new text. Each call is passed on
-// to Form1 first, so the window behaves exactly as in the program; calls made
-// during construction (the start-up sequence) reach Form1 alone.
+// to MainWindow first, so the window behaves exactly as in the program; calls made
+// during construction (the start-up sequence) reach MainWindow alone.
 #pragma once
 
-#include "form1.h"
+#include "main_window.h"
 
 class TraceLog;
 
-class TracedWindow : public Form1
+class TracedWindow : public MainWindow
 {
     Q_OBJECT
 

@@ -12,15 +12,15 @@ WindowBench::WindowBench(const QList<int> &boardPorts, double timeScale, double 
                          const QString &portSettings, QObject *parent)
     : QObject(parent)
     , m_rig(boardPorts, timeScale, failureRate, portSettings)
-    , m_window(std::make_unique<Form1>(m_rig.port()))
+    , m_window(std::make_unique<MainWindow>(m_rig.port()))
 {
     // Connected after the window's own handler, so it sees the tick's outcome.
     auto *valUpdate = m_window->findChild<QTimer *>(QStringLiteral("Val_Update"));
     if (!valUpdate)
         qFatal("the window has no Val_Update timer");
     connect(valUpdate, &QTimer::timeout, this, [this] {
-        m_ticks.append(
-            Tick{text(Field::Map), text(Field::Sys), text(Field::Label_Status), barValue()});
+        m_ticks.append(Tick{text(Field::MeanPressure), text(Field::Systolic),
+                            text(Field::OperatingState), barValue()});
     });
 
     m_window->show();
@@ -71,5 +71,5 @@ void WindowBench::choose(const QString &name)
 bool WindowBench::waitForStartUp(int port)
 {
     return m_rig.waitForStartUp(
-        port, [this] { return text(Field::Map); }, kTimeoutMs, kPollMs);
+        port, [this] { return text(Field::MeanPressure); }, kTimeoutMs, kPollMs);
 }

@@ -1,4 +1,4 @@
-// The real main window (Form1) on the real serial port class, talking over
+// The real main window (MainWindow) on the real serial port class, talking over
 // pseudo-terminals to simulated boards on chosen port numbers; the other port
 // numbers point at paths that do not exist. The boards run faster than real
 // time, the window's own Val_Update timer interprets their lines at its own
@@ -6,7 +6,7 @@
 // tests can follow a measurement as the operator saw it.
 #pragma once
 
-#include "form1.h"
+#include "main_window.h"
 #include "pty_rig.h"
 
 #include <QList>
@@ -40,7 +40,7 @@ public:
                          QObject *parent = nullptr);
     ~WindowBench() override;
 
-    Form1 &window() { return *m_window; }
+    MainWindow &window() { return *m_window; }
     SimulatedBoard &board(int port) { return m_rig.board(port); }
     PtyRig &rig() { return m_rig; }
     QString text(PanelDisplay::Field field) const { return m_window->text(field); }
@@ -71,6 +71,6 @@ private:
     static constexpr int kPollMs = 2;
 
     PtyRig m_rig;
-    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<MainWindow> m_window;
     QList<Tick> m_ticks;
 };

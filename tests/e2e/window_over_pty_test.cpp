@@ -1,4 +1,4 @@
-// The real main window end to end: Form1 on the real QtSerialPort, simulated
+// The real main window end to end: MainWindow on the real QtSerialPort, simulated
 // boards behind pseudo-terminals, buttons clicked with the mouse and menu
 // entries chosen. Every frame goes over a terminal into a board's record and
 // every reply line comes back through the port, the window's reply field and
@@ -91,8 +91,8 @@ void WindowOverPtyTest::startUpReachesTheFirstBoardThatOpens()
     }
     QCOMPARE(bench.window().failureNotice(), QString());
     // The board's answer to the status request, read as a pressure line.
-    QCOMPARE(bench.text(Field::Label3), statusLine("000 I A 160 00"));
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::ReplyLine), statusLine("000 I A 160 00"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     QCOMPARE(bench.barValue(), 0);
 }
 
@@ -106,17 +106,17 @@ void WindowOverPtyTest::measurementRunsToItsResult()
     bench.clearTicks();
 
     bench.click("StartStop");
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("MEASURE"));
-    QCOMPARE(bench.text(Field::Label3), QString());
-    QVERIFY(bench.waitFor([&] { return !bench.text(Field::Sys).isEmpty(); }));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("MEASURE"));
+    QCOMPARE(bench.text(Field::ReplyLine), QString());
+    QVERIFY(bench.waitFor([&] { return !bench.text(Field::Systolic).isEmpty(); }));
 
     const std::optional<SimulatedBoard::Result> result = board.lastResult();
     QVERIFY(result.has_value());
-    QCOMPARE(bench.text(Field::Sys), PtyRig::padded(result->systolic));
-    QCOMPARE(bench.text(Field::Dia), PtyRig::padded(result->diastolic));
-    QCOMPARE(bench.text(Field::Map), PtyRig::padded(result->mean));
-    QCOMPARE(bench.text(Field::Pulse), PtyRig::padded(result->pulse));
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::Systolic), PtyRig::padded(result->systolic));
+    QCOMPARE(bench.text(Field::Diastolic), PtyRig::padded(result->diastolic));
+    QCOMPARE(bench.text(Field::MeanPressure), PtyRig::padded(result->mean));
+    QCOMPARE(bench.text(Field::PulseRate), PtyRig::padded(result->pulse));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     QCOMPARE(board.commands().last(), (Command{QStringLiteral("01;;D7"), 1}));
     QCOMPARE(board.measurementsStarted(), 1);
 
@@ -153,7 +153,8 @@ void WindowOverPtyTest::failedMeasurementEndsOnTheEndValue()
 
     bench.click("StartStop");
     QVERIFY(bench.waitFor([&] {
-        return board.lastMeasurementFailed() && bench.text(Field::Map) == QLatin1String("000");
+        return board.lastMeasurementFailed() &&
+               bench.text(Field::MeanPressure) == QLatin1String("000");
     }));
 
     const QList<WindowBench::Tick> ticks = bench.ticks();
@@ -163,9 +164,9 @@ void WindowOverPtyTest::failedMeasurementEndsOnTheEndValue()
     QVERIFY(endValue != ticks.end());
     QCOMPARE(endValue->state, QStringLiteral("IDLE"));
     QCOMPARE(endValue->bar, 0);
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     QCOMPARE(bench.barValue(), 0);
-    QCOMPARE(bench.text(Field::Sys), QString());
+    QCOMPARE(bench.text(Field::Systolic), QString());
 
     QStringList texts = board.commandTexts();
     QCOMPARE(texts.takeFirst(), QStringLiteral("01;;D7"));
@@ -173,9 +174,9 @@ void WindowOverPtyTest::failedMeasurementEndsOnTheEndValue()
     QCOMPARE(texts.count(QStringLiteral("18;;DF")), texts.size());
     QCOMPARE(board.sentLines().last(), QStringLiteral("000 I A 160 00"));
     // The status line ends the requests.
-    WindowBench::run(3 * Form1::kValUpdateMs);
+    WindowBench::run(3 * MainWindow::kInterpretIntervalMs);
     const qsizetype requests = board.commands().size();
-    WindowBench::run(3 * Form1::kValUpdateMs);
+    WindowBench::run(3 * MainWindow::kInterpretIntervalMs);
     QCOMPARE(board.commands().size(), requests);
     QCOMPARE(bench.window().failureNotice(), QString());
 }
@@ -208,19 +209,20 @@ void WindowOverPtyTest::modeIsLeftWithBreak()
     board.clearRecord();
 
     bench.click(button);
-    QCOMPARE(bench.text(Field::Label_Status), state);
+    QCOMPARE(bench.text(Field::OperatingState), state);
     QVERIFY(bench.waitFor([&] { return bench.barValue() >= 100; }));
     QCOMPARE(int(board.mode()), mode);
-    QCOMPARE(bench.text(Field::Label_Status), state);
-    QVERIFY(bench.text(Field::Map).toInt() >= 100);
+    QCOMPARE(bench.text(Field::OperatingState), state);
+    QVERIFY(bench.text(Field::MeanPressure).toInt() >= 100);
 
     bench.click("Break");
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
-    QVERIFY(bench.waitFor(
-        [&] { return bench.text(Field::Map) == QLatin1String("000") && bench.barValue() == 0; }));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
+    QVERIFY(bench.waitFor([&] {
+        return bench.text(Field::MeanPressure) == QLatin1String("000") && bench.barValue() == 0;
+    }));
     QCOMPARE(board.commands(), PtyRig::onPort({command, QStringLiteral("X")}, 1));
     QCOMPARE(board.mode(), Mode::Idle);
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
 }
 
 void WindowOverPtyTest::readStatIsAnsweredInEveryState_data()
@@ -263,22 +265,22 @@ void WindowOverPtyTest::readStatIsAnsweredInEveryState()
     const QString last =
         QStringLiteral("\x02") + board.sentLines().value(board.sentLines().size() - 1);
     if (!button.isEmpty())
-        QVERIFY(bench.waitFor([&] { return bench.text(Field::Label3) == last; }));
+        QVERIFY(bench.waitFor([&] { return bench.text(Field::ReplyLine) == last; }));
 
     const qsizetype linesBefore = board.sentLines().size();
     bench.click("Reset");
-    QCOMPARE(bench.text(Field::Label_Status), state);
+    QCOMPARE(bench.text(Field::OperatingState), state);
     QVERIFY(bench.waitFor([&] { return board.sentLines().size() == linesBefore + 1; }));
     QCOMPARE(board.commandTexts().last(), QStringLiteral("18;;DF"));
     const QRegularExpression status(QStringLiteral("^\\x02(\\d{3}) %1 A 160 00$").arg(modeLetter));
-    QVERIFY(bench.waitFor([&] { return status.match(bench.text(Field::Label3)).hasMatch(); }));
+    QVERIFY(bench.waitFor([&] { return status.match(bench.text(Field::ReplyLine)).hasMatch(); }));
     // The status line is read as a pressure line: its pressure reaches Map,
     // and the state stays.
-    const QString pressure = status.match(bench.text(Field::Label3)).captured(1);
+    const QString pressure = status.match(bench.text(Field::ReplyLine)).captured(1);
     QCOMPARE(pressure, PtyRig::padded(board.pressure()));
-    QVERIFY(bench.waitFor([&] { return bench.text(Field::Map) == pressure; }));
-    WindowBench::run(2 * Form1::kValUpdateMs);
-    QCOMPARE(bench.text(Field::Label_Status), state);
+    QVERIFY(bench.waitFor([&] { return bench.text(Field::MeanPressure) == pressure; }));
+    WindowBench::run(2 * MainWindow::kInterpretIntervalMs);
+    QCOMPARE(bench.text(Field::OperatingState), state);
 }
 
 // Two boards on COM1 and COM3: every frame arrives on the board whose port
@@ -294,8 +296,8 @@ void WindowOverPtyTest::framesFollowThePortMenu()
     QVERIFY(bench.action("setCOM3")->isChecked());
     QVERIFY(!bench.action("setCOM1")->isChecked());
     bench.click("Reset");
-    QVERIFY(
-        bench.waitFor([&] { return bench.text(Field::Label3) == statusLine("000 I A 160 00"); }));
+    QVERIFY(bench.waitFor(
+        [&] { return bench.text(Field::ReplyLine) == statusLine("000 I A 160 00"); }));
     bench.click("StartStop");
     QVERIFY(bench.waitFor([&] { return three.mode() == Mode::Measuring; }));
     QVERIFY(bench.waitFor([&] { return bench.barValue() > 0; }));
@@ -306,10 +308,10 @@ void WindowOverPtyTest::framesFollowThePortMenu()
     QVERIFY(bench.action("setCOM1")->isChecked());
     QVERIFY(!bench.action("setCOM3")->isChecked());
     bench.click("Patientsel");
-    QCOMPARE(bench.text(Field::Label_Patient), QStringLiteral("Neonate"));
+    QCOMPARE(bench.text(Field::Patient), QStringLiteral("Neonate"));
     bench.click("Reset");
-    QVERIFY(
-        bench.waitFor([&] { return bench.text(Field::Label3) == statusLine("000 I N 160 00"); }));
+    QVERIFY(bench.waitFor(
+        [&] { return bench.text(Field::ReplyLine) == statusLine("000 I N 160 00"); }));
 
     QCOMPARE(one.commands(), PtyRig::onPort(PtyRig::kStartUp + QStringList{"25;;DD", "18;;DF"}, 1));
     QCOMPARE(three.commands(), PtyRig::onPort({"18;;DF", "01;;D7", "X"}, 3));
@@ -328,8 +330,8 @@ void WindowOverPtyTest::settingsReachTheBoard_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("status");
 
-    const int patient = int(Field::Label_Patient), pumpUp = int(Field::Label_Pumpup),
-              cycle = int(Field::Label_cycle);
+    const int patient = int(Field::Patient), pumpUp = int(Field::PumpUp),
+              cycle = int(Field::CycleTime);
     QTest::newRow("Neo/Adult once") << "Patientsel" << 1 << "25;;DD" << patient << "Neonate"
                                     << "000 I N 160 00";
     QTest::newRow("Neo/Adult twice") << "Patientsel" << 2 << "24;;DC" << patient << "Adult"
@@ -370,7 +372,7 @@ void WindowOverPtyTest::settingsReachTheBoard()
     QCOMPARE(bench.text(Field(field)), shown);
     bench.click("Reset");
     QVERIFY(bench.waitFor([&] { return board.sentLines().size() == 1; }));
-    QVERIFY(bench.waitFor([&] { return bench.text(Field::Label3) == statusLine(status); }));
+    QVERIFY(bench.waitFor([&] { return bench.text(Field::ReplyLine) == statusLine(status); }));
     QCOMPARE(board.commands().size(), clicks + 1);
     QCOMPARE(board.commandTexts().at(clicks - 1), command);
     QCOMPARE(board.ignoredFrames().size(), 0);
@@ -391,7 +393,7 @@ void WindowOverPtyTest::cycleTimeStartsMeasurements()
     bench.clearTicks();
 
     bench.click("SetCycle");
-    QCOMPARE(bench.text(Field::Label_cycle), QStringLiteral("1 min"));
+    QCOMPARE(bench.text(Field::CycleTime), QStringLiteral("1 min"));
     QVERIFY(bench.waitFor([&] { return resultsShown(bench.ticks()).size() >= 2; }));
 
     QCOMPARE(resultsShown(bench.ticks()).mid(0, 2), measured.mid(0, 2));
@@ -414,20 +416,21 @@ void WindowOverPtyTest::breakStopsAMeasurementTheBoardStarted()
 
     bench.click("SetCycle");
     QVERIFY(bench.waitFor([&] { return board.mode() == Mode::Measuring && bench.barValue() > 0; }));
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     board.clearRecord();
 
     bench.click("Break");
-    QVERIFY(bench.waitFor(
-        [&] { return bench.text(Field::Map) == QLatin1String("000") && bench.barValue() == 0; }));
+    QVERIFY(bench.waitFor([&] {
+        return bench.text(Field::MeanPressure) == QLatin1String("000") && bench.barValue() == 0;
+    }));
     QCOMPARE(board.commandTexts(), QStringList{QStringLiteral("X")});
     QCOMPARE(board.mode(), Mode::Idle);
     const qsizetype linesAfterVent = board.sentLines().size();
-    WindowBench::run(3 * Form1::kValUpdateMs);
+    WindowBench::run(3 * MainWindow::kInterpretIntervalMs);
     QCOMPARE(board.sentLines().size(), linesAfterVent);
     QVERIFY(!finished);
     QCOMPARE(board.measurementsStarted(), 1);
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     QCOMPARE(bench.window().failureNotice(), QString());
 }
 

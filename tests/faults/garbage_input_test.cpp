@@ -66,7 +66,7 @@ void TestGarbageInput::init()
     m_display = std::make_unique<RecordingDisplay>();
     m_panel = std::make_unique<BoardPanel>(*m_port, *m_display);
     m_port->setOnlyOpenable({1});
-    m_panel->Form_Load();
+    m_panel->startUp();
     QVERIFY(m_port->isOpen());
     m_port->clearWritten();
 }
@@ -102,7 +102,7 @@ void TestGarbageInput::endlessStreamStaysBounded()
     QFETCH(qsizetype, readSize);
 
     m_port->deliver(before);
-    const qint16 flag = m_panel->lineComplete();
+    const bool flag = m_panel->lineComplete();
     deliverInReads(stream, readSize);
 
     // The finished line's text stays the head of the buffer (a CR does not empty it).
@@ -113,14 +113,14 @@ void TestGarbageInput::endlessStreamStaysBounded()
     QCOMPARE(m_panel->lineComplete(), flag);
 
     m_port->deliver("\r");
-    QCOMPARE(m_display->text(Field::Label3), QString::fromLatin1(kept.left(kBound)));
-    QCOMPARE(m_panel->lineComplete(), ReplyAssembler::kTrue);
+    QCOMPARE(m_display->text(Field::ReplyLine), QString::fromLatin1(kept.left(kBound)));
+    QCOMPARE(m_panel->lineComplete(), true);
 
     m_port->deliver(line("123"));
-    QCOMPARE(m_display->text(Field::Label3), QStringLiteral("\x02"
-                                                            "123"));
-    m_panel->Val_Update_Timer();
-    QCOMPARE(m_display->text(Field::Map), QStringLiteral("123"));
+    QCOMPARE(m_display->text(Field::ReplyLine), QStringLiteral("\x02"
+                                                               "123"));
+    m_panel->interpretLatestLine();
+    QCOMPARE(m_display->text(Field::MeanPressure), QStringLiteral("123"));
     QCOMPARE(m_display->barValue(), 123);
     QCOMPARE(m_display->failures(), QStringList());
 }
@@ -142,15 +142,15 @@ void TestGarbageInput::lineAtTheBound()
     const QByteArray body = "S" + noise(payload - 1);
     m_port->deliver(line(body));
     const QByteArray shown = (QByteArray("\x02") + body).left(kBound);
-    QCOMPARE(m_display->text(Field::Label3).size(), shown.size());
-    QCOMPARE(m_display->text(Field::Label3), QString::fromLatin1(shown));
-    QCOMPARE(m_panel->lineComplete(), ReplyAssembler::kTrue);
+    QCOMPARE(m_display->text(Field::ReplyLine).size(), shown.size());
+    QCOMPARE(m_display->text(Field::ReplyLine), QString::fromLatin1(shown));
+    QCOMPARE(m_panel->lineComplete(), true);
 
     // The fields sit at the head, so a long result line still reads right.
-    m_panel->Val_Update_Timer();
-    QCOMPARE(m_display->text(Field::Sys), QString::fromLatin1(shown.mid(16, 3)));
-    QCOMPARE(m_display->text(Field::Pulse), QString::fromLatin1(shown.mid(27, 3)));
-    QCOMPARE(m_display->text(Field::Label_Status), QStringLiteral("IDLE"));
+    m_panel->interpretLatestLine();
+    QCOMPARE(m_display->text(Field::Systolic), QString::fromLatin1(shown.mid(16, 3)));
+    QCOMPARE(m_display->text(Field::PulseRate), QString::fromLatin1(shown.mid(27, 3)));
+    QCOMPARE(m_display->text(Field::OperatingState), QStringLiteral("IDLE"));
 }
 
 void TestGarbageInput::pressureNotAnInteger_data()
@@ -180,17 +180,18 @@ void TestGarbageInput::pressureNotAnInteger()
     QFETCH(QByteArray, field);
 
     m_port->deliver(line("120"));
-    m_panel->Val_Update_Timer();
+    m_panel->interpretLatestLine();
     QCOMPARE(m_panel->cuffPressure(), qint16(120));
 
     m_port->deliver(line(field));
     m_display->clearLog();
-    m_panel->Val_Update_Timer();
+    m_panel->interpretLatestLine();
 
     QCOMPARE(m_panel->cuffPressure(), qint16(120));
-    QCOMPARE(m_display->log(), (QStringList{QStringLiteral("Map=") + QString::fromLatin1(field),
-                                            QStringLiteral("Sys="), QStringLiteral("Dia="),
-                                            QStringLiteral("Pulse="), QStringLiteral("bar=120")}));
+    QCOMPARE(m_display->log(),
+             (QStringList{QStringLiteral("MeanPressure=") + QString::fromLatin1(field),
+                          QStringLiteral("Systolic="), QStringLiteral("Diastolic="),
+                          QStringLiteral("PulseRate="), QStringLiteral("bar=120")}));
     QCOMPARE(m_port->written(), QByteArray());
     QCOMPARE(m_display->failures(), QStringList());
 }
@@ -212,14 +213,14 @@ void TestGarbageInput::negativePressureShowsBarAtZero()
     QFETCH(qint16, pressure);
 
     m_port->deliver(line("150"));
-    m_panel->Val_Update_Timer();
+    m_panel->interpretLatestLine();
     QCOMPARE(m_display->barValue(), 150);
 
     m_port->deliver(line(field));
-    m_panel->Val_Update_Timer();
+    m_panel->interpretLatestLine();
     QCOMPARE(m_panel->cuffPressure(), pressure);
     QCOMPARE(m_display->barValue(), 0);
-    QCOMPARE(m_display->text(Field::Map), QString::fromLatin1(field));
+    QCOMPARE(m_display->text(Field::MeanPressure), QString::fromLatin1(field));
 }
 
 QTEST_GUILESS_MAIN(TestGarbageInput)

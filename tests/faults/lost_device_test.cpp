@@ -31,10 +31,10 @@ using Click = void (BoardPanel::*)();
 Click clickOf(const QString &button)
 {
     static const QHash<QString, Click> clicks = {
-        {QStringLiteral("StartStop"), &BoardPanel::StartStop_Click},
-        {QStringLiteral("PumpUp"), &BoardPanel::PumpUp_Click},
-        {QStringLiteral("SetCycle"), &BoardPanel::SetCycle_Click},
-        {QStringLiteral("Reset"), &BoardPanel::Reset_Click},
+        {QStringLiteral("StartStop"), &BoardPanel::startMeasurement},
+        {QStringLiteral("PumpUp"), &BoardPanel::stepPumpUp},
+        {QStringLiteral("SetCycle"), &BoardPanel::stepCycle},
+        {QStringLiteral("Reset"), &BoardPanel::readStatus},
     };
     return clicks.value(button);
 }
@@ -130,7 +130,7 @@ private:
     std::unique_ptr<QtSerialPort> m_port;
     std::unique_ptr<RecordingDisplay> m_display;
     std::unique_ptr<BoardPanel> m_panel;
-    int m_errorEvents = 0;
+    int m_arrivalsWhileClosed = 0;
 };
 
 void TestLostDevice::init()
@@ -145,12 +145,12 @@ void TestLostDevice::init()
     m_port = std::make_unique<QtSerialPort>(PortTable({m_com1}));
     m_display = std::make_unique<RecordingDisplay>();
     m_panel = std::make_unique<BoardPanel>(*m_port, *m_display);
-    m_errorEvents = 0;
-    connect(m_port.get(), &SerialPort::commNotified, this, [this] {
-        if (m_port->commEvent() == SerialPort::ErrorEvent)
-            ++m_errorEvents;
+    m_arrivalsWhileClosed = 0;
+    connect(m_port.get(), &SerialPort::bytesArrived, this, [this] {
+        if (!m_port->isOpen())
+            ++m_arrivalsWhileClosed;
     });
-    m_panel->Form_Load();
+    m_panel->startUp();
     QVERIFY(m_port->isOpen());
     QCOMPARE(m_display->failures(), QStringList());
     QCOMPARE(readFromProgram(*m_board, 32).size(), 32); // the four start-up frames
@@ -213,7 +213,7 @@ void TestLostDevice::hangUpClosesAndReportsOnce()
     if (!otherOpener) {
         QVERIFY(!bare.path.isEmpty());
         pointComAt(bare.path);
-        m_panel->setCOM1_Click();
+        m_panel->choosePort(1);
         QVERIFY(m_port->isOpen());
     }
     QSignalSpy lost(m_port.get(), &SerialPort::deviceLost);
@@ -228,7 +228,7 @@ void TestLostDevice::hangUpClosesAndReportsOnce()
     // turns, after the line is down: the failing write and the failing read
     // are one loss.
     if (writePending)
-        m_panel->Reset_Click();
+        m_panel->readStatus();
     if (otherOpener)
         m_board->closeMaster();
     else
@@ -240,9 +240,9 @@ void TestLostDevice::hangUpClosesAndReportsOnce()
     const QString failure = m_display->failures().constFirst();
     QVERIFY2(failure.startsWith(QLatin1String("Lost the device on COM1")), qPrintable(failure));
     QCOMPARE(m_port->errorText(), failure);
-    QCOMPARE(m_display->text(Field::Label3), label3);
+    QCOMPARE(m_display->text(Field::ReplyLine), label3);
 
-    // Afterwards the program is quiet: no second report, no error notifications,
+    // Afterwards the program is quiet: no second report, no notification from the closed port,
     // and the event loop sleeps instead of spinning on the dead descriptor.
     const qint64 cpuBefore = processCpuMs();
     QTest::qWait(500);
@@ -250,7 +250,7 @@ void TestLostDevice::hangUpClosesAndReportsOnce()
     QVERIFY2(cpuUsed < 150, qPrintable(QStringLiteral("%1 ms CPU in 500 ms").arg(cpuUsed)));
     QCOMPARE(lost.size(), 1);
     QCOMPARE(m_display->failures().size(), 1);
-    QCOMPARE(m_errorEvents, 0);
+    QCOMPARE(m_arrivalsWhileClosed, 0);
     QVERIFY(!m_port->isOpen());
 }
 
@@ -263,16 +263,16 @@ void TestLostDevice::clickAfterLossEndsAtTheWrite_data()
 
     QTest::newRow("START keeps IDLE")
         << QStringLiteral("StartStop") << QString::fromLatin1(CommandSet::kStart)
-        << Field::Label_Status << QStringLiteral("IDLE");
+        << Field::OperatingState << QStringLiteral("IDLE");
     QTest::newRow("Pump To keeps 160 mmHg")
-        << QStringLiteral("PumpUp") << QString::fromLatin1(CommandSet::kPumpUp180)
-        << Field::Label_Pumpup << QStringLiteral("160 mmHg");
+        << QStringLiteral("PumpUp") << QString::fromLatin1(CommandSet::kPumpUp180) << Field::PumpUp
+        << QStringLiteral("160 mmHg");
     QTest::newRow("Set Cycle keeps Manual")
         << QStringLiteral("SetCycle") << QString::fromLatin1(CommandSet::kCycle1Min)
-        << Field::Label_cycle << QStringLiteral("Manual");
+        << Field::CycleTime << QStringLiteral("Manual");
     QTest::newRow("Read Stat") << QStringLiteral("Reset")
                                << QString::fromLatin1(CommandSet::kReadStatus)
-                               << Field::Label_Status << QStringLiteral("IDLE");
+                               << Field::OperatingState << QStringLiteral("IDLE");
 }
 
 void TestLostDevice::clickAfterLossEndsAtTheWrite()
@@ -319,7 +319,7 @@ void TestLostDevice::portMenuReopens()
         QVERIFY(QFile::remove(m_com1));
     m_display->clearLog();
 
-    m_panel->setCOM1_Click();
+    m_panel->choosePort(1);
     QCOMPARE(m_port->isOpen(), deviceBack);
     QCOMPARE(m_display->portChecked(1), deviceBack);
     QCOMPARE(m_display->failures().size(), deviceBack ? 1 : 2);
@@ -327,15 +327,15 @@ void TestLostDevice::portMenuReopens()
         return;
 
     // The link works both ways again and the earlier loss left nothing behind.
-    m_panel->Reset_Click();
+    m_panel->readStatus();
     QCOMPARE(readFromProgram(replugged, 8),
              CommandFrame::build(QString::fromLatin1(CommandSet::kReadStatus)));
     QVERIFY(replugged.write(line("123")));
-    QTRY_COMPARE(m_display->text(Field::Label3), QStringLiteral("\x02"
-                                                                "123"));
+    QTRY_COMPARE(m_display->text(Field::ReplyLine), QStringLiteral("\x02"
+                                                                   "123"));
     QTest::qWait(200);
     QCOMPARE(m_display->failures().size(), 1);
-    QCOMPARE(m_errorEvents, 0);
+    QCOMPARE(m_arrivalsWhileClosed, 0);
 }
 
 QTEST_GUILESS_MAIN(TestLostDevice)

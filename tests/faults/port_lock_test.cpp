@@ -102,7 +102,9 @@ void TestPortLock::secondOpenerIsRefused()
         QVERIFY(first->isOpen());
         QVERIFY(board.write("\x02"
                             "120\r"));
-        QTRY_COMPARE(first->inBufferCount(), 5);
+        QByteArray received;
+        QTRY_COMPARE(received += first->input(), QByteArray("\x02"
+                                                            "120\r"));
         QVERIFY(first->close());
     } else {
         other->release();
@@ -134,7 +136,7 @@ void TestPortLock::findPortSkipsHeldPort()
     QtSerialPort port{PortTable({com1.devicePath(), com2.devicePath()})};
     RecordingDisplay display;
     BoardPanel panel(port, display);
-    panel.Form_Load();
+    panel.startUp();
 
     QCOMPARE(panel.selectedPort(), quint8(found));
     QCOMPARE(display.enabledPorts(), QList<int>{found});
@@ -152,12 +154,12 @@ void TestPortLock::menuChoiceOfHeldPortFailsVisibly()
     QtSerialPort port{PortTable({com1.devicePath(), com2.devicePath()})};
     RecordingDisplay display;
     BoardPanel panel(port, display);
-    panel.Form_Load();
+    panel.startUp();
     QCOMPARE(display.enabledPorts(), (QList<int>{1, 2}));
 
     LockHolder other(com2.devicePath());
     QVERIFY(other.isHeld());
-    panel.setCOM2_Click();
+    panel.choosePort(2);
     QVERIFY(!port.isOpen());
     QCOMPARE(display.checkedPorts(), QList<int>());
     QCOMPARE(display.failures().size(), 1);
@@ -165,7 +167,7 @@ void TestPortLock::menuChoiceOfHeldPortFailsVisibly()
              qPrintable(display.failures().constFirst()));
 
     other.release();
-    panel.setCOM2_Click();
+    panel.choosePort(2);
     QVERIFY(port.isOpen());
     QCOMPARE(display.checkedPorts(), QList<int>{2});
     QCOMPARE(display.failures().size(), 1);

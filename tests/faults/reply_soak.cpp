@@ -58,7 +58,7 @@ int countLines(RecordingDisplay &display)
 {
     int lines = 0;
     for (const QString &entry : display.log()) {
-        if (entry.startsWith(QLatin1String("Label3=")))
+        if (entry.startsWith(QLatin1String("ReplyLine=")))
             ++lines;
     }
     display.clearLog();
@@ -81,14 +81,14 @@ int main(int argc, char **argv)
     QtSerialPort port{PortTable({board.devicePath()})};
     RecordingDisplay display;
     BoardPanel panel(port, display);
-    panel.Form_Load();
+    panel.startUp();
     if (!port.isOpen()) {
         std::fprintf(stderr, "COM1 did not open: %s\n", qPrintable(port.errorText()));
         return 2;
     }
 
     QTimer valUpdate;
-    QObject::connect(&valUpdate, &QTimer::timeout, &panel, &BoardPanel::Val_Update_Timer);
+    QObject::connect(&valUpdate, &QTimer::timeout, &panel, &BoardPanel::interpretLatestLine);
     valUpdate.start(150);
 
     // Drain the start-up frames and let the first allocations settle.
@@ -139,18 +139,18 @@ int main(int argc, char **argv)
     writer.join();
 
     // One more tick on the last line, as the timer would give it.
-    panel.Val_Update_Timer();
+    panel.interpretLatestLine();
     const double seconds = clock.elapsed() / 1000.0;
     const qint64 rssEnd = residentKb();
 
     const QString last = QString::fromLatin1(lineNumber(count - 1, count).chopped(1));
     bool ok = !writerFailed && completed == count;
-    ok = ok && display.text(Field::Label3) == last;
-    ok = ok && display.text(Field::Sys) == QLatin1String("131") &&
-         display.text(Field::Dia) == QLatin1String("087") &&
-         display.text(Field::Map) == QLatin1String("101") &&
-         display.text(Field::Pulse) == QLatin1String("077") &&
-         display.text(Field::Label_Status) == QLatin1String("IDLE");
+    ok = ok && display.text(Field::ReplyLine) == last;
+    ok = ok && display.text(Field::Systolic) == QLatin1String("131") &&
+         display.text(Field::Diastolic) == QLatin1String("087") &&
+         display.text(Field::MeanPressure) == QLatin1String("101") &&
+         display.text(Field::PulseRate) == QLatin1String("077") &&
+         display.text(Field::OperatingState) == QLatin1String("IDLE");
     ok = ok && display.failures().isEmpty() && port.isOpen();
     ok = ok && rssEnd - rssStart < maxGrowthKb;
 
@@ -160,11 +160,13 @@ int main(int argc, char **argv)
     std::printf("resident memory:  %lld kB at start, %lld kB at end, %lld kB peak, growth %lld kB "
                 "(limit %lld kB)\n",
                 rssStart, rssEnd, rssPeak, rssEnd - rssStart, maxGrowthKb);
-    std::printf("last line shown:  %s\n", display.text(Field::Label3) == last ? "right" : "WRONG");
-    std::printf("fields shown:     Sys %s Dia %s Map %s Pulse %s, %s\n",
-                qPrintable(display.text(Field::Sys)), qPrintable(display.text(Field::Dia)),
-                qPrintable(display.text(Field::Map)), qPrintable(display.text(Field::Pulse)),
-                qPrintable(display.text(Field::Label_Status)));
+    std::printf("last line shown:  %s\n",
+                display.text(Field::ReplyLine) == last ? "right" : "WRONG");
+    std::printf(
+        "fields shown:     Sys %s Dia %s Map %s Pulse %s, %s\n",
+        qPrintable(display.text(Field::Systolic)), qPrintable(display.text(Field::Diastolic)),
+        qPrintable(display.text(Field::MeanPressure)), qPrintable(display.text(Field::PulseRate)),
+        qPrintable(display.text(Field::OperatingState)));
     std::printf("failures shown:   %lld\n", qint64(display.failures().size()));
     std::printf("soak %s\n", ok ? "passed" : "FAILED");
     return ok ? 0 : 1;

@@ -11,7 +11,7 @@ fail()
 need_tool()
 {
     command -v "$1" > /dev/null || {
-        echo "FAIL: $1 is missing (Debian package $2; scripts/install-deps installs it)" >&2
+        echo "FAIL: $1 is missing (Debian package $2; scripts/install-deps test installs it)" >&2
         exit 1
     }
 }

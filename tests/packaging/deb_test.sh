@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package with CPack into a scratch folder and checks it:
-# name, version, the libraries found in the executable plus the fonts, and
-# exactly the expected files under /usr.
+# name, version, the libraries found in the executable plus the fonts,
+# exactly the expected files under /usr, and that lintian finds nothing
+# against Debian's policy but the placeholder maintainer address (the
+# default of TARNVIK_PACKAGE_CONTACT, which a real build replaces).
 #
 #     deb_test.sh BUILD_DIR EXPECTED_FILES VERSION
 set -euo pipefail
@@ -11,6 +13,7 @@ version=$3
 source "$(dirname "${BASH_SOURCE[0]}")/check_lib.sh"
 need_tool dpkg-shlibdeps dpkg-dev
 need_tool dpkg-deb dpkg
+need_tool lintian lintian
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -37,4 +40,13 @@ grep -qx 'libqt6svg6' <<< "$depends" && fail "Depends names libqt6svg6, which th
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sed 's|^\./usr/||' | LC_ALL=C sort)
 [[ $files == "$(expected_files "$expected_list")" ]] ||
     fail "package files differ from the expected list:"$'\n'"$(diff <(expected_files "$expected_list") <(echo "$files") || true)"
+
+# Errors and warnings; exit status 2 means some were found, 1 that lintian
+# itself failed.
+status=0
+lintian "$deb" > "$out/lintian.log" 2> "$out/lintian.err" || status=$?
+((status == 0 || status == 2)) || fail "lintian failed ($status): $(cat "$out/lintian.err")"
+placeholder='^[EW]: tarnvik: (bogus-mail-host|bogus-mail-host-in-debian-changelog) (Maintainer )?[^ ]*@localhost( |$)'
+findings=$(grep -E '^[EW]: ' "$out/lintian.log" | grep -Ev "$placeholder" || true)
+[[ -z $findings ]] || fail "lintian:"$'\n'"$findings"
 finish

@@ -9,25 +9,25 @@ PanelBench::PanelBench(const QList<int> &boardPorts, double timeScale, double fa
     , m_rig(boardPorts, timeScale, failureRate, portSettings)
     , m_panel(m_rig.port(), m_display)
 {
-    m_valUpdate.setTimerType(Qt::PreciseTimer);
-    m_valUpdate.setInterval(std::max(1, int(std::lround(150.0 / timeScale))));
-    connect(&m_valUpdate, &QTimer::timeout, &m_panel, &BoardPanel::Val_Update_Timer);
+    m_interpretTimer.setTimerType(Qt::PreciseTimer);
+    m_interpretTimer.setInterval(std::max(1, int(std::lround(150.0 / timeScale))));
+    connect(&m_interpretTimer, &QTimer::timeout, &m_panel, &BoardPanel::interpretLatestLine);
 }
 
 PanelBench::~PanelBench()
 {
-    m_valUpdate.stop();
+    m_interpretTimer.stop();
 }
 
 void PanelBench::start()
 {
-    m_panel.Form_Load();
+    m_panel.startUp();
     m_rig.boards().start();
-    m_valUpdate.start();
+    m_interpretTimer.start();
 }
 
 bool PanelBench::waitForStartUp(int port)
 {
     return m_rig.waitForStartUp(
-        port, [this] { return text(PanelDisplay::Field::Map); }, kTimeoutMs, kPollMs);
+        port, [this] { return text(PanelDisplay::Field::MeanPressure); }, kTimeoutMs, kPollMs);
 }

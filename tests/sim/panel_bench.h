@@ -1,7 +1,7 @@
 // The panel logic on the real serial port class, talking over pseudo-terminals
 // to simulated boards on chosen port numbers; the other port numbers point at
 // paths that do not exist. A recording display stands in for the window and a
-// timer scaled like the boards' clock ticks Val_Update_Timer.
+// timer scaled like the boards' clock ticks interpretLatestLine.
 #pragma once
 
 #include "board_panel.h"
@@ -24,7 +24,7 @@ public:
                         QObject *parent = nullptr);
     ~PanelBench() override;
 
-    // Form_Load, then the boards' clocks and the Val_Update timer.
+    // startUp, then the boards' clocks and the Val_Update timer.
     void start();
 
     BoardPanel &panel() { return m_panel; }
@@ -52,5 +52,5 @@ private:
     PtyRig m_rig;
     RecordingDisplay m_display;
     BoardPanel m_panel;
-    QTimer m_valUpdate;
+    QTimer m_interpretTimer;
 };

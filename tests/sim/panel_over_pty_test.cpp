@@ -23,12 +23,12 @@ void click(BoardPanel &panel, int button)
 {
     using Action = void (BoardPanel::*)();
     const Action actions[] = {nullptr,
-                              &BoardPanel::StartStop_Click,
-                              &BoardPanel::ManoMode_Click,
-                              &BoardPanel::LeakTest_Click,
-                              &BoardPanel::Patientsel_Click,
-                              &BoardPanel::PumpUp_Click,
-                              &BoardPanel::SetCycle_Click};
+                              &BoardPanel::startMeasurement,
+                              &BoardPanel::startManometer,
+                              &BoardPanel::startLeakTest,
+                              &BoardPanel::togglePatient,
+                              &BoardPanel::stepPumpUp,
+                              &BoardPanel::stepCycle};
     if (actions[button])
         (panel.*actions[button])();
 }
@@ -105,9 +105,9 @@ void PanelOverPtyTest::startUpFramesReachTheFirstBoardThatOpens()
     QCOMPARE(bench.display().checkedPorts(), QList<int>{first});
     QCOMPARE(bench.panel().selectedPort(), first);
     QCOMPARE(bench.display().failures(), QStringList{});
-    QCOMPARE(bench.text(Field::Label3), QStringLiteral("\x02"
-                                                       "000 I A 160 00"));
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::ReplyLine), QStringLiteral("\x02"
+                                                          "000 I A 160 00"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
 }
 
 // A board with its own USB interface, bound to COM3 by the settings file; the
@@ -136,22 +136,22 @@ void PanelOverPtyTest::measurementRunsToItsResult()
     SimulatedBoard &board = bench.board(1);
     bench.display().clearLog();
 
-    bench.panel().StartStop_Click();
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("MEASURE"));
-    QVERIFY(bench.waitFor([&] { return !bench.text(Field::Sys).isEmpty(); }));
+    bench.panel().startMeasurement();
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("MEASURE"));
+    QVERIFY(bench.waitFor([&] { return !bench.text(Field::Systolic).isEmpty(); }));
 
     const std::optional<SimulatedBoard::Result> result = board.lastResult();
     QVERIFY(result.has_value());
-    QCOMPARE(bench.text(Field::Sys), PtyRig::padded(result->systolic));
-    QCOMPARE(bench.text(Field::Dia), PtyRig::padded(result->diastolic));
-    QCOMPARE(bench.text(Field::Map), PtyRig::padded(result->mean));
-    QCOMPARE(bench.text(Field::Pulse), PtyRig::padded(result->pulse));
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::Systolic), PtyRig::padded(result->systolic));
+    QCOMPARE(bench.text(Field::Diastolic), PtyRig::padded(result->diastolic));
+    QCOMPARE(bench.text(Field::MeanPressure), PtyRig::padded(result->mean));
+    QCOMPARE(bench.text(Field::PulseRate), PtyRig::padded(result->pulse));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     QCOMPARE(board.commands().last(), (Command{QStringLiteral("01;;D7"), 1}));
 
     // On the way, pressure lines moved Map and the bar up to the pump-up value and down.
     const QStringList log = bench.display().log();
-    QStringList pressures = valuesOf(log, QStringLiteral("Map"));
+    QStringList pressures = valuesOf(log, QStringLiteral("MeanPressure"));
     pressures.removeAll(QString());
     pressures.removeDuplicates();
     QVERIFY2(pressures.size() >= 5, qPrintable(pressures.join(QLatin1Char(','))));
@@ -161,7 +161,7 @@ void PanelOverPtyTest::measurementRunsToItsResult()
     const auto peak = std::max_element(bar.begin(), bar.end());
     QVERIFY(*peak > 100 && *peak <= 160);
     QVERIFY(std::any_of(peak, bar.end(), [&](int v) { return v < *peak; }));
-    QCOMPARE(valuesOf(log, QStringLiteral("Label_Status")).first(), QStringLiteral("MEASURE"));
+    QCOMPARE(valuesOf(log, QStringLiteral("OperatingState")).first(), QStringLiteral("MEASURE"));
 }
 
 // The board sends "999" and falls silent; the panel asks for the status at
@@ -175,17 +175,18 @@ void PanelOverPtyTest::failedMeasurementEndsOnTheEndValue()
     board.clearRecord();
     bench.display().clearLog();
 
-    bench.panel().StartStop_Click();
+    bench.panel().startMeasurement();
     QVERIFY(bench.waitFor([&] {
-        return board.lastMeasurementFailed() && bench.text(Field::Map) == QLatin1String("000");
+        return board.lastMeasurementFailed() &&
+               bench.text(Field::MeanPressure) == QLatin1String("000");
     }));
 
     const QStringList log = bench.display().log();
-    const qsizetype endValue = log.indexOf(QStringLiteral("Map=999"));
+    const qsizetype endValue = log.indexOf(QStringLiteral("MeanPressure=999"));
     QVERIFY(endValue >= 0);
-    QVERIFY(log.indexOf(QStringLiteral("Label_Status=IDLE"), endValue) > endValue);
+    QVERIFY(log.indexOf(QStringLiteral("OperatingState=IDLE"), endValue) > endValue);
     QVERIFY(log.indexOf(QStringLiteral("bar=0"), endValue) > endValue);
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     QCOMPARE(bench.display().barValue(), 0);
     QCOMPARE(bench.panel().cuffPressure(), 0);
 
@@ -231,20 +232,23 @@ void PanelOverPtyTest::modeIsLeftWithBreak()
     board.clearRecord();
 
     click(bench.panel(), button);
-    QCOMPARE(bench.text(Field::Label_Status), state);
+    QCOMPARE(bench.text(Field::OperatingState), state);
     QVERIFY(bench.waitFor([&] { return bench.panel().cuffPressure() >= 150; }));
     QCOMPARE(int(board.mode()), mode);
     if (holds) {
         // The hold pressure is reached and then leaks away.
-        QVERIFY(bench.waitFor([&] { return bench.text(Field::Map) == QLatin1String("200"); }));
-        QVERIFY(bench.waitFor([&] { return bench.text(Field::Map) == QLatin1String("199"); }));
+        QVERIFY(
+            bench.waitFor([&] { return bench.text(Field::MeanPressure) == QLatin1String("200"); }));
+        QVERIFY(
+            bench.waitFor([&] { return bench.text(Field::MeanPressure) == QLatin1String("199"); }));
     }
-    QCOMPARE(bench.text(Field::Label_Status), state);
+    QCOMPARE(bench.text(Field::OperatingState), state);
 
-    bench.panel().Break_Click();
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    bench.panel().breakOperation();
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
     QVERIFY(bench.waitFor([&] {
-        return bench.text(Field::Map) == QLatin1String("000") && bench.display().barValue() == 0;
+        return bench.text(Field::MeanPressure) == QLatin1String("000") &&
+               bench.display().barValue() == 0;
     }));
     QCOMPARE(board.commands(), PtyRig::onPort({command, QStringLiteral("X")}, 1));
     QCOMPARE(board.mode(), Mode::Idle);
@@ -284,13 +288,13 @@ void PanelOverPtyTest::readStatIsAnsweredInEveryState()
         QVERIFY(bench.waitFor([&] { return board.sentLines().size() >= 3; }));
     }
 
-    bench.panel().Reset_Click();
-    QCOMPARE(bench.text(Field::Label_Status), state);
+    bench.panel().readStatus();
+    QCOMPARE(bench.text(Field::OperatingState), state);
     QVERIFY(bench.waitFor([&] { return board.commandTexts().endsWith(QStringLiteral("18;;DF")); }));
     const QRegularExpression status(
-        QStringLiteral("^Label3=\\x02\\d{3} %1 A 160 00$").arg(modeLetter));
+        QStringLiteral("^ReplyLine=\\x02\\d{3} %1 A 160 00$").arg(modeLetter));
     QVERIFY(bench.waitFor([&] { return !bench.display().log().filter(status).isEmpty(); }));
-    QCOMPARE(bench.text(Field::Label_Status), state);
+    QCOMPARE(bench.text(Field::OperatingState), state);
 }
 
 // Two boards on COM1 and COM3: every frame arrives on the board whose port
@@ -303,18 +307,18 @@ void PanelOverPtyTest::framesFollowThePortMenu()
     SimulatedBoard &one = bench.board(1);
     SimulatedBoard &three = bench.board(3);
 
-    bench.panel().setCOM3_Click();
+    bench.panel().choosePort(3);
     QCOMPARE(bench.display().checkedPorts(), QList<int>{3});
-    bench.panel().Reset_Click();
-    bench.panel().StartStop_Click();
+    bench.panel().readStatus();
+    bench.panel().startMeasurement();
     QVERIFY(bench.waitFor([&] { return three.mode() == Mode::Measuring; }));
     QVERIFY(bench.waitFor([&] { return bench.panel().cuffPressure() > 0; }));
     // A frame written just before the switch still goes out on the old port.
-    bench.panel().Break_Click();
-    bench.panel().setCOM1_Click();
+    bench.panel().breakOperation();
+    bench.panel().choosePort(1);
     QCOMPARE(bench.display().checkedPorts(), QList<int>{1});
     QVERIFY(bench.waitFor([&] { return three.commands().size() == 3; }, 2000));
-    bench.panel().Patientsel_Click();
+    bench.panel().togglePatient();
     QVERIFY(bench.waitFor([&] { return one.patient() == SimulatedBoard::Patient::Neonate; }));
 
     QCOMPARE(one.commands(), PtyRig::onPort(PtyRig::kStartUp + QStringList{"25;;DD"}, 1));
@@ -364,11 +368,11 @@ void PanelOverPtyTest::settingsReachTheBoard()
 
     for (int i = 0; i < clicks; ++i)
         click(bench.panel(), button);
-    bench.panel().Reset_Click();
+    bench.panel().readStatus();
     QVERIFY(bench.waitFor([&] { return board.commands().size() == clicks + 1; }));
     QVERIFY(bench.waitFor([&] { return board.sentLines().size() == 1; }));
     QVERIFY(bench.waitFor(
-        [&] { return bench.display().log().contains(QStringLiteral("Label3=\x02") + status); }));
+        [&] { return bench.display().log().contains(QStringLiteral("ReplyLine=\x02") + status); }));
     QCOMPARE(board.commandTexts().at(clicks - 1), command);
 }
 
@@ -382,18 +386,19 @@ void PanelOverPtyTest::cycleTimeStartsMeasurements()
     SimulatedBoard &board = bench.board(1);
     bench.display().clearLog();
 
-    bench.panel().SetCycle_Click();
-    QCOMPARE(bench.text(Field::Label_cycle), QStringLiteral("1 min"));
-    QVERIFY(bench.waitFor(
-        [&] { return resultsShown(valuesOf(bench.display().log(), QStringLiteral("Sys"))) >= 2; }));
+    bench.panel().stepCycle();
+    QCOMPARE(bench.text(Field::CycleTime), QStringLiteral("1 min"));
+    QVERIFY(bench.waitFor([&] {
+        return resultsShown(valuesOf(bench.display().log(), QStringLiteral("Systolic"))) >= 2;
+    }));
 
     QCOMPARE(board.measurementsStarted(), 2);
-    QCOMPARE(bench.text(Field::Sys), PtyRig::padded(board.lastResult()->systolic));
-    QCOMPARE(bench.text(Field::Pulse), PtyRig::padded(board.lastResult()->pulse));
+    QCOMPARE(bench.text(Field::Systolic), PtyRig::padded(board.lastResult()->systolic));
+    QCOMPARE(bench.text(Field::PulseRate), PtyRig::padded(board.lastResult()->pulse));
     QVERIFY(!board.commandTexts().contains(QStringLiteral("01;;D7")));
-    QVERIFY(!valuesOf(bench.display().log(), QStringLiteral("Label_Status"))
+    QVERIFY(!valuesOf(bench.display().log(), QStringLiteral("OperatingState"))
                  .contains(QStringLiteral("MEASURE")));
-    QCOMPARE(bench.text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.text(Field::OperatingState), QStringLiteral("IDLE"));
 }
 
 QTEST_GUILESS_MAIN(PanelOverPtyTest)

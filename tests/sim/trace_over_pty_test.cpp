@@ -8,6 +8,7 @@
 #include "recording_display.h"
 #include "trace_reader.h"
 #include "tracing_serial_port.h"
+#include "traffic_recorder.h"
 #include "traffic_trace.h"
 
 #include <QTemporaryDir>
@@ -33,27 +34,30 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
     {
         PtyRig rig({1}, 50.0, 0.0);
         TrafficTrace trace(path);
-        TracingSerialPort port(rig.port(), trace);
+        TrafficRecorder recorder;
+        QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &trace, &TrafficTrace::write);
+        TracingSerialPort port(rig.port(), recorder);
         RecordingDisplay display;
         BoardPanel panel(port, display);
         QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, &panel, &BoardPanel::Val_Update_Timer);
+        QObject::connect(&tick, &QTimer::timeout, &panel, &BoardPanel::interpretLatestLine);
         QObject::connect(
             &rig.board(1), &SimulatedBoard::lineSent, &panel,
             [&](const QByteArray &line) { boardLines << ByteNotation::readable(line); });
-        panel.Form_Load();
+        panel.startUp();
         rig.boards().start();
         tick.start(3);
         const auto map = [&] {
-            return display.text(Field::Map);
+            return display.text(Field::MeanPressure);
         };
         QVERIFY(rig.waitForStartUp(1, map, 15000, 1));
-        panel.StartStop_Click();
-        QVERIFY(PtyRig::waitFor([&] { return !display.text(Field::Sys).isEmpty(); }, 15000, 1));
-        systolic = display.text(Field::Sys);
-        pulse = display.text(Field::Pulse);
+        panel.startMeasurement();
+        QVERIFY(
+            PtyRig::waitFor([&] { return !display.text(Field::Systolic).isEmpty(); }, 15000, 1));
+        systolic = display.text(Field::Systolic);
+        pulse = display.text(Field::PulseRate);
         PtyRig::run(50);
-        panel.menEnde_Click();
+        panel.exitProgram();
         rig.boards().stop();
     }
 
@@ -68,9 +72,9 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
         QVERIFY(entry.ms >= lastMs);
         lastMs = entry.ms;
         const QString bytes = ByteNotation::readable(entry.bytes);
-        if (entry.kind == TrafficTrace::kSent)
+        if (entry.kind == TrafficEntry::kSent)
             sent << entry.port + ' ' + bytes;
-        else if (entry.kind == TrafficTrace::kReceived)
+        else if (entry.kind == TrafficEntry::kReceived)
             received << bytes;
         else
             events << entry.port + ' ' + entry.kind.section(':', 0, 0);

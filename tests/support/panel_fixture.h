@@ -20,7 +20,7 @@ struct PanelFixture
     void start(const QSet<int> &openable = {1})
     {
         port.setOnlyOpenable(openable);
-        panel.Form_Load();
+        panel.startUp();
         port.clearWritten();
         port.clearOperations();
         display.clearLog();
@@ -28,9 +28,9 @@ struct PanelFixture
 
     void setState(const char *state)
     {
-        display.setText(PanelDisplay::Field::Label_Status, QString::fromLatin1(state));
+        display.setText(PanelDisplay::Field::OperatingState, QString::fromLatin1(state));
     }
-    QString state() const { return display.text(PanelDisplay::Field::Label_Status); }
+    QString state() const { return display.text(PanelDisplay::Field::OperatingState); }
     QString field(PanelDisplay::Field f) const { return display.text(f); }
 
     // The board sends one reply line: STX, payload, CR.

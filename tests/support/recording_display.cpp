@@ -45,24 +45,24 @@ void RecordingDisplay::endProgram()
 QString RecordingDisplay::name(Field field)
 {
     switch (field) {
-    case Field::Label_Status:
-        return QStringLiteral("Label_Status");
-    case Field::Label_cycle:
-        return QStringLiteral("Label_cycle");
-    case Field::Label_Patient:
-        return QStringLiteral("Label_Patient");
-    case Field::Label_Pumpup:
-        return QStringLiteral("Label_Pumpup");
-    case Field::Sys:
-        return QStringLiteral("Sys");
-    case Field::Dia:
-        return QStringLiteral("Dia");
-    case Field::Map:
-        return QStringLiteral("Map");
-    case Field::Pulse:
-        return QStringLiteral("Pulse");
-    case Field::Label3:
-        return QStringLiteral("Label3");
+    case Field::OperatingState:
+        return QStringLiteral("OperatingState");
+    case Field::CycleTime:
+        return QStringLiteral("CycleTime");
+    case Field::Patient:
+        return QStringLiteral("Patient");
+    case Field::PumpUp:
+        return QStringLiteral("PumpUp");
+    case Field::Systolic:
+        return QStringLiteral("Systolic");
+    case Field::Diastolic:
+        return QStringLiteral("Diastolic");
+    case Field::MeanPressure:
+        return QStringLiteral("MeanPressure");
+    case Field::PulseRate:
+        return QStringLiteral("PulseRate");
+    case Field::ReplyLine:
+        return QStringLiteral("ReplyLine");
     }
     return {};
 }

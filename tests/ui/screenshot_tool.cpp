@@ -2,8 +2,8 @@
 // window to PNG files for the documentation. The window runs on an in-memory
 // serial port that a few reply lines are fed through, so no device of the
 // machine is ever opened. Usage: tarnvik_screenshot OUTPUT_DIR
-#include "form1.h"
-#include "frm_about.h"
+#include "about_window.h"
+#include "main_window.h"
 #include "memory_serial_port.h"
 #include <QApplication>
 
@@ -41,27 +41,27 @@ int main(int argc, char *argv[])
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
     MemorySerialPort port;
-    Form1 window(port);
+    MainWindow window(port);
     window.show();
     wait(200);
 
     // The cuff deflating, then the board's result: 120/80 mmHg, mean 93, pulse 72.
     port.deliver(QByteArrayLiteral("\x02"
                                    "062\r"));
-    wait(2 * Form1::kValUpdateMs);
+    wait(2 * MainWindow::kInterpretIntervalMs);
     port.deliver(QByteArrayLiteral("\x02S00000000000000"
                                    "120"
                                    "080"
                                    "093"
                                    "00"
                                    "072\r"));
-    wait(2 * Form1::kValUpdateMs + Form1::kRtcTimerMs);
+    wait(2 * MainWindow::kInterpretIntervalMs + MainWindow::kClockIntervalMs);
 
     bool ok = save(&window, out.filePath(QStringLiteral("main-window.png")));
 
     window.findChild<QAction *>(QStringLiteral("menAbout"))->trigger();
     wait(200);
-    if (FrmAbout *about = window.aboutWindow())
+    if (AboutWindow *about = window.aboutWindow())
         ok = save(about, out.filePath(QStringLiteral("about-window.png"))) && ok;
     else
         ok = false;

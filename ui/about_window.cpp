@@ -1,4 +1,4 @@
-#include "frm_about.h"
+#include "about_window.h"
 
 #include "artwork.h"
 #include "tarnvik_version.h"
@@ -44,7 +44,7 @@ QWidget *makeLine(QWidget *parent, const char *name, const QRect &geometry, cons
 
 } // namespace
 
-FrmAbout::FrmAbout(QWidget *parent)
+AboutWindow::AboutWindow(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint)
 {
@@ -55,14 +55,14 @@ FrmAbout::FrmAbout(QWidget *parent)
     setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(QStringLiteral(TARNVIK_TITLE));
 
-    auto *picIcon = new QLabel(this);
-    picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(16, 16, 32, 32);
-    picIcon->setPixmap(Artwork::iconPixmap(32));
+    auto *icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("picIcon"));
+    icon->setGeometry(16, 16, 32, 32);
+    icon->setPixmap(Artwork::iconPixmap(32));
 
     makeLabel(this, "NBIP", QRect(70, 32, 259, 32), QStringLiteral("NIBPTestprogramm"),
               UiFonts::sans(12), Qt::black);
-    m_lblVersion =
+    m_versionLabel =
         makeLabel(this, "lblVersion", QRect(70, 72, 259, 15), QStringLiteral("Version 1.0"),
                   UiFonts::sans(9), palette().color(QPalette::ButtonText));
     QLabel *description = makeLabel(this, "lblDescription", QRect(70, 104, 291, 46),
@@ -71,38 +71,38 @@ FrmAbout::FrmAbout(QWidget *parent)
 
     // The etched separator: a grey line over a white one a pixel lower. The
     // lines run from x = 6 (grey) and 7 (white) up to, not including, x = 377.
-    auto *line1 = new QWidget(this);
-    line1->setObjectName(QStringLiteral("Line1"));
-    line1->setGeometry(6, 163, 371, 3);
-    makeLine(line1, "Line1_1", QRect(0, 0, 371, 1), QColor(0x80, 0x80, 0x80));
-    makeLine(line1, "Line1_0", QRect(1, 1, 370, 2), QColor(0xFF, 0xFF, 0xFF));
+    auto *separator = new QWidget(this);
+    separator->setObjectName(QStringLiteral("Line1"));
+    separator->setGeometry(6, 163, 371, 3);
+    makeLine(separator, "Line1_1", QRect(0, 0, 371, 1), QColor(0x80, 0x80, 0x80));
+    makeLine(separator, "Line1_0", QRect(1, 1, 370, 2), QColor(0xFF, 0xFF, 0xFF));
 
-    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setGeometry(283, 175, 84, 23);
-    m_cmdOK->setDefault(true);
-    m_cmdOK->setFocus();
-    connect(m_cmdOK, &QPushButton::clicked, this, &FrmAbout::cmdOK_Click);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("cmdOK"));
+    m_okButton->setGeometry(283, 175, 84, 23);
+    m_okButton->setDefault(true);
+    m_okButton->setFocus();
+    connect(m_okButton, &QPushButton::clicked, this, &AboutWindow::pressOk);
 
-    Form_Load();
+    showVersion();
 }
 
-void FrmAbout::Form_Load()
+void AboutWindow::showVersion()
 {
-    m_lblVersion->setText(QStringLiteral("Version %1.%2.%3")
-                              .arg(TARNVIK_VERSION_MAJOR)
-                              .arg(TARNVIK_VERSION_MINOR)
-                              .arg(TARNVIK_VERSION_PATCH));
+    m_versionLabel->setText(QStringLiteral("Version %1.%2.%3")
+                                .arg(TARNVIK_VERSION_MAJOR)
+                                .arg(TARNVIK_VERSION_MINOR)
+                                .arg(TARNVIK_VERSION_PATCH));
     setWindowTitle(QStringLiteral(TARNVIK_TITLE));
 }
 
-void FrmAbout::cmdOK_Click()
+void AboutWindow::pressOk()
 {
     close();
 }
 
 // Centred over the main window when first shown.
-void FrmAbout::showEvent(QShowEvent *event)
+void AboutWindow::showEvent(QShowEvent *event)
 {
     if (!m_placed && parentWidget()) {
         m_placed = true;
@@ -115,10 +115,10 @@ void FrmAbout::showEvent(QShowEvent *event)
 
 // Esc presses OK, as Enter does through the default button; the title bar's
 // close button closes the window without it.
-void FrmAbout::keyPressEvent(QKeyEvent *event)
+void AboutWindow::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        m_cmdOK->click();
+        m_okButton->click();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -2,10 +2,10 @@
 // place, text, font, colours and tooltip; tab order and focus; menus and access
 // keys; buttons and menu entries reaching the panel logic and the in-memory
 // port; reply lines reaching the fields; the clock; the failure notice; exit.
+#include "about_window.h"
 #include "clock_text.h"
-#include "form1.h"
-#include "frm_about.h"
 #include "legibility.h"
+#include "main_window.h"
 #include "memory_serial_port.h"
 #include "port_map.h"
 #include <QApplication>
@@ -40,7 +40,7 @@ struct Bench
     explicit Bench(const QSet<int> &openable = {1, 2, 3, 4, 5, 6, 7, 8})
     {
         port.setOnlyOpenable(openable);
-        window = std::make_unique<Form1>(port);
+        window = std::make_unique<MainWindow>(port);
     }
     template <typename T> T *child(const QString &name) const
     {
@@ -58,12 +58,12 @@ struct Bench
     }
 
     MemorySerialPort port;
-    std::unique_ptr<Form1> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
 
-class TestForm1 : public QObject
+class TestMainWindow : public QObject
 {
     Q_OBJECT
 
@@ -104,22 +104,22 @@ private slots:
     void exitEndsProgram();
 };
 
-void TestForm1::startUpRunsBeforeFirstShow()
+void TestMainWindow::startUpRunsBeforeFirstShow()
 {
     Bench bench;
     QVERIFY(!bench.window->isVisible());
     QCOMPARE(bench.port.written(),
              frame("03;;D9") + frame("24;;DC") + frame("22;;DA") + frame("18;;DF"));
-    QCOMPARE(bench.window->text(Field::Label_Status), QStringLiteral("IDLE"));
-    QCOMPARE(bench.window->text(Field::Label_Pumpup), QStringLiteral("160 mmHg"));
+    QCOMPARE(bench.window->text(Field::OperatingState), QStringLiteral("IDLE"));
+    QCOMPARE(bench.window->text(Field::PumpUp), QStringLiteral("160 mmHg"));
     QCOMPARE(bench.child<QPushButton>("StartStop")->text(), QStringLiteral("START"));
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 0);
 }
 
-void TestForm1::window()
+void TestMainWindow::window()
 {
     Bench bench;
-    Form1 &w = *bench.window;
+    MainWindow &w = *bench.window;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.windowTitle(), QStringLiteral("Corvana"));
@@ -135,7 +135,7 @@ void TestForm1::window()
     QVERIFY2(offset.manhattanLength() <= 2, "the window is centred on the screen");
 }
 
-void TestForm1::displayFields_data()
+void TestMainWindow::displayFields_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
@@ -189,7 +189,7 @@ void TestForm1::displayFields_data()
         << system.color(QPalette::HighlightedText) << int(Qt::AlignLeft) << "";
 }
 
-void TestForm1::displayFields()
+void TestMainWindow::displayFields()
 {
     QFETCH(QString, name);
     Bench bench;
@@ -211,7 +211,7 @@ void TestForm1::displayFields()
     QCOMPARE(label->textFormat(), Qt::PlainText);
 }
 
-void TestForm1::fieldTextFits_data()
+void TestMainWindow::fieldTextFits_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
@@ -237,7 +237,7 @@ void TestForm1::fieldTextFits_data()
                                         << "15 min";
 }
 
-void TestForm1::fieldTextFits()
+void TestMainWindow::fieldTextFits()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
@@ -249,7 +249,7 @@ void TestForm1::fieldTextFits()
     QVERIFY2(metrics.height() <= room.height(), "text taller than its field");
 }
 
-void TestForm1::captions_data()
+void TestMainWindow::captions_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
@@ -286,7 +286,7 @@ void TestForm1::captions_data()
         << QColor(0x40, 0x40, 0x40) << int(Qt::AlignRight);
 }
 
-void TestForm1::captions()
+void TestMainWindow::captions()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
@@ -307,7 +307,7 @@ void TestForm1::captions()
              "caption wider than its label");
 }
 
-void TestForm1::buttons_data()
+void TestMainWindow::buttons_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
@@ -336,7 +336,7 @@ void TestForm1::buttons_data()
         QTest::newRow(row.name) << row.name << row.geometry << row.caption << row.toolTip;
 }
 
-void TestForm1::buttons()
+void TestMainWindow::buttons()
 {
     QFETCH(QString, name);
     Bench bench;
@@ -352,7 +352,7 @@ void TestForm1::buttons()
     QVERIFY(!button->autoDefault());
 }
 
-void TestForm1::decorationAndBar()
+void TestMainWindow::decorationAndBar()
 {
     Bench bench;
     auto *bar = bench.child<QProgressBar>("Press_bar");
@@ -385,7 +385,7 @@ void TestForm1::decorationAndBar()
     QVERIFY(!logo->autoFillBackground());
 }
 
-void TestForm1::tabOrderAndFocus()
+void TestMainWindow::tabOrderAndFocus()
 {
     Bench bench;
     bench.showActive();
@@ -399,7 +399,7 @@ void TestForm1::tabOrderAndFocus()
                                    "LeakTest", "Break", "StartStop"}));
 }
 
-void TestForm1::menus()
+void TestMainWindow::menus()
 {
     Bench bench;
     QStringList top;
@@ -425,7 +425,7 @@ void TestForm1::menus()
     QVERIFY(!bench.child<QAction>("menAbout")->menu()); // acts from the menu bar itself
 }
 
-void TestForm1::accessKeys_data()
+void TestMainWindow::accessKeys_data()
 {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("popup"); // the list it opens; empty: acts at once
@@ -434,7 +434,7 @@ void TestForm1::accessKeys_data()
     QTest::newRow("Alt+A opens About") << int(Qt::Key_A) << "";
 }
 
-void TestForm1::accessKeys()
+void TestMainWindow::accessKeys()
 {
     QFETCH(int, key);
     QFETCH(QString, popup);
@@ -451,7 +451,7 @@ void TestForm1::accessKeys()
     }
 }
 
-void TestForm1::buttonClicks_data()
+void TestMainWindow::buttonClicks_data()
 {
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QString>("button");
@@ -488,7 +488,7 @@ void TestForm1::buttonClicks_data()
         << "MEASURE";
 }
 
-void TestForm1::buttonClicks()
+void TestMainWindow::buttonClicks()
 {
     QFETCH(QStringList, before);
     QFETCH(QString, button);
@@ -503,7 +503,7 @@ void TestForm1::buttonClicks()
     QTEST(bench.child<QLabel>(field)->text(), "text");
 }
 
-void TestForm1::portEntries()
+void TestMainWindow::portEntries()
 {
     Bench bench({1, 2, 5});
     QList<bool> enabled;
@@ -530,14 +530,14 @@ void TestForm1::portEntries()
     QCOMPARE(checkedEntries(), QStringList{"setCOM2"});
 }
 
-void TestForm1::replyLinesReachFields()
+void TestMainWindow::replyLinesReachFields()
 {
     Bench bench;
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "160\r"));
-    QCOMPARE(bench.window->text(Field::Label3), QStringLiteral("\x02"
-                                                               "160"));
-    QTRY_COMPARE(bench.window->text(Field::Map), QStringLiteral("160"));
+    QCOMPARE(bench.window->text(Field::ReplyLine), QStringLiteral("\x02"
+                                                                  "160"));
+    QTRY_COMPARE(bench.window->text(Field::MeanPressure), QStringLiteral("160"));
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 160);
 
     bench.port.deliver(QByteArrayLiteral("\x02S00000000000000"
@@ -546,10 +546,10 @@ void TestForm1::replyLinesReachFields()
                                          "093"
                                          "00"
                                          "072\r"));
-    QTRY_COMPARE(bench.window->text(Field::Sys), QStringLiteral("120"));
-    QCOMPARE(bench.window->text(Field::Dia), QStringLiteral("080"));
-    QCOMPARE(bench.window->text(Field::Map), QStringLiteral("093"));
-    QCOMPARE(bench.window->text(Field::Pulse), QStringLiteral("072"));
+    QTRY_COMPARE(bench.window->text(Field::Systolic), QStringLiteral("120"));
+    QCOMPARE(bench.window->text(Field::Diastolic), QStringLiteral("080"));
+    QCOMPARE(bench.window->text(Field::MeanPressure), QStringLiteral("093"));
+    QCOMPARE(bench.window->text(Field::PulseRate), QStringLiteral("072"));
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 160);
 }
 
@@ -557,7 +557,7 @@ void TestForm1::replyLinesReachFields()
 // logic reads back, while the field on screen catches up at the next tick:
 // the newest line always ends up shown, none is lost or shown out of order,
 // and after a quiet tick period a line shows at once again.
-void TestForm1::replyLineFieldFollowsBursts()
+void TestMainWindow::replyLineFieldFollowsBursts()
 {
     Bench bench;
     auto *field = bench.child<QLabel>("Label3");
@@ -569,17 +569,17 @@ void TestForm1::replyLineFieldFollowsBursts()
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "105\r\x02"
                                          "110\r"));
-    QCOMPARE(bench.window->text(Field::Label3), stx + "110");
+    QCOMPARE(bench.window->text(Field::ReplyLine), stx + "110");
     QTRY_COMPARE(field->text(), stx + "110");
-    QTRY_COMPARE(bench.window->text(Field::Map), QStringLiteral("110"));
+    QTRY_COMPARE(bench.window->text(Field::MeanPressure), QStringLiteral("110"));
 
-    QTest::qWait(Form1::kValUpdateMs + 20);
+    QTest::qWait(MainWindow::kInterpretIntervalMs + 20);
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "120\r"));
     QCOMPARE(field->text(), stx + "120");
 }
 
-void TestForm1::fieldsShowTextAsItStands_data()
+void TestMainWindow::fieldsShowTextAsItStands_data()
 {
     QTest::addColumn<QByteArray>("payload");
     QTest::newRow("bold tag") << QByteArray("<b>12</b>");
@@ -591,23 +591,23 @@ void TestForm1::fieldsShowTextAsItStands_data()
 
 // The reply line goes to Label3 exactly as received and is read back from
 // there; markup in it is never rendered as markup.
-void TestForm1::fieldsShowTextAsItStands()
+void TestMainWindow::fieldsShowTextAsItStands()
 {
     QFETCH(QByteArray, payload);
     Bench bench;
     bench.port.deliver('\x02' + payload + '\r');
     const QString line = QLatin1Char('\x02') + QString::fromLatin1(payload);
-    QCOMPARE(bench.window->text(Field::Label3), line);
+    QCOMPARE(bench.window->text(Field::ReplyLine), line);
     QCOMPARE(bench.child<QLabel>("Label3")->text(), line);
 
-    bench.window->setText(Field::Sys, QString::fromLatin1(payload));
-    QCOMPARE(bench.window->text(Field::Sys), QString::fromLatin1(payload));
+    bench.window->setText(Field::Systolic, QString::fromLatin1(payload));
+    QCOMPARE(bench.window->text(Field::Systolic), QString::fromLatin1(payload));
     for (QLabel *label : bench.window->findChildren<QLabel *>())
         QVERIFY2(label->textFormat() == Qt::PlainText || label->objectName() == "Image1",
                  qPrintable(label->objectName()));
 }
 
-void TestForm1::timersAndClock()
+void TestMainWindow::timersAndClock()
 {
     Bench bench;
     const auto *valUpdate = bench.child<QTimer>("Val_Update");
@@ -626,7 +626,7 @@ void TestForm1::timersAndClock()
     QVERIFY(qAbs(shown.secsTo(QTime::currentTime())) <= 2);
 }
 
-void TestForm1::clockFormat_data()
+void TestMainWindow::clockFormat_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("text");
@@ -643,7 +643,7 @@ void TestForm1::clockFormat_data()
     QTest::newRow("ko_KR, marker first") << "ko_KR" << QString::fromUtf8("오후 2시 5분 9초");
 }
 
-void TestForm1::clockFormat()
+void TestMainWindow::clockFormat()
 {
     QFETCH(QString, locale);
     QTEST(ClockText::text(QTime(14, 5, 9), QLocale(locale)), "text");
@@ -651,7 +651,7 @@ void TestForm1::clockFormat()
              QStringLiteral("'at' HH:mm 'x'"));
 }
 
-void TestForm1::legibleBackground_data()
+void TestMainWindow::legibleBackground_data()
 {
     QTest::addColumn<QColor>("wanted");
     QTest::addColumn<bool>("kept");
@@ -662,7 +662,7 @@ void TestForm1::legibleBackground_data()
 }
 
 // White captions and the dark grey logo caption must both stay readable.
-void TestForm1::legibleBackground()
+void TestMainWindow::legibleBackground()
 {
     QFETCH(QColor, wanted);
     const QList<QColor> texts{Qt::white, QColor(0x40, 0x40, 0x40)};
@@ -679,12 +679,12 @@ void TestForm1::legibleBackground()
     }
 }
 
-void TestForm1::failureWithoutPort()
+void TestMainWindow::failureWithoutPort()
 {
     Bench bench(QSet<int>{});
     QVERIFY(bench.window->failureNotice().contains("No serial port"));
     QCOMPARE(bench.port.outputCalls(), 0);
-    QCOMPARE(bench.window->text(Field::Label_Status), QStringLiteral("IDLE"));
+    QCOMPARE(bench.window->text(Field::OperatingState), QStringLiteral("IDLE"));
     bench.window->show();
     auto *status = bench.child<QStatusBar>("StsBar1");
     QTRY_VERIFY_WITH_TIMEOUT(!status->currentMessage().isEmpty(), 1000); // the clock stays
@@ -693,7 +693,7 @@ void TestForm1::failureWithoutPort()
     QVERIFY(notice->text().startsWith("No serial port")); // not elided away before the first show
 }
 
-void TestForm1::noticeIsOneLineWithTheListInItsTooltip_data()
+void TestMainWindow::noticeIsOneLineWithTheListInItsTooltip_data()
 {
     QTest::addColumn<QSet<int>>("openable");
     QTest::addColumn<QString>("line");
@@ -708,7 +708,7 @@ void TestForm1::noticeIsOneLineWithTheListInItsTooltip_data()
 }
 
 // The bar shows the first line (elided at most); the tooltip shows all.
-void TestForm1::noticeIsOneLineWithTheListInItsTooltip()
+void TestMainWindow::noticeIsOneLineWithTheListInItsTooltip()
 {
     QFETCH(QSet<int>, openable);
     QFETCH(QString, line);
@@ -720,7 +720,8 @@ void TestForm1::noticeIsOneLineWithTheListInItsTooltip()
     settings.close();
     MemorySerialPort port;
     port.setOnlyOpenable(openable);
-    Form1 window(port, PortMap::load(settings.fileName(), PortTable({}), PortMap::Syntax::Posix));
+    MainWindow window(port,
+                      PortMap::load(settings.fileName(), PortTable({}), PortMap::Syntax::Posix));
 
     QVERIFY2(window.failureNotice().startsWith(line), qPrintable(window.failureNotice()));
     auto *notice = window.findChild<QLabel *>(QStringLiteral("failureNotice"));
@@ -731,10 +732,10 @@ void TestForm1::noticeIsOneLineWithTheListInItsTooltip()
              QStringLiteral("memory port 5")); // each entry names its device
 }
 
-void TestForm1::repeatedFailureShownOnce()
+void TestMainWindow::repeatedFailureShownOnce()
 {
     Bench bench;
-    QSignalSpy shown(bench.window.get(), &Form1::failureShown);
+    QSignalSpy shown(bench.window.get(), &MainWindow::failureShown);
     bench.port.failWritesAfter(0);
     const int callsBefore = bench.port.outputCalls();
     bench.port.deliver(QByteArrayLiteral("\x02"
@@ -744,18 +745,18 @@ void TestForm1::repeatedFailureShownOnce()
     QVERIFY(bench.window->failureNotice().contains("18;;DF"));
 }
 
-void TestForm1::newerFailureReplacesAndPortOpenClears()
+void TestMainWindow::newerFailureReplacesAndPortOpenClears()
 {
     Bench bench;
     bench.window->show();
-    QSignalSpy shown(bench.window.get(), &Form1::failureShown);
+    QSignalSpy shown(bench.window.get(), &MainWindow::failureShown);
     bench.port.failWritesAfter(0);
     QTest::mouseClick(bench.child<QPushButton>("Reset"), Qt::LeftButton);
     QVERIFY(bench.window->failureNotice().contains("18;;DF"));
     QTest::mouseClick(bench.child<QPushButton>("PumpUp"), Qt::LeftButton);
     QVERIFY(bench.window->failureNotice().contains("23;;DB"));
     QCOMPARE(shown.count(), 2);
-    QCOMPARE(bench.window->text(Field::Label_Pumpup), QStringLiteral("160 mmHg"));
+    QCOMPARE(bench.window->text(Field::PumpUp), QStringLiteral("160 mmHg"));
 
     bench.port.failWritesAfter(-1);
     bench.child<QAction>("setCOM3")->trigger();
@@ -763,7 +764,7 @@ void TestForm1::newerFailureReplacesAndPortOpenClears()
     QVERIFY(!bench.child<QLabel>("failureNotice")->isVisible());
 }
 
-void TestForm1::exitEndsProgram_data()
+void TestMainWindow::exitEndsProgram_data()
 {
     QTest::addColumn<bool>("fromMenu");
     QTest::addColumn<bool>("portOpen");
@@ -773,13 +774,13 @@ void TestForm1::exitEndsProgram_data()
     QTest::newRow("window closed, port closed") << false << false;
 }
 
-void TestForm1::exitEndsProgram()
+void TestMainWindow::exitEndsProgram()
 {
     QFETCH(bool, fromMenu);
     QFETCH(bool, portOpen);
     Bench bench(portOpen ? QSet<int>{1} : QSet<int>{});
     bench.window->show();
-    QSignalSpy ended(bench.window.get(), &Form1::programEnded);
+    QSignalSpy ended(bench.window.get(), &MainWindow::programEnded);
     bench.port.clearOperations();
     if (fromMenu)
         bench.child<QAction>("menEnde")->trigger();
@@ -789,5 +790,5 @@ void TestForm1::exitEndsProgram()
     QCOMPARE(bench.port.operations(), portOpen ? QStringList{"close 1"} : QStringList());
 }
 
-QTEST_MAIN(TestForm1)
-#include "form1_test.moc"
+QTEST_MAIN(TestMainWindow)
+#include "main_window_test.moc"

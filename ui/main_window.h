@@ -20,7 +20,7 @@
 
 #include <array>
 
-class FrmAbout;
+class AboutWindow;
 class QAction;
 class QLabel;
 class QMenu;
@@ -30,23 +30,23 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 
-class Form1 : public QMainWindow, public PanelDisplay
+class MainWindow : public QMainWindow, public PanelDisplay
 {
     Q_OBJECT
 
 public:
     static constexpr int kClientWidth = 518;
     static constexpr int kClientHeight = 605;
-    static constexpr int kValUpdateMs = 150;
-    static constexpr int kRtcTimerMs = 350;
+    static constexpr int kInterpretIntervalMs = 150;
+    static constexpr int kClockIntervalMs = 350;
 
-    // Builds the window and runs the panel's start-up (Form_Load) on `port`,
+    // Builds the window and runs the panel's start-up (startUp) on `port`,
     // before the window is first shown. `port` must outlive the window.
-    explicit Form1(SerialPort &port, QWidget *parent = nullptr);
+    explicit MainWindow(SerialPort &port, QWidget *parent = nullptr);
     // The same, with the port map that bound the port's devices: its problems
     // are shown with the outcome of the start-up.
-    Form1(SerialPort &port, const PortMap &portMap, QWidget *parent = nullptr);
-    ~Form1() override;
+    MainWindow(SerialPort &port, const PortMap &portMap, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // PanelDisplay.
     void setText(Field field, const QString &text) override;
@@ -60,7 +60,7 @@ public:
 
     const BoardPanel &panel() const { return m_panel; }
     // The open About window, or null.
-    FrmAbout *aboutWindow() const;
+    AboutWindow *aboutWindow() const;
     // The failure report now shown: its first line in the status bar, all of
     // it in the notice's tooltip; empty when none is shown.
     QString failureNotice() const;
@@ -90,23 +90,23 @@ private:
     void showReplyLine();
     void showPendingReplyLine();
 
-    void RTC_Timer_Timer();
-    void menAbout_Click();
+    void showClock();
+    void showAboutWindow();
 
     BoardPanel m_panel;
     QWidget *m_client = nullptr;
     std::array<QLabel *, 9> m_fields{}; // indexed by PanelDisplay::Field
-    QPushButton *m_startStop = nullptr;
-    QProgressBar *m_pressBar = nullptr;
-    QStatusBar *m_stsBar1 = nullptr;
+    QPushButton *m_startButton = nullptr;
+    QProgressBar *m_pressureBar = nullptr;
+    QStatusBar *m_statusBar = nullptr;
     QLabel *m_failureLabel = nullptr;
     std::array<QAction *, 8> m_portEntries{};
-    QTimer *m_valUpdate = nullptr;
-    QTimer *m_rtcTimer = nullptr;
-    QString m_replyLine;             // the text of Label3, read back by the panel logic
+    QTimer *m_interpretTimer = nullptr;
+    QTimer *m_clockTimer = nullptr;
+    QString m_replyLine;             // the reply-line field's text, read back by the panel logic
     bool m_replyLinePending = false; // m_replyLine is newer than the field shows
     QElapsedTimer m_replyLineShown;
-    QPointer<FrmAbout> m_about;
+    QPointer<AboutWindow> m_about;
     QTime m_clockReading;
     QString m_lastFailure;
     bool m_centred = false;

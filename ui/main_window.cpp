@@ -1,8 +1,8 @@
-#include "form1.h"
+#include "main_window.h"
 
+#include "about_window.h"
 #include "artwork.h"
 #include "clock_text.h"
-#include "frm_about.h"
 #include "legibility.h"
 #include "port_table.h"
 #include "ui_fonts.h"
@@ -23,6 +23,16 @@ using Field = PanelDisplay::Field;
 
 namespace {
 
+// Object names. Every widget, menu, action and timer of the main window and
+// of the About window keeps the object name it has always had ("Form1",
+// "Label_Status", "Label3", "Sys", "Dia", "Map", "Pulse", "StartStop",
+// "Reset", "Press_bar", "StsBar1", "menEnde", "setCOM1".."setCOM8",
+// "menAbout", "Val_Update", "RTC_Timer", "frmAbout", "cmdOK", "lblVersion",
+// ...): the window tests, the end-to-end and Windows serial-path tests, the
+// demo's driver and the screenshot tool find widgets by these names, and so
+// can accessibility and UI-automation tools. They are names for finding
+// things, not for reading the code; the C++ names say what each thing is.
+
 // Text colour of a display field: a fixed colour or a system colour role.
 enum class Ink { Red, Green, ActiveTitleBar, ButtonText };
 
@@ -39,16 +49,37 @@ struct FieldLayout
 };
 
 // Bordered display fields on the window-background colour, text centred;
-// Label3 (the reply line) is left-aligned in the fixed-pitch font on the
+// the reply line is left-aligned in the fixed-pitch font on the
 // title-bar-text colour. The value fields show "---" until the first line is
 // interpreted; the four fields of the 320 column start empty and start-up
 // fills them.
 const FieldLayout kFields[] = {
-    {Field::Sys, "Sys", {32, 16, 181, 128}, 75, true, Ink::Red, "Systolic Pressure Value", "---"},
-    {Field::Dia, "Dia", {32, 176, 181, 127}, 75, true, Ink::Red, "Diastolic Pressure Value", "---"},
-    {Field::Map, "Map", {32, 336, 181, 80}, 48, true, Ink::Red, "Mean Pressure Value", "---"},
-    {Field::Pulse, "Pulse", {224, 336, 225, 80}, 48, true, Ink::Green, "Pulse Rate", "---"},
-    {Field::Label_Status,
+    {Field::Systolic,
+     "Sys",
+     {32, 16, 181, 128},
+     75,
+     true,
+     Ink::Red,
+     "Systolic Pressure Value",
+     "---"},
+    {Field::Diastolic,
+     "Dia",
+     {32, 176, 181, 127},
+     75,
+     true,
+     Ink::Red,
+     "Diastolic Pressure Value",
+     "---"},
+    {Field::MeanPressure,
+     "Map",
+     {32, 336, 181, 80},
+     48,
+     true,
+     Ink::Red,
+     "Mean Pressure Value",
+     "---"},
+    {Field::PulseRate, "Pulse", {224, 336, 225, 80}, 48, true, Ink::Green, "Pulse Rate", "---"},
+    {Field::OperatingState,
      "Label_Status",
      {320, 24, 105, 33},
      14.25,
@@ -56,7 +87,7 @@ const FieldLayout kFields[] = {
      Ink::ActiveTitleBar,
      "Board Status",
      ""},
-    {Field::Label_cycle,
+    {Field::CycleTime,
      "Label_cycle",
      {320, 72, 105, 33},
      14.25,
@@ -64,7 +95,7 @@ const FieldLayout kFields[] = {
      Ink::ActiveTitleBar,
      "Cycle Time for Automated Measurements",
      ""},
-    {Field::Label_Patient,
+    {Field::Patient,
      "Label_Patient",
      {320, 120, 105, 33},
      14.25,
@@ -72,7 +103,7 @@ const FieldLayout kFields[] = {
      Ink::ActiveTitleBar,
      "Adult or Neonatal Mode",
      ""},
-    {Field::Label_Pumpup,
+    {Field::PumpUp,
      "Label_Pumpup",
      {320, 168, 105, 33},
      14.25,
@@ -80,7 +111,7 @@ const FieldLayout kFields[] = {
      Ink::ActiveTitleBar,
      "Initial Cuff Pump Up Value",
      ""},
-    {Field::Label3, "Label3", {32, 448, 417, 25}, 12, false, Ink::ButtonText, nullptr, ""},
+    {Field::ReplyLine, "Label3", {32, 448, 417, 25}, 12, false, Ink::ButtonText, nullptr, ""},
 };
 
 struct CaptionLayout
@@ -120,44 +151,39 @@ const ButtonLayout kButtons[] = {
      {232, 216, 81, 33},
      "START",
      "Start Manual Measurements",
-     &BoardPanel::StartStop_Click},
+     &BoardPanel::startMeasurement},
     {"SetCycle",
      {232, 72, 81, 33},
      "Set Cycle",
      "Set Cycle Time for Automated Measurements",
-     &BoardPanel::SetCycle_Click},
-    {"Reset", {232, 24, 81, 33}, "Read Stat", "Reset the Board", &BoardPanel::Reset_Click},
+     &BoardPanel::stepCycle},
+    {"Reset", {232, 24, 81, 33}, "Read Stat", "Reset the Board", &BoardPanel::readStatus},
     {"Patientsel",
      {232, 120, 81, 33},
      "Neo/Adult",
      "Set Adult or Neonatal Mode",
-     &BoardPanel::Patientsel_Click},
+     &BoardPanel::togglePatient},
     {"PumpUp",
      {232, 168, 81, 33},
      "Pump To",
      "Set Initial Cuff Pump Up Value",
-     &BoardPanel::PumpUp_Click},
+     &BoardPanel::stepPumpUp},
     {"ManoMode",
      {320, 216, 81, 33},
      "Manometer",
      "Set the Board to Manometer Mode",
-     &BoardPanel::ManoMode_Click},
+     &BoardPanel::startManometer},
     {"LeakTest",
      {408, 216, 81, 33},
      "Leaktest",
      "Set the Board to Leakage Test Mode",
-     &BoardPanel::LeakTest_Click},
+     &BoardPanel::startLeakTest},
     {"Break",
      {232, 264, 257, 33},
      "Break Operation",
      "Break Current Operation and Goto Idle Mode",
-     &BoardPanel::Break_Click},
+     &BoardPanel::breakOperation},
 };
-
-void (BoardPanel::*const kPortHandlers[PortTable::kPortCount])() = {
-    &BoardPanel::setCOM1_Click, &BoardPanel::setCOM2_Click, &BoardPanel::setCOM3_Click,
-    &BoardPanel::setCOM4_Click, &BoardPanel::setCOM5_Click, &BoardPanel::setCOM6_Click,
-    &BoardPanel::setCOM7_Click, &BoardPanel::setCOM8_Click};
 
 const QColor kFieldRed(0xC0, 0x00, 0x00);
 const QColor kFieldGreen(0x00, 0xC0, 0x00);
@@ -200,11 +226,11 @@ QFrame *makeOutline(QWidget *parent, const char *name, const QRect &geometry)
 
 } // namespace
 
-Form1::Form1(SerialPort &port, QWidget *parent)
-    : Form1(port, PortMap(), parent)
+MainWindow::MainWindow(SerialPort &port, QWidget *parent)
+    : MainWindow(port, PortMap(), parent)
 {}
 
-Form1::Form1(SerialPort &port, const PortMap &portMap, QWidget *parent)
+MainWindow::MainWindow(SerialPort &port, const PortMap &portMap, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint)
@@ -220,16 +246,16 @@ Form1::Form1(SerialPort &port, const PortMap &portMap, QWidget *parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     buildTimers();
 
-    m_startStop->setFocus();
+    m_startButton->setFocus();
     m_panel.setPortSettingsProblems(portMap.file(), portMap.problems());
-    m_panel.Form_Load();
+    m_panel.startUp();
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
 // The client area, built part by part: the decoration lies below everything
 // it frames, so it comes first.
-void Form1::buildClientArea()
+void MainWindow::buildClientArea()
 {
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("clientArea"));
@@ -252,7 +278,7 @@ void Form1::buildClientArea()
     buildStatusBar(system);
 }
 
-void Form1::buildFramesAndLogo()
+void MainWindow::buildFramesAndLogo()
 {
     makeOutline(m_client, "Shape1", QRect(224, 16, 273, 193));
     makeOutline(m_client, "Shape2", QRect(224, 208, 273, 97));
@@ -261,10 +287,10 @@ void Form1::buildFramesAndLogo()
     logo->setPixmap(Artwork::logo());
 }
 
-void Form1::buildFields(const QPalette &system)
+void MainWindow::buildFields(const QPalette &system)
 {
     for (const FieldLayout &field : kFields) {
-        const bool replyLine = field.field == Field::Label3;
+        const bool replyLine = field.field == Field::ReplyLine;
         QLabel *label = makeLabel(m_client, field.name, field.geometry,
                                   replyLine ? UiFonts::mono(field.points)
                                             : UiFonts::sans(field.points, field.bold));
@@ -298,7 +324,7 @@ void Form1::buildFields(const QPalette &system)
     }
 }
 
-void Form1::buildCaptions(const QPalette &system)
+void MainWindow::buildCaptions(const QPalette &system)
 {
     const QColor captionInk = system.color(QPalette::HighlightedText);
     for (const CaptionLayout &caption : kCaptions) {
@@ -308,14 +334,14 @@ void Form1::buildCaptions(const QPalette &system)
         label->setAlignment(caption.alignment | Qt::AlignTop);
         setColour(label, QPalette::WindowText, captionInk);
     }
-    QLabel *label11 =
+    QLabel *productCaption =
         makeLabel(m_client, "Label11", QRect(248, 536, 177, 25), UiFonts::sans(12.75, true));
-    label11->setText(QStringLiteral("NIBP Test Software"));
-    label11->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    setColour(label11, QPalette::WindowText, kLogoCaption);
+    productCaption->setText(QStringLiteral("NIBP Test Software"));
+    productCaption->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    setColour(productCaption, QPalette::WindowText, kLogoCaption);
 }
 
-void Form1::buildButtons()
+void MainWindow::buildButtons()
 {
     QWidget *previous = nullptr;
     for (const ButtonLayout &entry : kButtons) {
@@ -331,37 +357,37 @@ void Form1::buildButtons()
             setTabOrder(previous, button);
         previous = button;
     }
-    m_startStop = m_client->findChild<QPushButton *>(QStringLiteral("StartStop"));
-    m_startStop->setFont(UiFonts::sans(9.75, true));
+    m_startButton = m_client->findChild<QPushButton *>(QStringLiteral("StartStop"));
+    m_startButton->setFont(UiFonts::sans(9.75, true));
 }
 
-void Form1::buildPressureBar()
+void MainWindow::buildPressureBar()
 {
-    m_pressBar = new QProgressBar(m_client);
-    m_pressBar->setObjectName(QStringLiteral("Press_bar"));
-    m_pressBar->setGeometry(480, 336, 17, 185);
-    m_pressBar->setOrientation(Qt::Vertical);
-    m_pressBar->setInvertedAppearance(false); // fills from the bottom
-    m_pressBar->setRange(0, BoardPanel::kBarLimit);
-    m_pressBar->setValue(0);
-    m_pressBar->setTextVisible(false);
-    m_pressBar->setToolTip(QStringLiteral("Current Cuff Pressure"));
-    m_pressBar->setFocusPolicy(Qt::NoFocus);
+    m_pressureBar = new QProgressBar(m_client);
+    m_pressureBar->setObjectName(QStringLiteral("Press_bar"));
+    m_pressureBar->setGeometry(480, 336, 17, 185);
+    m_pressureBar->setOrientation(Qt::Vertical);
+    m_pressureBar->setInvertedAppearance(false); // fills from the bottom
+    m_pressureBar->setRange(0, BoardPanel::kBarLimit);
+    m_pressureBar->setValue(0);
+    m_pressureBar->setTextVisible(false);
+    m_pressureBar->setToolTip(QStringLiteral("Current Cuff Pressure"));
+    m_pressureBar->setFocusPolicy(Qt::NoFocus);
 }
 
-void Form1::buildStatusBar(const QPalette &system)
+void MainWindow::buildStatusBar(const QPalette &system)
 {
-    m_stsBar1 = new QStatusBar(m_client);
-    m_stsBar1->setObjectName(QStringLiteral("StsBar1"));
-    m_stsBar1->setGeometry(0, 580, kClientWidth, 25);
-    m_stsBar1->setSizeGripEnabled(false);
-    m_stsBar1->setAutoFillBackground(true);
-    setColour(m_stsBar1, QPalette::Window, system.color(QPalette::Window));
-    setColour(m_stsBar1, QPalette::WindowText, system.color(QPalette::WindowText));
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName(QStringLiteral("StsBar1"));
+    m_statusBar->setGeometry(0, 580, kClientWidth, 25);
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusBar->setAutoFillBackground(true);
+    setColour(m_statusBar, QPalette::Window, system.color(QPalette::Window));
+    setColour(m_statusBar, QPalette::WindowText, system.color(QPalette::WindowText));
 
     // The failure notice takes the status bar's width beyond what the clock
     // needs at its widest; it is hidden while there is nothing to report.
-    m_failureLabel = new QLabel(m_stsBar1);
+    m_failureLabel = new QLabel(m_statusBar);
     m_failureLabel->setObjectName(QStringLiteral("failureNotice"));
     m_failureLabel->setTextFormat(Qt::PlainText);
     m_failureLabel->setFont(UiFonts::sans(9.75, true));
@@ -369,76 +395,75 @@ void Form1::buildStatusBar(const QPalette &system)
     setColour(m_failureLabel, QPalette::Window, kFailureBackground);
     setColour(m_failureLabel, QPalette::WindowText, Qt::white);
     m_failureLabel->setContentsMargins(6, 0, 6, 0);
-    const QFontMetrics metrics(m_stsBar1->font());
+    const QFontMetrics metrics(m_statusBar->font());
     const int clockWidth =
         std::max(metrics.horizontalAdvance(ClockText::text(QTime(23, 58, 58), QLocale::system())),
                  metrics.horizontalAdvance(ClockText::text(QTime(12, 58, 58), QLocale::system())));
     m_failureLabel->setFixedWidth(kClientWidth - clockWidth - 32);
-    m_stsBar1->addPermanentWidget(m_failureLabel);
+    m_statusBar->addPermanentWidget(m_failureLabel);
     m_failureLabel->hide();
 }
 
-void Form1::buildMenus(const SerialPort &serial)
+void MainWindow::buildMenus(const SerialPort &serial)
 {
-    QMenu *menDatei = menuBar()->addMenu(QStringLiteral("&File"));
-    menDatei->setObjectName(QStringLiteral("menDatei"));
-    QAction *menEnde = menDatei->addAction(QStringLiteral("&Exit"));
-    menEnde->setObjectName(QStringLiteral("menEnde"));
-    connect(menEnde, &QAction::triggered, &m_panel, &BoardPanel::menEnde_Click);
+    QMenu *fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu->setObjectName(QStringLiteral("menDatei"));
+    QAction *exitAction = fileMenu->addAction(QStringLiteral("&Exit"));
+    exitAction->setObjectName(QStringLiteral("menEnde"));
+    connect(exitAction, &QAction::triggered, &m_panel, &BoardPanel::exitProgram);
 
-    QMenu *menPort = menuBar()->addMenu(QStringLiteral("&Port"));
-    menPort->setObjectName(QStringLiteral("menPort"));
-    menPort->setToolTipsVisible(true);
-    connect(menPort, &QMenu::aboutToShow, &m_panel, &BoardPanel::menPort_AboutToShow);
+    QMenu *portMenu = menuBar()->addMenu(QStringLiteral("&Port"));
+    portMenu->setObjectName(QStringLiteral("menPort"));
+    portMenu->setToolTipsVisible(true);
+    connect(portMenu, &QMenu::aboutToShow, &m_panel, &BoardPanel::recheckMissingPorts);
     for (int port = 1; port <= PortTable::kPortCount; ++port) {
-        QAction *entry = menPort->addAction(PortTable::caption(port));
+        QAction *entry = portMenu->addAction(PortTable::caption(port));
         entry->setObjectName(QStringLiteral("setCOM%1").arg(port));
         const QString device = serial.deviceName(port);
         entry->setToolTip(device.isEmpty() ? QStringLiteral("Not bound to a device") : device);
         entry->setCheckable(true);
         entry->setChecked(port == 1);
-        const auto handler = kPortHandlers[port - 1];
         // Qt flips a checkable entry's mark when it is chosen; the marks are
         // the port logic's to set, so the flip is undone before its handler runs.
-        connect(entry, &QAction::triggered, &m_panel, [this, entry, handler](bool checked) {
+        connect(entry, &QAction::triggered, &m_panel, [this, entry, port](bool checked) {
             entry->setChecked(!checked);
-            (m_panel.*handler)();
+            m_panel.choosePort(port);
         });
         m_portEntries[static_cast<std::size_t>(port - 1)] = entry;
     }
 
     // A menu-bar item without a list: choosing it acts at once.
-    QAction *menAbout = menuBar()->addAction(QStringLiteral("&About"));
-    menAbout->setObjectName(QStringLiteral("menAbout"));
-    connect(menAbout, &QAction::triggered, this, &Form1::menAbout_Click);
+    QAction *aboutAction = menuBar()->addAction(QStringLiteral("&About"));
+    aboutAction->setObjectName(QStringLiteral("menAbout"));
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::showAboutWindow);
 }
 
-void Form1::buildTimers()
+void MainWindow::buildTimers()
 {
-    m_valUpdate = new QTimer(this);
-    m_valUpdate->setObjectName(QStringLiteral("Val_Update"));
-    m_valUpdate->setInterval(kValUpdateMs);
+    m_interpretTimer = new QTimer(this);
+    m_interpretTimer->setObjectName(QStringLiteral("Val_Update"));
+    m_interpretTimer->setInterval(kInterpretIntervalMs);
     // Before the panel's handler, so that the reply line and the fields the
     // tick sets from it are repainted together.
-    connect(m_valUpdate, &QTimer::timeout, this, &Form1::showPendingReplyLine);
-    connect(m_valUpdate, &QTimer::timeout, &m_panel, &BoardPanel::Val_Update_Timer);
-    m_valUpdate->start();
+    connect(m_interpretTimer, &QTimer::timeout, this, &MainWindow::showPendingReplyLine);
+    connect(m_interpretTimer, &QTimer::timeout, &m_panel, &BoardPanel::interpretLatestLine);
+    m_interpretTimer->start();
 
-    m_rtcTimer = new QTimer(this);
-    m_rtcTimer->setObjectName(QStringLiteral("RTC_Timer"));
-    m_rtcTimer->setInterval(kRtcTimerMs);
-    connect(m_rtcTimer, &QTimer::timeout, this, &Form1::RTC_Timer_Timer);
-    m_rtcTimer->start();
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setObjectName(QStringLiteral("RTC_Timer"));
+    m_clockTimer->setInterval(kClockIntervalMs);
+    connect(m_clockTimer, &QTimer::timeout, this, &MainWindow::showClock);
+    m_clockTimer->start();
 }
 
-void Form1::setText(Field field, const QString &text)
+void MainWindow::setText(Field field, const QString &text)
 {
-    if (field != Field::Label3) {
+    if (field != Field::ReplyLine) {
         m_fields[static_cast<std::size_t>(field)]->setText(text);
         return;
     }
     // The reply line is the panel's state and takes each new text at once.
-    // The field on screen follows at most once a Val_Update period: a board
+    // The field on screen follows at most once an interpretation period: a board
     // streaming at the full line rate would otherwise have it repainted for
     // every line, a hundred times a second, which nobody can read and which
     // would cost most of the CPU time at that rate. A line that comes a period or
@@ -446,54 +471,54 @@ void Form1::setText(Field field, const QString &text)
     // appears at the next tick, together with the values it gives.
     m_replyLine = text;
     if (!m_replyLinePending &&
-        (!m_replyLineShown.isValid() || m_replyLineShown.elapsed() >= kValUpdateMs))
+        (!m_replyLineShown.isValid() || m_replyLineShown.elapsed() >= kInterpretIntervalMs))
         showReplyLine();
     else
         m_replyLinePending = true;
 }
 
-QString Form1::text(Field field) const
+QString MainWindow::text(Field field) const
 {
-    if (field == Field::Label3)
+    if (field == Field::ReplyLine)
         return m_replyLine;
     return m_fields[static_cast<std::size_t>(field)]->text();
 }
 
-void Form1::showReplyLine()
+void MainWindow::showReplyLine()
 {
-    m_fields[static_cast<std::size_t>(Field::Label3)]->setText(m_replyLine);
+    m_fields[static_cast<std::size_t>(Field::ReplyLine)]->setText(m_replyLine);
     m_replyLinePending = false;
     m_replyLineShown.start();
 }
 
-void Form1::showPendingReplyLine()
+void MainWindow::showPendingReplyLine()
 {
     if (m_replyLinePending)
         showReplyLine();
 }
 
-void Form1::setCaption(Button button, const QString &caption)
+void MainWindow::setCaption(Button button, const QString &caption)
 {
     switch (button) {
-    case Button::StartStop:
-        m_startStop->setText(caption);
+    case Button::Start:
+        m_startButton->setText(caption);
         break;
     }
 }
 
-void Form1::setBarValue(int value)
+void MainWindow::setBarValue(int value)
 {
     // QProgressBar ignores a value outside its range; show the nearest end.
-    m_pressBar->setValue(qBound(m_pressBar->minimum(), value, m_pressBar->maximum()));
+    m_pressureBar->setValue(qBound(m_pressureBar->minimum(), value, m_pressureBar->maximum()));
 }
 
-void Form1::setPortEntryEnabled(int port, bool enabled)
+void MainWindow::setPortEntryEnabled(int port, bool enabled)
 {
     if (port >= 1 && port <= PortTable::kPortCount)
         m_portEntries[static_cast<std::size_t>(port - 1)]->setEnabled(enabled);
 }
 
-void Form1::setPortEntryChecked(int port, bool checked)
+void MainWindow::setPortEntryChecked(int port, bool checked)
 {
     if (port < 1 || port > PortTable::kPortCount)
         return;
@@ -508,9 +533,9 @@ void Form1::setPortEntryChecked(int port, bool checked)
 // replaces it or a port opens. Reports identical to the one shown (the "999"
 // status request repeats every tick) leave it as it is. The bar shows the
 // report's first line; the tooltip all of it.
-void Form1::reportFailure(const QString &what)
+void MainWindow::reportFailure(const QString &what)
 {
-    if (m_failureLabel->isVisibleTo(m_stsBar1) && what == m_lastFailure)
+    if (m_failureLabel->isVisibleTo(m_statusBar) && what == m_lastFailure)
         return;
     m_lastFailure = what;
     const QString since = QTime::currentTime().toString(ClockText::format(QLocale::system()));
@@ -523,46 +548,46 @@ void Form1::reportFailure(const QString &what)
     emit failureShown(what);
 }
 
-QString Form1::failureNotice() const
+QString MainWindow::failureNotice() const
 {
-    return m_failureLabel->isVisibleTo(m_stsBar1) ? m_lastFailure : QString();
+    return m_failureLabel->isVisibleTo(m_statusBar) ? m_lastFailure : QString();
 }
 
-void Form1::clearFailure()
+void MainWindow::clearFailure()
 {
     m_failureLabel->hide();
     m_failureLabel->clear();
     m_lastFailure.clear();
 }
 
-void Form1::endProgram()
+void MainWindow::endProgram()
 {
     m_ended = true;
     emit programEnded();
 }
 
-void Form1::RTC_Timer_Timer()
+void MainWindow::showClock()
 {
     m_clockReading = QTime::currentTime();
-    m_stsBar1->showMessage(ClockText::text(m_clockReading, QLocale::system()));
+    m_statusBar->showMessage(ClockText::text(m_clockReading, QLocale::system()));
 }
 
-FrmAbout *Form1::aboutWindow() const
+AboutWindow *MainWindow::aboutWindow() const
 {
     return m_about;
 }
 
-void Form1::menAbout_Click()
+void MainWindow::showAboutWindow()
 {
     if (!m_about)
-        m_about = new FrmAbout(this);
+        m_about = new AboutWindow(this);
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
 }
 
 // Centred on its screen when first shown.
-void Form1::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     if (!m_centred) {
         m_centred = true;
@@ -576,11 +601,9 @@ void Form1::showEvent(QShowEvent *event)
 }
 
 // Closing the window runs the exit sequence and is never refused.
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (!m_ended) {
-        qint16 cancel = 0;
-        m_panel.Form_Unload(cancel);
-    }
+    if (!m_ended)
+        m_panel.shutDown();
     event->accept();
 }

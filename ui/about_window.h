@@ -9,7 +9,7 @@
 class QLabel;
 class QPushButton;
 
-class FrmAbout : public QDialog
+class AboutWindow : public QDialog
 {
     Q_OBJECT
 
@@ -17,17 +17,17 @@ public:
     static constexpr int kClientWidth = 382;
     static constexpr int kClientHeight = 212;
 
-    explicit FrmAbout(QWidget *parent = nullptr);
+    explicit AboutWindow(QWidget *parent = nullptr);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void Form_Load();
-    void cmdOK_Click();
+    void showVersion();
+    void pressOk();
 
-    QLabel *m_lblVersion = nullptr;
-    QPushButton *m_cmdOK = nullptr;
+    QLabel *m_versionLabel = nullptr;
+    QPushButton *m_okButton = nullptr;
     bool m_placed = false;
 };

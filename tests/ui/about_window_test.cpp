@@ -1,7 +1,7 @@
 // The About window: its controls, its version line and title, opening it from
 // the main window as one modeless instance, and every way of closing it.
-#include "form1.h"
-#include "frm_about.h"
+#include "about_window.h"
+#include "main_window.h"
 #include "memory_serial_port.h"
 #include <QApplication>
 
@@ -14,7 +14,7 @@
 
 #include <memory>
 
-class TestFrmAbout : public QObject
+class TestAboutWindow : public QObject
 {
     Q_OBJECT
 
@@ -30,33 +30,33 @@ private slots:
     void goesWithMainWindow();
 
 private:
-    FrmAbout *openAbout();
+    AboutWindow *openAbout();
 
     std::unique_ptr<MemorySerialPort> m_port;
-    std::unique_ptr<Form1> m_main;
+    std::unique_ptr<MainWindow> m_main;
 };
 
-void TestFrmAbout::init()
+void TestAboutWindow::init()
 {
     m_port = std::make_unique<MemorySerialPort>();
-    m_main = std::make_unique<Form1>(*m_port);
+    m_main = std::make_unique<MainWindow>(*m_port);
     m_main->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
 }
 
-void TestFrmAbout::cleanup()
+void TestAboutWindow::cleanup()
 {
     m_main.reset();
     m_port.reset();
 }
 
-FrmAbout *TestFrmAbout::openAbout()
+AboutWindow *TestAboutWindow::openAbout()
 {
     m_main->findChild<QAction *>(QStringLiteral("menAbout"))->trigger();
     return m_main->aboutWindow();
 }
 
-void TestFrmAbout::controls_data()
+void TestAboutWindow::controls_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
@@ -77,13 +77,13 @@ void TestFrmAbout::controls_data()
     QTest::newRow("Line1") << "Line1" << QRect(6, 163, 371, 3) << "" << 0 << QColor();
 }
 
-void TestFrmAbout::controls()
+void TestAboutWindow::controls()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
     QFETCH(int, pixelSize);
     QFETCH(QColor, ink);
-    FrmAbout *about = openAbout();
+    AboutWindow *about = openAbout();
     auto *widget = about->findChild<QWidget *>(name);
     QVERIFY(widget);
     QTEST(widget->geometry(), "geometry");
@@ -116,9 +116,9 @@ void TestFrmAbout::controls()
     }
 }
 
-void TestFrmAbout::window()
+void TestAboutWindow::window()
 {
-    FrmAbout *about = openAbout();
+    AboutWindow *about = openAbout();
     QVERIFY(QTest::qWaitForWindowExposed(about));
     QCOMPARE(about->windowTitle(), QStringLiteral("tarnvik"));
     QCOMPARE(about->size(), QSize(382, 212));
@@ -131,12 +131,12 @@ void TestFrmAbout::window()
     QVERIFY2(offset.manhattanLength() <= 2, "centred over the main window");
 }
 
-void TestFrmAbout::singleModelessInstance()
+void TestAboutWindow::singleModelessInstance()
 {
-    FrmAbout *first = openAbout();
+    AboutWindow *first = openAbout();
     QVERIFY(first);
     QCOMPARE(openAbout(), first);
-    QCOMPARE(m_main->findChildren<FrmAbout *>().size(), 1);
+    QCOMPARE(m_main->findChildren<AboutWindow *>().size(), 1);
 
     // The main window keeps working while the About window is open.
     m_port->clearWritten();
@@ -146,7 +146,7 @@ void TestFrmAbout::singleModelessInstance()
     QVERIFY(first->isVisible());
 }
 
-void TestFrmAbout::closing_data()
+void TestAboutWindow::closing_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("OK clicked") << "ok";
@@ -155,10 +155,10 @@ void TestFrmAbout::closing_data()
     QTest::newRow("title bar close") << "close";
 }
 
-void TestFrmAbout::closing()
+void TestAboutWindow::closing()
 {
     QFETCH(QString, how);
-    QPointer<FrmAbout> about = openAbout();
+    QPointer<AboutWindow> about = openAbout();
     QVERIFY(QTest::qWaitForWindowExposed(about));
     auto *ok = about->findChild<QPushButton *>(QStringLiteral("cmdOK"));
     QSignalSpy pressed(ok, &QPushButton::clicked);
@@ -175,20 +175,20 @@ void TestFrmAbout::closing()
     QVERIFY(!m_main->aboutWindow());
 
     // The next "&About" builds a new window with the same texts.
-    FrmAbout *again = openAbout();
+    AboutWindow *again = openAbout();
     QVERIFY(again);
     QCOMPARE(again->findChild<QLabel *>(QStringLiteral("lblVersion"))->text(),
              QStringLiteral("Version 1.0.1"));
     QCOMPARE(again->windowTitle(), QStringLiteral("tarnvik"));
 }
 
-void TestFrmAbout::goesWithMainWindow()
+void TestAboutWindow::goesWithMainWindow()
 {
-    QPointer<FrmAbout> about = openAbout();
+    QPointer<AboutWindow> about = openAbout();
     QVERIFY(about);
     m_main.reset();
     QVERIFY(about.isNull());
 }
 
-QTEST_MAIN(TestFrmAbout)
-#include "frm_about_test.moc"
+QTEST_MAIN(TestAboutWindow)
+#include "about_window_test.moc"

@@ -1,0 +1,60 @@
+#include "result_row.h"
+
+#include "byte_notation.h"
+
+QStringList ResultRow::headerFields()
+{
+    return {QStringLiteral("time"),     QStringLiteral("port"),      QStringLiteral("device"),
+            QStringLiteral("patient"),  QStringLiteral("pump-up"),   QStringLiteral("cycle"),
+            QStringLiteral("systolic"), QStringLiteral("diastolic"), QStringLiteral("mean"),
+            QStringLiteral("pulse"),    QStringLiteral("outcome"),   QStringLiteral("raw line")};
+}
+
+QStringList ResultRow::fields(const MeasurementEnd &end, const QString &port, const QString &device,
+                              const QDateTime &when)
+{
+    const bool result = end.outcome == MeasurementEnd::Outcome::Result;
+    return {isoLocalTime(when),
+            port,
+            device,
+            end.patient,
+            end.pumpUp,
+            end.cycle,
+            end.systolic,
+            end.diastolic,
+            end.mean,
+            end.pulse,
+            QString::fromLatin1(result ? kResult : kAborted),
+            ByteNotation::readable(end.line.toLatin1())};
+}
+
+QString ResultRow::isoLocalTime(const QDateTime &when)
+{
+    const QDateTime local = when.toLocalTime();
+    const int offset = local.offsetFromUtc();
+    const int minutes = (offset < 0 ? -offset : offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+// RFC 4180: a field with a comma, a quote, CR or LF is quoted, its quotes
+// doubled; every line ends with CRLF.
+QByteArray ResultRow::csvLine(const QStringList &fields)
+{
+    QString text;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        QString field = fields.at(i);
+        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
+            field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n')))
+            field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+                    QLatin1Char('"');
+        if (i > 0)
+            text += QLatin1Char(',');
+        text += field;
+    }
+    text += QLatin1String("\r\n");
+    return text.toUtf8();
+}

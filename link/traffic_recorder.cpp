@@ -1,0 +1,66 @@
+#include "traffic_recorder.h"
+
+#include "control_bytes.h"
+
+TrafficRecorder::TrafficRecorder(QObject *parent)
+    : QObject(parent)
+    , m_sent{TrafficEntry::kSent, ControlBytes::kStx, ControlBytes::kEtx, {}, {}}
+    , m_received{TrafficEntry::kReceived, ControlBytes::kStx, ControlBytes::kCr, {}, {}}
+{
+    m_clock.start();
+}
+
+TrafficRecorder::~TrafficRecorder()
+{
+    finish();
+}
+
+void TrafficRecorder::sent(const QString &port, const QByteArray &bytes)
+{
+    add(m_sent, port, bytes);
+}
+
+void TrafficRecorder::received(const QString &port, const QByteArray &bytes)
+{
+    add(m_received, port, bytes);
+}
+
+void TrafficRecorder::event(const QString &port, const QString &what)
+{
+    finish();
+    record(port, what, {});
+}
+
+void TrafficRecorder::finish()
+{
+    flush(m_sent);
+    flush(m_received);
+}
+
+void TrafficRecorder::add(Group &group, const QString &port, const QByteArray &bytes)
+{
+    if (port != group.port)
+        flush(group);
+    group.port = port;
+    for (const char c : bytes) {
+        if (c == group.start)
+            flush(group);
+        group.bytes += c;
+        if (c == group.end)
+            flush(group);
+    }
+}
+
+void TrafficRecorder::flush(Group &group)
+{
+    if (group.bytes.isEmpty())
+        return;
+    const QByteArray bytes = group.bytes;
+    group.bytes.clear();
+    record(group.port, QLatin1String(group.kind), bytes);
+}
+
+void TrafficRecorder::record(const QString &port, const QString &kind, const QByteArray &bytes)
+{
+    emit entryRecorded(TrafficEntry{m_clock.elapsed(), port, kind, bytes});
+}
