@@ -70,8 +70,7 @@ int main(int argc, char *argv[])
     BenchSession session;
     QString why;
     if (!options.tracePath().isEmpty() && !session.openTrace(options.tracePath(), why)) {
-        std::fprintf(stderr, "tarnvik: cannot write the trace %s: %s\n",
-                     qPrintable(options.tracePath()), qPrintable(why));
+        std::fprintf(stderr, "tarnvik: cannot write the trace %s\n", qPrintable(why));
         return 1;
     }
 
@@ -82,5 +81,8 @@ int main(int argc, char *argv[])
     // which would run the exit sequence a second time.
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     window.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    for (const QString &line : session.finishRecord())
+        std::fprintf(stderr, "tarnvik: %s\n", qPrintable(line));
+    return code;
 }

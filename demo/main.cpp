@@ -324,5 +324,7 @@ int main(int argc, char *argv[])
     } else
         say(QStringLiteral("click START to measure; close the window to end"));
     const int rc = QApplication::exec();
+    for (const QString &line : session.finishRecord())
+        std::fprintf(stderr, "tarnvik-demo: %s\n", qPrintable(line));
     return reportRun(rc, printer, session, *options, headless);
 }

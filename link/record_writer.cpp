@@ -226,9 +226,12 @@ RecordWriter::~RecordWriter()
         finish(3000);
 }
 
+// Each file is set once: the writer thread uses it without the lock once it
+// has seen it under the lock.
 void RecordWriter::setResultsFile(const QString &path, const QByteArray &header)
 {
-    Q_ASSERT(!m_thread);
+    QMutexLocker lock(&m_state->mutex);
+    Q_ASSERT(!m_state->results);
     RecordFile::Options options;
     options.header = header;
     options.lineEnd = "\r\n";
@@ -239,13 +242,15 @@ void RecordWriter::setResultsFile(const QString &path, const QByteArray &header)
 
 void RecordWriter::setTraceFile(const QString &path, GapLine gapLine)
 {
-    Q_ASSERT(!m_thread);
+    QMutexLocker lock(&m_state->mutex);
+    Q_ASSERT(!m_state->trace);
     RecordFile::Options options;
     options.lineEnd = "\n";
     options.empty = true;
     options.keepOpen = true;
     m_state->trace = std::make_unique<RecordFile>(*m_state->disk, path, options);
     m_state->gapLine = std::move(gapLine);
+    m_state->work.wakeAll();
 }
 
 void RecordWriter::start()
@@ -301,6 +306,12 @@ bool RecordWriter::waitWritten(int msecs)
         if (!s.idle.wait(&s.mutex, deadline))
             return false;
     }
+}
+
+QString RecordWriter::failure(Source source) const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return source == Source::Results ? m_state->resultsWhy : m_state->traceWhy;
 }
 
 int RecordWriter::rowsWritten() const

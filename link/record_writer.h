@@ -49,7 +49,7 @@ public:
     RecordWriter(std::shared_ptr<RecordDisk> disk, const Limits &limits, QObject *parent = nullptr);
     ~RecordWriter() override;
 
-    // The files, before start(). The results file is appended to, with
+    // The files, each set once. The results file is appended to, with
     // `header` into an empty file; the trace is emptied when the writer opens
     // it. Without a file its rows or lines are not kept.
     void setResultsFile(const QString &path, const QByteArray &header);
@@ -66,6 +66,9 @@ public:
     // was not written (the rows themselves too), one line each.
     QStringList finish(int msecs);
 
+    // What keeps the results file or the trace from being written ("PATH:
+    // cause"); empty while it is written.
+    QString failure(Source source) const;
     int rowsWritten() const;
     int rowsWaiting() const;
     qint64 traceLinesLost() const;
