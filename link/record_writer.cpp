@@ -364,10 +364,15 @@ QStringList RecordWriter::finish(int msecs)
                          .arg(lines)
                          .arg(QDir::toNativeSeparators(s.trace->path()));
     lock.unlock();
-    if (ended)
+    if (ended) {
         delete m_thread;
-    // else the thread is left to its disk call: it holds the state it needs,
-    // and ends with the process.
+    } else {
+        // The thread is left to its disk call: it holds the state it needs
+        // and ends with its call or with the process. Its QThread may not be
+        // destroyed while it runs, so it is kept here.
+        static auto *const abandoned = new QList<QThread *>;
+        abandoned->append(m_thread);
+    }
     m_thread = nullptr;
     return unwritten;
 }
