@@ -183,7 +183,8 @@ void RecordWriterTest::unitsAreWholeOrAbsent()
     QCOMPARE(file.append(units, why), whole);
     QCOMPARE(contents(path), after);
     if (whole < units.size())
-        QCOMPARE(why, path + ": " + RecordDisk::reason(syncFails ? EIO : ENOSPC));
+        QCOMPARE(why, QDir::toNativeSeparators(path) + ": " +
+                          RecordDisk::reason(syncFails ? EIO : ENOSPC));
     disk.setFree(-1);
     disk.syncFails = false;
     QCOMPARE(file.append({"3,c\r\n"}, why), 1);
@@ -289,7 +290,8 @@ void RecordWriterTest::failureIsShownAndMended()
     QTRY_COMPARE(failed.size(), 1);
     const auto source = trace ? RecordWriter::Source::Trace : RecordWriter::Source::Results;
     QCOMPARE(failed.at(0).at(0).value<RecordWriter::Source>(), source);
-    QVERIFY2(failed.at(0).at(1).toString().contains(path + ": No space left on device"),
+    QVERIFY2(failed.at(0).at(1).toString().contains(QDir::toNativeSeparators(path) + ": " +
+                                                    RecordDisk::reason(ENOSPC)),
              qPrintable(failed.at(0).at(1).toString()));
     QCOMPARE(contents(path), QByteArray());
     QCOMPARE(writer.rowsWaiting(), trace ? 0 : 1);
