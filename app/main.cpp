@@ -4,11 +4,12 @@
 // results file, and the event loop. The options are parsed before any port is
 // made, so a bad option never opens one. Exit codes: 0 when the window's exit
 // sequence ends the program (and for --help and --version), 2 for a bad
-// command line, 1 when the program cannot run (no display, a trace file that
+// command line (an unknown -platform among it), 1 when the program cannot run (no display, a trace file that
 // cannot be written). When the exit sequence has run, the loop ends at once;
 // leaving main then takes the session down: the window, the About window with
 // it, and the port.
 #include "bench_session.h"
+#include "platform_choice.h"
 #include "port_map.h"
 #include "program_options.h"
 #include "qt_serial_port.h"
@@ -51,6 +52,9 @@ bool startWithoutDisplay(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    // An unknown -platform would abort inside Qt; end with Qt's list instead.
+    if (!PlatformChoice::check(argc, argv))
+        return ProgramOptions::kUsageError;
     const bool withoutDisplay = startWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral(TARNVIK_COMPANY));

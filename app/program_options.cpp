@@ -1,11 +1,43 @@
 #include "program_options.h"
 
+#include "plain_file_check.h"
 #include "result_log.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
+
+namespace {
+
+// What is wrong with the file an option names, or nothing. A value that looks
+// like an option is most likely the next option taken as the file name.
+QString fileProblem(const QString &option, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("--%1 needs a file name.").arg(option);
+    if (value.startsWith(QLatin1Char('-')))
+        return QStringLiteral("--%1 needs a file name, not '%2' (write ./%2 for a file of that "
+                              "name).")
+            .arg(option, value);
+    const PlainFileCheck check(value);
+    if (!check.isPlain())
+        return QStringLiteral("--%1 %2 cannot be used: %3.").arg(option, value, check.reason());
+    return QString();
+}
+
+// The options that take effect once: given twice, which one was meant is unclear.
+QString repeatedOption(const QCommandLineParser &parser)
+{
+    const QStringList names = parser.optionNames();
+    for (const char *once : {"trace", "results", "no-results"}) {
+        if (names.count(QLatin1String(once)) > 1)
+            return QStringLiteral("--%1 is given more than once.").arg(QLatin1String(once));
+    }
+    return QString();
+}
+
+} // namespace
 
 bool ProgramOptions::parse(const QStringList &arguments)
 {
@@ -38,10 +70,15 @@ bool ProgramOptions::parse(const QStringList &arguments)
             QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
     else if (parser.isSet(results) && parser.isSet(noResults))
         error = QStringLiteral("--results and --no-results exclude each other.");
-    else if (parser.isSet(trace) && parser.value(trace).isEmpty())
-        error = QStringLiteral("--trace needs a file name.");
-    else if (parser.isSet(results) && parser.value(results).isEmpty())
-        error = QStringLiteral("--results needs a file name.");
+    else
+        error = repeatedOption(parser);
+    if (error.isEmpty() && !parser.isSet(help) && !parser.isSet(version)) {
+        m_tracePath = parser.value(trace);
+        m_resultsPath = parser.isSet(noResults) ? QString()
+                        : parser.isSet(results) ? parser.value(results)
+                                                : ResultLog::defaultPath();
+        error = pathProblem(parser.isSet(trace), parser.isSet(results));
+    }
     if (!error.isEmpty()) {
         std::fprintf(stderr, "%s: %s\n\n%s", qPrintable(QCoreApplication::applicationName()),
                      qPrintable(error), qPrintable(parser.helpText()));
@@ -58,9 +95,29 @@ bool ProgramOptions::parse(const QStringList &arguments)
         m_exitCode = 0;
         return false;
     }
-    m_tracePath = parser.value(trace);
-    m_resultsPath = parser.isSet(noResults) ? QString()
-                    : parser.isSet(results) ? parser.value(results)
-                                            : ResultLog::defaultPath();
     return true;
+}
+
+// The trace and the results file must be plain files, and not one and the
+// same: the trace would overwrite the results. The standard results file is
+// checked like one given on the command line.
+QString ProgramOptions::pathProblem(bool traceGiven, bool resultsGiven) const
+{
+    QString problem;
+    if (traceGiven)
+        problem = fileProblem(QStringLiteral("trace"), m_tracePath);
+    if (problem.isEmpty() && resultsGiven)
+        problem = fileProblem(QStringLiteral("results"), m_resultsPath);
+    if (problem.isEmpty() && !resultsGiven && !m_resultsPath.isEmpty()) {
+        const PlainFileCheck check(m_resultsPath);
+        if (!check.isPlain())
+            problem = QStringLiteral("the results file %1 cannot be used: %2 (give --results "
+                                     "FILE or --no-results).")
+                          .arg(m_resultsPath, check.reason());
+    }
+    if (problem.isEmpty() && traceGiven && !m_resultsPath.isEmpty() &&
+        PlainFileCheck::sameFile(m_tracePath, m_resultsPath))
+        problem = QStringLiteral("the trace and the results would go to the same file %1.")
+                      .arg(m_resultsPath);
+    return problem;
 }

@@ -3,7 +3,10 @@
 // out of the arguments by QApplication before these are parsed. Parsing
 // happens before any port is made: --help and --version print and end the
 // program with 0, an unknown option, a missing value or a contradiction
-// prints the usage and ends it with 2.
+// prints the usage and ends it with 2. So does a trace or results file that
+// is no plain file (a folder, a FIFO, a device: nothing the program would
+// wait on), the trace and the results in one file, an option given twice,
+// and a file name that is itself an option ("--trace --no-results").
 #pragma once
 
 #include <QString>
@@ -26,6 +29,8 @@ public:
     QString resultsPath() const { return m_resultsPath; }
 
 private:
+    QString pathProblem(bool traceGiven, bool resultsGiven) const;
+
     QString m_tracePath;
     QString m_resultsPath;
     int m_exitCode = 0;

@@ -53,7 +53,131 @@ QString outcome(const MeasurementCurve &curve)
         if (marker.mark == MeasurementCurve::Mark::Break)
             return QStringLiteral("broken off: no result");
     }
+    if (curve.cut)
+        return QStringLiteral("cut after %1 pressures: no end in the trace")
+            .arg(curve.points.size());
     return QStringLiteral("no result in the trace");
+}
+
+// The plot area of a panel and where a time and a pressure fall in it: the
+// seconds since the measurement began across, mmHg up, both on round steps.
+struct PanelScale
+{
+    PanelScale(const QRect &plotArea, const MeasurementCurve &curve)
+        : plot(plotArea)
+        , startMs(curve.startMs)
+    {
+        int top = 50;
+        for (const MeasurementCurve::Point &point : curve.points)
+            top = std::max(top, point.pressure);
+        yStep = niceStep(top, 6);
+        yMax = std::ceil(top / yStep) * yStep;
+        const double seconds = std::max(1.0, double(curve.endMs - curve.startMs) / 1000.0);
+        xStep = niceStep(seconds, 8);
+        xMax = std::ceil(seconds / xStep) * xStep;
+    }
+    double x(qint64 ms) const
+    {
+        return plot.left() + (double(ms - startMs) / 1000.0) / xMax * plot.width();
+    }
+    double y(double pressure) const
+    {
+        return plot.bottom() - std::max(0.0, pressure) / yMax * plot.height();
+    }
+
+    QRect plot;
+    qint64 startMs;
+    double yStep = 1, yMax = 1, xStep = 1, xMax = 1;
+};
+
+// The curve as a line through its points. Where many points fall into one
+// pixel column, only the first, the lowest, the highest and the last of them
+// are drawn: the picture is the same, and a long curve costs no more to draw
+// than the panel is wide.
+QPainterPath curvePath(const PanelScale &scale, const QList<MeasurementCurve::Point> &points)
+{
+    QPainterPath path;
+    path.moveTo(scale.x(points.first().ms), scale.y(points.first().pressure));
+    qsizetype i = 0;
+    while (i < points.size()) {
+        const int column = int(std::floor(scale.x(points.at(i).ms)));
+        qsizetype low = i, high = i, last = i;
+        while (last + 1 < points.size() &&
+               int(std::floor(scale.x(points.at(last + 1).ms))) == column) {
+            ++last;
+            low = points.at(last).pressure < points.at(low).pressure ? last : low;
+            high = points.at(last).pressure > points.at(high).pressure ? last : high;
+        }
+        for (const qsizetype k : {i, std::min(low, high), std::max(low, high), last})
+            path.lineTo(scale.x(points.at(k).ms), scale.y(points.at(k).pressure));
+        i = last + 1;
+    }
+    return path;
+}
+
+// The title and, below it, the outcome in bold.
+void drawHeading(QPainter &painter, const QRect &area, const MeasurementCurve &curve, int number)
+{
+    const int line = painter.fontMetrics().height();
+    painter.setPen(kAxis);
+    painter.drawText(QRect(area.left() + 8, area.top() + 6, area.width() - 16, line),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Measurement %1  (%2, at %3 s of the trace)")
+                         .arg(number)
+                         .arg(curve.port)
+                         .arg(double(curve.startMs) / 1000.0, 0, 'f', 1));
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.save();
+    painter.setFont(bold);
+    painter.setPen(curve.result ? kAxis : markColour(MeasurementCurve::Mark::Aborted));
+    painter.drawText(QRect(area.left() + 8, area.top() + 6 + line, area.width() - 16, line),
+                     Qt::AlignLeft | Qt::AlignVCenter, outcome(curve));
+    painter.restore();
+}
+
+// The grid, the axes and their labels.
+void drawAxes(QPainter &painter, const QRect &area, const PanelScale &scale)
+{
+    const int line = painter.fontMetrics().height();
+    const QRect &plot = scale.plot;
+    for (double v = 0; v <= scale.yMax + 1e-9; v += scale.yStep) {
+        painter.setPen(v == 0 ? kAxis : kGrid);
+        painter.drawLine(QPointF(plot.left(), scale.y(v)), QPointF(plot.right(), scale.y(v)));
+        painter.setPen(kAxis);
+        painter.drawText(QRectF(area.left(), scale.y(v) - line / 2.0, 50, line),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
+    }
+    for (double s = 0; s <= scale.xMax + 1e-9; s += scale.xStep) {
+        const double px = plot.left() + s / scale.xMax * plot.width();
+        painter.setPen(s == 0 ? kAxis : kGrid);
+        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        painter.setPen(kAxis);
+        painter.drawText(QRectF(px - 30, plot.bottom() + 4, 60, line), Qt::AlignCenter,
+                         QString::number(s));
+    }
+    painter.drawText(QRect(plot.left(), plot.bottom() + 4 + line, plot.width(), line),
+                     Qt::AlignCenter, QStringLiteral("s"));
+    painter.drawText(QRect(area.left() + 4, plot.top() - line - 8, 60, line),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("mmHg"));
+}
+
+// START, Break, result and "999" as dashed vertical lines with their names.
+void drawMarks(QPainter &painter, const PanelScale &scale, const MeasurementCurve &curve)
+{
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QRect &plot = scale.plot;
+    for (const MeasurementCurve::Marker &marker : curve.marks) {
+        painter.setPen(QPen(markColour(marker.mark), 1.5, Qt::DashLine));
+        const double px = scale.x(marker.ms);
+        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        painter.setPen(markColour(marker.mark));
+        const QString name = MeasurementCurve::markName(marker.mark);
+        const double width = metrics.horizontalAdvance(name) + 4;
+        const double left = std::min(px + 3, plot.right() - width);
+        painter.drawText(QRectF(left, plot.top() + 2, width, metrics.height()), Qt::AlignLeft,
+                         name);
+    }
 }
 
 } // namespace
@@ -63,9 +187,9 @@ QSize CurvePicture::panelSize(int count)
     return count <= 1 ? QSize(900, 380) : QSize(640, 300);
 }
 
-QImage CurvePicture::render(const QList<MeasurementCurve> &curves)
+QImage CurvePicture::render(const QList<MeasurementCurve> &curves, int firstNumber)
 {
-    const int count = int(curves.size());
+    const int count = int(std::min<qsizetype>(curves.size(), kPageSize));
     const QSize panel = panelSize(count);
     const int columns = std::clamp(count <= 2 ? 1 : count <= 8 ? 2 : kMaxColumns, 1, kMaxColumns);
     const int rows = std::max(1, (count + columns - 1) / columns);
@@ -85,7 +209,7 @@ QImage CurvePicture::render(const QList<MeasurementCurve> &curves)
     for (int i = 0; i < count; ++i) {
         const QRect area(QPoint((i % columns) * panel.width(), (i / columns) * panel.height()),
                          panel);
-        drawPanel(painter, area, curves.at(i), i + 1);
+        drawPanel(painter, area, curves.at(i), firstNumber + i);
     }
     return image;
 }
@@ -93,80 +217,13 @@ QImage CurvePicture::render(const QList<MeasurementCurve> &curves)
 void CurvePicture::drawPanel(QPainter &painter, const QRect &area, const MeasurementCurve &curve,
                              int number)
 {
-    const QFontMetrics metrics = painter.fontMetrics();
-    const int line = metrics.height();
-    const QRect plot = area.adjusted(56, 3 * line + 18, -16, -(2 * line + 12));
-
-    int top = 50;
-    for (const MeasurementCurve::Point &point : curve.points)
-        top = std::max(top, point.pressure);
-    const double yStep = niceStep(top, 6);
-    const double yMax = std::ceil(top / yStep) * yStep;
-    const double seconds = std::max(1.0, double(curve.endMs - curve.startMs) / 1000.0);
-    const double xStep = niceStep(seconds, 8);
-    const double xMax = std::ceil(seconds / xStep) * xStep;
-    const auto x = [&](qint64 ms) {
-        return plot.left() + (double(ms - curve.startMs) / 1000.0) / xMax * plot.width();
-    };
-    const auto y = [&](double pressure) {
-        return plot.bottom() - std::max(0.0, pressure) / yMax * plot.height();
-    };
-
-    // Title and the outcome beside the curve.
-    painter.setPen(kAxis);
-    painter.drawText(QRect(area.left() + 8, area.top() + 6, area.width() - 16, line),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Measurement %1  (%2, at %3 s of the trace)")
-                         .arg(number)
-                         .arg(curve.port)
-                         .arg(double(curve.startMs) / 1000.0, 0, 'f', 1));
-    QFont bold = painter.font();
-    bold.setBold(true);
-    painter.save();
-    painter.setFont(bold);
-    painter.setPen(curve.result ? kAxis : markColour(MeasurementCurve::Mark::Aborted));
-    painter.drawText(QRect(area.left() + 8, area.top() + 6 + line, area.width() - 16, line),
-                     Qt::AlignLeft | Qt::AlignVCenter, outcome(curve));
-    painter.restore();
-
-    // Grid, axes and their labels.
-    for (double v = 0; v <= yMax + 1e-9; v += yStep) {
-        painter.setPen(v == 0 ? kAxis : kGrid);
-        painter.drawLine(QPointF(plot.left(), y(v)), QPointF(plot.right(), y(v)));
-        painter.setPen(kAxis);
-        painter.drawText(QRectF(area.left(), y(v) - line / 2.0, 50, line),
-                         Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
-    }
-    for (double s = 0; s <= xMax + 1e-9; s += xStep) {
-        const double px = plot.left() + s / xMax * plot.width();
-        painter.setPen(s == 0 ? kAxis : kGrid);
-        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
-        painter.setPen(kAxis);
-        painter.drawText(QRectF(px - 30, plot.bottom() + 4, 60, line), Qt::AlignCenter,
-                         QString::number(s));
-    }
-    painter.drawText(QRect(plot.left(), plot.bottom() + 4 + line, plot.width(), line),
-                     Qt::AlignCenter, QStringLiteral("s"));
-    painter.drawText(QRect(area.left() + 4, plot.top() - line - 8, 60, line),
-                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("mmHg"));
-
-    // The marks, then the curve over them.
-    for (const MeasurementCurve::Marker &marker : curve.marks) {
-        QPen pen(markColour(marker.mark), 1.5, Qt::DashLine);
-        painter.setPen(pen);
-        const double px = x(marker.ms);
-        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
-        painter.setPen(markColour(marker.mark));
-        const QString name = MeasurementCurve::markName(marker.mark);
-        const double width = metrics.horizontalAdvance(name) + 4;
-        const double left = std::min(px + 3, plot.right() - width);
-        painter.drawText(QRectF(left, plot.top() + 2, width, line), Qt::AlignLeft, name);
-    }
+    const int line = painter.fontMetrics().height();
+    const PanelScale scale(area.adjusted(56, 3 * line + 18, -16, -(2 * line + 12)), curve);
+    drawHeading(painter, area, curve, number);
+    drawAxes(painter, area, scale);
+    drawMarks(painter, scale, curve);
     if (!curve.points.isEmpty()) {
-        QPainterPath path;
-        path.moveTo(x(curve.points.first().ms), y(curve.points.first().pressure));
-        for (const MeasurementCurve::Point &point : curve.points)
-            path.lineTo(x(point.ms), y(point.pressure));
+        const QPainterPath path = curvePath(scale, curve.points);
         painter.setPen(QPen(kCurve, 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);

@@ -6,10 +6,10 @@
 // Manometer or Leak Test frame goes out. Manometer and leak-test pressures
 // belong to no measurement. Pressures come from the pressure lines as the
 // panel reads them; the status answer (a pressure line too) only adds a point
-// when it arrives during a measurement.
+// when it arrives during a measurement. MeasurementSplitter does the cutting.
 #pragma once
 
-#include "traffic_entry.h"
+#include "trace_reader.h"
 
 #include <QList>
 #include <QPointF>
@@ -42,7 +42,9 @@ public:
     QList<Point> points;
     QList<Marker> marks;
     std::optional<Values> result; // set when a result line ended it
+    bool cut = false;             // ran past MeasurementSplitter::kMaxPoints and was cut there
 
+    // Every measurement of a trace read whole.
     static QList<MeasurementCurve> fromTrace(const QList<TrafficEntry> &entries);
     static QString markName(Mark mark);
 };

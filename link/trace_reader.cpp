@@ -4,6 +4,8 @@
 
 #include <QIODevice>
 
+#include <utility>
+
 bool TraceReader::parseLine(const QString &line, Entry &entry)
 {
     const qsizetype firstBlank = line.indexOf(QLatin1Char(' '));
@@ -31,23 +33,46 @@ bool TraceReader::parseLine(const QString &line, Entry &entry)
     return !rest.isEmpty();
 }
 
-QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped)
+TraceReader::TraceReader(QIODevice &device)
+    : m_device(device)
+{}
+
+bool TraceReader::next(Entry &entry)
 {
-    QList<Entry> entries;
-    int bad = 0;
-    Entry entry;
-    while (!device.atEnd()) {
-        QByteArray raw = device.readLine();
+    while (!m_device.atEnd()) {
+        QByteArray raw = m_device.readLine(kMaxLineLength);
+        if (!raw.endsWith('\n') && !m_device.atEnd()) {
+            // Longer than any trace line: drop the rest of it unread.
+            while (!m_device.atEnd() && !m_device.readLine(kMaxLineLength).endsWith('\n')) {
+            }
+            ++m_skipped;
+            continue;
+        }
         while (raw.endsWith('\n') || raw.endsWith('\r'))
             raw.chop(1);
         if (raw.isEmpty())
             continue;
-        if (parseLine(QString::fromUtf8(raw), entry))
-            entries.append(entry);
-        else
-            ++bad;
+        const QString line = QString::fromUtf8(raw);
+        if (std::exchange(m_first, false) && (m_header = TraceHeader::parse(line)))
+            continue;
+        if (parseLine(line, entry))
+            return true;
+        ++m_skipped;
     }
+    return false;
+}
+
+QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped,
+                                            std::optional<TraceHeader> *header)
+{
+    QList<Entry> entries;
+    TraceReader reader(device);
+    Entry entry;
+    while (reader.next(entry))
+        entries.append(entry);
     if (skipped)
-        *skipped = bad;
+        *skipped = int(reader.skipped());
+    if (header)
+        *header = reader.header();
     return entries;
 }

@@ -3,9 +3,12 @@
 // compared).
 #include "curve_picture.h"
 #include "measurement_curve.h"
+#include "measurement_splitter.h"
 #include "trace_reader.h"
 
 #include <QBuffer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -48,7 +51,11 @@ class CurveTest : public QObject
 private slots:
     void traceIsCutIntoMeasurements_data();
     void traceIsCutIntoMeasurements();
+    void onlyEndedMeasurementsAreHandedOut_data();
+    void onlyEndedMeasurementsAreHandedOut();
     void pictureIsDrawn();
+    void toolWritesPages_data();
+    void toolWritesPages();
 };
 
 void CurveTest::traceIsCutIntoMeasurements_data()
@@ -78,6 +85,17 @@ void CurveTest::traceIsCutIntoMeasurements_data()
            "500 COM1 received <STX>000<CR>\n"
            "600 COM1 received <STX>000 I A 160 00<CR>\n"
         << QStringList{"START@100 Break@300 | 120@200 80@400 0@500"};
+    QTest::newRow("a Break outside a measurement: the vent's 000, then a cycle start")
+        << "100 COM1 sent <STX>X<ETX>\n"
+           "200 COM1 received <STX>050<CR>\n"
+           "300 COM1 received <STX>000<CR>\n"
+           "400 COM1 received <STX>020<CR>\n"
+        << QStringList{" | 20@400"};
+    QTest::newRow("a line longer than any trace line is skipped whole")
+        << "100 COM1 sent <STX>01;;D7<ETX>\n" + QString(200000, 'x') +
+               " 150 COM1 received <STX>999<CR>\n"
+               "200 COM1 received <STX>080<CR>\n"
+        << QStringList{"START@100 | 80@200"};
     QTest::newRow("a cycle start by the board, then manometer traffic left out")
         << kStartUp +
                "100 COM1 received <STX>010<CR>\n"
@@ -110,6 +128,49 @@ void CurveTest::traceIsCutIntoMeasurements()
     QCOMPARE(seen, measurements);
 }
 
+// The curve tool draws a page as soon as enough measurements have ended; the
+// one still running must stay, and one that never ends is cut at the cap.
+void CurveTest::onlyEndedMeasurementsAreHandedOut_data()
+{
+    QTest::addColumn<QString>("trace");
+    QTest::addColumn<int>("ended");  // before the end of the trace
+    QTest::addColumn<int>("total");  // after it
+    QTest::addColumn<int>("points"); // of the first measurement
+    QTest::addColumn<bool>("cut");   // the first measurement
+
+    const QString start = "100 COM1 sent <STX>01;;D7<ETX>\n";
+    QString endless = start;
+    for (int i = 0; i < MeasurementSplitter::kMaxPoints + 3; ++i)
+        endless += QStringLiteral("%1 COM1 received <STX>120<CR>\n").arg(200 + i);
+    QTest::newRow("a running measurement stays") << start + "200 COM1 received <STX>080<CR>\n"
+                                                 << 0 << 1 << 1 << false;
+    QTest::newRow("a result ends it")
+        << start + "200 COM1 received <STX>080<CR>\n300 COM1 " + kResultLine << 1 << 1 << 1
+        << false;
+    QTest::newRow("one that never ends is cut at the cap")
+        << endless << 1 << 2 << MeasurementSplitter::kMaxPoints << true;
+}
+
+void CurveTest::onlyEndedMeasurementsAreHandedOut()
+{
+    QFETCH(QString, trace);
+    QFETCH(int, total);
+    QByteArray text = trace.toUtf8();
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    TraceReader reader(buffer);
+    MeasurementSplitter splitter;
+    for (TraceReader::Entry entry; reader.next(entry);)
+        splitter.add(entry);
+    QTEST(int(splitter.endedCount()), "ended");
+    const QList<MeasurementCurve> first = splitter.takeEnded(1);
+    splitter.finish();
+    QCOMPARE(first.size() + splitter.endedCount(), total);
+    const MeasurementCurve curve = first.isEmpty() ? splitter.takeEnded(1).first() : first.first();
+    QTEST(int(curve.points.size()), "points");
+    QTEST(curve.cut, "cut");
+}
+
 // Five measurements: two columns of panels, the curves drawn in blue.
 void CurveTest::pictureIsDrawn()
 {
@@ -133,6 +194,67 @@ void CurveTest::pictureIsDrawn()
         }
     }
     QVERIFY2(inked > 5000 && blue > 500, qPrintable(QStringLiteral("%1 %2").arg(inked).arg(blue)));
+}
+
+// The tool itself: a page of measurements a picture, the next pages beside the
+// first, and what it says and how it ends for each kind of input.
+void CurveTest::toolWritesPages_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // TRACE: the trace below; PNG: the output
+    QTest::addColumn<QString>("trace");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QStringList>("pictures");
+
+    QString thirty = "garbage\n";
+    for (int i = 0; i < 30; ++i)
+        thirty += QStringLiteral("%1 COM1 sent <STX>01;;D7<ETX>\n%2 COM1 ")
+                      .arg(i * 1000)
+                      .arg(i * 1000 + 500) +
+                  kResultLine;
+    const QStringList run{"TRACE", "-o", "PNG"};
+    QTest::newRow("help before the arguments are checked")
+        << QStringList{"--help"} << QString() << 0 << "Usage:" << QStringList{};
+    QTest::newRow("thirty measurements: two pages, the skipped line counted")
+        << run << thirty << 0 << "curves-2.png; 1 line(s) skipped"
+        << QStringList{"curves.png", "curves-2.png"};
+    QTest::newRow("no trace line at all")
+        << run << QString("\x01garbage\nmore\n") << 1 << "holds no trace line (2 line(s) skipped)"
+        << QStringList{};
+    QTest::newRow("a trace without a measurement: the empty picture")
+        << run << QString("10 COM1 opened\n") << 0 << "0 measurement(s)"
+        << QStringList{"curves.png"};
+}
+
+void CurveTest::toolWritesPages()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the tool's path is one of the build machine");
+#endif
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, trace);
+    QFETCH(QStringList, pictures);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("trace.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(trace.toUtf8()) == trace.toUtf8().size());
+    file.close();
+    arguments.replaceInStrings(QRegularExpression("^TRACE$"), file.fileName());
+    arguments.replaceInStrings(QRegularExpression("^PNG$"), dir.filePath("curves.png"));
+
+    QProcess tool;
+    tool.start(QStringLiteral(CURVE_TOOL), arguments);
+    QVERIFY(tool.waitForFinished(30000));
+    const QString output = tool.readAllStandardOutput() + tool.readAllStandardError();
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QTEST(tool.exitCode(), "exitCode");
+    QFETCH(QString, says);
+    QVERIFY2(output.contains(says), qPrintable(output));
+    for (const QString &picture : pictures)
+        QVERIFY2(!QImage(dir.filePath(picture)).isNull(), qPrintable(picture));
+    QStringList written = QDir(dir.path()).entryList({"*.png"}, QDir::Files);
+    written.sort();
+    pictures.sort();
+    QCOMPARE(written, pictures);
 }
 
 QTEST_MAIN(CurveTest)

@@ -5,10 +5,13 @@
 // port. The program runs without a display, as over a plain terminal. HOME and
 // the XDG folders point into a temporary folder whose port settings leave every
 // entry unbound, so nothing could land in the real home, and no device be
-// opened, even if a row ever ran further.
+// opened, even if a row ever ran further. A FIFO that nobody reads stands
+// for a file that would block the program.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 class ProgramOptionsTest : public QObject
 {
@@ -35,6 +38,22 @@ void ProgramOptionsTest::commandLineEndsBeforeAnyPort_data()
         << QStringList{"--trace", "TRACE", "--results", "r.csv", "--no-results"} << 2
         << "exclude each other";
     QTest::newRow("a stray argument") << QStringList{"COM1"} << 2 << "Unexpected argument";
+    QTest::newRow("empty trace name")
+        << QStringList{"--trace", ""} << 2 << "--trace needs a file name.";
+    QTest::newRow("empty results name")
+        << QStringList{"--results", ""} << 2 << "--results needs a file name.";
+    QTest::newRow("trace and results in one file")
+        << QStringList{"--trace", "TRACE", "--results", "TRACE"} << 2 << "the same file";
+    QTest::newRow("trace given twice")
+        << QStringList{"--trace", "TRACE", "--trace", "TRACE"} << 2 << "more than once";
+    QTest::newRow("the next option taken as the trace's name")
+        << QStringList{"--trace", "--no-results"} << 2 << "not '--no-results'";
+    QTest::newRow("a FIFO as the trace") << QStringList{"--trace", "FIFO"} << 2 << "FIFO";
+    QTest::newRow("a FIFO as the results") << QStringList{"--results", "FIFO"} << 2 << "FIFO";
+    QTest::newRow("a folder as the results")
+        << QStringList{"--results", "HOME"} << 2 << "it is a folder";
+    QTest::newRow("a device as the trace")
+        << QStringList{"--trace", "/dev/null"} << 2 << "it is a device";
     QTest::newRow("a good command line without a display")
         << QStringList{"--no-results"} << 1 << "no display";
 }
@@ -47,6 +66,10 @@ void ProgramOptionsTest::commandLineEndsBeforeAnyPort()
     QTemporaryDir home;
     const QString tracePath = home.filePath("trace.txt");
     arguments.replaceInStrings(QRegularExpression("^TRACE$"), tracePath);
+    arguments.replaceInStrings(QRegularExpression("^HOME$"), home.path());
+    const QString fifo = home.filePath("fifo"); // nobody ever reads or writes it
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    arguments.replaceInStrings(QRegularExpression("^FIFO$"), fifo);
 
     QVERIFY(QDir(home.path()).mkpath("config/Velsorin"));
     QFile settings(home.filePath("config/Velsorin/tarnvik.conf"));

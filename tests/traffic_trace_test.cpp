@@ -8,6 +8,7 @@
 #include "traffic_recorder.h"
 #include "traffic_trace.h"
 
+#include <QBuffer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,6 +19,8 @@ class TrafficTraceTest : public QObject
 private slots:
     void bytesAreGroupedIntoLines_data();
     void bytesAreGroupedIntoLines();
+    void headerIsReadBack_data();
+    void headerIsReadBack();
 };
 
 void TrafficTraceTest::bytesAreGroupedIntoLines_data()
@@ -41,6 +44,10 @@ void TrafficTraceTest::bytesAreGroupedIntoLines_data()
                                           "150\r\x02"
                                           "14"}
         << QStringList{"received <xFF><x01><x3C>", "received <STX>150<CR>", "received <STX>14"};
+    QTest::newRow("DEL spelt out, not written raw") << QList<QByteArray>{}
+                                                    << QList<QByteArray>{"\x02\x7f"
+                                                                         "120\r"}
+                                                    << QStringList{"received <STX><x7F>120<CR>"};
     QTest::newRow("a frame cut short by a failed write")
         << QList<QByteArray>{"\x02", "1", "8", "\x02", "1", "8", ";", ";", "D", "F", "\x03"}
         << QList<QByteArray>{} << QStringList{"sent <STX>18", "sent <STX>18;;DF<ETX>"};
@@ -73,6 +80,7 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
             port.input();
         }
         QCOMPARE(inner.written(), written.join());
+        QVERIFY(port.close()); // an event line after the traffic
     }
 
     QFile file(path);
@@ -92,13 +100,60 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
         QCOMPARE(entry.port, QStringLiteral("COM1"));
         QVERIFY(entry.ms >= lastMs);
         lastMs = entry.ms;
-        if (entry.kind == "opened")
+        if (entry.kind != TrafficEntry::kSent && entry.kind != TrafficEntry::kReceived) {
+            QVERIFY2(entry.bytes.isEmpty(), qPrintable(entry.kind)); // none of the line before
             continue;
+        }
         seen << entry.kind + ' ' + ByteNotation::readable(entry.bytes);
         // The notation reads back to the bytes that went over the line.
         QCOMPARE(ByteNotation::bytes(ByteNotation::readable(entry.bytes)), entry.bytes);
     }
     QCOMPARE(seen, lines);
+}
+
+void TrafficTraceTest::headerIsReadBack_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("header"); // "program version time"; "" for none
+    QTest::addColumn<int>("skipped");
+    QTest::addColumn<int>("entries");
+
+    const QString entries = "10 COM1 opened\n20 COM1 sent <STX>X<ETX>\n";
+    QTest::newRow("header with the start time and its offset")
+        << "# tarnvik 1.0.1 trace started 2026-12-07T14:05:09+01:00\n" + entries
+        << "tarnvik 1.0.1 2026-12-07T14:05:09+01:00" << 0 << 2;
+    QTest::newRow("header in UTC, CRLF line ends")
+        << "# tarnvik 1.2.0 trace started 2026-12-07T13:05:09Z\r\n" + entries
+        << "tarnvik 1.2.0 2026-12-07T13:05:09+00:00" << 0 << 2;
+    QTest::newRow("old trace without header") << entries << "" << 0 << 2;
+    QTest::newRow("time without its offset is no header")
+        << "# tarnvik 1.0.1 trace started 2026-12-07T14:05:09\n" + entries << "" << 1 << 2;
+    QTest::newRow("header line after the first is skipped")
+        << entries + "# tarnvik 1.0.1 trace started 2026-12-07T14:05:09+01:00\n"
+        << "" << 1 << 2;
+}
+
+void TrafficTraceTest::headerIsReadBack()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, header);
+    QFETCH(int, skipped);
+    QFETCH(int, entries);
+    QByteArray bytes = text.toUtf8();
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    int bad = -1;
+    std::optional<TraceHeader> read;
+    QCOMPARE(TraceReader::read(buffer, &bad, &read).size(), entries);
+    QCOMPARE(bad, skipped);
+    QCOMPARE(read.has_value(), !header.isEmpty());
+    if (read) {
+        QCOMPARE(read->program + ' ' + read->version + ' ' +
+                     TraceHeader::isoWithOffset(read->started),
+                 header);
+        // What the writer puts first reads back the same.
+        QCOMPARE(TraceHeader::parse(read->line())->started, read->started);
+    }
 }
 
 QTEST_GUILESS_MAIN(TrafficTraceTest)

@@ -93,9 +93,12 @@ void TestPortLock::secondOpenerIsRefused()
     QtSerialPort second{PortTable({path})};
     QVERIFY(!second.open());
     QVERIFY(!second.isOpen());
+    QCOMPARE(second.openFailure(), OpenFailure::InUse);
     QVERIFY2(
         second.errorText().startsWith(QStringLiteral("COM1 (%1) could not be opened").arg(path)),
         qPrintable(second.errorText()));
+    QVERIFY2(second.errorText().endsWith(QLatin1String(": in use by another program")),
+             qPrintable(second.errorText()));
 
     // The holder keeps working, and once it lets go the port opens.
     if (first) {

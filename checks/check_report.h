@@ -1,0 +1,139 @@
+// The bench checks of one session as plain data: what ChecksEngine::report()
+// hands out and what the JSON form and the PDF are made from. Times are the
+// trace's milliseconds; pressures are mmHg as the board sent them; derived
+// numbers are kept unrounded (the JSON rounds them to one decimal).
+#pragma once
+
+#include "check_limits.h"
+#include "verdict.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+struct PressureSample
+{
+    qint64 ms = 0;
+    int mmHg = 0;
+};
+
+// The simulator's setting a measurement series is compared with.
+struct SetPoint
+{
+    double systolic = 0;
+    double diastolic = 0;
+    std::optional<double> mean;
+    std::optional<double> pulse;
+};
+
+struct CheckReport
+{
+    // Who and what; filled by the caller (the window or tarnvik-report).
+    struct Session
+    {
+        QString program; // "tarnvik 1.0.1"
+        QString board;   // the board's ID (serial number)
+        QString operatorName;
+        QString instrument; // the reference instrument
+        QDateTime started;  // invalid when unknown
+        QString port;       // "COM1"; the engine sets the last port it saw
+        QString device;     // empty when unknown (offline)
+    };
+
+    // From the Leak Test frame to Break, another mode, a port change or the
+    // end of the trace.
+    struct LeakTest
+    {
+        QString port;
+        qint64 startMs = 0;
+        qint64 endMs = 0;
+        QString endedBy;                // "Break", "START", "Manometer", "Leak Test",
+                                        // "port change", "port closed", "trace end"; "" running
+        std::optional<double> holdMmHg; // the peak after pump-up; none when none was seen
+        qint64 holdMs = 0;
+        std::optional<qint64> windowStartMs; // set once the pressure has settled
+        double windowS = 0;                  // seconds measured: the full window when complete
+        double dropMmHg = 0;                 // first minus last pressure of the window
+        // The least-squares leak rate, positive when the pressure falls, and
+        // the fitted line's value at the window's start; from two readings on.
+        std::optional<double> rateMmHgPerMin;
+        double fitStartMmHg = 0;
+        bool complete = false; // the window ran out (with readings to its end when judged)
+        Verdict verdict = Verdict::Incomplete;
+        QList<PressureSample> samples; // the whole stretch, pump-up included
+    };
+
+    struct StaticPoint
+    {
+        qint64 ms = 0;
+        QString port;
+        double referenceMmHg = 0;
+        double boardMmHg = 0; // mean of the pressure lines over the static window
+        double errorMmHg = 0; // board - reference
+        double spreadMmHg = 0;
+        int readings = 0;
+        Verdict verdict = Verdict::Incomplete;
+    };
+
+    // One measurement, leak test or manometer stretch.
+    struct Stretch
+    {
+        QString kind; // "measurement", "leak test", "manometer"
+        QString port;
+        QString patient; // "adult", "neonate"
+        qint64 startMs = 0;
+        qint64 endMs = 0;
+        int maxMmHg = 0;
+        qint64 maxMs = 0;
+        int limitMmHg = 0;
+        std::optional<qint64> exceededMs; // first pressure above the limit
+        Verdict verdict = Verdict::Pass;
+    };
+
+    // A result line or a "999".
+    struct Measurement
+    {
+        qint64 ms = 0;
+        QString port;
+        bool ended999 = false;
+        std::optional<int> systolic, diastolic, mean, pulse;
+        QList<PressureSample> samples; // the cuff pressure from its start
+    };
+
+    struct Statistic
+    {
+        int n = 0;
+        double mean = 0;
+        std::optional<double> sd; // sample standard deviation (n - 1); none below 2 values
+        double min = 0;
+        double max = 0;
+        std::optional<double> reference;
+        std::optional<double> meanError;
+        Verdict verdict = Verdict::None; // None without a reference, and for the pulse
+    };
+
+    struct Measurements
+    {
+        int count = 0;    // result lines
+        int ended999 = 0; // measurements that ended with "999"
+        Statistic systolic, diastolic, mean, pulse;
+        QList<Measurement> list;
+        Verdict verdict = Verdict::None;
+    };
+
+    Session session;
+    CheckLimits limits;
+    std::optional<SetPoint> setPoint;
+    QList<LeakTest> leakTests;
+    QList<StaticPoint> staticPoints; // sorted by reference
+    QList<Stretch> overPressure;
+    Measurements measurements;
+
+    // Per check and overall, by the rule in verdict.h.
+    Verdict leakVerdict = Verdict::None;
+    Verdict staticVerdict = Verdict::None;
+    Verdict overPressureVerdict = Verdict::None;
+    Verdict verdict = Verdict::None;
+};

@@ -1,0 +1,517 @@
+#include "checks_engine.h"
+
+#include "command_set.h"
+#include "leak_fit.h"
+#include "measurement_statistics.h"
+#include "reply_line.h"
+#include "control_bytes.h"
+#include "traffic_entry.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Limits are compared with values derived in floating point (a mean, a
+// difference with a reference of one decimal): a value on the limit passes.
+constexpr double kSlack = 1e-9;
+
+QString kindOf(ChecksEngine::Mode mode)
+{
+    switch (mode) {
+    case ChecksEngine::Mode::Measuring:
+        return QStringLiteral("measurement");
+    case ChecksEngine::Mode::LeakTest:
+        return QStringLiteral("leak test");
+    case ChecksEngine::Mode::Manometer:
+        return QStringLiteral("manometer");
+    case ChecksEngine::Mode::Idle:
+        break;
+    }
+    return {};
+}
+
+QByteArray frameText(QByteArray bytes)
+{
+    if (bytes.startsWith(ControlBytes::kStx))
+        bytes.remove(0, 1);
+    if (bytes.endsWith(ControlBytes::kEtx))
+        bytes.chop(1);
+    return bytes;
+}
+
+} // namespace
+
+// A leak test as it runs: the report's record and the least-squares sums of
+// its window.
+struct LeakRun
+{
+    CheckReport::LeakTest test;
+    LeakFit fit;
+    bool risingNow = false; // the last reading was a new peak
+    std::optional<int> firstInWindow;
+    int lastInWindow = 0;
+};
+
+struct ChecksEngine::State
+{
+    Mode mode = Mode::Idle;
+    Patient patient = Patient::Adult;
+    QString port;
+    qint64 lastMs = 0;
+    bool venting = false; // after Break: the vent is no new measurement
+    std::optional<CheckReport::Stretch> stretch;
+    bool stretchHasPressure = false;
+    QList<PressureSample> measurementSamples;
+    std::optional<LeakRun> leak;
+    QList<PressureSample> recent; // manometer readings of the last static window
+    QList<CheckReport::LeakTest> leakTests;
+    QList<CheckReport::StaticPoint> points;
+    QList<CheckReport::Stretch> stretches;
+    QList<CheckReport::Measurement> measurements;
+};
+
+namespace {
+
+// Ends the window once `ms` has reached its end; the verdict follows.
+void completeLeak(LeakRun &run, const CheckLimits &limits, qint64 ms)
+{
+    CheckReport::LeakTest &test = run.test;
+    if (test.complete || !test.windowStartMs)
+        return;
+    const qint64 windowEnd = *test.windowStartMs + qRound64(limits.leakWindowS * 1000);
+    if (ms < windowEnd)
+        return;
+    test.complete = true;
+    // A board that fell silent in the window leaves its end unmeasured: the
+    // rate of what came before is no verdict.
+    const double silent = limits.leakWindowS - test.windowS;
+    if (!test.rateMmHgPerMin || silent > std::max(2.0, limits.leakWindowS / 10)) {
+        test.verdict = Verdict::Incomplete;
+        return;
+    }
+    test.windowS = limits.leakWindowS;
+    test.verdict =
+        *test.rateMmHgPerMin <= limits.leakMmHgPerMin + kSlack ? Verdict::Pass : Verdict::Fail;
+}
+
+void leakReading(LeakRun &run, const CheckLimits &limits, qint64 ms, int mmHg)
+{
+    CheckReport::LeakTest &test = run.test;
+    test.samples.append({ms, mmHg});
+    test.endMs = ms;
+    completeLeak(run, limits, ms);
+    if (test.complete)
+        return;
+    run.risingNow = false;
+    if (!test.windowStartMs) {
+        // Every new peak starts the settling time again.
+        if (mmHg > 0 && (!test.holdMmHg || mmHg > *test.holdMmHg)) {
+            test.holdMmHg = mmHg;
+            test.holdMs = ms;
+            run.risingNow = true;
+            return;
+        }
+        if (!test.holdMmHg || ms < test.holdMs + qRound64(limits.leakSettleS * 1000))
+            return;
+        test.windowStartMs = ms;
+    }
+    const double seconds = (ms - *test.windowStartMs) / 1000.0;
+    run.fit.add(seconds, mmHg);
+    if (!run.firstInWindow)
+        run.firstInWindow = mmHg;
+    run.lastInWindow = mmHg;
+    test.windowS = seconds;
+    test.dropMmHg = *run.firstInWindow - run.lastInWindow;
+    if (const std::optional<LeakFit::Line> line = run.fit.line()) {
+        test.rateMmHgPerMin = -line->slopePerSecond * 60.0;
+        test.fitStartMmHg = line->offset;
+    }
+}
+
+} // namespace
+
+QString ChecksEngine::referenceEvent(double mmHg)
+{
+    const double tenths = std::round(mmHg * 10.0);
+    if (std::fmod(tenths, 10.0) == 0.0)
+        return QStringLiteral("reference %1").arg(static_cast<qint64>(tenths / 10.0));
+    return QStringLiteral("reference %1").arg(tenths / 10.0, 0, 'f', 1);
+}
+
+std::optional<double> ChecksEngine::referenceValue(const QString &kind)
+{
+    static const QRegularExpression form(QStringLiteral("^reference (\\d{1,3}(?:\\.\\d)?)$"));
+    const QRegularExpressionMatch match = form.match(kind);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toDouble();
+}
+
+ChecksEngine::ChecksEngine(const CheckLimits &limits, QObject *parent)
+    : QObject(parent)
+    , m_limits(limits)
+    , m_state(std::make_unique<State>())
+{}
+
+ChecksEngine::~ChecksEngine() = default;
+
+const CheckLimits &ChecksEngine::limits() const
+{
+    return m_limits;
+}
+
+ChecksEngine::Mode ChecksEngine::mode() const
+{
+    return m_state->mode;
+}
+
+ChecksEngine::Patient ChecksEngine::patient() const
+{
+    return m_state->patient;
+}
+
+void ChecksEngine::setSetPoint(const std::optional<SetPoint> &setPoint)
+{
+    m_setPoint = setPoint;
+    emit changed();
+}
+
+void ChecksEngine::feed(const TraceReader::Entry &entry)
+{
+    State &s = *m_state;
+    s.lastMs = std::max(s.lastMs, entry.ms);
+    if (s.leak)
+        completeLeak(*s.leak, m_limits, s.lastMs);
+    if (entry.kind == QLatin1String(TrafficEntry::kSent)) {
+        followPort(entry);
+        sent(entry);
+    } else if (entry.kind == QLatin1String(TrafficEntry::kReceived)) {
+        followPort(entry);
+        received(entry);
+    } else if (const std::optional<double> value = referenceValue(entry.kind)) {
+        reference(entry.ms, entry.port, *value);
+    } else if (entry.kind == QLatin1String(kClearedEvent)) {
+        clear();
+    } else {
+        portEvent(entry);
+    }
+    emit changed();
+}
+
+// Traffic on another port than before: what ran on the old one is over.
+void ChecksEngine::followPort(const TraceReader::Entry &entry)
+{
+    State &s = *m_state;
+    if (s.port == entry.port)
+        return;
+    if (!s.port.isEmpty())
+        endStretch(entry.ms, QStringLiteral("port change"));
+    s.port = entry.port;
+    s.venting = false;
+}
+
+void ChecksEngine::portEvent(const TraceReader::Entry &entry)
+{
+    State &s = *m_state;
+    if (entry.port != s.port)
+        return;
+    if (entry.kind == QLatin1String("closed"))
+        endStretch(entry.ms, QStringLiteral("port closed"));
+    else if (entry.kind.startsWith(QLatin1String("lost")))
+        endStretch(entry.ms, QStringLiteral("port lost"));
+    else
+        return;
+    s.venting = false;
+}
+
+void ChecksEngine::sent(const TraceReader::Entry &entry)
+{
+    const QByteArray text = frameText(entry.bytes);
+    if (text == CommandSet::kStart) {
+        beginStretch(Mode::Measuring, entry.ms, QStringLiteral("START"));
+    } else if (text == CommandSet::kManometer) {
+        beginStretch(Mode::Manometer, entry.ms, QStringLiteral("Manometer"));
+    } else if (text == CommandSet::kLeakTest) {
+        beginStretch(Mode::LeakTest, entry.ms, QStringLiteral("Leak Test"));
+    } else if (text == CommandSet::kBreak) {
+        endStretch(entry.ms, QStringLiteral("Break"));
+        m_state->venting = true;
+    } else if (text == CommandSet::kAdult) {
+        m_state->patient = Patient::Adult;
+    } else if (text == CommandSet::kNeonate) {
+        m_state->patient = Patient::Neonate;
+    }
+}
+
+void ChecksEngine::received(const TraceReader::Entry &entry)
+{
+    // Only a whole line counts, as for the panel: STX to CR.
+    const QByteArray &bytes = entry.bytes;
+    if (!bytes.startsWith(ControlBytes::kStx) || !bytes.endsWith(ControlBytes::kCr))
+        return;
+    const QString line = QString::fromLatin1(bytes.chopped(1));
+    if (ReplyLine::isResultLine(line)) {
+        result(entry.ms, line);
+        return;
+    }
+    const QString field = ReplyLine::take(line, ReplyLine::kCuffPressure);
+    if (field == QLatin1String(ReplyLine::kEndValue)) {
+        ended999(entry.ms);
+        return;
+    }
+    if (const std::optional<qint16> value = ReplyLine::pressureValue(field))
+        pressure(entry.ms, *value);
+}
+
+// Begins a stretch of `mode`; `why` ends the one before it.
+void ChecksEngine::beginStretch(Mode mode, qint64 ms, const QString &why)
+{
+    State &s = *m_state;
+    endStretch(ms, why);
+    s.venting = false;
+    s.mode = mode;
+    CheckReport::Stretch stretch;
+    stretch.kind = kindOf(mode);
+    stretch.port = s.port;
+    const bool adult = s.patient == Patient::Adult;
+    stretch.patient = adult ? QStringLiteral("adult") : QStringLiteral("neonate");
+    stretch.limitMmHg =
+        qRound(adult ? m_limits.maxPressureAdultMmHg : m_limits.maxPressureNeonateMmHg);
+    stretch.startMs = ms;
+    stretch.endMs = ms;
+    s.stretch = stretch;
+    s.stretchHasPressure = false;
+    s.measurementSamples.clear();
+    s.recent.clear();
+    if (mode == Mode::LeakTest) {
+        s.leak = LeakRun();
+        s.leak->test.port = s.port;
+        s.leak->test.startMs = ms;
+        s.leak->test.endMs = ms;
+    }
+}
+
+// A stretch counts for over-pressure once the board sent a pressure in it.
+void ChecksEngine::endStretch(qint64 ms, const QString &why)
+{
+    State &s = *m_state;
+    if (s.stretch && s.stretchHasPressure)
+        s.stretches.append(*s.stretch);
+    s.stretch.reset();
+    if (s.leak) {
+        completeLeak(*s.leak, m_limits, ms);
+        s.leak->test.endMs = std::max(s.leak->test.endMs, ms);
+        s.leak->test.endedBy = why;
+        s.leakTests.append(s.leak->test);
+        s.leak.reset();
+    }
+    s.measurementSamples.clear();
+    s.recent.clear();
+    s.mode = Mode::Idle;
+}
+
+void ChecksEngine::pressure(qint64 ms, int mmHg)
+{
+    State &s = *m_state;
+    if (s.mode == Mode::Idle) {
+        if (s.venting) {
+            s.venting = mmHg > 0;
+            return;
+        }
+        if (mmHg <= 0)
+            return;
+        // A measurement the board started by itself on its cycle time.
+        beginStretch(Mode::Measuring, ms, QString());
+    }
+    CheckReport::Stretch &stretch = *s.stretch;
+    stretch.endMs = ms;
+    if (!s.stretchHasPressure || mmHg > stretch.maxMmHg) {
+        stretch.maxMmHg = mmHg;
+        stretch.maxMs = ms;
+    }
+    s.stretchHasPressure = true;
+    if (mmHg > stretch.limitMmHg && !stretch.exceededMs) {
+        stretch.exceededMs = ms;
+        stretch.verdict = Verdict::Fail;
+        emit overPressure(ms, stretch.kind, mmHg, stretch.limitMmHg);
+    }
+    switch (s.mode) {
+    case Mode::Measuring:
+        s.measurementSamples.append({ms, mmHg});
+        break;
+    case Mode::Manometer: {
+        s.recent.append({ms, mmHg});
+        const qint64 oldest = ms - qRound64(m_limits.staticWindowS * 1000);
+        while (!s.recent.isEmpty() && s.recent.constFirst().ms < oldest)
+            s.recent.removeFirst();
+        break;
+    }
+    case Mode::LeakTest:
+        if (s.leak)
+            leakReading(*s.leak, m_limits, ms, mmHg);
+        break;
+    case Mode::Idle:
+        break;
+    }
+}
+
+void ChecksEngine::result(qint64 ms, const QString &line)
+{
+    State &s = *m_state;
+    CheckReport::Measurement measurement;
+    measurement.ms = ms;
+    measurement.port = s.port;
+    const auto value = [&line](ReplyLine::Field field) -> std::optional<int> {
+        if (const std::optional<qint16> v = ReplyLine::pressureValue(ReplyLine::take(line, field)))
+            return *v;
+        return std::nullopt;
+    };
+    measurement.systolic = value(ReplyLine::kSystolic);
+    measurement.diastolic = value(ReplyLine::kDiastolic);
+    measurement.mean = value(ReplyLine::kMean);
+    measurement.pulse = value(ReplyLine::kPulse);
+    if (s.mode == Mode::Measuring) {
+        measurement.samples = s.measurementSamples;
+        endStretch(ms, QStringLiteral("result"));
+    }
+    s.measurements.append(measurement);
+}
+
+// "999": the board gave up what it was doing.
+void ChecksEngine::ended999(qint64 ms)
+{
+    State &s = *m_state;
+    CheckReport::Measurement measurement;
+    measurement.ms = ms;
+    measurement.port = s.port;
+    measurement.ended999 = true;
+    if (s.mode == Mode::Measuring)
+        measurement.samples = s.measurementSamples;
+    if (s.mode != Mode::Idle)
+        endStretch(ms, QString::fromLatin1(ReplyLine::kEndValue));
+    s.measurements.append(measurement);
+}
+
+void ChecksEngine::reference(qint64 ms, const QString &port, double mmHg)
+{
+    State &s = *m_state;
+    if (s.mode != Mode::Manometer || port != s.port) {
+        emit pointRefused(mmHg, QStringLiteral("the board is not in Manometer mode"));
+        return;
+    }
+    const qint64 oldest = ms - qRound64(m_limits.staticWindowS * 1000);
+    int low = 0, high = 0, count = 0;
+    double sum = 0;
+    for (const PressureSample &sample : std::as_const(s.recent)) {
+        if (sample.ms < oldest || sample.ms > ms)
+            continue;
+        low = count == 0 ? sample.mmHg : std::min(low, sample.mmHg);
+        high = count == 0 ? sample.mmHg : std::max(high, sample.mmHg);
+        sum += sample.mmHg;
+        ++count;
+    }
+    if (count < 2) {
+        emit pointRefused(mmHg, QStringLiteral("too few pressure readings in the last %1 s")
+                                    .arg(m_limits.staticWindowS));
+        return;
+    }
+    if (high - low > m_limits.staticSpreadMmHg + kSlack) {
+        emit pointRefused(mmHg, QString::fromLatin1(kUnsteady));
+        return;
+    }
+    CheckReport::StaticPoint point;
+    point.ms = ms;
+    point.port = port;
+    point.referenceMmHg = mmHg;
+    point.boardMmHg = sum / count;
+    point.errorMmHg = point.boardMmHg - mmHg;
+    point.spreadMmHg = high - low;
+    point.readings = count;
+    point.verdict =
+        std::abs(point.errorMmHg) <= m_limits.staticMmHg + kSlack ? Verdict::Pass : Verdict::Fail;
+    s.points.append(point);
+    emit pointRecorded(point);
+}
+
+// A new board: what was judged goes; what runs now starts afresh, except a
+// leak test, which needs its pump-up.
+void ChecksEngine::clear()
+{
+    State &s = *m_state;
+    s.leakTests.clear();
+    s.points.clear();
+    s.stretches.clear();
+    s.measurements.clear();
+    s.leak.reset();
+    if (s.stretch) {
+        s.stretch->startMs = s.lastMs;
+        s.stretch->endMs = s.lastMs;
+        s.stretch->maxMmHg = 0;
+        s.stretch->exceededMs.reset();
+        s.stretch->verdict = Verdict::Pass;
+        s.stretchHasPressure = false;
+    }
+    emit changed();
+}
+
+ChecksEngine::LeakState ChecksEngine::leakState() const
+{
+    const State &s = *m_state;
+    LeakState state;
+    if (!s.leak)
+        return state;
+    const CheckReport::LeakTest &test = s.leak->test;
+    state.holdMmHg = test.holdMmHg;
+    state.dropMmHg = test.dropMmHg;
+    state.rateMmHgPerMin = test.rateMmHgPerMin;
+    state.verdict = test.verdict;
+    const double window = m_limits.leakWindowS;
+    if (test.complete) {
+        state.phase = LeakState::Phase::Done;
+    } else if (test.windowStartMs) {
+        state.phase = LeakState::Phase::Measuring;
+        state.secondsLeft = std::max(0.0, window - (s.lastMs - *test.windowStartMs) / 1000.0);
+    } else if (!test.holdMmHg || s.leak->risingNow) {
+        state.phase = LeakState::Phase::PumpingUp;
+        state.secondsLeft = m_limits.leakSettleS + window;
+    } else {
+        state.phase = LeakState::Phase::Settling;
+        const double settled = (s.lastMs - test.holdMs) / 1000.0;
+        state.secondsLeft = std::max(0.0, m_limits.leakSettleS - settled) + window;
+    }
+    return state;
+}
+
+CheckReport ChecksEngine::report() const
+{
+    const State &s = *m_state;
+    CheckReport report;
+    report.session.port = s.port;
+    report.limits = m_limits;
+    report.setPoint = m_setPoint;
+    report.leakTests = s.leakTests;
+    if (s.leak)
+        report.leakTests.append(s.leak->test); // still running: endedBy stays ""
+    report.staticPoints = s.points;
+    std::stable_sort(report.staticPoints.begin(), report.staticPoints.end(),
+                     [](const CheckReport::StaticPoint &a, const CheckReport::StaticPoint &b) {
+                         return a.referenceMmHg < b.referenceMmHg;
+                     });
+    report.overPressure = s.stretches;
+    if (s.stretch && s.stretchHasPressure)
+        report.overPressure.append(*s.stretch);
+    report.measurements = MeasurementStatistics::of(s.measurements, m_setPoint, m_limits);
+
+    for (const CheckReport::LeakTest &test : std::as_const(report.leakTests))
+        report.leakVerdict = combined(report.leakVerdict, test.verdict);
+    for (const CheckReport::StaticPoint &point : std::as_const(report.staticPoints))
+        report.staticVerdict = combined(report.staticVerdict, point.verdict);
+    for (const CheckReport::Stretch &stretch : std::as_const(report.overPressure))
+        report.overPressureVerdict = combined(report.overPressureVerdict, stretch.verdict);
+    report.verdict = combined({report.leakVerdict, report.staticVerdict, report.overPressureVerdict,
+                               report.measurements.verdict});
+    return report;
+}

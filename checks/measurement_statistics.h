@@ -1,0 +1,21 @@
+// The statistics of a series of measurements (count, "999" count, and for
+// systolic, diastolic, mean and pulse the mean, sample standard deviation,
+// minimum and maximum) and, against a set point, the mean errors and the
+// verdict: a pressure value passes when |mean error| and its standard
+// deviation are within the limits. It needs two values for a standard
+// deviation and is incomplete without them; the pulse gets no verdict.
+#pragma once
+
+#include "check_report.h"
+
+class MeasurementStatistics
+{
+public:
+    static CheckReport::Measurements of(const QList<CheckReport::Measurement> &list,
+                                        const std::optional<SetPoint> &setPoint,
+                                        const CheckLimits &limits);
+    // One value's statistic; `judged` asks for a verdict when there is a reference.
+    static CheckReport::Statistic statistic(const QList<double> &values,
+                                            std::optional<double> reference, bool judged,
+                                            const CheckLimits &limits);
+};

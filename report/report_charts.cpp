@@ -1,0 +1,193 @@
+#include "report_charts.h"
+
+#include "chart_axes.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <tuple>
+
+namespace {
+
+const QColor kCurve(0x1f, 0x5f, 0xbf);
+const QColor kFit(0xc0, 0x20, 0x20);
+const QColor kWindow(0xf3, 0xf0, 0xdc);
+const QColor kSystolic(0x1f, 0x5f, 0xbf);
+const QColor kDiastolic(0x20, 0x8a, 0x40);
+const QColor kText(0x30, 0x30, 0x30);
+
+void polyline(QPainter &painter, const ChartAxes &axes, const QList<PressureSample> &samples,
+              qint64 originMs, QColor colour)
+{
+    if (samples.isEmpty())
+        return;
+    QPainterPath path;
+    path.moveTo(axes.at((samples.first().ms - originMs) / 1000.0, samples.first().mmHg));
+    for (const PressureSample &s : samples)
+        path.lineTo(axes.at((s.ms - originMs) / 1000.0, s.mmHg));
+    painter.setPen(QPen(colour, 0.3 * axes.unit()));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+}
+
+void title(QPainter &painter, const QRectF &box, double unit, const QString &text)
+{
+    QFont font = painter.font();
+    font.setPointSizeF(7.5);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(kText);
+    painter.drawText(
+        QRectF(box.left() + 14 * unit, box.top() - 0.5 * unit, box.width(), 3.5 * unit),
+        Qt::AlignLeft | Qt::AlignTop, text);
+    font.setBold(false);
+    painter.setFont(font);
+}
+
+void legend(QPainter &painter, QPointF at, double unit, QColor colour, const QString &text)
+{
+    painter.setPen(QPen(colour, 0.5 * unit));
+    painter.drawLine(at, at + QPointF(5 * unit, 0));
+    painter.setPen(kText);
+    painter.drawText(QRectF(at.x() + 6 * unit, at.y() - 1.75 * unit, 40 * unit, 3.5 * unit),
+                     Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+} // namespace
+
+void ReportCharts::leakStretch(QPainter &painter, const QRectF &box, double unit,
+                               const CheckReport::LeakTest &test)
+{
+    int top = 50;
+    for (const PressureSample &s : test.samples)
+        top = std::max(top, s.mmHg);
+    const double seconds = std::max(1.0, (test.endMs - test.startMs) / 1000.0);
+    const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0, seconds, 0, top * 1.05);
+    if (test.windowStartMs) {
+        const double from = (*test.windowStartMs - test.startMs) / 1000.0;
+        const QRectF band(axes.at(from, 0), axes.at(from + test.windowS, top * 1.05));
+        painter.fillRect(band.normalized().intersected(axes.plot()), kWindow);
+    }
+    axes.draw(painter, QStringLiteral("s since Leak Test"), QStringLiteral("mmHg"));
+    polyline(painter, axes, test.samples, test.startMs, kCurve);
+    title(painter, box, unit, QStringLiteral("Whole leak test (window shaded)"));
+}
+
+void ReportCharts::leakWindow(QPainter &painter, const QRectF &box, double unit,
+                              const CheckReport::LeakTest &test)
+{
+    title(painter, box, unit, QStringLiteral("Measuring window and fitted line"));
+    if (!test.windowStartMs || test.windowS <= 0) {
+        painter.drawText(box, Qt::AlignCenter, QStringLiteral("The pressure never settled"));
+        return;
+    }
+    const qint64 from = *test.windowStartMs;
+    const qint64 to = from + qRound64(test.windowS * 1000);
+    QList<PressureSample> window;
+    int low = 1000, high = -1000;
+    for (const PressureSample &s : test.samples) {
+        if (s.ms < from || s.ms > to)
+            continue;
+        window.append(s);
+        low = std::min(low, s.mmHg);
+        high = std::max(high, s.mmHg);
+    }
+    if (window.isEmpty())
+        return;
+    const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0, test.windowS, low - 2,
+                         high + 2);
+    axes.draw(painter, QStringLiteral("s since the window began"), QStringLiteral("mmHg"));
+    polyline(painter, axes, window, from, kCurve);
+    if (test.rateMmHgPerMin) {
+        const double end = test.fitStartMmHg - *test.rateMmHgPerMin * test.windowS / 60.0;
+        painter.setPen(QPen(kFit, 0.35 * unit, Qt::DashLine));
+        painter.drawLine(axes.at(0, test.fitStartMmHg), axes.at(test.windowS, end));
+        legend(painter, axes.plot().topRight() + QPointF(-45 * unit, 3 * unit), unit, kFit,
+               QStringLiteral("fit: %1 mmHg/min").arg(*test.rateMmHgPerMin, 0, 'f', 1));
+    }
+}
+
+void ReportCharts::series(QPainter &painter, const QRectF &box, double unit,
+                          const CheckReport::Measurements &measurements,
+                          const std::optional<SetPoint> &setPoint, double band)
+{
+    // Numbered as in the report's table: a "999" keeps its number and has no point.
+    QList<std::pair<int, const CheckReport::Measurement *>> results;
+    double low = 1000, high = 0;
+    for (int i = 0; i < measurements.list.size(); ++i) {
+        const CheckReport::Measurement &m = measurements.list.at(i);
+        if (m.ended999 || !m.systolic || !m.diastolic)
+            continue;
+        results.append({i + 1, &m});
+        low = std::min<double>(low, *m.diastolic);
+        high = std::max<double>(high, *m.systolic);
+    }
+    if (setPoint) {
+        low = std::min(low, setPoint->diastolic - band);
+        high = std::max(high, setPoint->systolic + band);
+    }
+    if (results.isEmpty())
+        return;
+    const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0.5,
+                         measurements.list.size() + 0.5, low - 5, high + 5, true);
+    if (setPoint) {
+        for (double value : {setPoint->systolic, setPoint->diastolic}) {
+            const QRectF area(axes.at(0.5, value + band),
+                              axes.at(measurements.list.size() + 0.5, value - band));
+            painter.fillRect(area.normalized().intersected(axes.plot()), QColor(0xee, 0xee, 0xee));
+        }
+    }
+    axes.draw(painter, QStringLiteral("measurement"), QStringLiteral("mmHg"));
+    title(painter, box, unit,
+          setPoint ? QStringLiteral("Systolic and diastolic against the set point (band ±%1 mmHg)")
+                         .arg(band)
+                   : QStringLiteral("Systolic and diastolic per measurement"));
+    for (auto [colour, pick, target] :
+         {std::tuple{kSystolic, &CheckReport::Measurement::systolic,
+                     setPoint ? std::optional<double>(setPoint->systolic) : std::nullopt},
+          std::tuple{kDiastolic, &CheckReport::Measurement::diastolic,
+                     setPoint ? std::optional<double>(setPoint->diastolic) : std::nullopt}}) {
+        if (target) {
+            painter.setPen(QPen(colour, 0.25 * unit, Qt::DashLine));
+            painter.drawLine(axes.at(0.5, *target),
+                             axes.at(measurements.list.size() + 0.5, *target));
+        }
+        QPainterPath path;
+        for (int i = 0; i < results.size(); ++i) {
+            const QPointF p = axes.at(results.at(i).first, *(results.at(i).second->*pick));
+            i == 0 ? path.moveTo(p) : path.lineTo(p);
+        }
+        painter.setPen(QPen(colour, 0.3 * unit));
+        painter.drawPath(path);
+        painter.setBrush(colour);
+        for (const auto &[number, m] : results)
+            painter.drawEllipse(axes.at(number, *(m->*pick)), 0.7 * unit, 0.7 * unit);
+        painter.setBrush(Qt::NoBrush);
+    }
+    const QPointF corner = axes.plot().topRight() + QPointF(-30 * unit, 3 * unit);
+    legend(painter, corner, unit, kSystolic, QStringLiteral("systolic"));
+    legend(painter, corner + QPointF(0, 4 * unit), unit, kDiastolic, QStringLiteral("diastolic"));
+}
+
+void ReportCharts::curve(QPainter &painter, const QRectF &box, double unit,
+                         const CheckReport::Measurement &measurement, int number)
+{
+    int top = 50;
+    for (const PressureSample &s : measurement.samples)
+        top = std::max(top, s.mmHg);
+    const qint64 origin =
+        measurement.samples.isEmpty() ? measurement.ms : measurement.samples.first().ms;
+    const double seconds = std::max(1.0, (measurement.ms - origin) / 1000.0);
+    const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0, seconds, 0, top * 1.05);
+    axes.draw(painter, QStringLiteral("s"), QStringLiteral("mmHg"));
+    polyline(painter, axes, measurement.samples, origin, kCurve);
+    QString outcome = QStringLiteral("ended with 999");
+    if (!measurement.ended999)
+        outcome = QStringLiteral("%1/%2 (%3), pulse %4")
+                      .arg(measurement.systolic.value_or(0))
+                      .arg(measurement.diastolic.value_or(0))
+                      .arg(measurement.mean.value_or(0))
+                      .arg(measurement.pulse.value_or(0));
+    title(painter, box, unit, QStringLiteral("#%1  %2").arg(number).arg(outcome));
+}

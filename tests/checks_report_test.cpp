@@ -1,0 +1,185 @@
+// The report's JSON form (its keys, one-decimal numbers, null where there is
+// nothing) and the [checks] limits read from a settings file.
+#include "check_limits.h"
+#include "report_json.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A report with values that test the rounding.
+CheckReport sample()
+{
+    CheckReport r;
+    r.session.program = "tarnvik 1.0.1";
+    r.session.board = "SN-1";
+    r.session.started = QDateTime::fromString("2026-12-07T14:05:09+01:00", Qt::ISODate);
+    CheckReport::LeakTest leak;
+    leak.holdMmHg = 200;
+    leak.dropMmHg = 5.96;
+    leak.rateMmHgPerMin = 5.95;
+    leak.windowS = 60;
+    leak.complete = true;
+    leak.verdict = Verdict::Pass;
+    r.leakTests << leak << CheckReport::LeakTest();
+    CheckReport::StaticPoint point;
+    point.referenceMmHg = 100;
+    point.boardMmHg = 99.96;
+    point.errorMmHg = -0.04;
+    point.verdict = Verdict::Pass;
+    r.staticPoints << point;
+    CheckReport::Stretch stretch;
+    stretch.kind = "measurement";
+    stretch.patient = "neonate";
+    stretch.maxMmHg = 151;
+    stretch.limitMmHg = 150;
+    stretch.exceededMs = 12345;
+    stretch.verdict = Verdict::Fail;
+    r.overPressure << stretch;
+    r.measurements.count = 2;
+    r.measurements.ended999 = 1;
+    r.measurements.systolic = {2, 120.25, 1.41421356, 119, 121.5, 120.0, 0.25, Verdict::Pass};
+    r.measurements.pulse = {1, 70, std::nullopt, 70, 70, std::nullopt, std::nullopt, Verdict::None};
+    r.verdict = Verdict::Fail;
+    return r;
+}
+
+QJsonValue at(const QJsonObject &root, const QString &path)
+{
+    QJsonValue value = root;
+    for (const QString &step : path.split('/')) {
+        bool index = false;
+        const int i = step.toInt(&index);
+        value = index ? value.toArray().at(i) : value.toObject().value(step);
+    }
+    return value;
+}
+
+} // namespace
+
+class ChecksReportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void jsonHasTheKeysAndRounds_data();
+    void jsonHasTheKeysAndRounds();
+    void limitsComeFromTheSettingsFile_data();
+    void limitsComeFromTheSettingsFile();
+};
+
+void ChecksReportTest::jsonHasTheKeysAndRounds_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QJsonValue>("expected");
+
+    QTest::newRow("started with its offset")
+        << "started" << QJsonValue("2026-12-07T14:05:09+01:00");
+    QTest::newRow("operator not given is null") << "operator" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("limit as a number") << "limits/max_pressure_neonate_mmHg" << QJsonValue(150);
+    QTest::newRow("rate 5.95 rounds to 6") << "leak_tests/0/rate_mmHg_per_min" << QJsonValue(6.0);
+    QTest::newRow("drop 5.96 rounds to 6") << "leak_tests/0/drop_mmHg" << QJsonValue(6.0);
+    QTest::newRow("no hold, no rate: null")
+        << "leak_tests/1/rate_mmHg_per_min" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("unfinished leak test is incomplete")
+        << "leak_tests/1/verdict" << QJsonValue("incomplete");
+    QTest::newRow("error -0.04 is 0, not -0") << "static_points/0/error_mmHg" << QJsonValue(0.0);
+    QTest::newRow("board 99.96 rounds to 100") << "static_points/0/board_mmHg" << QJsonValue(100.0);
+    QTest::newRow("over-pressure kind") << "over_pressure/0/kind" << QJsonValue("measurement");
+    QTest::newRow("over-pressure fail") << "over_pressure/0/verdict" << QJsonValue("fail");
+    QTest::newRow("999 count") << "measurements/ended_999" << QJsonValue(1);
+    QTest::newRow("SD to one decimal") << "measurements/systolic/sd" << QJsonValue(1.4);
+    QTest::newRow("mean 120.25 to one decimal")
+        << "measurements/systolic/mean" << QJsonValue(120.3);
+    QTest::newRow("pulse without reference has no verdict")
+        << "measurements/pulse/verdict" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("one value has no SD") << "measurements/pulse/sd" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("overall") << "verdict" << QJsonValue("fail");
+
+    const QStringList required{
+        "program",    "board",         "operator",      "reference_instrument", "started", "limits",
+        "leak_tests", "static_points", "over_pressure", "measurements",         "verdict"};
+    for (const QString &key : required)
+        QTest::addRow("key %s present", qPrintable(key)) << key << QJsonValue("(present)");
+    for (const char *key : {"static_mmHg", "leak_mmHg_per_min", "max_pressure_adult_mmHg",
+                            "max_pressure_neonate_mmHg", "mean_error_mmHg", "sd_mmHg"})
+        QTest::addRow("limit %s present", key)
+            << QStringLiteral("limits/%1").arg(key) << QJsonValue("(present)");
+    for (const char *key : {"n", "mean", "sd", "min", "max", "reference", "mean_error", "verdict"})
+        QTest::addRow("diastolic %s present", key)
+            << QStringLiteral("measurements/diastolic/%1").arg(key) << QJsonValue("(present)");
+}
+
+void ChecksReportTest::jsonHasTheKeysAndRounds()
+{
+    QFETCH(QString, path);
+    QFETCH(QJsonValue, expected);
+    const QJsonObject json = ReportJson::object(sample());
+    const QJsonValue value = at(json, path);
+    if (expected == QJsonValue("(present)"))
+        QVERIFY2(!value.isUndefined(), qPrintable(path));
+    else
+        QCOMPARE(value, expected);
+}
+
+void ChecksReportTest::limitsComeFromTheSettingsFile_data()
+{
+    QTest::addColumn<QString>("content"); // "" writes no file
+    QTest::addColumn<QString>("limits");  // the values that differ from the defaults
+    QTest::addColumn<QStringList>("problems");
+
+    QTest::newRow("no file: defaults") << ""
+                                       << "" << QStringList{};
+    QTest::newRow("group beside [ports], any letter case")
+        << "[ports]\nCOM5=/dev/ttyACM0\n[Checks]\nLEAK_mmHg_per_min=4.5\nsd_mmHg=6\n"
+        << "leak 4.5 sd 6" << QStringList{};
+    QTest::newRow("bad values keep the default and are named")
+        << "[checks]\nstatic_mmHg=abc\nmean_error_mmHg=-1\nsd_mmHg=0\nleak_window_s=30\n"
+        << "window 30"
+        << QStringList{"static_mmHg=abc in [checks] is no number above 0; the default 3 is used",
+                       "mean_error_mmHg=-1 in [checks] is no number above 0; the default 5 is used",
+                       "sd_mmHg=0 in [checks] is no number above 0; the default 8 is used"};
+    QTest::newRow("unknown key is named")
+        << "[checks]\nleak_rate=4\n"
+        << "" << QStringList{"unknown entry \"leak_rate\" in [checks]"};
+}
+
+void ChecksReportTest::limitsComeFromTheSettingsFile()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, limits);
+    QFETCH(QStringList, problems);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tarnvik.conf");
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content.toUtf8());
+    }
+    QStringList found;
+    const CheckLimits read = CheckLimits::load(path, &found);
+    const CheckLimits standard;
+    QStringList differ;
+    for (auto [name, member] : {std::pair{"static", &CheckLimits::staticMmHg},
+                                {"leak", &CheckLimits::leakMmHgPerMin},
+                                {"adult", &CheckLimits::maxPressureAdultMmHg},
+                                {"neonate", &CheckLimits::maxPressureNeonateMmHg},
+                                {"error", &CheckLimits::meanErrorMmHg},
+                                {"sd", &CheckLimits::sdMmHg},
+                                {"settle", &CheckLimits::leakSettleS},
+                                {"window", &CheckLimits::leakWindowS},
+                                {"static window", &CheckLimits::staticWindowS},
+                                {"spread", &CheckLimits::staticSpreadMmHg}}) {
+        if (read.*member != standard.*member)
+            differ << QStringLiteral("%1 %2").arg(name).arg(read.*member);
+    }
+    QCOMPARE(differ.join(' '), limits);
+    found.sort();
+    problems.sort();
+    QCOMPARE(found, problems);
+}
+
+QTEST_GUILESS_MAIN(ChecksReportTest)
+#include "checks_report_test.moc"
