@@ -1,5 +1,6 @@
 #include "record_file.h"
 
+#include "plain_file_check.h"
 #include "record_disk.h"
 
 #include <QDir>
@@ -23,10 +24,17 @@ void RecordFile::close()
     m_handle = -1;
 }
 
+// A path that is no regular file is named for what it is ("it is a FIFO,
+// not a file") when it still is one.
 QString RecordFile::cause(int error) const
 {
-    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path),
-                                        RecordDisk::reason(error));
+    QString reason = RecordDisk::reason(error);
+    if (error == RecordDisk::kNotPlain) {
+        const PlainFileCheck check(m_path);
+        if (!check.isPlain())
+            reason = check.reason();
+    }
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason);
 }
 
 bool RecordFile::open(QString &why)
