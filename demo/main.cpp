@@ -300,7 +300,7 @@ int main(int argc, char *argv[])
     BenchSession session;
     QString why;
     if (!options->tracePath.isEmpty() && !session.openTrace(options->tracePath, why)) {
-        std::fprintf(stderr, "tarnvik-demo: cannot write %s\n", qPrintable(options->tracePath));
+        std::fprintf(stderr, "tarnvik-demo: cannot write the trace %s\n", qPrintable(why));
         return 2;
     }
     MainWindow &window =
