@@ -4,10 +4,12 @@
 // results file, and the event loop. The options are parsed before any port is
 // made, so a bad option never opens one. Exit codes: 0 when the window's exit
 // sequence ends the program (and for --help and --version), 2 for a bad
-// command line (an unknown -platform among it), 1 when the program cannot run (no display, a trace file that
-// cannot be written). When the exit sequence has run, the loop ends at once;
-// leaving main then takes the session down: the window, the About window with
-// it, and the port.
+// command line (an unknown -platform among it), 1 when the program cannot run
+// (no display, a trace file that cannot be written). When the exit sequence
+// has run, the loop ends at once; the record's writer gets a bounded time to
+// write what it holds, and what it could not write goes to stderr; leaving
+// main then takes the session down: the window, the About window with it, and
+// the port.
 #include "bench_session.h"
 #include "platform_choice.h"
 #include "port_map.h"
@@ -74,8 +76,7 @@ int main(int argc, char *argv[])
     BenchSession session;
     QString why;
     if (!options.tracePath().isEmpty() && !session.openTrace(options.tracePath(), why)) {
-        std::fprintf(stderr, "tarnvik: cannot write the trace %s: %s\n",
-                     qPrintable(options.tracePath()), qPrintable(why));
+        std::fprintf(stderr, "tarnvik: cannot write the trace %s\n", qPrintable(why));
         return 1;
     }
 
@@ -86,5 +87,8 @@ int main(int argc, char *argv[])
     // which would run the exit sequence a second time.
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     window.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    for (const QString &line : session.finishRecord())
+        std::fprintf(stderr, "tarnvik: %s\n", qPrintable(line));
+    return code;
 }

@@ -3,9 +3,9 @@
 // working directory (the folder is made there and removed afterwards), once
 // with the sync to the disk and once without, to show what the sync costs.
 #include "memory_serial_port.h"
+#include "record_writer.h"
 #include "result_log.h"
 #include "result_row.h"
-#include "stub_display.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -34,12 +34,15 @@ void BM_ResultLog_Row(benchmark::State &state)
     QTemporaryDir dir(QDir::current().filePath(QStringLiteral("result-log-bench-XXXXXX")));
     MemorySerialPort port;
     port.setCommPort(1);
-    StubDisplay display;
-    ResultLog log(dir.filePath(QStringLiteral("results.csv")), display, port);
+    RecordWriter writer;
+    ResultLog log(dir.filePath(QStringLiteral("results.csv")), writer, port);
+    writer.start();
     const MeasurementEnd end = resultEnd();
-    for (auto _ : state)
+    for (auto _ : state) {
         log.record(end);
-    if (display.failures() != 0)
+        writer.waitWritten(60000);
+    }
+    if (!writer.failure(RecordWriter::Source::Results).isEmpty())
         state.SkipWithError("the results file could not be written");
     state.SetItemsProcessed(state.iterations());
 }

@@ -19,6 +19,7 @@ public:
     void setPortEntryEnabled(int port, bool enabled) override;
     void setPortEntryChecked(int port, bool checked) override;
     void reportFailure(const QString &what) override;
+    bool withdrawFailure(const QString &) override { return false; }
     void endProgram() override;
 
     int barValue() const { return m_bar; }

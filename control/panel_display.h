@@ -36,6 +36,9 @@ public:
     // failed: a first line that stands on its own, then any details, one per
     // line. Called once per failed operation.
     virtual void reportFailure(const QString &what) = 0;
+    // A failure reported before has mended: its notice goes if it is the one
+    // shown. True when it was.
+    virtual bool withdrawFailure(const QString &what) = 0;
     // Ends the program at once, every window with it.
     virtual void endProgram() = 0;
 };

@@ -2,6 +2,21 @@
 
 #include "byte_notation.h"
 
+namespace {
+
+// A field a spreadsheet would read as a formula gets a leading apostrophe,
+// which it shows as text: a board that sends "=A1" as a value must not make
+// the file compute.
+QString asText(const QString &field)
+{
+    static const QString kFormulaStart = QStringLiteral("=+-@\t\r");
+    if (!field.isEmpty() && kFormulaStart.contains(field.front()))
+        return QLatin1Char('\'') + field;
+    return field;
+}
+
+} // namespace
+
 QStringList ResultRow::headerFields()
 {
     return {QStringLiteral("time"),     QStringLiteral("port"),      QStringLiteral("device"),
@@ -14,16 +29,17 @@ QStringList ResultRow::fields(const MeasurementEnd &end, const QString &port, co
                               const QDateTime &when)
 {
     const bool result = end.outcome == MeasurementEnd::Outcome::Result;
+    // The raw line begins with <STX> and keeps the board's bytes as they came.
     return {isoLocalTime(when),
-            port,
-            device,
-            end.patient,
-            end.pumpUp,
-            end.cycle,
-            end.systolic,
-            end.diastolic,
-            end.mean,
-            end.pulse,
+            asText(port),
+            asText(device),
+            asText(end.patient),
+            asText(end.pumpUp),
+            asText(end.cycle),
+            asText(end.systolic),
+            asText(end.diastolic),
+            asText(end.mean),
+            asText(end.pulse),
             QString::fromLatin1(result ? kResult : kAborted),
             ByteNotation::readable(end.line.toLatin1())};
 }

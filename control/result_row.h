@@ -1,7 +1,8 @@
 // One row of the results file as CSV after RFC 4180: the local time with its
 // UTC offset, the port and its device, the settings, the four values, the
-// outcome and the raw line with its control characters spelt out. Only
-// formats; ResultLog writes the rows.
+// outcome and the raw line with its control characters spelt out. A field
+// that begins like a spreadsheet formula (=, +, -, @, a tab or a CR) is
+// written with a leading apostrophe. Only formats; ResultLog writes the rows.
 #pragma once
 
 #include "measurement_end.h"

@@ -313,7 +313,7 @@ int main(int argc, char *argv[])
     BenchSession session;
     QString why;
     if (!options->tracePath.isEmpty() && !session.openTrace(options->tracePath, why)) {
-        std::fprintf(stderr, "tarnvik-demo: cannot write %s\n", qPrintable(options->tracePath));
+        std::fprintf(stderr, "tarnvik-demo: cannot write the trace %s\n", qPrintable(why));
         return 2;
     }
     session.recorder().setClock(
@@ -343,5 +343,7 @@ int main(int argc, char *argv[])
     } else
         say(QStringLiteral("click START to measure; close the window to end"));
     const int rc = QApplication::exec();
+    for (const QString &line : session.finishRecord())
+        std::fprintf(stderr, "tarnvik-demo: %s\n", qPrintable(line));
     return reportRun(rc, printer, session, *options, headless);
 }

@@ -1,16 +1,13 @@
 #include "traffic_trace.h"
 
 #include "byte_notation.h"
+#include "record_writer.h"
 
-#include <QLoggingCategory>
-
-Q_LOGGING_CATEGORY(lcTrace, "tarnvik.trace")
-
-TrafficTrace::TrafficTrace(const QString &path, QObject *parent)
+TrafficTrace::TrafficTrace(const QString &path, RecordWriter &writer, QObject *parent)
     : QObject(parent)
-    , m_file(path)
+    , m_writer(writer)
 {
-    m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
+    m_writer.setTraceFile(path, &TrafficTrace::lostLine);
 }
 
 QString TrafficTrace::line(const TrafficEntry &entry)
@@ -23,22 +20,20 @@ QString TrafficTrace::line(const TrafficEntry &entry)
 
 void TrafficTrace::writeHeader(const TraceHeader &header)
 {
-    writeLine(header.line());
+    m_writer.addTraceLine((header.line() + QLatin1Char('\n')).toUtf8());
+}
+
+QByteArray TrafficTrace::lostLine(const QByteArray &next, qint64 lost)
+{
+    const QList<QByteArray> parts = next.split(' ');
+    TrafficEntry entry;
+    entry.ms = parts.value(0).toLongLong();
+    entry.port = QString::fromUtf8(parts.value(1, "-"));
+    entry.kind = QStringLiteral("dropped %1 trace lines").arg(lost);
+    return (line(entry) + QLatin1Char('\n')).toUtf8();
 }
 
 void TrafficTrace::write(const TrafficEntry &entry)
 {
-    writeLine(line(entry));
-}
-
-void TrafficTrace::writeLine(const QString &text)
-{
-    if (!m_file.isOpen())
-        return;
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    if ((m_file.write(bytes) != bytes.size() || !m_file.flush()) && !m_failed) {
-        m_failed = true; // said once; the trace goes on with what can be written
-        qCWarning(lcTrace, "the trace %s cannot be written: %s", qPrintable(m_file.fileName()),
-                  qPrintable(m_file.errorString()));
-    }
+    m_writer.addTraceLine((line(entry) + QLatin1Char('\n')).toUtf8());
 }

@@ -3,6 +3,7 @@
 #include "check_limits.h"
 #include "port_map.h"
 #include "port_table.h"
+#include "record_disk.h"
 #include "tarnvik_version.h"
 #include "trace_header.h"
 
@@ -10,30 +11,46 @@
 
 Q_LOGGING_CATEGORY(lcChecks, "tarnvik.checks")
 
-BenchSession::BenchSession() = default;
+namespace {
+
+// How long opening the trace may take before the session goes on without
+// knowing; a failure later still shows in the window.
+constexpr int kTraceOpenMs = 2000;
+
+} // namespace
+
+BenchSession::BenchSession()
+    : BenchSession(std::make_shared<RecordDisk>())
+{}
+
+BenchSession::BenchSession(std::shared_ptr<RecordDisk> disk)
+    : m_record(std::make_unique<RecordWriter>(std::move(disk), RecordWriter::Limits()))
+{
+    m_record->start();
+}
 
 BenchSession::~BenchSession()
 {
+    m_notice.reset();
     m_results.reset();
     m_window.reset();
     m_tracingPort.reset();
     m_port.reset();
     m_recorder.finish(); // the groups not yet ended go to the trace too
+    m_trace.reset();
+    m_record.reset();
 }
 
 bool BenchSession::openTrace(const QString &path, QString &why)
 {
-    auto trace = std::make_unique<TrafficTrace>(path);
-    if (!trace->isOpen()) {
-        why = trace->errorText();
-        return false;
-    }
-    m_trace = std::move(trace);
+    m_trace = std::make_unique<TrafficTrace>(path, *m_record);
     m_trace->writeHeader(TraceHeader{QStringLiteral("tarnvik"),
                                      QStringLiteral(TARNVIK_VERSION_STRING), m_recorder.started()});
     QObject::connect(&m_recorder, &TrafficRecorder::entryRecorded, m_trace.get(),
                      &TrafficTrace::write);
-    return true;
+    m_record->waitWritten(kTraceOpenMs);
+    why = m_record->failure(RecordWriter::Source::Trace);
+    return why.isEmpty();
 }
 
 MainWindow &BenchSession::start(std::unique_ptr<SerialPort> port, const PortMap &portMap,
@@ -53,8 +70,9 @@ MainWindow &BenchSession::start(std::unique_ptr<SerialPort> port, const PortMap 
     m_window->offerBenchChecks(
         *m_checks, [this](const QString &what) { return writeCheckEvent(what); },
         [this](const QString &port) { return deviceOf(port); }, m_recorder.started());
+    m_notice = std::make_unique<RecordNotice>(*m_record, *m_window);
     if (!resultsPath.isEmpty()) {
-        m_results = std::make_unique<ResultLog>(resultsPath, *m_window, *m_tracingPort);
+        m_results = std::make_unique<ResultLog>(resultsPath, *m_record, *m_tracingPort);
         QObject::connect(&m_window->panel(), &BoardPanel::measurementEnded, m_results.get(),
                          &ResultLog::record);
     }
@@ -78,4 +96,10 @@ QString BenchSession::deviceOf(const QString &port) const
             return m_tracingPort->deviceName(number);
     }
     return {};
+}
+
+QStringList BenchSession::finishRecord(int msecs)
+{
+    m_recorder.finish();
+    return m_record->finish(msecs);
 }

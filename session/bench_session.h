@@ -3,16 +3,20 @@
 // TracingSerialPort), the trace file takes the recorder's entries when a
 // trace is asked for, the main window (whose construction runs the start-up
 // sequence) drives the panel, and the results log takes every measurement
-// end the panel shows. The entry points keep only their own paths, messages
-// and exit codes. The checks engine takes every entry the recorder hands
-// out, whether or not there is a trace; the trace begins with its header
-// line. The session owns everything it builds and takes it down in the right
-// order: results log, window, ports, then the recorder, whose last groups
-// still reach the trace file and the checks.
+// end the panel shows. Both files are written by one RecordWriter thread, so
+// the window's thread never waits for the disk; RecordNotice shows in the
+// window what keeps them from being written. The checks engine takes every
+// entry the recorder hands out, whether or not there is a trace; the trace
+// begins with its header line. The entry points keep only their own paths,
+// messages and exit codes. The session owns everything it builds and takes
+// it down in the right order: results log, window, ports, then the recorder,
+// whose last groups still reach the trace file and the checks, and the writer.
 #pragma once
 
 #include "checks_engine.h"
 #include "main_window.h"
+#include "record_notice.h"
+#include "record_writer.h"
 #include "result_log.h"
 #include "tracing_serial_port.h"
 #include "traffic_recorder.h"
@@ -25,13 +29,19 @@ class PortMap;
 class BenchSession
 {
 public:
+    // How long the end of a session waits for the disk.
+    static constexpr int kFinishMs = 2500;
+
     BenchSession();
+    // For tests: the record written through `disk`.
+    explicit BenchSession(std::shared_ptr<RecordDisk> disk);
     BenchSession(const BenchSession &) = delete;
     BenchSession &operator=(const BenchSession &) = delete;
     ~BenchSession();
 
-    // Opens the trace file at `path`, replacing what it held. False, with the
-    // reason in `why`, when it cannot be written.
+    // Makes `path` the trace file, replacing what it held, and waits a
+    // moment for the writer to open it. False, with the file and the reason
+    // in `why`, when it cannot be written.
     bool openTrace(const QString &path, QString &why);
 
     // Builds the window on `port` behind the recorder; `portMap` is the map
@@ -48,12 +58,19 @@ public:
     TrafficRecorder &recorder() { return m_recorder; }
     // The bench checks of the session; valid once started.
     ChecksEngine &checks() { return *m_checks; }
+    RecordWriter &record() { return *m_record; }
+
+    // At the end, once the window's exit sequence has run: the last traffic
+    // groups go to the trace, and the writer gets at most `msecs` to write
+    // what it holds. Returns what could not be written, one line each.
+    QStringList finishRecord(int msecs = kFinishMs);
 
 private:
     bool writeCheckEvent(const QString &what);
     QString deviceOf(const QString &port) const;
 
     // Declared in the order they are needed; destroyed in reverse.
+    std::unique_ptr<RecordWriter> m_record;
     std::unique_ptr<TrafficTrace> m_trace;
     std::unique_ptr<ChecksEngine> m_checks;
     TrafficRecorder m_recorder;
@@ -61,4 +78,5 @@ private:
     std::unique_ptr<TracingSerialPort> m_tracingPort;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<ResultLog> m_results;
+    std::unique_ptr<RecordNotice> m_notice;
 };

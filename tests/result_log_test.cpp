@@ -1,7 +1,10 @@
 // The results file: one row for each end of a measurement the panel shows,
 // however many ticks interpret the line, quoted after RFC 4180; a file that
-// cannot be written is reported once and measuring goes on.
+// cannot be written is reported once, measuring goes on, and the rows are
+// written once it can be written again.
 #include "panel_fixture.h"
+#include "record_notice.h"
+#include "record_writer.h"
 #include "result_log.h"
 
 #include <QFile>
@@ -16,15 +19,20 @@ namespace {
 
 const QByteArray kResult = "S0001 A 160    120080093  072";
 
-// The panel on the in-memory port with a results log on `path`.
+// The panel on the in-memory port with a results log on `path`, written by
+// a writer thread whose notices go to the fixture's display.
 struct LoggedPanel
 {
     PanelFixture fixture;
+    RecordWriter writer;
     ResultLog log;
+    RecordNotice notice;
     explicit LoggedPanel(const QString &path)
-        : log(path, fixture.display, fixture.port)
+        : log(path, writer, fixture.port)
+        , notice(writer, fixture.display)
     {
         QObject::connect(&fixture.panel, &BoardPanel::measurementEnded, &log, &ResultLog::record);
+        writer.start();
         fixture.start();
     }
     void line(const QByteArray &payload, int ticks)
@@ -87,6 +95,10 @@ void ResultLogTest::rowPerShownEnd_data()
     QTest::newRow("control and non-ASCII bytes spelt out")
         << QList<QByteArray>{"S\x01\xe9<1 A 160    120080093  072"} << 1
         << QStringList{values + "<STX>S<x01><xE9><x3C>1 A 160    120080093  072"};
+    QTest::newRow("values that a spreadsheet would take for formulas, raw line as it came")
+        << QList<QByteArray>{"S0001 A 160    =A1+80@93  -72"} << 1
+        << QStringList{"COM1,memory port 1,Adult,160 mmHg,Manual,'=A1,'+80,'@93,'-72,result,"
+                       "<STX>S0001 A 160    =A1+80@93  -72"};
     QTest::newRow("9990 ends a measurement, 99 and a status line do not")
         << QList<QByteArray>{"150", "9990", "99", "000 I A 160 00"} << 2
         << QStringList{aborted.chopped(3) + "9990"};
@@ -102,6 +114,7 @@ void ResultLogTest::rowPerShownEnd()
     LoggedPanel logged(path);
     for (const QByteArray &payload : lines)
         logged.line(payload, ticks);
+    QVERIFY(logged.writer.waitWritten(5000));
 
     const QStringList written = fileLines(path);
     QCOMPARE(written.isEmpty() ? 0 : written.size() - 1, rows.size());
@@ -153,6 +166,7 @@ void ResultLogTest::timeIsTheInstantWithItsOffset()
     {
         LoggedPanel logged(path);
         logged.line(kResult, 1);
+        QVERIFY(logged.writer.waitWritten(5000));
     }
     const QDateTime after = QDateTime::currentDateTimeUtc();
     const QStringList written = fileLines(path);
@@ -189,20 +203,24 @@ void ResultLogTest::unwritableFileIsReportedOnce()
     logged.line(kResult, 2);
     logged.line("999", 2);
 
-    QCOMPARE(logged.fixture.display.failures().size(), 1);
+    QTRY_COMPARE(logged.fixture.display.failures().size(), 1);
     QVERIFY2(logged.fixture.display.failures().first().contains("Result not written"),
              qPrintable(logged.fixture.display.failures().first()));
     QCOMPARE(logged.log.rowsWritten(), 0);
+    QTRY_COMPARE(logged.writer.rowsWaiting(), 3); // kept in memory
     // Measuring went on: every line was shown and the board was asked for its status.
     QCOMPARE(logged.fixture.field(Field::MeanPressure), QStringLiteral("999"));
     QCOMPARE(logged.fixture.state(), QStringLiteral("IDLE"));
 
     if (kind == "directory") {
-        // Mended: the next result goes in.
+        // Mended: the rows kept go in first, then the next, and the notice goes.
         QVERIFY(QDir(dir.path()).rmdir("results.csv"));
         logged.line(kResult, 1);
-        QCOMPARE(logged.log.rowsWritten(), 1);
-        QCOMPARE(fileLines(path).size(), 2);
+        QVERIFY(logged.writer.waitWritten(5000));
+        QCOMPARE(logged.log.rowsWritten(), 4);
+        QCOMPARE(fileLines(path).size(), 5);
+        QTRY_COMPARE(logged.fixture.display.shownFailure(), QString());
+        QCOMPARE(logged.fixture.display.failures().size(), 1);
     }
 }
 

@@ -2,6 +2,7 @@
 // them, written in the <STX> notation that reads back to the same bytes.
 #include "byte_notation.h"
 #include "memory_serial_port.h"
+#include "record_writer.h"
 #include "trace_reader.h"
 #include "tracing_serial_port.h"
 #include "traffic_recorder.h"
@@ -72,9 +73,10 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
     const QString path = dir.filePath("trace.txt");
     QList<TrafficEntry> recorded; // what any other consumer of the recorder sees
     {
+        RecordWriter writer; // ends last, writing all it was given
         MemorySerialPort inner;
-        TrafficTrace trace(path);
-        QVERIFY(trace.isOpen());
+        TrafficTrace trace(path, writer);
+        writer.start();
         TrafficRecorder recorder; // ends before the trace, which takes its last groups
         QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &trace, &TrafficTrace::write);
         QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &recorder,

@@ -548,6 +548,14 @@ void MainWindow::reportFailure(const QString &what)
     emit failureShown(what);
 }
 
+bool MainWindow::withdrawFailure(const QString &what)
+{
+    if (failureNotice() != what || what.isEmpty())
+        return false;
+    clearFailure();
+    return true;
+}
+
 QString MainWindow::failureNotice() const
 {
     return m_failureLabel->isVisibleTo(m_statusBar) ? m_lastFailure : QString();

@@ -59,6 +59,7 @@ public:
     void setPortEntryEnabled(int port, bool enabled) override;
     void setPortEntryChecked(int port, bool checked) override;
     void reportFailure(const QString &what) override;
+    bool withdrawFailure(const QString &what) override;
     void endProgram() override;
 
     const BoardPanel &panel() const { return m_panel; }

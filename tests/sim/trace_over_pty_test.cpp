@@ -5,6 +5,7 @@
 #include "byte_notation.h"
 #include "measurement_curve.h"
 #include "pty_rig.h"
+#include "record_writer.h"
 #include "recording_display.h"
 #include "trace_reader.h"
 #include "tracing_serial_port.h"
@@ -32,8 +33,10 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
     QStringList boardLines;
     QString systolic, pulse;
     {
+        RecordWriter writer; // ends last, writing all it was given
         PtyRig rig({1}, 50.0, 0.0);
-        TrafficTrace trace(path);
+        TrafficTrace trace(path, writer);
+        writer.start();
         TrafficRecorder recorder;
         QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &trace, &TrafficTrace::write);
         TracingSerialPort port(rig.port(), recorder);

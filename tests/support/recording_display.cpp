@@ -33,7 +33,17 @@ void RecordingDisplay::setPortEntryChecked(int port, bool checked)
 void RecordingDisplay::reportFailure(const QString &what)
 {
     m_failures << what;
+    m_shown = what;
     m_log << QStringLiteral("failure");
+}
+
+bool RecordingDisplay::withdrawFailure(const QString &what)
+{
+    if (what != m_shown || what.isEmpty())
+        return false;
+    m_shown.clear();
+    m_log << QStringLiteral("withdrawn");
+    return true;
 }
 
 void RecordingDisplay::endProgram()

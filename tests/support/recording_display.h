@@ -17,6 +17,7 @@ public:
     void setPortEntryEnabled(int port, bool enabled) override;
     void setPortEntryChecked(int port, bool checked) override;
     void reportFailure(const QString &what) override;
+    bool withdrawFailure(const QString &what) override;
     void endProgram() override;
 
     static QString name(Field field);
@@ -28,9 +29,11 @@ public:
     QList<int> enabledPorts() const;
     QList<int> checkedPorts() const;
     QStringList failures() const { return m_failures; }
+    // The failure shown now: the last reported, unless it was withdrawn.
+    QString shownFailure() const { return m_shown; }
     bool programEnded() const { return m_ended; }
     // Every change, as "Field=text", "bar=N", "caption=..", "enabled N=0/1",
-    // "checked N=0/1", "failure", "end".
+    // "checked N=0/1", "failure", "withdrawn", "end".
     QStringList log() const { return m_log; }
     void clearLog() { m_log.clear(); }
 
@@ -41,6 +44,7 @@ private:
     QHash<int, bool> m_enabled;
     QHash<int, bool> m_checked;
     QStringList m_failures;
+    QString m_shown;
     QStringList m_log;
     bool m_ended = false;
 };
