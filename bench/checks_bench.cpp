@@ -71,7 +71,7 @@ QByteArray oneHourSession()
     return s.text;
 }
 
-QList<TraceReader::Entry> entriesOf(QByteArray text)
+QList<TrafficEntry> entriesOf(QByteArray text)
 {
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
@@ -81,10 +81,10 @@ QList<TraceReader::Entry> entriesOf(QByteArray text)
 // Feeding every entry of the hour: the cost per entry is the live cost.
 void BM_Checks_FeedOneHour(benchmark::State &state)
 {
-    const QList<TraceReader::Entry> entries = entriesOf(oneHourSession());
+    const QList<TrafficEntry> entries = entriesOf(oneHourSession());
     for (auto _ : state) {
         ChecksEngine engine;
-        for (const TraceReader::Entry &entry : entries)
+        for (const TrafficEntry &entry : entries)
             engine.feed(entry);
         benchmark::DoNotOptimize(engine.mode());
     }
@@ -98,7 +98,7 @@ void BM_Checks_ReportModelOneHour(benchmark::State &state)
 {
     ChecksEngine engine;
     engine.setSetPoint(SetPoint{120, 80, 93, std::nullopt});
-    for (const TraceReader::Entry &entry : entriesOf(oneHourSession()))
+    for (const TrafficEntry &entry : entriesOf(oneHourSession()))
         engine.feed(entry);
     for (auto _ : state)
         benchmark::DoNotOptimize(engine.report());
@@ -115,7 +115,7 @@ void BM_Checks_ReportToolOneHour(benchmark::State &state)
     for (auto _ : state) {
         ChecksEngine engine;
         engine.setSetPoint(SetPoint{120, 80, 93, std::nullopt});
-        for (const TraceReader::Entry &entry : entriesOf(text))
+        for (const TrafficEntry &entry : entriesOf(text))
             engine.feed(entry);
         report = engine.report();
         QString error;

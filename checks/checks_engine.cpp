@@ -179,7 +179,7 @@ void ChecksEngine::setSetPoint(const std::optional<SetPoint> &setPoint)
     emit changed();
 }
 
-void ChecksEngine::feed(const TraceReader::Entry &entry)
+void ChecksEngine::feed(const TrafficEntry &entry)
 {
     State &s = *m_state;
     s.lastMs = std::max(s.lastMs, entry.ms);
@@ -202,7 +202,7 @@ void ChecksEngine::feed(const TraceReader::Entry &entry)
 }
 
 // Traffic on another port than before: what ran on the old one is over.
-void ChecksEngine::followPort(const TraceReader::Entry &entry)
+void ChecksEngine::followPort(const TrafficEntry &entry)
 {
     State &s = *m_state;
     if (s.port == entry.port)
@@ -213,7 +213,7 @@ void ChecksEngine::followPort(const TraceReader::Entry &entry)
     s.venting = false;
 }
 
-void ChecksEngine::portEvent(const TraceReader::Entry &entry)
+void ChecksEngine::portEvent(const TrafficEntry &entry)
 {
     State &s = *m_state;
     if (entry.port != s.port)
@@ -227,7 +227,7 @@ void ChecksEngine::portEvent(const TraceReader::Entry &entry)
     s.venting = false;
 }
 
-void ChecksEngine::sent(const TraceReader::Entry &entry)
+void ChecksEngine::sent(const TrafficEntry &entry)
 {
     const QByteArray text = frameText(entry.bytes);
     if (text == CommandSet::kStart) {
@@ -246,7 +246,7 @@ void ChecksEngine::sent(const TraceReader::Entry &entry)
     }
 }
 
-void ChecksEngine::received(const TraceReader::Entry &entry)
+void ChecksEngine::received(const TrafficEntry &entry)
 {
     // Only a whole line counts, as for the panel: STX to CR.
     const QByteArray &bytes = entry.bytes;

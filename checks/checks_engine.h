@@ -67,7 +67,7 @@ public:
     explicit ChecksEngine(const CheckLimits &limits = CheckLimits(), QObject *parent = nullptr);
     ~ChecksEngine() override;
 
-    void feed(const TraceReader::Entry &entry);
+    void feed(const TrafficEntry &entry);
     // Forgets every check and result (a new board); mode, patient and port stay.
     void clear();
     // The simulator's setting the measurements are compared with; none for
@@ -90,16 +90,16 @@ signals:
 
 private:
     struct State;
-    void sent(const TraceReader::Entry &entry);
-    void received(const TraceReader::Entry &entry);
-    void portEvent(const TraceReader::Entry &entry);
+    void sent(const TrafficEntry &entry);
+    void received(const TrafficEntry &entry);
+    void portEvent(const TrafficEntry &entry);
     void pressure(qint64 ms, int mmHg);
     void result(qint64 ms, const QString &line);
     void ended999(qint64 ms);
     void reference(qint64 ms, const QString &port, double mmHg);
     void beginStretch(Mode mode, qint64 ms, const QString &why);
     void endStretch(qint64 ms, const QString &why);
-    void followPort(const TraceReader::Entry &entry);
+    void followPort(const TrafficEntry &entry);
 
     CheckLimits m_limits;
     std::optional<SetPoint> m_setPoint;

@@ -111,9 +111,9 @@ bool saveCurve(const QString &tracePath, const QString &picturePath)
     if (!trace.open(QIODevice::ReadOnly))
         return false;
     // The demo's measurement: what comes before the bench check clears the checks.
-    QList<TraceReader::Entry> entries = TraceReader::read(trace);
+    QList<TrafficEntry> entries = TraceReader::read(trace);
     const auto cleared =
-        std::find_if(entries.begin(), entries.end(), [](const TraceReader::Entry &entry) {
+        std::find_if(entries.begin(), entries.end(), [](const TrafficEntry &entry) {
             return entry.kind == QLatin1String(ChecksEngine::kClearedEvent);
         });
     entries.erase(cleared, entries.end());

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-bool TraceReader::parseLine(const QString &line, Entry &entry)
+bool TraceReader::parseLine(const QString &line, TrafficEntry &entry)
 {
     const qsizetype firstBlank = line.indexOf(QLatin1Char(' '));
     if (firstBlank <= 0)
@@ -37,7 +37,7 @@ TraceReader::TraceReader(QIODevice &device)
     : m_device(device)
 {}
 
-bool TraceReader::next(Entry &entry)
+bool TraceReader::next(TrafficEntry &entry)
 {
     while (!m_device.atEnd()) {
         QByteArray raw = m_device.readLine(kMaxLineLength);
@@ -62,12 +62,12 @@ bool TraceReader::next(Entry &entry)
     return false;
 }
 
-QList<TraceReader::Entry> TraceReader::read(QIODevice &device, int *skipped,
+QList<TrafficEntry> TraceReader::read(QIODevice &device, int *skipped,
                                             std::optional<TraceHeader> *header)
 {
-    QList<Entry> entries;
+    QList<TrafficEntry> entries;
     TraceReader reader(device);
-    Entry entry;
+    TrafficEntry entry;
     while (reader.next(entry))
         entries.append(entry);
     if (skipped)

@@ -23,13 +23,11 @@ class QIODevice;
 class TraceReader
 {
 public:
-    using Entry = TrafficEntry;
-
     static constexpr qint64 kMaxLineLength = 64 * 1024;
 
     explicit TraceReader(QIODevice &device);
     // The next trace line of the device; false at its end.
-    bool next(Entry &entry);
+    bool next(TrafficEntry &entry);
     // Lines skipped so far because they are no trace lines.
     qint64 skipped() const { return m_skipped; }
     // The header line, once the first line has been read and was one.
@@ -37,10 +35,10 @@ public:
 
     // The whole device at once. `header` is set when the trace begins with a
     // header line, else reset.
-    static QList<Entry> read(QIODevice &device, int *skipped = nullptr,
+    static QList<TrafficEntry> read(QIODevice &device, int *skipped = nullptr,
                              std::optional<TraceHeader> *header = nullptr);
     // One line without its line end; false when it is no trace line.
-    static bool parseLine(const QString &line, Entry &entry);
+    static bool parseLine(const QString &line, TrafficEntry &entry);
 
 private:
     QIODevice &m_device;

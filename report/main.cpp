@@ -32,7 +32,7 @@ int complain(const QString &what)
 }
 
 // The trace's entries; no value when it cannot be read or holds no trace at all.
-std::optional<QList<TraceReader::Entry>> readTrace(const QString &path,
+std::optional<QList<TrafficEntry>> readTrace(const QString &path,
                                                    std::optional<TraceHeader> &header)
 {
     QFile file(path);
@@ -43,7 +43,7 @@ std::optional<QList<TraceReader::Entry>> readTrace(const QString &path,
         return std::nullopt;
     }
     int skipped = 0;
-    QList<TraceReader::Entry> entries = TraceReader::read(file, &skipped, &header);
+    QList<TrafficEntry> entries = TraceReader::read(file, &skipped, &header);
     if (entries.isEmpty() && !header && skipped > 0) {
         complain(QStringLiteral("%1 is no traffic trace: none of its %2 line(s) is a trace line")
                      .arg(path)
@@ -57,13 +57,13 @@ std::optional<QList<TraceReader::Entry>> readTrace(const QString &path,
     return entries;
 }
 
-CheckReport judge(const QList<TraceReader::Entry> &entries,
+CheckReport judge(const QList<TrafficEntry> &entries,
                   const std::optional<TraceHeader> &header, const CheckLimits &limits,
                   const ReportOptions &options)
 {
     ChecksEngine engine(limits);
     engine.setSetPoint(options.setPoint);
-    for (const TraceReader::Entry &entry : entries)
+    for (const TrafficEntry &entry : entries)
         engine.feed(entry);
     CheckReport report = engine.report();
     report.session.program =
@@ -133,7 +133,7 @@ int main(int argc, char *argv[])
                      qPrintable(problem));
 
     std::optional<TraceHeader> header;
-    const std::optional<QList<TraceReader::Entry>> entries = readTrace(options.trace, header);
+    const std::optional<QList<TrafficEntry>> entries = readTrace(options.trace, header);
     if (!entries)
         return kBad;
 

@@ -90,7 +90,7 @@ CheckReport reportOf(const QString &trace, const std::optional<SetPoint> &setPoi
                          if (refusals)
                              *refusals << QStringLiteral("%1: %2").arg(mmHg).arg(reason);
                      });
-    for (const TraceReader::Entry &entry : TraceReader::read(buffer))
+    for (const TrafficEntry &entry : TraceReader::read(buffer))
         engine.feed(entry);
     return engine.report();
 }
@@ -375,7 +375,7 @@ void ChecksEngineTest::leakStateRunsDown()
     buffer.open(QIODevice::ReadOnly);
     ChecksEngine engine;
     QList<ChecksEngine::LeakState::Phase> phases;
-    for (const TraceReader::Entry &entry : TraceReader::read(buffer)) {
+    for (const TrafficEntry &entry : TraceReader::read(buffer)) {
         engine.feed(entry);
         const ChecksEngine::LeakState state = engine.leakState();
         if (phases.isEmpty() || phases.constLast() != state.phase)

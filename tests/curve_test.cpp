@@ -160,7 +160,7 @@ void CurveTest::onlyEndedMeasurementsAreHandedOut()
     buffer.open(QIODevice::ReadOnly);
     TraceReader reader(buffer);
     MeasurementSplitter splitter;
-    for (TraceReader::Entry entry; reader.next(entry);)
+    for (TrafficEntry entry; reader.next(entry);)
         splitter.add(entry);
     QTEST(int(splitter.endedCount()), "ended");
     const QList<MeasurementCurve> first = splitter.takeEnded(1);

@@ -345,7 +345,7 @@ void RecordWriterTest::hungDiskDropsOldestTraceLinesKeepsRows()
     QFile trace(dir.filePath("trace.txt"));
     QVERIFY(trace.open(QIODevice::ReadOnly));
     QStringList read; // as the curve tool reads the trace back
-    for (const TraceReader::Entry &entry : TraceReader::read(trace))
+    for (const TrafficEntry &entry : TraceReader::read(trace))
         read << QStringLiteral("%1 %2 %3").arg(entry.ms).arg(entry.port, entry.kind);
     QCOMPARE(read, (QStringList{"0 COM1 received", "16 COM1 dropped 15 trace lines",
                                 "16 COM1 received", "17 COM1 received", "18 COM1 received",

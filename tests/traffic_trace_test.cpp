@@ -100,7 +100,7 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList seen;
     qint64 lastMs = 0;
-    const QList<TraceReader::Entry> entries = TraceReader::read(file);
+    const QList<TrafficEntry> entries = TraceReader::read(file);
     // Reading the file back gives the entries the recorder handed out.
     QCOMPARE(entries.size(), recorded.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
@@ -109,7 +109,7 @@ void TrafficTraceTest::bytesAreGroupedIntoLines()
         QCOMPARE(entries.at(i).kind, recorded.at(i).kind);
         QCOMPARE(entries.at(i).bytes, recorded.at(i).bytes);
     }
-    for (const TraceReader::Entry &entry : entries) {
+    for (const TrafficEntry &entry : entries) {
         QCOMPARE(entry.port, QStringLiteral("COM1"));
         QVERIFY(entry.ms >= lastMs);
         lastMs = entry.ms;

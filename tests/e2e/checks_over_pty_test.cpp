@@ -168,13 +168,13 @@ void ChecksOverPtyTest::liveEqualsOffline()
     QFile trace(tracePath);
     QVERIFY(trace.open(QIODevice::ReadOnly));
     int skipped = -1;
-    const QList<TraceReader::Entry> entries = TraceReader::read(trace, &skipped, &out.header);
+    const QList<TrafficEntry> entries = TraceReader::read(trace, &skipped, &out.header);
     QCOMPARE(skipped, 0);
     QVERIFY(out.header.has_value());
     QCOMPARE(out.header->program, QString("tarnvik"));
     QVERIFY(out.header->started.isValid());
     ChecksEngine offline;
-    for (const TraceReader::Entry &entry : entries)
+    for (const TrafficEntry &entry : entries)
         offline.feed(entry);
     const QJsonObject offlineJson = ReportJson::object(offline.report());
     QCOMPARE(QJsonDocument(out.liveJson).toJson(), QJsonDocument(offlineJson).toJson());

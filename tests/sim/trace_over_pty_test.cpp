@@ -67,11 +67,11 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     int skipped = -1;
-    const QList<TraceReader::Entry> entries = TraceReader::read(file, &skipped);
+    const QList<TrafficEntry> entries = TraceReader::read(file, &skipped);
     QCOMPARE(skipped, 0);
     QStringList sent, received, events;
     qint64 lastMs = 0;
-    for (const TraceReader::Entry &entry : entries) {
+    for (const TrafficEntry &entry : entries) {
         QVERIFY(entry.ms >= lastMs);
         lastMs = entry.ms;
         const QString bytes = ByteNotation::readable(entry.bytes);
