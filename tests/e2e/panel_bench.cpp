@@ -34,12 +34,24 @@ void PanelBench::start()
 
 void PanelBench::press(Control control)
 {
-    using Handler = void (BoardPanel::*)();
-    static const Handler handlers[] = {&BoardPanel::startMeasurement, &BoardPanel::startManometer,
-                                       &BoardPanel::startLeakTest,    &BoardPanel::breakOperation,
-                                       &BoardPanel::togglePatient,    &BoardPanel::readStatus,
-                                       &BoardPanel::stepPumpUp,       &BoardPanel::stepCycle};
-    (m_panel.*handlers[int(control)])();
+    switch (control) {
+    case Control::Start:
+        return m_panel.startMeasurement();
+    case Control::Manometer:
+        return m_panel.startManometer();
+    case Control::LeakTest:
+        return m_panel.startLeakTest();
+    case Control::Break:
+        return m_panel.breakOperation();
+    case Control::Patient:
+        return m_panel.togglePatient();
+    case Control::ReadStatus:
+        return m_panel.readStatus();
+    case Control::PumpUp:
+        return m_panel.stepPumpUp();
+    case Control::Cycle:
+        return m_panel.stepCycle();
+    }
 }
 
 QString PanelBench::portEntryDevice(int port)

@@ -33,6 +33,8 @@ public:
     QStringList failures() const override { return m_display.failures(); }
     QString failureNotice() const override;
     int quietMs() const override { return 200; }
+    QStringList log() const override { return m_display.log(); }
+    void clearLog() override { m_display.clearLog(); }
 
 private:
     // Members go in reverse order: the timer before the panel, the panel

@@ -8,7 +8,8 @@
 // scenarios run against both.
 //
 // After each interpretation tick the bench notes what the fields show, so a
-// scenario can follow a measurement the way the operator saw it.
+// scenario can follow a measurement the way the operator saw it; and it logs
+// every field text and bar value the panel logic writes, in order.
 #pragma once
 
 #include "board_panel.h"
@@ -77,6 +78,10 @@ public:
     // A span of several ticks and many board steps, to see that nothing more
     // happens.
     virtual int quietMs() const = 0;
+    // The writes since the start or clearLog(): "Field=text" (field named by
+    // RecordingDisplay::name) and "bar=N".
+    virtual QStringList log() const = 0;
+    virtual void clearLog() = 0;
 
     SimulatedBoard &board(int port) { return m_rig.board(port); }
     PtyRig &rig() { return m_rig; }

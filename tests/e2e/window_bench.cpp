@@ -1,5 +1,7 @@
 #include "window_bench.h"
 
+#include "recording_display.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QProgressBar>
@@ -26,7 +28,7 @@ WindowBench::~WindowBench()
 
 void WindowBench::start()
 {
-    m_window = std::make_unique<MainWindow>(rig().port());
+    m_window = std::make_unique<LoggingWindow>(rig().port());
     connect(m_window.get(), &MainWindow::failureShown, this,
             [this](const QString &notice) { m_failures << notice; });
     // Connected after the window's own handler, so it sees the tick's outcome.
@@ -93,6 +95,18 @@ QList<int> WindowBench::checkedPorts() const
 QString WindowBench::portEntryDevice(int port)
 {
     return portEntry(port)->toolTip();
+}
+
+void WindowBench::LoggingWindow::setText(Field field, const QString &text)
+{
+    MainWindow::setText(field, text);
+    m_log << RecordingDisplay::name(field) + QLatin1Char('=') + text;
+}
+
+void WindowBench::LoggingWindow::setBarValue(int value)
+{
+    MainWindow::setBarValue(value);
+    m_log << QStringLiteral("bar=%1").arg(value);
 }
 
 QAction *WindowBench::portEntry(int port) const

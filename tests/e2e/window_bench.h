@@ -32,10 +32,27 @@ public:
     QStringList failures() const override { return m_failures; }
     QString failureNotice() const override { return m_window->failureNotice(); }
     int quietMs() const override { return 3 * MainWindow::kInterpretIntervalMs; }
+    QStringList log() const override { return m_window->log(); }
+    void clearLog() override { m_window->clearLog(); }
 
 private:
+    // The main window, logging the panel logic's writes once it is built.
+    class LoggingWindow : public MainWindow
+    {
+    public:
+        using MainWindow::MainWindow;
+        void setText(Field field, const QString &text) override;
+        void setBarValue(int value) override;
+
+        QStringList log() const { return m_log; }
+        void clearLog() { m_log.clear(); }
+
+    private:
+        QStringList m_log;
+    };
+
     QAction *portEntry(int port) const;
 
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<LoggingWindow> m_window;
     QStringList m_failures;
 };
