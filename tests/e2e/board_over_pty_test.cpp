@@ -50,12 +50,12 @@ QStringList valuesOf(const QStringList &log, const QString &name)
     return values;
 }
 
-// Started, and past the start-up on `port`.
-std::unique_ptr<PtyBench> startedBench(const PtyBench::Setup &setup, int port = 1)
+// Started, and past the start-up on COM1; null if start-up did not end.
+std::unique_ptr<PtyBench> startedBench(const PtyBench::Setup &setup)
 {
     std::unique_ptr<PtyBench> bench = PtyBench::create(setup);
     bench->start();
-    if (!bench->waitForStartUp(port))
+    if (!bench->waitForStartUp(1))
         return nullptr;
     return bench;
 }

@@ -78,8 +78,9 @@ public:
     // A span of several ticks and many board steps, to see that nothing more
     // happens.
     virtual int quietMs() const = 0;
-    // The writes since the start or clearLog(): "Field=text" (field named by
-    // RecordingDisplay::name) and "bar=N".
+    // What the panel logic wrote since clearLog(), in order: "Field=text"
+    // (named by RecordingDisplay::name) and "bar=N". The window bench logs
+    // from the end of start-up on.
     virtual QStringList log() const = 0;
     virtual void clearLog() = 0;
 

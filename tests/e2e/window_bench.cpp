@@ -29,6 +29,9 @@ WindowBench::~WindowBench()
 void WindowBench::start()
 {
     m_window = std::make_unique<LoggingWindow>(rig().port());
+    // Start-up ran in the constructor, before any override or connection.
+    if (!m_window->failureNotice().isEmpty())
+        m_failures << m_window->failureNotice();
     connect(m_window.get(), &MainWindow::failureShown, this,
             [this](const QString &notice) { m_failures << notice; });
     // Connected after the window's own handler, so it sees the tick's outcome.
