@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's entry: the command line, then a bench session (BenchSession)
 // on the serial port of the port map (the operator's port settings over the
 // platform's port table), with the trace file when --trace is given and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window-system platform the program is asked to start on (-platform NAME
 // or QT_QPA_PLATFORM), checked before QApplication is built: Qt ends the
 // program with abort() when no platform plugin has the name. check() looks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "program_options.h"
 
 #include "plain_file_check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's command line: --help, --version, --trace FILE, --results FILE
 // and --no-results. Qt's own options (-platform, -style, ...) have been taken
 // out of the arguments by QApplication before these are parsed. Parsing

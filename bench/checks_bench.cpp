@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bench checks: what the engine costs per entry it is fed (live, one
 // entry per frame or reply line, beside the panel's 150 ms tick), and the
 // time tarnvik-report takes for the report of a one-hour session. The

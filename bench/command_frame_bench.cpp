@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building a command frame, and writing one through the panel: readStatus is
 // the public handler whose only work is sendCommand("18;;DF"), i.e. 2 + 6
 // single writes to the in-memory port.

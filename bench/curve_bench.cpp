@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing the curves of a one-hour trace: reading the trace, cutting it into
 // measurements, drawing them a page of 24 at a time and encoding the PNGs, as
 // tarnvik-curve does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the Port menu: the re-check of the entries that start-up disabled.
 // The panel runs on the real serial port class over a table of eight paths in
 // an empty temporary folder, so start-up disables every entry and each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record's writer thread: what handing a row or a trace line over costs
 // the panel's thread (a queue under a mutex, no disk), and how many rows
 // (each appended, fsynced and closed) and trace lines (appended in batches)

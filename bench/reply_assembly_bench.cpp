@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of reply assembly in bytes per second: the assembler on its own,
 // and the whole receive path (port notification, readArrivedBytes, assembler,
 // reply-line field), each fed in 16-byte reads as the port's receive queue

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reply_traffic.h"
 
 #include "control_bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte streams shaped like what a board sends during measurements, for the
 // reply-assembly benchmarks. "Typical" is twenty pressure lines (STX, three
 // pressure digits, ten status characters, CR: 15 bytes) followed by one result

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing one row of the results file, as a tick that shows a result does it:
 // open, append, flush, fsync, close. Measured on the file system of the
 // working directory (the folder is made there and removed afterwards), once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "stub_display.h"
 
 void StubDisplay::setText(Field field, const QString &text)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A PanelDisplay for the micro-benchmarks: it keeps the last text of each field and
 // the bar value, and counts failures, but records no history, so a benchmark
 // measures the panel logic rather than the bookkeeping of a test double.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One interpretation tick with the display stubbed: on a pressure line, on a
 // result line, and on the end value "999", whose tick writes a read-status
 // frame to the in-memory port. The line is delivered once; like the program,

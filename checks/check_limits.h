@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The limits the bench checks judge by, and the times they measure over.
 // The defaults are the values usual for automated sphygmomanometers; the
 // [checks] group of the program's settings file (the file PortMap reads)

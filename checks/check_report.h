@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bench checks of one session as plain data: what ChecksEngine::report()
 // hands out and what the JSON form and the PDF are made from. Times are the
 // trace's milliseconds; pressures are mmHg as the board sent them; derived

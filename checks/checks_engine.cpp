@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "checks_engine.h"
 
 #include "command_set.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bench checks of one session, judged from the traffic in time order: the
 // frames sent, the reply lines received, the ports' events and the
 // operator's reference readings, as TraceReader reads them from a trace and

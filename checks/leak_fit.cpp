@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "leak_fit.h"
 
 void LeakFit::add(double seconds, double mmHg)

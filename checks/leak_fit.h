@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The least-squares line through the readings of a leak test's window,
 // kept as running sums so that each reading costs the same however long the
 // window is.

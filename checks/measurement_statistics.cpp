@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "measurement_statistics.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The statistics of a series of measurements (count, "999" count, and for
 // systolic, diastolic, mean and pulse the mean, sample standard deviation,
 // minimum and maximum) and, against a set point, the mean errors and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report_json.h"
 
 #include "trace_header.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The JSON form of a CheckReport: the keys a production script reads, numbers
 // as JSON numbers rounded to one decimal, verdicts as "pass", "fail",
 // "incomplete" (null where there is none: statistics without a reference).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "verdict.h"
 
 QString verdictName(Verdict verdict)

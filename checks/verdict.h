@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A check's verdict, and the rule that makes one verdict of several: fail
 // when any fails, else incomplete when any is incomplete, else pass when any
 // passed; None when nothing had a verdict (statistics only, nothing to judge).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows form of the version, "major.minor.revision" with the minor number
 # written in two digits and the revision in four: 1.0.1 becomes "1.00.0001".
 # Wider numbers are kept whole, never cut. A version resource stores each part

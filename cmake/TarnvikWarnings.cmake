@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler warnings for the project's own targets.
 function(tarnvik_warnings target)
     if(MSVC)

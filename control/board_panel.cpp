@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board_panel.h"
 
 #include "command_set.h"

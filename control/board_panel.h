@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel logic: start-up and exit, port selection, reply assembly, the
 // interpretation of complete reply lines at each tick, and the eight operator
 // commands with the operating state they move. It meets the window only

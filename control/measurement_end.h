@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The end of a measurement as the panel showed it: a result, or the end
 // value "999" of a measurement that failed. The settings are the texts of
 // their fields at that moment; the values come from the result line and are

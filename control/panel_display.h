@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the panel logic needs of the window: set and read back the text of a
 // display field, set a button caption, move the pressure bar, enable and
 // check a port entry, report a failure to the operator and end the program.

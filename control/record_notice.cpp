@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "record_notice.h"
 
 RecordNotice::RecordNotice(RecordWriter &writer, PanelDisplay &display, QObject *parent)

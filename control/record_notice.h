@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shows what keeps the record from being written (the results file, the
 // trace, a disk that does not keep up) in the window's failure notice, and
 // takes each notice back when the RecordWriter says its cause has mended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Appends the end of every measurement the panel shows to a CSV file: one row
 // per result, and one per measurement that ended with "999". It takes the
 // MeasurementEnd values BoardPanel::measurementEnded hands out, formats them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "result_row.h"
 
 #include "byte_notation.h"

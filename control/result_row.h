@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One row of the results file as CSV after RFC 4180: the local time with its
 // UTC offset, the port and its device, the settings, the four values, the
 // outcome and the raw line with its control characters spelt out. A field

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two value tables the operator steps through: the initial cuff pump-up
 // pressure and the cycle time for automated measurements. Each entry pairs the
 // command text sent to the board, taken from the command set, with the text

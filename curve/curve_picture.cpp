@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "curve_picture.h"
 
 #include <QFont>

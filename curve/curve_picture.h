@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws measurement curves as a picture: one panel per measurement, at most a
 // page of kPageSize measurements in a grid of up to three columns, each with the cuff pressure in
 // mmHg over the seconds since the measurement began, START, Break, result and "999" as marked

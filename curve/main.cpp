@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnvik-curve: draws the cuff-pressure curves of the measurements in a
 // traffic trace (tarnvik --trace FILE) as PNG pictures, a page of at most
 // CurvePicture::kPageSize measurements each: the first page goes to the file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "measurement_curve.h"
 
 #include "measurement_splitter.h"

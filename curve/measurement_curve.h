@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The measurements in a traffic trace, each as a curve of cuff pressure over
 // time with its marks. A measurement begins with a START frame sent to the
 // board, or with the first pressure above 0 that an automatic (cycle) start

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "measurement_splitter.h"
 
 #include "command_set.h"

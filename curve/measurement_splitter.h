@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cuts a traffic trace into measurements as its entries come, one at a time,
 // so a trace of any length can be drawn page by page: the measurements that
 // have ended are taken out as they pile up, and only the one still running is

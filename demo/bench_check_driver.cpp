@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench_check_driver.h"
 
 #include "bench_checks_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plays the operator at a short bench check of the simulated board, through
 // the real windows: in the Bench checks window it clears the checks (a new
 // board), fills in the board ID, operator, instrument and set point; in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "demo_driver.h"
 
 #include "bench_check_driver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives one measurement through the real main window by itself, for runs
 // without an operator: waits until the board has answered the start-up
 // frames, clicks START, saves a picture of the window while the cuff deflates

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line_printer.h"
 
 #include "byte_notation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints what goes over the line between the program and simulated boards:
 // every command frame a board takes (or ignores) and every reply line it
 // sends, with the time since the printer was made and the port. Control

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnvik-demo: the real main window on a machine without a board. COM1 is
 // bound to a simulated board behind a pseudo-terminal and COM2 to COM8 to
 // paths that do not exist, so no device of the machine is ever opened.

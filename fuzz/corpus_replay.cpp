@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs every file of the given corpus folders (or single files) once through
 // the reply fuzz entry, without libFuzzer, so the corpus is a regular test with
 // any compiler. A failed check aborts with its reason.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz entry for the receive path: raw bytes from the board through reply
 // assembly and the interpretation tick to the display fields and the frames
 // sent back. Built as a libFuzzer target with clang and, without libFuzzer, into

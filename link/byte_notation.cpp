@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "byte_notation.h"
 
 #include "control_bytes.h"

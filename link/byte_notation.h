@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one notation for raw line bytes in text: printable ASCII as it is,
 // STX, ETX, CR and LF as <STX>, <ETX>, <CR>, <LF>, every other control or
 // non-ASCII byte, and '<' itself, as <xNN>, so the text reads back exactly. The demo prints the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "command_frame.h"
 
 QByteArray CommandFrame::build(const QString &text)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wire format of a command: STX, the command text one byte per character,
 // ETX. No length, no frame checksum, no line end. Also the checksum rule that
 // every coded command text obeys, for tools and tests that rebuild the texts.

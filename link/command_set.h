@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every command text the program sends to the board, as fixed literals. A coded
 // text is a two-digit code, ";;" and the checksum of the first four characters
 // in upper-case hex (see CommandFrame::codedText); "X" breaks the current

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings of a serial line, as QSerialPort takes them. A port applies
 // them at its next open. The board's own settings are BoardPanel::kLineSettings.
 #pragma once

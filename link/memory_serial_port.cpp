@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "memory_serial_port.h"
 
 #include "port_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A serial port in memory, for tests and for tools that run without a device.
 // It records every operation and every byte written, can refuse to open chosen
 // port numbers with a chosen kind of failure (by default: not present), can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "open_failure.h"
 
 #include <QtGlobal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a serial port did not open, in the few kinds an operator can act on, and
 // the words used for each. QtSerialPort sorts its open failures into these
 // kinds, MemorySerialPort reports them for tests, and the panel groups them in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plain_file_check.h"
 
 #include <QDir>

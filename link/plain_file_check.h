@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether a path names a plain file the program may read or write: a regular
 // file, or nothing yet (a file to be created). Anything else is named with
 // the reason, for a message: a folder, a FIFO, a device, a socket, a link

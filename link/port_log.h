@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The logging category of port events and failures: the port map's problems,
 // failed opens, lost devices and entries enabled again by the Port menu's
 // re-check. Enable with QT_LOGGING_RULES="tarnvik.ports.debug=true".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_map.h"
 
 #include "plain_file_check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operator's binding of the port entries "COM1" to "COM8" to devices: the
 // [ports] group of the program's settings file (INI text in UTF-8, named after
 // the program's maker and title; ~/.config/Velsorin/tarnvik.conf on Linux,

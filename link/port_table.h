@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which device stands behind each of the port numbers 1 to 8 ("COM1" to "COM8").
 // The table is handed to the serial port. system() gives the platform's
 // defaults, over which the program lays the operator's port settings file

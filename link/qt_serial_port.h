@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial port on a real device, through QSerialPort. Port numbers 1 to 8
 // map to devices through a PortTable. Arriving data is announced with
 // bytesArrived(); sent data and receive errors are logged, not announced.

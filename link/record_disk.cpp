@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "record_disk.h"
 
 #include <QDir>

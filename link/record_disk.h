@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file operations the record writer needs, one call each, with the
 // operating system's error number on failure. RecordFile builds whole-line
 // appends on them; the writer thread is the only caller while the program

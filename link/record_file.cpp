@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "record_file.h"
 
 #include "plain_file_check.h"

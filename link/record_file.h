@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One file of the record (the results file or the traffic trace) as the
 // writer thread appends to it: each unit (a row, a trace line) is in the file
 // whole or not at all. Before a write the size is noted; when a write or the

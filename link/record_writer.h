@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one thread that writes the record to disk: the rows of the results file
 // and the lines of the traffic trace. The panel's thread hands them over
 // through a queue and never waits for the disk; the writer thread appends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turns the bytes from the board into reply lines. A line starts with STX (which
 // stays in the line as its first character) and ends with CR (which is
 // dropped). The assembler sees bytes only; whoever feeds it decides what to do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reply_line.h"
 
 #include <limits>

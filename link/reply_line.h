@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fields of a reply line as the board sends them. Positions count from 1
 // with the STX at position 1, so the board's first payload character is at 2.
 // A pressure line carries the cuff pressure at 2..4; a result line ("S" at 2)

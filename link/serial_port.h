@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial port as the board link uses it: the small set of operations that
 // port selection, command writing and reply assembly need, and two
 // notifications: bytes arrived, and the device went away.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The first line of a traffic trace: the program and its version and the
 // wall-clock time the trace began, with its offset from UTC:
 //   # tarnvik 1.0.1 trace started 2026-12-07T14:05:09+01:00

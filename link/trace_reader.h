@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads a traffic trace (as TrafficTrace writes it) back into the entries it
 // was written from: the time in ms, the port, the kind ("sent", "received" or
 // a port event such as "opened") and, for traffic, the bytes. Lines that do not have the form of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tracing_serial_port.h"
 
 #include "port_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A SerialPort that forwards every operation to another one and hands what
 // passes to a TrafficRecorder: the bytes written, the bytes read, and
 // opening, closing and losing the port. The panel logic runs on it unchanged;

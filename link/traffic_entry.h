@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One entry of the traffic over a port: a frame sent (STX..ETX), a line
 // received (STX..CR), a group of bytes outside either (noise, a frame cut
 // short), or a port event ("opened", "closed", "lost: ..."). TrafficRecorder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "traffic_recorder.h"
 
 #include "control_bytes.h"

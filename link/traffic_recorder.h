@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times and groups what passes a port and hands it out as TrafficEntry
 // values, one per frame sent, line received, group of other bytes, or port
 // event. Sent bytes are grouped from STX to ETX and received bytes from STX

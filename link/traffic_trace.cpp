@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "traffic_trace.h"
 
 #include "byte_notation.h"

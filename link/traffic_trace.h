@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The traffic trace file: each TrafficEntry as one text line, the
 // milliseconds, the port, and what happened with the bytes in ByteNotation:
 //   1234 COM1 sent <STX>01;;D7<ETX>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The documents a Debian package carries beside the programs, installed by
 # `cmake --install` and so by the package: a manual page for each program in
 # tarnvik_programs, the copyright file in Debian's machine-readable format

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ico_file.h"
 
 #include <QBuffer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A Windows icon file (.ico) holding one picture at several sizes, for the
 // icon resource of tarnvik.exe and the installer. render_icons draws the
 // pictures from Artwork; this only lays them out in the file format: a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes the manual page of one installed program from what the program says
 # about itself, in the manner of help2man: NAME and DESCRIPTION from the
 # description lines of --help, SYNOPSIS from its usage line, OPTIONS and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Build-time tool: renders the program's icon from Artwork, the one source of
 // the picture, into the files that are installed into the desktop's icon
 // theme: PNG at 16, 32 and 48 pixels and a scalable SVG; and into the Windows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A chart's frame: the plot area inside a box, value ranges with tick steps
 // of 1, 2 or 5 times a power of ten, grid, tick labels and axis titles, and
 // the mapping from values to the painter's device units. `unit` is device

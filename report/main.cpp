@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnvik-report: the bench check report of a traffic trace (tarnvik
 // --trace FILE), as a PDF and its JSON form, with the same verdicts the
 // program gives live. Runs without a display: it uses Qt's offscreen

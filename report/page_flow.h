@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lays the report out on A4 pages of a QPdfWriter, top to bottom: headings,
 // text, tables (which continue on the next page with their header row
 // repeated) and boxes for charts, each moved to a new page when it does not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report_charts.h"
 
 #include "chart_axes.h"

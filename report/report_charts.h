@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report's charts, drawn with QPainter into a box: the leak test (the
 // whole stretch, and its window with the fitted line), the series of
 // systolic and diastolic values against the set point and its band, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report_files.h"
 
 #include "report_json.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves a report as a PDF and its JSON form beside it. Each file is written
 // to a temporary file and renamed into place only when both are whole, so a
 // failure leaves neither a partial report nor a half-replaced one behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report_options.h"
 
 #include "port_map.h"

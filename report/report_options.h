@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of tarnvik-report:
 //   tarnvik-report TRACE -o REPORT.pdf [--json FILE] [--board ID] [--operator NAME]
 //       [--instrument TEXT] [--reference-bp SYS/DIA[/MAP]] [--reference-pulse N]

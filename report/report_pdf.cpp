@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "report_pdf.h"
 
 #include "page_flow.h"

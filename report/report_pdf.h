@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report of a bench check as a PDF on A4: a header (program and
 // version, board, operator, reference instrument, date and time with its
 // offset, port and device), the overall verdict and a summary table with a

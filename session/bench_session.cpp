@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench_session.h"
 
 #include "check_limits.h"

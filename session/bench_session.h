@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One bench session, wired the same way for the program and the demo: a
 // traffic recorder always sits between the panel and the port (a
 // TracingSerialPort), the trace file takes the recorder's entries when a

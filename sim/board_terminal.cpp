@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board_terminal.h"
 
 #include "pseudo_terminal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attaches a SimulatedBoard to a terminal: the master side of a
 // PseudoTerminal, or any descriptor of a raw serial line opened by the caller.
 // A QSocketNotifier hands every byte the program writes to the board, tagged

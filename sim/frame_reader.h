@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cuts command frames out of the byte stream that the program writes to the
 // board: a frame is STX, the command text and ETX. Bytes outside a frame are
 // line noise and are dropped; an STX inside a frame starts the frame afresh;

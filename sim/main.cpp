@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnvik-sim: runs one simulated board until it is stopped. By default the
 // board sits behind a new pseudo-terminal whose device path is printed as the
 // first line on standard output, for the program (or a demo) to open as its

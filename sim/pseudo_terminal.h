@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A pseudo-terminal pair in raw mode: the program opens the device path like a
 // serial port, the other side (the master) is read and written here. Used by
 // the simulated board, the end-to-end tests and the demo, so that the real

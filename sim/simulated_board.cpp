@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulated_board.h"
 
 #include "command_frame.h"

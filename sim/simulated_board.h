@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A simulated NIBP board: command texts in, reply lines out. It takes the
 // bytes the program writes (receive), cuts them into command frames, acts on
 // every known command and answers with reply lines (lineSent: STX, payload,

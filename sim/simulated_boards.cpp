@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulated_boards.h"
 
 SimulatedBoards::SimulatedBoards(const QList<int> &ports)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Simulated boards on chosen port numbers: each one behind its own
 // pseudo-terminal and joined to it by a BoardTerminal. devicePaths() is the
 // table of eight device paths that binds those port numbers to the terminals

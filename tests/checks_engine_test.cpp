@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The checks engine on synthetic traces with known answers: leak rates, static
 // points with known errors and a refused one, over-pressure in both patient
 // modes, result series with known mean and SD, and traces that end or switch

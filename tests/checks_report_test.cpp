@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report's JSON form (its keys, one-decimal numbers, null where there is
 // nothing) and the [checks] limits read from a settings file.
 #include "check_limits.h"

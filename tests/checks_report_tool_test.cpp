@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnvik-report as a production script runs it: the exit status is the
 // overall verdict (0 pass, 1 fail, 3 incomplete or nothing to judge), 2 a bad
 // command line, an unreadable trace or a report that cannot be written, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command frames on the wire and the command set against the checksum rule.
 #include "command_frame.h"
 #include "command_set.h"

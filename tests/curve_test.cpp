@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The curve picture: a trace cut into measurements with their marks, and the
 // picture drawn from them (its size and that it is not blank; no pixels are
 // compared).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The eight operator buttons: their gates on the operating state, the command
 // each writes, the fields it changes afterwards, and the two value tables.
 #include "panel_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform asked for on the command line or in QT_QPA_PLATFORM, checked
 // against the platform plugins Qt has before QApplication could abort on it.
 #include "platform_choice.h"

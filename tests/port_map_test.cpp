@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operator's port settings file: the device each entry ends up bound to
 // and the problems named, for good files and each kind of bad one.
 #include "port_map.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding, opening and switching the serial port, and the port menu entries
 // that show the result.
 #include "panel_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's command line, run as the real binary. Every row ends before
 // the program makes a port: --help and --version with 0, a bad command line
 // with 2 and the usage. A --trace given beside a bad option must not even be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record's writer: rows and lines whole or absent whatever the disk does,
 // the system's cause named, only regular files opened, results rows kept
 // while the oldest trace lines give way, and the panel's thread never held.

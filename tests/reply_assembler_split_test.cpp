@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reply assembly must not depend on how the port cuts the bytes into reads:
 // each case is fed whole, in reads of every size, and split in two at every
 // boundary, and must give the same lines, flag and buffer each time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes from the board into reply lines: the reply-line field, the
 // line-complete flag, and independence from how the bytes are split up.
 #include "panel_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The results file: one row for each end of a measurement the panel shows,
 // however many ticks interpret the line, quoted after RFC 4180; a file that
 // cannot be written is reported once, measuring goes on, and the rows are

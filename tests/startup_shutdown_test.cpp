@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up puts board and window into their defaults; exit closes the port
 // and ends the program.
 #include "panel_fixture.h"

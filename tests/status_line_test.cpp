@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interpretation of the last complete reply line at each tick: pressure lines
 // move the pressure field and bar, result lines show the measurement, and the
 // value "999" ends a measurement with a status request.

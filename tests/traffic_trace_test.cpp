@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The traffic trace: bytes grouped into frames and lines however the port cut
 // them, written in the <STX> notation that reads back to the same bytes.
 #include "byte_notation.h"

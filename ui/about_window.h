@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window: the program's icon, title line, version and a one-line
 // description, closed by its OK button (Enter and Esc press it) or the title
 // bar's close button. Modeless; it deletes itself when closed, so the main

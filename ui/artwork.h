@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's own pictures, drawn here with QPainter in a few plain colours:
 // the icon (a pressure dial with its needle, 32 x 32 and 16 x 16) and the logo
 // (the dial, the program's name and an oscillometric pulse trace, 220 x 50 on a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench_checks_window.h"
 
 #include "report_files.h"

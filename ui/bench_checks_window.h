@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Bench checks window: the judgement of the board on the bench, live. It
 // shows the board ID, operator and reference instrument fields; the leak test
 // as it runs (phase, seconds left, drop so far, running rate); the highest

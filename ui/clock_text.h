@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status-bar clock's text: the time of day in the locale's long time
 // format (hours, minutes, seconds, 12- or 24-hour as the locale has it), with
 // the time-zone name that Qt's long format carries left out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Contrast between colours (relative luminance and contrast ratio as used for
 // screen text) and the choice of a window background that keeps texts of given
 // colours legible while staying close to a wanted colour.

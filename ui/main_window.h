@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: the display fields, caption labels, the eight operator
 // buttons, the menus, the pressure bar, the frames and the logo at their fixed
 // places, the two timers and the status-bar clock. It owns the panel logic

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window fonts. Sizes are given in points at 96 dpi; the window layout is
 // in pixels at 96 dpi, so the fonts are set in pixels too (points * 96 / 72)
 // and text keeps fitting its field whatever the screen's logical dpi. Arial and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The badge's colours reach a contrast of at least 4.5 between text and
 // background, so the verdict reads under bench lighting and in grey print.
 #include "verdict_badge.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A check's verdict as a badge that reads at a glance: "PASS" white on green,
 // "FAIL" white on red, "INCOMPLETE" black on amber, and a grey dash while
 // the check has no verdict. The Bench checks window shows one per check and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app_under_test.h"
 
 #include "monotonic_clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window launcher (tarnvik-bench-app) as a child process: started on the
 // device paths given for COM1..COM8, its trace read as it comes (the time the
 // window was shown, each change of the Map field and each repaint of it), its

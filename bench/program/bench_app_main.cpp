@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnvik-bench-app: the program's main window on the real serial port class,
 // set up as the program's entry sets it up, but on the device paths given on
 // the command line instead of the platform's port table, so that the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnvik-bench-program: runs the whole-program measurements (start-up, line
 // delay, CPU idle and at the full line rate, resident memory over an hour of
 // traffic) against the simulated board and prints the table. Started by

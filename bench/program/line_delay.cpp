@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line_delay.h"
 
 #include <algorithm>

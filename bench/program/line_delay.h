@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pairs each reply line written to the board's end of the line with the
 // moment its pressure first showed in the Map field, and with the first
 // repaint of the field after that. A line counts as missed when its value

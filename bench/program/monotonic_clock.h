@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CLOCK_MONOTONIC in nanoseconds: the clock that the benchmark driver and the
 // window launcher share, so that a time taken in one process compares with a
 // time taken in the other.

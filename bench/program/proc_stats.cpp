@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "proc_stats.h"
 
 #include <QFile>

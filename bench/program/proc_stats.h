@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What /proc tells about a process: CPU time used (user + system, all its
 // threads, in clock ticks) and resident memory (VmRSS); and the machine's
 // load average. Linux only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "program_bench.h"
 
 #include "app_under_test.h"

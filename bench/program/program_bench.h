@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole-program measurements: the real main window (through the launcher)
 // against the simulated board over a pseudo-terminal. Start-up runs the
 // window on eight absent ports until its first frame is shown. One session

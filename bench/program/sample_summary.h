@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mean, median, 99th percentile, minimum and maximum of a set of samples.
 // The percentile is the nearest-rank one: the smallest sample that at least
 // p per cent of the samples do not exceed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The launcher's trace: one line per event on standard output, "<kind> <ns>"
 // or "<kind> <ns> <text>", with the CLOCK_MONOTONIC time in nanoseconds. Each
 // line goes out in one unbuffered write, so the driver reading the pipe sees

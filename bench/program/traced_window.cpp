@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "traced_window.h"
 
 #include "monotonic_clock.h"

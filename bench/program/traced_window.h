@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's main window with one addition for the whole-program benchmark:
 // every change of the Map field's text is written to a TraceLog, with the
 // monotonic time at which the field took the new text. Each call is passed on

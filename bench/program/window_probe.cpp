@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window_probe.h"
 
 #include "monotonic_clock.h"

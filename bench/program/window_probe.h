@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Watches the launcher's main window from outside: writes "expose" when the
 // window system first shows it, "shown" once that first frame has been
 // painted and handed over (at the next turn of the event loop), and "paint"

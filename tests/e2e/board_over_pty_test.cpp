@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel end to end on the real QtSerialPort, against simulated boards
 // behind pseudo-terminals: every frame goes over a terminal into a board's
 // record and every reply line comes back through the port, the reply field

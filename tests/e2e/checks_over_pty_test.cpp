@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bench checks live, as the program wires them (BenchSession: the main
 // window and the Bench checks window on the real serial port class, the
 // recorder feeding the checks and the trace), against a simulated board over

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel logic (BoardPanel) as a PtyBench, without a window: a recording
 // display stands in for it, the controls are the panel's handlers, and a
 // timer ticks interpretLatestLine. The tick is scaled like the boards' clock,

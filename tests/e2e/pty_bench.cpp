@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pty_bench.h"
 
 PtyBench::PtyBench(const Setup &setup, double timeScale, int timeoutMs, int pollMs)

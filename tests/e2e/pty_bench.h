@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A bench that drives the panel logic on the real serial port class against
 // simulated boards behind pseudo-terminals (PtyRig), the way an operator
 // would: press a control, choose a port entry, open the Port menu, and read

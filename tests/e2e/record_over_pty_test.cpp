@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record never holds back the board: a bench session (the real window
 // and serial port class, a simulated board behind a pseudo-terminal) whose
 // disk stops answering for seconds still sends START and Break the moment

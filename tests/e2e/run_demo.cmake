@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs the demo headless, as a fresh machine would, and checks that it drove
 # a measurement to its result, printed the traffic, saved both pictures and
 # the curve, appended the result to its results file, and ran the bench check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window_bench.h"
 
 #include "recording_display.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real main window (MainWindow) as a PtyBench: buttons clicked with the
 // mouse, menu entries chosen, the Port menu opened. The boards run faster
 // than real time while the window's own interpretation timer reads their

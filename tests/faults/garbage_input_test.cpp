@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Garbage on the line: endless streams without STX or CR, lines at the bound
 // of the receive buffer, and pressure fields that are not numbers. The panel
 // runs on the in-memory port, fed as the board would feed it.

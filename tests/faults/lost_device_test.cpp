@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A board that goes away: the real serial path over a pseudo-terminal whose
 // master side closes (a hang-up). COM1 is a symlink, so a new terminal can
 // stand in for the board "plugged in again" at the same path.

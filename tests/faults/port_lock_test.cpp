@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A port that another program holds: a second opener of the same
 // pseudo-terminal, by the same path or by another one, and a program that holds
 // an flock on it. Such a port counts as one that does not open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Soak of the receive path, run by scripts/soak and not part of the test suite:
 // one million reply lines pushed at full speed through a pseudo-terminal into
 // the panel logic on the real serial port, with the interpretation tick

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package with CPack into a scratch folder and checks it:
 # name, version, the libraries found in the executable plus the fonts,
 # exactly the expected files under /usr, and that lintian finds nothing

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a staging folder and checks what a desktop needs:
 # exactly the expected files, icons of the right sizes with transparency, a
 # desktop entry and AppStream metadata that pass their validators and name the

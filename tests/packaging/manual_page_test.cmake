@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The manual page writer against programs whose --help is made up for each
 # row: what lands in the page, what roff must not take as a request, and the
 # helps it refuses. A row's checks are "+TEXT" (in the page) or "-TEXT" (not

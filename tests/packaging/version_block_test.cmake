@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # tarnvik_version_block: the Windows form "major.minor.revision" with the
 # minor number in two digits and the revision in four, and the refusal of
 # numbers that a version resource cannot hold.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Compiles the Windows version resource with the MinGW resource compiler and
 # reads it back: it must compile, and carry the names and the version block.
 #

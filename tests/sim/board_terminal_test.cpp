@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board's side of the line when nobody listens: a board streaming into a
 // pseudo-terminal that no program reads must neither block nor hang.
 #include "board_terminal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated board on its own, stepped by hand: which frames it takes, the
 // lines it sends in each mode, the fields of its result and status lines, its
 // failures, its cycle timer and its repeatability, and the set points and

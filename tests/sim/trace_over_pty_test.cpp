@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace of a start-up and a measurement against a simulated board over a
 // pseudo-terminal (the panel on a tracing port around the real serial port
 // class): what the board took and sent, in order, and the measurement shown.

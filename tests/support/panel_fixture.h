@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel logic wired to an in-memory port and a recording display, the way
 // most logic tests need it, plus helpers to build the bytes of frames and lines.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pty_rig.h"
 
 #include "port_map.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the pseudo-terminal benches share: simulated boards on chosen port
 // numbers, the real serial port class over the table that points at their
 // terminals (every other number at a path that does not exist), and waits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "recording_display.h"
 
 void RecordingDisplay::setText(Field field, const QString &text)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A PanelDisplay that keeps every field in memory and records what the panel did
 // to it, in order, so tests can check both the end state and the sequence.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window: its controls, its version line and title, opening it from
 // the main window as one modeless instance, and every way of closing it.
 #include "about_window.h"

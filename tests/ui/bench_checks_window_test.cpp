@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Bench checks window over a checks engine fed by hand, as the session
 // feeds it from the port: recording a manometer point typed in the reference
 // field (Enter or Record), the refusals and what stays for a retry, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window against its layout tables and its wiring: every control's
 // place, text, font, colours and tooltip; tab order and focus; menus and access
 // keys; buttons and menu entries reaching the panel logic and the in-memory

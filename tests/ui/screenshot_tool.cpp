@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders the main window, showing a finished measurement, and the About
 // window to PNG files for the documentation. The window runs on an in-memory
 // serial port that a few reply lines are fed through, so no device of the

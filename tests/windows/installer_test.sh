@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows installer under Wine, in a fresh prefix (a copy of
 # $TARNVIK_WINE_CLEAN_PREFIX) on the X server in $DISPLAY:
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Modem lines for pseudo-terminals, preloaded into Wine by scripts/wine-run
  * for the Windows tests only; never installed or shipped.
  *

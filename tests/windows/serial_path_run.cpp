@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows serial path under Wine: the real window (MainWindow) on QSerialPort's
 // Windows backend and the platform's own port table, with COM1 and COM3 on
 // pseudo-terminals whose other ends a simulated board serves on Linux

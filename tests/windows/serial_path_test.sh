@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows serial path under Wine, against simulated boards and null
 # modems on Linux, and the program's own files.
 #
