@@ -2,6 +2,7 @@
 #include "result_row.h"
 
 #include "byte_notation.h"
+#include "iso_time.h"
 
 namespace {
 
@@ -47,14 +48,7 @@ QStringList ResultRow::fields(const MeasurementEnd &end, const QString &port, co
 
 QString ResultRow::isoLocalTime(const QDateTime &when)
 {
-    const QDateTime local = when.toLocalTime();
-    const int offset = local.offsetFromUtc();
-    const int minutes = (offset < 0 ? -offset : offset) / 60;
-    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-           QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return IsoTime::withOffset(when.toLocalTime());
 }
 
 // RFC 4180: a field with a comma, a quote, CR or LF is quoted, its quotes

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "trace_header.h"
 
+#include "iso_time.h"
+
 #include <QStringList>
 
 namespace {
@@ -10,13 +12,7 @@ const QString kWords = QStringLiteral("trace started");
 
 QString TraceHeader::isoWithOffset(const QDateTime &when)
 {
-    const int offset = when.offsetFromUtc();
-    const int minutes = (offset < 0 ? -offset : offset) / 60;
-    return when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-           QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return IsoTime::withOffset(when);
 }
 
 QString TraceHeader::line() const
