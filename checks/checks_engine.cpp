@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "checks_engine.h"
 
+#include "command_frame.h"
 #include "command_set.h"
 #include "leak_fit.h"
 #include "measurement_statistics.h"
@@ -32,15 +33,6 @@ QString kindOf(ChecksEngine::Mode mode)
         break;
     }
     return {};
-}
-
-QByteArray frameText(QByteArray bytes)
-{
-    if (bytes.startsWith(ControlBytes::kStx))
-        bytes.remove(0, 1);
-    if (bytes.endsWith(ControlBytes::kEtx))
-        bytes.chop(1);
-    return bytes;
 }
 
 } // namespace
@@ -230,7 +222,7 @@ void ChecksEngine::portEvent(const TrafficEntry &entry)
 
 void ChecksEngine::sent(const TrafficEntry &entry)
 {
-    const QByteArray text = frameText(entry.bytes);
+    const QByteArray text = CommandFrame::text(entry.bytes);
     if (text == CommandSet::kStart) {
         beginStretch(Mode::Measuring, entry.ms, QStringLiteral("START"));
     } else if (text == CommandSet::kManometer) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "measurement_splitter.h"
 
+#include "command_frame.h"
 #include "command_set.h"
 #include "reply_line.h"
 #include "control_bytes.h"
@@ -36,11 +37,7 @@ QList<MeasurementCurve> MeasurementSplitter::takeEnded(qsizetype count)
 
 void MeasurementSplitter::sent(const TrafficEntry &entry)
 {
-    QByteArray text = entry.bytes;
-    if (text.startsWith(ControlBytes::kStx))
-        text.remove(0, 1);
-    if (text.endsWith(ControlBytes::kEtx))
-        text.chop(1);
+    const QByteArray text = CommandFrame::text(entry.bytes);
     if (text == CommandSet::kStart) {
         close();
         begin(entry);

@@ -11,6 +11,15 @@ QByteArray CommandFrame::build(const QString &text)
     return frame;
 }
 
+QByteArray CommandFrame::text(QByteArray frame)
+{
+    if (frame.startsWith(ControlBytes::kStx))
+        frame.remove(0, 1);
+    if (frame.endsWith(ControlBytes::kEtx))
+        frame.chop(1);
+    return frame;
+}
+
 QString CommandFrame::codedText(int code)
 {
     const QString head = QStringLiteral("%1;;").arg(code, 2, 10, QLatin1Char('0'));

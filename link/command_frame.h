@@ -14,6 +14,9 @@ class CommandFrame
 public:
     // The frame for a command text (Latin-1, one byte per character).
     static QByteArray build(const QString &text);
+    // The text a frame carries: the bytes without the leading STX and the
+    // trailing ETX, either of which may be missing from a frame cut short.
+    static QByteArray text(QByteArray frame);
 
     // The coded command text for a two-digit code 0..99: "01" -> "01;;D7".
     static QString codedText(int code);
