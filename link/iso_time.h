@@ -10,6 +10,6 @@
 class IsoTime
 {
 public:
-    // `when` in its own time spec (local time stays local, UTC gives +00:00).
+    // `when` in its own zone (local time stays local, UTC gives +00:00).
     static QString withOffset(const QDateTime &when);
 };

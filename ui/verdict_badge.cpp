@@ -17,17 +17,7 @@ VerdictBadge::VerdictBadge(QWidget *parent)
 
 QString VerdictBadge::text(Verdict verdict)
 {
-    switch (verdict) {
-    case Verdict::Pass:
-        return QStringLiteral("PASS");
-    case Verdict::Fail:
-        return QStringLiteral("FAIL");
-    case Verdict::Incomplete:
-        return QStringLiteral("INCOMPLETE");
-    case Verdict::None:
-        break;
-    }
-    return QStringLiteral("\u2014");
+    return verdict == Verdict::None ? QStringLiteral("\u2014") : verdictName(verdict).toUpper();
 }
 
 void VerdictBadge::setVerdict(Verdict verdict)
