@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "check_limits.h"
 
+#include "plain_file_check.h"
+
 #include <QFileInfo>
 #include <QSettings>
 
@@ -35,12 +37,16 @@ CheckLimits CheckLimits::load(const QString &file, QStringList *problems)
 {
     CheckLimits limits;
     QStringList found;
-    const QFileInfo info(file);
-    if (!info.exists())
+    // Looked at before it is opened: a FIFO in its place must not hold up
+    // the start.
+    const PlainFileCheck check(file);
+    if (check.kind() == PlainFileCheck::Kind::Missing)
         return limits;
-    if (info.isDir() || !info.isReadable()) {
-        found << QStringLiteral("%1 could not be read; the checks use their default limits")
-                     .arg(file);
+    if (!check.isPlain() || !QFileInfo(file).isReadable()) {
+        const QString why =
+            check.isPlain() ? QString() : QStringLiteral(" (%1)").arg(check.reason());
+        found << QStringLiteral("%1 could not be read%2; the checks use their default limits")
+                     .arg(file, why);
     } else {
         const QSettings settings(file, QSettings::IniFormat);
         if (settings.status() != QSettings::NoError)

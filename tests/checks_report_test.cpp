@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 // A report with values that test the rounding.
@@ -127,7 +131,7 @@ void ChecksReportTest::jsonHasTheKeysAndRounds()
 
 void ChecksReportTest::limitsComeFromTheSettingsFile_data()
 {
-    QTest::addColumn<QString>("content"); // "" writes no file
+    QTest::addColumn<QString>("content"); // "" writes no file, "<fifo>" makes a FIFO
     QTest::addColumn<QString>("limits");  // the values that differ from the defaults
     QTest::addColumn<QStringList>("problems");
 
@@ -142,6 +146,11 @@ void ChecksReportTest::limitsComeFromTheSettingsFile_data()
         << QStringList{"static_mmHg=abc in [checks] is no number above 0; the default 3 is used",
                        "mean_error_mmHg=-1 in [checks] is no number above 0; the default 5 is used",
                        "sd_mmHg=0 in [checks] is no number above 0; the default 8 is used"};
+    QTest::newRow("a FIFO in its place is named, never opened")
+        << "<fifo>"
+        << ""
+        << QStringList{"%1 could not be read (it is a FIFO, not a file); the checks use "
+                       "their default limits"};
     QTest::newRow("unknown key is named")
         << "[checks]\nleak_rate=4\n"
         << "" << QStringList{"unknown entry \"leak_rate\" in [checks]"};
@@ -154,7 +163,13 @@ void ChecksReportTest::limitsComeFromTheSettingsFile()
     QFETCH(QStringList, problems);
     QTemporaryDir dir;
     const QString path = dir.filePath("tarnvik.conf");
-    if (!content.isEmpty()) {
+    if (content == QLatin1String("<fifo>")) {
+#ifdef Q_OS_UNIX
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#else
+        QSKIP("no FIFOs here");
+#endif
+    } else if (!content.isEmpty()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content.toUtf8());
@@ -177,6 +192,8 @@ void ChecksReportTest::limitsComeFromTheSettingsFile()
             differ << QStringLiteral("%1 %2").arg(name).arg(read.*member);
     }
     QCOMPARE(differ.join(' '), limits);
+    for (QString &problem : problems)
+        problem.replace(QLatin1String("%1"), path);
     found.sort();
     problems.sort();
     QCOMPARE(found, problems);
