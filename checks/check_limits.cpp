@@ -10,28 +10,43 @@
 
 namespace {
 
-struct Key
-{
-    const char *name;
-    double CheckLimits::*value;
-};
-
-const Key kKeys[] = {
-    {"static_mmHg", &CheckLimits::staticMmHg},
-    {"leak_mmHg_per_min", &CheckLimits::leakMmHgPerMin},
-    {"max_pressure_adult_mmHg", &CheckLimits::maxPressureAdultMmHg},
-    {"max_pressure_neonate_mmHg", &CheckLimits::maxPressureNeonateMmHg},
-    {"mean_error_mmHg", &CheckLimits::meanErrorMmHg},
-    {"sd_mmHg", &CheckLimits::sdMmHg},
-    {"leak_settle_s", &CheckLimits::leakSettleS},
-    {"leak_window_s", &CheckLimits::leakWindowS},
-    {"static_window_s", &CheckLimits::staticWindowS},
-    {"static_spread_mmHg", &CheckLimits::staticSpreadMmHg},
-};
-
 const QString kGroup = QStringLiteral("checks");
 
 } // namespace
+
+const std::vector<CheckLimits::Key> &CheckLimits::keys()
+{
+    static const std::vector<Key> table{
+        {"static_mmHg", &CheckLimits::staticMmHg, "mmHg", 0.01, 50, false,
+         "Static pressure, largest |error|"},
+        {"static_window_s", &CheckLimits::staticWindowS, "s", 1, 3600, false,
+         "Static point: readings over"},
+        {"static_spread_mmHg", &CheckLimits::staticSpreadMmHg, "mmHg", 0.01, 50, false,
+         "Static point: largest spread"},
+        {"leak_mmHg_per_min", &CheckLimits::leakMmHgPerMin, "mmHg/min", 0.1, 100, false,
+         "Leak rate, largest"},
+        {"leak_settle_s", &CheckLimits::leakSettleS, "s", 1, 3600, false,
+         "Leak test: shortest settling after the peak"},
+        {"leak_settle_max_s", &CheckLimits::leakSettleMaxS, "s", 1, 3600, false,
+         "Leak test: longest settling after the peak"},
+        {"leak_window_s", &CheckLimits::leakWindowS, "s", 1, 3600, false, "Leak test: window"},
+        {"max_pressure_adult_mmHg", &CheckLimits::maxPressureAdultMmHg, "mmHg", 1, 600, false,
+         "Highest cuff pressure, adult"},
+        {"max_pressure_neonate_mmHg", &CheckLimits::maxPressureNeonateMmHg, "mmHg", 1, 600, false,
+         "Highest cuff pressure, neonate"},
+        {"mean_error_mmHg", &CheckLimits::meanErrorMmHg, "mmHg", 0.01, 50, false,
+         "Measurements: largest |mean error|"},
+        {"sd_mmHg", &CheckLimits::sdMmHg, "mmHg", 0.01, 50, false, "Measurements: largest SD"},
+        {"series_min_n", &CheckLimits::seriesMinN, "", 2, 1000, true,
+         "Measurements: fewest results"},
+    };
+    return table;
+}
+
+QString CheckLimits::text(double value)
+{
+    return QString::number(value, 'g', 12);
+}
 
 CheckLimits CheckLimits::load(const QString &file, QStringList *problems)
 {
@@ -60,7 +75,7 @@ CheckLimits CheckLimits::load(const QString &file, QStringList *problems)
                 continue;
             const QString name = key.mid(prefix.size());
             const Key *known = nullptr;
-            for (const Key &k : kKeys) {
+            for (const Key &k : keys()) {
                 if (name.compare(QLatin1String(k.name), Qt::CaseInsensitive) == 0)
                     known = &k;
             }
@@ -75,11 +90,19 @@ CheckLimits CheckLimits::load(const QString &file, QStringList *problems)
                                      : raw.toString();
             bool ok = false;
             const double value = text.trimmed().toDouble(&ok);
-            if (!ok || !std::isfinite(value) || value <= 0) {
-                found << QStringLiteral("%1=%2 in [checks] is no number above 0; the default "
-                                        "%3 is used")
-                             .arg(QLatin1String(known->name), text)
-                             .arg(limits.*(known->value));
+            const bool inRange = ok && std::isfinite(value) && value >= known->low &&
+                                 value <= known->high &&
+                                 (!known->whole || value == std::floor(value));
+            if (!inRange) {
+                found << QStringLiteral("%1=%2 in [checks] is no %3 from %4 to %5%6; the default "
+                                        "%7 is used")
+                             .arg(QLatin1String(known->name), text,
+                                  known->whole ? QStringLiteral("whole number")
+                                               : QStringLiteral("number"),
+                                  CheckLimits::text(known->low), CheckLimits::text(known->high),
+                                  *known->unit ? QStringLiteral(" ") + QLatin1String(known->unit)
+                                               : QString(),
+                                  CheckLimits::text(limits.*(known->value)));
                 continue;
             }
             limits.*(known->value) = value;

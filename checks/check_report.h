@@ -2,7 +2,9 @@
 // The bench checks of one session as plain data: what ChecksEngine::report()
 // hands out and what the JSON form and the PDF are made from. Times are the
 // trace's milliseconds; pressures are mmHg as the board sent them; derived
-// numbers are kept unrounded (the JSON rounds them to one decimal).
+// numbers are kept unrounded. Every verdict that is not pass or fail for a
+// reason the reader must know (a gap in the traffic, unsteady readings, too
+// few results) carries that reason in words.
 #pragma once
 
 #include "check_limits.h"
@@ -43,6 +45,26 @@ struct CheckReport
         QString device;     // empty when unknown (offline)
     };
 
+    // Traffic the session's record does not hold: trace lines the writer
+    // dropped (its "dropped N trace lines" marker) or a port lost while a
+    // stretch ran. What overlaps a gap cannot be judged.
+    struct Gap
+    {
+        qint64 fromMs = 0; // the last entry before the gap
+        qint64 toMs = 0;   // the marker or the loss
+        QString port;
+        QString what; // "316 trace lines dropped", "port lost: ..."
+    };
+
+    // A reference reading the engine would not take as a static point.
+    struct Refusal
+    {
+        qint64 ms = 0;
+        QString port;
+        double referenceMmHg = 0;
+        QString reason; // "hold the pressure steady", ...
+    };
+
     // From the Leak Test frame to Break, another mode, a port change or the
     // end of the trace.
     struct LeakTest
@@ -55,6 +77,8 @@ struct CheckReport
         std::optional<double> holdMmHg; // the peak after pump-up; none when none was seen
         qint64 holdMs = 0;
         std::optional<qint64> windowStartMs; // set once the pressure has settled
+        double settleS = 0;   // from the peak to the window's start, as used
+        bool settled = true;  // false: leak_settle_max_s ran out before the pressure was stable
         double windowS = 0;                  // seconds measured: the full window when complete
         double dropMmHg = 0;                 // first minus last pressure of the window
         // The least-squares leak rate, positive when the pressure falls, and
@@ -63,6 +87,9 @@ struct CheckReport
         double fitStartMmHg = 0;
         bool complete = false; // the window ran out (with readings to its end when judged)
         Verdict verdict = Verdict::Incomplete;
+        QString reason; // why it is incomplete; empty for pass and fail
+        int windowReadings = 0;          // readings in the window, outliers included
+        QList<PressureSample> outliers;  // readings of the window left out of the fit
         QList<PressureSample> samples; // the whole stretch, pump-up included
     };
 
@@ -88,9 +115,10 @@ struct CheckReport
         qint64 endMs = 0;
         int maxMmHg = 0;
         qint64 maxMs = 0;
-        int limitMmHg = 0;
+        double limitMmHg = 0; // as the settings give it
         std::optional<qint64> exceededMs; // first pressure above the limit
         Verdict verdict = Verdict::Pass;
+        QString reason; // why it is incomplete (a gap in its traffic)
     };
 
     // A result line or a "999".
@@ -100,7 +128,11 @@ struct CheckReport
         QString port;
         bool ended999 = false;
         std::optional<int> systolic, diastolic, mean, pulse;
-        QList<PressureSample> samples; // the cuff pressure from its start
+        // The cuff pressure from its start. A long session keeps the curves of
+        // its first and its latest measurements only (ChecksEngine says how
+        // many); hasCurve tells a measurement whose curve was kept.
+        bool hasCurve = false;
+        QList<PressureSample> samples;
     };
 
     struct Statistic
@@ -122,6 +154,7 @@ struct CheckReport
         Statistic systolic, diastolic, mean, pulse;
         QList<Measurement> list;
         Verdict verdict = Verdict::None;
+        QString reason; // why it is incomplete: "3 of 5 results", a gap
     };
 
     Session session;
@@ -131,6 +164,8 @@ struct CheckReport
     QList<StaticPoint> staticPoints; // sorted by reference
     QList<Stretch> overPressure;
     Measurements measurements;
+    QList<Refusal> refusals; // in time order
+    QList<Gap> gaps;         // in time order
 
     // Per check and overall, by the rule in verdict.h.
     Verdict leakVerdict = Verdict::None;

@@ -271,8 +271,7 @@ void ChecksEngine::beginStretch(Mode mode, qint64 ms, const QString &why)
     stretch.port = s.port;
     const bool adult = s.patient == Patient::Adult;
     stretch.patient = adult ? QStringLiteral("adult") : QStringLiteral("neonate");
-    stretch.limitMmHg =
-        qRound(adult ? m_limits.maxPressureAdultMmHg : m_limits.maxPressureNeonateMmHg);
+    stretch.limitMmHg = adult ? m_limits.maxPressureAdultMmHg : m_limits.maxPressureNeonateMmHg;
     stretch.startMs = ms;
     stretch.endMs = ms;
     s.stretch = stretch;

@@ -85,7 +85,7 @@ public:
 
 signals:
     void changed();
-    void overPressure(qint64 ms, const QString &kind, int mmHg, int limitMmHg);
+    void overPressure(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
     void pointRecorded(const CheckReport::StaticPoint &point);
     void pointRefused(double referenceMmHg, const QString &reason);
 

@@ -143,9 +143,12 @@ void ChecksReportTest::limitsComeFromTheSettingsFile_data()
     QTest::newRow("bad values keep the default and are named")
         << "[checks]\nstatic_mmHg=abc\nmean_error_mmHg=-1\nsd_mmHg=0\nleak_window_s=30\n"
         << "window 30"
-        << QStringList{"static_mmHg=abc in [checks] is no number above 0; the default 3 is used",
-                       "mean_error_mmHg=-1 in [checks] is no number above 0; the default 5 is used",
-                       "sd_mmHg=0 in [checks] is no number above 0; the default 8 is used"};
+        << QStringList{"static_mmHg=abc in [checks] is no number from 0.01 to 50 mmHg; the "
+                       "default 3 is used",
+                       "mean_error_mmHg=-1 in [checks] is no number from 0.01 to 50 mmHg; the "
+                       "default 5 is used",
+                       "sd_mmHg=0 in [checks] is no number from 0.01 to 50 mmHg; the default 8 "
+                       "is used"};
     QTest::newRow("a FIFO in its place is named, never opened")
         << "<fifo>"
         << ""

@@ -483,7 +483,7 @@ void BenchChecksWindow::pointRefused(double referenceMmHg, const QString &reason
     m_reference->selectAll();
 }
 
-void BenchChecksWindow::overPressureSeen(qint64, const QString &, int, int)
+void BenchChecksWindow::overPressureSeen(qint64, const QString &, int, double)
 {
     refresh();
 }

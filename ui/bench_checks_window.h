@@ -82,7 +82,7 @@ private:
     void setPointEdited();
     void pointRecorded(const CheckReport::StaticPoint &point);
     void pointRefused(double referenceMmHg, const QString &reason);
-    void overPressureSeen(qint64 ms, const QString &kind, int mmHg, int limitMmHg);
+    void overPressureSeen(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
     void saveReportChosen();
     void showNote(QLabel *label, const QString &text, bool problem);
 
