@@ -13,11 +13,15 @@
 // the report prints. The loader, the JSON form and the PDF all read it. A
 // bad value, one out of its range or an unknown key is named in the problems
 // and the default is kept; a file that does not exist gives the defaults and
-// no problem. Values are kept and compared as given: 250.6 stays 250.6.
+// no problem. A file QSettings finds malformed (a section line without its
+// "]") gives the defaults, as it does for the [ports] group. A longest
+// settling below the shortest is named and raised to it. Values are kept and
+// compared as given: 250.6 stays 250.6.
 #pragma once
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <vector>
 
@@ -40,13 +44,13 @@ public:
     // One [checks] key.
     struct Key
     {
-        const char *name;       // "leak_mmHg_per_min"
+        const char *name; // "leak_mmHg_per_min"
         double CheckLimits::*value;
-        const char *unit;       // "mmHg/min"; "" for a count
-        double low;             // the range a value must lie in, both ends included
+        const char *unit; // "mmHg/min"; "" for a count
+        double low;       // the range a value must lie in, both ends included
         double high;
-        bool whole;             // only whole numbers
-        const char *label;      // "Leak rate, largest"
+        bool whole;        // only whole numbers
+        const char *label; // "Leak rate, largest"
     };
     static const std::vector<Key> &keys();
 
@@ -55,4 +59,9 @@ public:
     static CheckLimits load(const QString &file, QStringList *problems = nullptr);
     // A limit as it was given, in its shortest form: 300, 2.5, 0.04.
     static QString text(double value);
+
+private:
+    QString take(const QString &name, const QVariant &raw);
+    QString reconcile();
+    static QString brokenSection(const QString &file);
 };

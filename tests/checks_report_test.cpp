@@ -139,16 +139,58 @@ void ChecksReportTest::limitsComeFromTheSettingsFile_data()
                                        << "" << QStringList{};
     QTest::newRow("group beside [ports], any letter case")
         << "[ports]\nCOM5=/dev/ttyACM0\n[Checks]\nLEAK_mmHg_per_min=4.5\nsd_mmHg=6\n"
-        << "leak 4.5 sd 6" << QStringList{};
+        << "leak_mmHg_per_min 4.5 sd_mmHg 6" << QStringList{};
     QTest::newRow("bad values keep the default and are named")
         << "[checks]\nstatic_mmHg=abc\nmean_error_mmHg=-1\nsd_mmHg=0\nleak_window_s=30\n"
-        << "window 30"
+        << "leak_window_s 30"
         << QStringList{"static_mmHg=abc in [checks] is no number from 0.01 to 50 mmHg; the "
                        "default 3 is used",
                        "mean_error_mmHg=-1 in [checks] is no number from 0.01 to 50 mmHg; the "
                        "default 5 is used",
                        "sd_mmHg=0 in [checks] is no number from 0.01 to 50 mmHg; the default 8 "
                        "is used"};
+    QTest::newRow("huge values are named: 1e308, 3e9")
+        << "[checks]\nleak_window_s=1e308\nmax_pressure_adult_mmHg=3e9\n"
+        << ""
+        << QStringList{"leak_window_s=1e308 in [checks] is no number from 1 to 3600 s; the "
+                       "default 60 is used",
+                       "max_pressure_adult_mmHg=3e9 in [checks] is no number from 1 to 600 mmHg; "
+                       "the default 300 is used"};
+    QTest::newRow("each end of a range is taken")
+        << "[checks]\nstatic_mmHg=0.01\nmax_pressure_neonate_mmHg=600\nseries_min_n=1000\n"
+           "leak_settle_max_s=20\nleak_settle_s=1\n"
+        << "static_mmHg 0.01 leak_settle_s 1 leak_settle_max_s 20 max_pressure_neonate_mmHg 600 "
+           "series_min_n 1000"
+        << QStringList{};
+    QTest::newRow("just outside a range, a fraction of a count: named")
+        << "[checks]\nleak_settle_max_s=19.9\nseries_min_n=2.5\nstatic_spread_mmHg=50.01\n"
+        << ""
+        << QStringList{"leak_settle_max_s=19.9 in [checks] is no number from 20 to 3600 s; the "
+                       "default 60 is used",
+                       "series_min_n=2.5 in [checks] is no whole number from 2 to 1000; the "
+                       "default 5 is used",
+                       "static_spread_mmHg=50.01 in [checks] is no number from 0.01 to 50 mmHg; "
+                       "the default 2 is used"};
+    QTest::newRow("a fractional limit is kept as given")
+        << "[checks]\nmax_pressure_adult_mmHg=250.6\n"
+        << "max_pressure_adult_mmHg 250.6" << QStringList{};
+    QTest::newRow("longest settling below the shortest: named, raised to it")
+        << "[checks]\nleak_settle_s=30\nleak_settle_max_s=25\n"
+        << "leak_settle_s 30 leak_settle_max_s 30"
+        << QStringList{"leak_settle_max_s=25 in [checks] is below leak_settle_s=30; the leak "
+                       "test settles for 30 s at most"};
+    QTest::newRow("shortest settling above the default longest: named")
+        << "[checks]\nleak_settle_s=90\n"
+        << "leak_settle_s 90 leak_settle_max_s 90"
+        << QStringList{"leak_settle_max_s=60 in [checks] is below leak_settle_s=90; the leak "
+                       "test settles for 90 s at most"};
+    // QSettings reads on past the broken line and takes "[checks" as the
+    // group; the file is unusable all the same, as for [ports].
+    QTest::newRow("an unclosed [checks group: the defaults, as said (were its values)")
+        << "[ports]\nCOM5=/dev/ttyACM0\n[checks\nleak_mmHg_per_min=4\n"
+        << ""
+        << QStringList{"%1 is not a readable settings file (line 3: [checks); the checks use "
+                       "their default limits"};
     QTest::newRow("a FIFO in its place is named, never opened")
         << "<fifo>"
         << ""
@@ -181,18 +223,9 @@ void ChecksReportTest::limitsComeFromTheSettingsFile()
     const CheckLimits read = CheckLimits::load(path, &found);
     const CheckLimits standard;
     QStringList differ;
-    for (auto [name, member] : {std::pair{"static", &CheckLimits::staticMmHg},
-                                {"leak", &CheckLimits::leakMmHgPerMin},
-                                {"adult", &CheckLimits::maxPressureAdultMmHg},
-                                {"neonate", &CheckLimits::maxPressureNeonateMmHg},
-                                {"error", &CheckLimits::meanErrorMmHg},
-                                {"sd", &CheckLimits::sdMmHg},
-                                {"settle", &CheckLimits::leakSettleS},
-                                {"window", &CheckLimits::leakWindowS},
-                                {"static window", &CheckLimits::staticWindowS},
-                                {"spread", &CheckLimits::staticSpreadMmHg}}) {
-        if (read.*member != standard.*member)
-            differ << QStringLiteral("%1 %2").arg(name).arg(read.*member);
+    for (const CheckLimits::Key &key : CheckLimits::keys()) {
+        if (read.*(key.value) != standard.*(key.value))
+            differ << QStringLiteral("%1 %2").arg(key.name).arg(read.*(key.value));
     }
     QCOMPARE(differ.join(' '), limits);
     for (QString &problem : problems)
