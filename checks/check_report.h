@@ -103,6 +103,7 @@ struct CheckReport
         double spreadMmHg = 0;
         int readings = 0;
         Verdict verdict = Verdict::Incomplete;
+        QString reason; // why it is incomplete: lost traffic in its readings' time
     };
 
     // One measurement, leak test or manometer stretch.

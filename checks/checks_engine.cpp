@@ -3,10 +3,10 @@
 
 #include "command_frame.h"
 #include "command_set.h"
-#include "leak_fit.h"
+#include "control_bytes.h"
+#include "leak_run.h"
 #include "measurement_statistics.h"
 #include "reply_line.h"
-#include "control_bytes.h"
 #include "traffic_entry.h"
 
 #include <QRegularExpression>
@@ -35,18 +35,28 @@ QString kindOf(ChecksEngine::Mode mode)
     return {};
 }
 
-} // namespace
-
-// A leak test as it runs: the report's record and the least-squares sums of
-// its window.
-struct LeakRun
+// The count of the trace writer's "dropped N trace lines" event.
+std::optional<qint64> droppedLines(const QString &kind)
 {
-    CheckReport::LeakTest test;
-    LeakFit fit;
-    bool risingNow = false; // the last reading was a new peak
-    std::optional<int> firstInWindow;
-    int lastInWindow = 0;
-};
+    static const QRegularExpression form(QStringLiteral("^dropped (\\d+) trace lines?$"));
+    const QRegularExpressionMatch match = form.match(kind);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toLongLong();
+}
+
+QString seconds(qint64 ms)
+{
+    return QString::number(ms / 1000.0, 'f', 1);
+}
+
+// "316 trace lines dropped, 61.3 s to 62.0 s"
+QString gapText(const CheckReport::Gap &gap)
+{
+    return QStringLiteral("%1, %2 s to %3 s").arg(gap.what, seconds(gap.fromMs), seconds(gap.toMs));
+}
+
+} // namespace
 
 struct ChecksEngine::State
 {
@@ -64,67 +74,9 @@ struct ChecksEngine::State
     QList<CheckReport::StaticPoint> points;
     QList<CheckReport::Stretch> stretches;
     QList<CheckReport::Measurement> measurements;
+    QList<CheckReport::Refusal> refusals;
+    QList<CheckReport::Gap> gaps;
 };
-
-namespace {
-
-// Ends the window once `ms` has reached its end; the verdict follows.
-void completeLeak(LeakRun &run, const CheckLimits &limits, qint64 ms)
-{
-    CheckReport::LeakTest &test = run.test;
-    if (test.complete || !test.windowStartMs)
-        return;
-    const qint64 windowEnd = *test.windowStartMs + qRound64(limits.leakWindowS * 1000);
-    if (ms < windowEnd)
-        return;
-    test.complete = true;
-    // A board that fell silent in the window leaves its end unmeasured: the
-    // rate of what came before is no verdict.
-    const double silent = limits.leakWindowS - test.windowS;
-    if (!test.rateMmHgPerMin || silent > std::max(2.0, limits.leakWindowS / 10)) {
-        test.verdict = Verdict::Incomplete;
-        return;
-    }
-    test.windowS = limits.leakWindowS;
-    test.verdict =
-        *test.rateMmHgPerMin <= limits.leakMmHgPerMin + kSlack ? Verdict::Pass : Verdict::Fail;
-}
-
-void leakReading(LeakRun &run, const CheckLimits &limits, qint64 ms, int mmHg)
-{
-    CheckReport::LeakTest &test = run.test;
-    test.samples.append({ms, mmHg});
-    test.endMs = ms;
-    completeLeak(run, limits, ms);
-    if (test.complete)
-        return;
-    run.risingNow = false;
-    if (!test.windowStartMs) {
-        // Every new peak starts the settling time again.
-        if (mmHg > 0 && (!test.holdMmHg || mmHg > *test.holdMmHg)) {
-            test.holdMmHg = mmHg;
-            test.holdMs = ms;
-            run.risingNow = true;
-            return;
-        }
-        if (!test.holdMmHg || ms < test.holdMs + qRound64(limits.leakSettleS * 1000))
-            return;
-        test.windowStartMs = ms;
-    }
-    const double seconds = (ms - *test.windowStartMs) / 1000.0;
-    run.fit.add(seconds, mmHg);
-    if (!run.firstInWindow)
-        run.firstInWindow = mmHg;
-    run.lastInWindow = mmHg;
-    test.windowS = seconds;
-    test.dropMmHg = *run.firstInWindow - run.lastInWindow;
-    if (const std::optional<LeakFit::Line> line = run.fit.line()) {
-        test.rateMmHgPerMin = -line->slopePerSecond * 60.0;
-        test.fitStartMmHg = line->offset;
-    }
-}
-
-} // namespace
 
 QString ChecksEngine::referenceEvent(double mmHg)
 {
@@ -175,9 +127,10 @@ void ChecksEngine::setSetPoint(const std::optional<SetPoint> &setPoint)
 void ChecksEngine::feed(const TrafficEntry &entry)
 {
     State &s = *m_state;
+    const qint64 before = s.lastMs;
     s.lastMs = std::max(s.lastMs, entry.ms);
     if (s.leak)
-        completeLeak(*s.leak, m_limits, s.lastMs);
+        s.leak->advance(s.lastMs);
     if (entry.kind == QLatin1String(TrafficEntry::kSent)) {
         followPort(entry);
         sent(entry);
@@ -188,8 +141,11 @@ void ChecksEngine::feed(const TrafficEntry &entry)
         reference(entry.ms, entry.port, *value);
     } else if (entry.kind == QLatin1String(kClearedEvent)) {
         clear();
+    } else if (const std::optional<qint64> lines = droppedLines(entry.kind)) {
+        lostTraffic(
+            {before, entry.ms, entry.port, QStringLiteral("%1 trace lines dropped").arg(*lines)});
     } else {
-        portEvent(entry);
+        portEvent(entry, before);
     }
     emit changed();
 }
@@ -206,18 +162,37 @@ void ChecksEngine::followPort(const TrafficEntry &entry)
     s.venting = false;
 }
 
-void ChecksEngine::portEvent(const TrafficEntry &entry)
+// `beforeMs` is the time of the entry before this one.
+void ChecksEngine::portEvent(const TrafficEntry &entry, qint64 beforeMs)
 {
     State &s = *m_state;
     if (entry.port != s.port)
         return;
-    if (entry.kind == QLatin1String("closed"))
+    if (entry.kind == QLatin1String("closed")) {
         endStretch(entry.ms, QStringLiteral("port closed"));
-    else if (entry.kind.startsWith(QLatin1String("lost")))
+    } else if (entry.kind.startsWith(QLatin1String("lost"))) {
+        if (s.mode != Mode::Idle)
+            lostTraffic({beforeMs, entry.ms, entry.port, QStringLiteral("port ") + entry.kind});
         endStretch(entry.ms, QStringLiteral("port lost"));
-    else
+    } else {
         return;
+    }
     s.venting = false;
+}
+
+// What runs cannot be judged across the gap; a stretch already above its
+// limit stays failed.
+void ChecksEngine::lostTraffic(const CheckReport::Gap &gap)
+{
+    State &s = *m_state;
+    s.gaps.append(gap);
+    const QString text = gapText(gap);
+    if (s.leak)
+        s.leak->interrupt(text);
+    if (s.stretch && s.stretch->verdict != Verdict::Fail) {
+        s.stretch->verdict = Verdict::Incomplete;
+        s.stretch->reason = text;
+    }
 }
 
 void ChecksEngine::sent(const TrafficEntry &entry)
@@ -278,12 +253,8 @@ void ChecksEngine::beginStretch(Mode mode, qint64 ms, const QString &why)
     s.stretchHasPressure = false;
     s.measurementSamples.clear();
     s.recent.clear();
-    if (mode == Mode::LeakTest) {
-        s.leak = LeakRun();
-        s.leak->test.port = s.port;
-        s.leak->test.startMs = ms;
-        s.leak->test.endMs = ms;
-    }
+    if (mode == Mode::LeakTest)
+        s.leak.emplace(m_limits, s.port, ms, kCurveMaxSamples);
 }
 
 // A stretch counts for over-pressure once the board sent a pressure in it.
@@ -294,10 +265,8 @@ void ChecksEngine::endStretch(qint64 ms, const QString &why)
         s.stretches.append(*s.stretch);
     s.stretch.reset();
     if (s.leak) {
-        completeLeak(*s.leak, m_limits, ms);
-        s.leak->test.endMs = std::max(s.leak->test.endMs, ms);
-        s.leak->test.endedBy = why;
-        s.leakTests.append(s.leak->test);
+        s.leak->end(ms, why);
+        s.leakTests.append(s.leak->test());
         s.leak.reset();
     }
     s.measurementSamples.clear();
@@ -328,11 +297,20 @@ void ChecksEngine::pressure(qint64 ms, int mmHg)
     if (mmHg > stretch.limitMmHg && !stretch.exceededMs) {
         stretch.exceededMs = ms;
         stretch.verdict = Verdict::Fail;
+        stretch.reason.clear();
         emit overPressure(ms, stretch.kind, mmHg, stretch.limitMmHg);
     }
+    measurementReading(ms, mmHg);
+}
+
+// The reading for what the mode keeps of it.
+void ChecksEngine::measurementReading(qint64 ms, int mmHg)
+{
+    State &s = *m_state;
     switch (s.mode) {
     case Mode::Measuring:
-        s.measurementSamples.append({ms, mmHg});
+        if (s.measurementSamples.size() < kCurveMaxSamples)
+            s.measurementSamples.append({ms, mmHg});
         break;
     case Mode::Manometer: {
         s.recent.append({ms, mmHg});
@@ -343,7 +321,7 @@ void ChecksEngine::pressure(qint64 ms, int mmHg)
     }
     case Mode::LeakTest:
         if (s.leak)
-            leakReading(*s.leak, m_limits, ms, mmHg);
+            s.leak->reading(ms, mmHg);
         break;
     case Mode::Idle:
         break;
@@ -369,7 +347,7 @@ void ChecksEngine::result(qint64 ms, const QString &line)
         measurement.samples = s.measurementSamples;
         endStretch(ms, QStringLiteral("result"));
     }
-    s.measurements.append(measurement);
+    keep(measurement);
 }
 
 // "999": the board gave up what it was doing.
@@ -384,14 +362,34 @@ void ChecksEngine::ended999(qint64 ms)
         measurement.samples = s.measurementSamples;
     if (s.mode != Mode::Idle)
         endStretch(ms, QString::fromLatin1(ReplyLine::kEndValue));
-    s.measurements.append(measurement);
+    keep(measurement);
+}
+
+// Every measurement is kept; its curve only while it is one of the first
+// kCurvesFirst or the latest kCurvesLatest.
+void ChecksEngine::keep(CheckReport::Measurement measurement)
+{
+    QList<CheckReport::Measurement> &list = m_state->measurements;
+    measurement.hasCurve = !measurement.samples.isEmpty();
+    list.append(measurement);
+    const qsizetype older = list.size() - 1 - kCurvesLatest;
+    if (older >= kCurvesFirst) {
+        list[older].samples = QList<PressureSample>();
+        list[older].hasCurve = false;
+    }
+}
+
+void ChecksEngine::refuse(qint64 ms, const QString &port, double mmHg, const QString &reason)
+{
+    m_state->refusals.append({ms, port, mmHg, reason});
+    emit pointRefused(mmHg, reason);
 }
 
 void ChecksEngine::reference(qint64 ms, const QString &port, double mmHg)
 {
     State &s = *m_state;
     if (s.mode != Mode::Manometer || port != s.port) {
-        emit pointRefused(mmHg, QStringLiteral("the board is not in Manometer mode"));
+        refuse(ms, port, mmHg, QStringLiteral("the board is not in Manometer mode"));
         return;
     }
     const qint64 oldest = ms - qRound64(m_limits.staticWindowS * 1000);
@@ -406,12 +404,13 @@ void ChecksEngine::reference(qint64 ms, const QString &port, double mmHg)
         ++count;
     }
     if (count < 2) {
-        emit pointRefused(mmHg, QStringLiteral("too few pressure readings in the last %1 s")
-                                    .arg(m_limits.staticWindowS));
+        refuse(ms, port, mmHg,
+               QStringLiteral("too few pressure readings in the last %1 s")
+                   .arg(CheckLimits::text(m_limits.staticWindowS)));
         return;
     }
     if (high - low > m_limits.staticSpreadMmHg + kSlack) {
-        emit pointRefused(mmHg, QString::fromLatin1(kUnsteady));
+        refuse(ms, port, mmHg, QString::fromLatin1(kUnsteady));
         return;
     }
     CheckReport::StaticPoint point;
@@ -424,6 +423,12 @@ void ChecksEngine::reference(qint64 ms, const QString &port, double mmHg)
     point.readings = count;
     point.verdict =
         std::abs(point.errorMmHg) <= m_limits.staticMmHg + kSlack ? Verdict::Pass : Verdict::Fail;
+    for (const CheckReport::Gap &gap : std::as_const(s.gaps)) {
+        if (gap.toMs >= oldest) {
+            point.verdict = Verdict::Incomplete;
+            point.reason = gapText(gap);
+        }
+    }
     s.points.append(point);
     emit pointRecorded(point);
 }
@@ -437,6 +442,8 @@ void ChecksEngine::clear()
     s.points.clear();
     s.stretches.clear();
     s.measurements.clear();
+    s.refusals.clear();
+    s.gaps.clear();
     s.leak.reset();
     if (s.stretch) {
         s.stretch->startMs = s.lastMs;
@@ -444,6 +451,7 @@ void ChecksEngine::clear()
         s.stretch->maxMmHg = 0;
         s.stretch->exceededMs.reset();
         s.stretch->verdict = Verdict::Pass;
+        s.stretch->reason.clear();
         s.stretchHasPressure = false;
     }
     emit changed();
@@ -455,26 +463,39 @@ ChecksEngine::LeakState ChecksEngine::leakState() const
     LeakState state;
     if (!s.leak)
         return state;
-    const CheckReport::LeakTest &test = s.leak->test;
+    const CheckReport::LeakTest test = s.leak->test();
     state.holdMmHg = test.holdMmHg;
     state.dropMmHg = test.dropMmHg;
     state.rateMmHgPerMin = test.rateMmHgPerMin;
     state.verdict = test.verdict;
     const double window = m_limits.leakWindowS;
+    const std::optional<qint64> earliest = s.leak->earliestWindowMs();
     if (test.complete) {
         state.phase = LeakState::Phase::Done;
     } else if (test.windowStartMs) {
         state.phase = LeakState::Phase::Measuring;
         state.secondsLeft = std::max(0.0, window - (s.lastMs - *test.windowStartMs) / 1000.0);
-    } else if (!test.holdMmHg || s.leak->risingNow) {
+    } else if (!earliest || s.leak->risingNow()) {
         state.phase = LeakState::Phase::PumpingUp;
-        state.secondsLeft = m_limits.leakSettleS + window;
+        state.secondsLeft = std::max(m_limits.leakSettleS, 2 * SettlingCheck::kBlockS) + window;
     } else {
         state.phase = LeakState::Phase::Settling;
-        const double settled = (s.lastMs - test.holdMs) / 1000.0;
-        state.secondsLeft = std::max(0.0, m_limits.leakSettleS - settled) + window;
+        state.secondsLeft = std::max<qint64>(0, *earliest - s.lastMs) / 1000.0 + window;
     }
     return state;
+}
+
+// Gaps may have hidden whole stretches and results: the over-pressure check
+// and the series cannot be judged across them.
+void ChecksEngine::judgeAcrossGaps(CheckReport &report) const
+{
+    if (report.gaps.isEmpty())
+        return;
+    report.overPressureVerdict = combined(report.overPressureVerdict, Verdict::Incomplete);
+    QString why = QStringLiteral("traffic lost: ") + gapText(report.gaps.constFirst());
+    if (report.gaps.size() > 1)
+        why += QStringLiteral(" (and %1 more)").arg(report.gaps.size() - 1);
+    MeasurementStatistics::cannotJudge(report.measurements, why);
 }
 
 CheckReport ChecksEngine::report() const
@@ -486,7 +507,7 @@ CheckReport ChecksEngine::report() const
     report.setPoint = m_setPoint;
     report.leakTests = s.leakTests;
     if (s.leak)
-        report.leakTests.append(s.leak->test); // still running: endedBy stays ""
+        report.leakTests.append(s.leak->test()); // still running: endedBy stays ""
     report.staticPoints = s.points;
     std::stable_sort(report.staticPoints.begin(), report.staticPoints.end(),
                      [](const CheckReport::StaticPoint &a, const CheckReport::StaticPoint &b) {
@@ -496,6 +517,8 @@ CheckReport ChecksEngine::report() const
     if (s.stretch && s.stretchHasPressure)
         report.overPressure.append(*s.stretch);
     report.measurements = MeasurementStatistics::of(s.measurements, m_setPoint, m_limits);
+    report.refusals = s.refusals;
+    report.gaps = s.gaps;
 
     for (const CheckReport::LeakTest &test : std::as_const(report.leakTests))
         report.leakVerdict = combined(report.leakVerdict, test.verdict);
@@ -503,6 +526,7 @@ CheckReport ChecksEngine::report() const
         report.staticVerdict = combined(report.staticVerdict, point.verdict);
     for (const CheckReport::Stretch &stretch : std::as_const(report.overPressure))
         report.overPressureVerdict = combined(report.overPressureVerdict, stretch.verdict);
+    judgeAcrossGaps(report);
     report.verdict = combined({report.leakVerdict, report.staticVerdict, report.overPressureVerdict,
                                report.measurements.verdict});
     return report;

@@ -26,6 +26,14 @@
 // them; a result line or "999" ends a measurement. A port that closes, is
 // lost, or changes ends what runs on it. One engine serves the whole session,
 // whatever the port.
+//
+// Traffic the record lacks (the trace writer's "dropped N trace lines", a
+// port lost while a stretch runs) is a gap: what it overlaps is incomplete,
+// and so are the over-pressure check and the measurement series, which it may
+// have hidden whole stretches and results from. The engine keeps per pressure
+// line only what a running check needs; of the measurements it keeps every
+// result but the curves of the first kCurvesFirst and the latest
+// kCurvesLatest only, so a trace of any length is judged in bounded memory.
 #pragma once
 
 #include "check_report.h"
@@ -64,6 +72,11 @@ public:
     static std::optional<double> referenceValue(const QString &kind);
     static constexpr const char *kClearedEvent = "checks cleared";
     static constexpr const char *kUnsteady = "hold the pressure steady";
+    // The measurements whose pressure curves are kept, and the readings a
+    // curve (of a measurement or a leak test) keeps at most.
+    static constexpr int kCurvesFirst = 12;
+    static constexpr int kCurvesLatest = 12;
+    static constexpr int kCurveMaxSamples = 4800;
 
     explicit ChecksEngine(const CheckLimits &limits = CheckLimits(), QObject *parent = nullptr);
     ~ChecksEngine() override;
@@ -93,14 +106,19 @@ private:
     struct State;
     void sent(const TrafficEntry &entry);
     void received(const TrafficEntry &entry);
-    void portEvent(const TrafficEntry &entry);
+    void portEvent(const TrafficEntry &entry, qint64 beforeMs);
+    void lostTraffic(const CheckReport::Gap &gap);
     void pressure(qint64 ms, int mmHg);
+    void measurementReading(qint64 ms, int mmHg);
     void result(qint64 ms, const QString &line);
     void ended999(qint64 ms);
+    void keep(CheckReport::Measurement measurement);
     void reference(qint64 ms, const QString &port, double mmHg);
+    void refuse(qint64 ms, const QString &port, double mmHg, const QString &reason);
     void beginStretch(Mode mode, qint64 ms, const QString &why);
     void endStretch(qint64 ms, const QString &why);
     void followPort(const TrafficEntry &entry);
+    void judgeAcrossGaps(CheckReport &report) const;
 
     CheckLimits m_limits;
     std::optional<SetPoint> m_setPoint;

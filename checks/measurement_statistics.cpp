@@ -34,7 +34,7 @@ CheckReport::Statistic MeasurementStatistics::statistic(const QList<double> &val
     }
     if (!reference || !judged)
         return stat;
-    if (!stat.sd) {
+    if (!stat.sd || stat.n < limits.seriesMinN) {
         stat.verdict = Verdict::Incomplete;
         return stat;
     }
@@ -76,5 +76,28 @@ CheckReport::Measurements MeasurementStatistics::of(const QList<CheckReport::Mea
     result.pulse = statistic(pulse, setPoint ? setPoint->pulse : std::nullopt, false, limits);
     result.verdict =
         combined({result.systolic.verdict, result.diastolic.verdict, result.mean.verdict});
+    std::optional<int> fewest;
+    for (const CheckReport::Statistic *stat : {&result.systolic, &result.diastolic, &result.mean}) {
+        if (stat->verdict != Verdict::None && (!fewest || stat->n < *fewest))
+            fewest = stat->n;
+    }
+    if (fewest && *fewest < limits.seriesMinN)
+        result.reason = QStringLiteral("%1 of %2 results")
+                            .arg(*fewest)
+                            .arg(CheckLimits::text(limits.seriesMinN));
     return result;
+}
+
+void MeasurementStatistics::cannotJudge(CheckReport::Measurements &measurements, const QString &why)
+{
+    if (measurements.verdict == Verdict::None)
+        return;
+    measurements.verdict = Verdict::Incomplete;
+    for (CheckReport::Statistic *stat :
+         {&measurements.systolic, &measurements.diastolic, &measurements.mean}) {
+        if (stat->verdict != Verdict::None)
+            stat->verdict = Verdict::Incomplete;
+    }
+    measurements.reason =
+        measurements.reason.isEmpty() ? why : measurements.reason + QStringLiteral("; ") + why;
 }

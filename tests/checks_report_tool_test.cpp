@@ -10,8 +10,8 @@
 
 namespace {
 
-// A leak test at `rate` mmHg/min: 5 s pump-up to 200 mmHg, 70 s hold, Break.
-QString leakTrace(double rate, double holdSeconds = 70)
+// A leak test at `rate` mmHg/min: 5 s pump-up to 200 mmHg, 90 s hold, Break.
+QString leakTrace(double rate, double holdSeconds = 90)
 {
     QString text = "# tarnvik 1.0.1 trace started 2026-12-07T14:05:09+01:00\n"
                    "0 COM1 opened\n250 COM1 sent <STX>17;;DE<ETX>\n";
@@ -64,6 +64,9 @@ void ChecksReportToolTest::exitStatusIsTheVerdict_data()
            "750 COM1 sent <STX>01;;D7<ETX>\n"
            "1000 COM1 received <STX>150<CR>\n"
            "1250 COM1 received <STX>S0001 A 160    122082094  072<CR>\n"
+           "1500 COM1 received <STX>S0001 A 160    120080093  072<CR>\n"
+           "1750 COM1 received <STX>S0001 A 160    122082094  072<CR>\n"
+           "2000 COM1 received <STX>S0001 A 160    121081094  072<CR>\n"
         << out + QStringList{"--reference-bp", "121/81/93.5", "--reference-pulse", "72"} << 0;
 
     QTest::newRow("unknown option") << leakTrace(4) << out + QStringList{"--colour"} << 2;
