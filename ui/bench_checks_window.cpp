@@ -213,7 +213,8 @@ BenchChecksWindow::BenchChecksWindow(ChecksEngine &engine, QWidget *parent)
     m_content = new QWidget;
     auto *left = new QVBoxLayout;
     left->addWidget(buildSessionBox());
-    left->addWidget(buildLeakBox(), 1);
+    left->addWidget(buildLeakBox());
+    left->addStretch(1);
     auto *right = new QVBoxLayout;
     right->addWidget(buildStaticBox(), 1);
     right->addWidget(buildOverPressureBox());
@@ -355,10 +356,10 @@ QWidget *BenchChecksWindow::buildStaticBox()
                   {4});
     m_points->setToolTip(tr("mmHg; sorted by reference"));
     m_points->setObjectName(QStringLiteral("staticPoints"));
-    // Rows as high as the statistics' rows; the table takes the height the
-    // column has left and scrolls when the points are more.
+    // Rows as high as the statistics' rows. The table takes the height the
+    // column has left, two rows at least (wholeContentSize() asks for a few
+    // more), and scrolls when the points are more.
     m_points->verticalHeader()->setDefaultSectionSize(m_points->fontMetrics().height() + 4);
-    m_points->setSizeAdjustPolicy(QAbstractScrollArea::AdjustIgnored);
     m_points->setMinimumHeight(m_points->horizontalHeader()->sizeHint().height() +
                                2 * m_points->verticalHeader()->defaultSectionSize() +
                                2 * m_points->frameWidth());
@@ -696,10 +697,13 @@ QSize BenchChecksWindow::sizeHint() const
     return whole;
 }
 
+// With room for a few static points more than the table's least.
 QSize BenchChecksWindow::wholeContentSize() const
 {
     ensurePolished();
-    return m_content->sizeHint().expandedTo(m_content->minimumSizeHint());
+    QSize whole = m_content->sizeHint().expandedTo(m_content->minimumSizeHint());
+    whole.rheight() += kMorePointRows * m_points->verticalHeader()->defaultSectionSize();
+    return whole;
 }
 
 void BenchChecksWindow::placeBeside(const QWidget &main)

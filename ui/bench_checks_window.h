@@ -55,6 +55,9 @@ public:
     static constexpr int kRefreshMs = 100;
     // Pixels between the main window and this one.
     static constexpr int kGap = 8;
+    // Static points the window shows beyond the table's least, where the
+    // screen has room.
+    static constexpr int kMorePointRows = 4;
 
     // `engine` must outlive the window. A top-level window; with a parent it
     // is closed and deleted with it.
