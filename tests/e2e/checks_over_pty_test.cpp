@@ -65,6 +65,8 @@ private slots:
 private:
     void drive(Run run, int count, BenchSession &session, SimulatedBoard &board, Outcome &out);
     static void recordWithoutPort(BenchSession &session, Outcome &out);
+    static void setUpBoard(SimulatedBoard &board);
+    static void checkRun(const Outcome &out, const QList<TrafficEntry> &entries);
 };
 
 // A reading recorded while no port is open is refused in the window and
@@ -148,12 +150,25 @@ void ChecksOverPtyTest::liveEqualsOffline_data()
         << Run::Measurements << 0.0 << 0.0 << 0 << 5 << Verdict::None << "" << true;
 }
 
-void ChecksOverPtyTest::liveEqualsOffline()
+// The simulated board as the row has it.
+void ChecksOverPtyTest::setUpBoard(SimulatedBoard &board)
 {
-    QFETCH(Run, run);
     QFETCH(double, leakRate);
     QFETCH(double, gaugeOffset);
     QFETCH(int, overPressurePeak);
+    board.setTimeScale(50);
+    board.setFailureRate(0);
+    board.setLeakRate(leakRate);
+    board.setManometerHolds({150}, 5);
+    board.setGaugeError(1.0, gaugeOffset);
+    board.setSetPoint(SimulatedBoard::SetPoint{120, 80, 72, 4.0});
+    if (overPressurePeak > 0)
+        board.setOverPressurePeak(overPressurePeak);
+}
+
+void ChecksOverPtyTest::liveEqualsOffline()
+{
+    QFETCH(Run, run);
     QFETCH(int, measurements);
     QFETCH(QString, checks);
     QFETCH(bool, portOpen);
@@ -171,14 +186,7 @@ void ChecksOverPtyTest::liveEqualsOffline()
         SimulatedBoards boards({kPort});
         QVERIFY(boards.isValid());
         SimulatedBoard &board = boards.board(kPort);
-        board.setTimeScale(50);
-        board.setFailureRate(0);
-        board.setLeakRate(leakRate);
-        board.setManometerHolds({150}, 5);
-        board.setGaugeError(1.0, gaugeOffset);
-        board.setSetPoint(SimulatedBoard::SetPoint{120, 80, 72, 4.0});
-        if (overPressurePeak > 0)
-            board.setOverPressurePeak(overPressurePeak);
+        setUpBoard(board);
 
         BenchSession session;
         QString why;
@@ -221,6 +229,18 @@ void ChecksOverPtyTest::liveEqualsOffline()
     const QJsonObject offlineJson = ReportJson::object(offline.report());
     QCOMPARE(QJsonDocument(out.liveJson).toJson(), QJsonDocument(offlineJson).toJson());
 
+    checkRun(out, entries);
+}
+
+// What the row's run is about, live (live and offline being equal).
+void ChecksOverPtyTest::checkRun(const Outcome &out, const QList<TrafficEntry> &entries)
+{
+    QFETCH(Run, run);
+    QFETCH(double, leakRate);
+    QFETCH(double, gaugeOffset);
+    QFETCH(int, overPressurePeak);
+    QFETCH(int, measurements);
+    QFETCH(bool, portOpen);
     QFETCH(Verdict, verdict);
     if (run == Run::LeakTest) {
         QCOMPARE(out.live.leakTests.size(), 1);
