@@ -99,9 +99,10 @@ bool ProgramOptions::parse(const QStringList &arguments)
     return true;
 }
 
-// The trace and the results file must be plain files, and not one and the
-// same: the trace would overwrite the results. The standard results file is
-// checked like one given on the command line.
+// The files of the command line must be plain files, and the trace must not
+// be the results file, neither this session's nor the standard one: it would
+// replace the results. The standard results file stops nothing: what keeps
+// it from being written is told in the window while measuring goes on.
 QString ProgramOptions::pathProblem(bool traceGiven, bool resultsGiven) const
 {
     QString problem;
@@ -109,16 +110,14 @@ QString ProgramOptions::pathProblem(bool traceGiven, bool resultsGiven) const
         problem = fileProblem(QStringLiteral("trace"), m_tracePath);
     if (problem.isEmpty() && resultsGiven)
         problem = fileProblem(QStringLiteral("results"), m_resultsPath);
-    if (problem.isEmpty() && !resultsGiven && !m_resultsPath.isEmpty()) {
-        const PlainFileCheck check(m_resultsPath);
-        if (!check.isPlain())
-            problem = QStringLiteral("the results file %1 cannot be used: %2 (give --results "
-                                     "FILE or --no-results).")
-                          .arg(m_resultsPath, check.reason());
-    }
-    if (problem.isEmpty() && traceGiven && !m_resultsPath.isEmpty() &&
-        PlainFileCheck::sameFile(m_tracePath, m_resultsPath))
-        problem = QStringLiteral("the trace and the results would go to the same file %1.")
-                      .arg(m_resultsPath);
-    return problem;
+    if (!problem.isEmpty() || !traceGiven)
+        return problem;
+    if (!m_resultsPath.isEmpty() && PlainFileCheck::sameFile(m_tracePath, m_resultsPath))
+        return QStringLiteral("the trace and the results would go to the same file %1.")
+            .arg(m_resultsPath);
+    if (PlainFileCheck::sameFile(m_tracePath, ResultLog::defaultPath()))
+        return QStringLiteral("--trace %1 is the standard results file; the trace would replace "
+                              "the results in it.")
+            .arg(m_tracePath);
+    return QString();
 }

@@ -4,10 +4,12 @@
 // out of the arguments by QApplication before these are parsed. Parsing
 // happens before any port is made: --help and --version print and end the
 // program with 0, an unknown option, a missing value or a contradiction
-// prints the usage and ends it with 2. So does a trace or results file that
-// is no plain file (a folder, a FIFO, a device: nothing the program would
-// wait on), the trace and the results in one file, an option given twice,
-// and a file name that is itself an option ("--trace --no-results").
+// prints the usage and ends it with 2. So does a trace or results file given
+// that is no plain file (a folder, a FIFO, a device: nothing the program
+// would wait on), a trace in the results file or in the standard results
+// file, an option given twice, and a file name that is itself an option
+// ("--trace --no-results"). The standard results file never stops the
+// program: the window names what keeps it from being written.
 #pragma once
 
 #include <QString>

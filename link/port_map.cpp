@@ -10,7 +10,13 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringDecoder>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <shlobj.h>
+#endif
 
 #include <map>
 
@@ -73,18 +79,28 @@ PortMap::Syntax PortMap::hostSyntax()
 #endif
 }
 
+// The path QSettings gives the program's INI file for the user, found
+// without making a QSettings object, which would open the file (and wait
+// for ever on a FIFO in its place): $XDG_CONFIG_HOME or ~/.config as Qt
+// takes them on Linux, the roaming application data folder on Windows.
 QString PortMap::standardFile()
 {
-    // INI text everywhere: the native format is already INI on Linux (.conf),
-    // on Windows it would be the registry.
 #ifdef Q_OS_WIN
-    const QSettings::Format format = QSettings::IniFormat;
+    QString folder;
+    PWSTR path = nullptr;
+    if (SUCCEEDED(
+            ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DONT_VERIFY, nullptr, &path)))
+        folder = QDir::fromNativeSeparators(QString::fromWCharArray(path));
+    ::CoTaskMemFree(path);
+    if (folder.isEmpty())
+        folder = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA"));
+    const QString ending = QStringLiteral(".ini");
 #else
-    const QSettings::Format format = QSettings::NativeFormat;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString ending = QStringLiteral(".conf");
 #endif
-    return QSettings(format, QSettings::UserScope, QStringLiteral(TARNVIK_COMPANY),
-                     QStringLiteral(TARNVIK_TITLE))
-        .fileName();
+    return QStringLiteral("%1/%2/%3%4")
+        .arg(folder, QStringLiteral(TARNVIK_COMPANY), QStringLiteral(TARNVIK_TITLE), ending);
 }
 
 PortMap PortMap::load()

@@ -38,7 +38,8 @@ public:
     enum class Syntax { Posix, Windows };
     static Syntax hostSyntax();
 
-    // The settings file in the platform's standard place, whether or not it exists.
+    // The settings file in the platform's standard place (where QSettings keeps
+    // it), whether or not it exists; named without opening it.
     static QString standardFile();
     // The standard file over the platform's table.
     static PortMap load();

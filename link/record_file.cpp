@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+
 RecordFile::RecordFile(RecordDisk &disk, const QString &path, const Options &options)
     : m_disk(disk)
     , m_path(path)
@@ -26,16 +28,61 @@ void RecordFile::close()
 }
 
 // A path that is no regular file is named for what it is ("it is a FIFO,
-// not a file") when it still is one.
+// not a file") when it still is one; a folder always, so that one that is
+// removed as it is tried gives no second notice.
 QString RecordFile::cause(int error) const
 {
     QString reason = RecordDisk::reason(error);
-    if (error == RecordDisk::kNotPlain) {
+    if (error == EISDIR) {
+        reason = QStringLiteral("it is a folder");
+    } else if (error == RecordDisk::kNotPlain) {
         const PlainFileCheck check(m_path);
         if (!check.isPlain())
             reason = check.reason();
     }
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason);
+}
+
+// Why the file's folder cannot be made: the part of its path that is a file
+// when there is one, else the system's reason.
+QString RecordFile::folderCause(int error) const
+{
+    const QString folder = QFileInfo(m_path).absolutePath();
+    const QString blocking = fileInFolderPath(folder);
+    const QString reason =
+        blocking.isEmpty()
+            ? QStringLiteral("its folder %1 cannot be created (%2)")
+                  .arg(QDir::toNativeSeparators(folder), RecordDisk::reason(error))
+            : QStringLiteral("its folder cannot be created because %1 is not a folder")
+                  .arg(QDir::toNativeSeparators(blocking));
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason);
+}
+
+// The nearest part of `folder`'s path that exists and is no folder; empty
+// when there is none.
+QString RecordFile::fileInFolderPath(const QString &folder)
+{
+    for (QString part = QDir::cleanPath(folder);;) {
+        const QFileInfo info(part);
+        if (info.exists() || info.isSymLink())
+            return info.isDir() ? QString() : part;
+        const QString parent = info.path();
+        if (parent == part)
+            return QString();
+        part = parent;
+    }
+}
+
+bool RecordFile::check(QString &why) const
+{
+    const PlainFileCheck file(m_path);
+    if (m_options.makeFolder && !fileInFolderPath(QFileInfo(m_path).absolutePath()).isEmpty())
+        why = folderCause(ENOTDIR);
+    else if (!file.isPlain())
+        why = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), file.reason());
+    else
+        return true;
+    return false;
 }
 
 bool RecordFile::open(QString &why)
@@ -45,8 +92,7 @@ bool RecordFile::open(QString &why)
     int error = 0;
     const QString folder = QFileInfo(m_path).absolutePath();
     if (m_options.makeFolder && !m_disk.makeFolder(folder, error)) {
-        why = QStringLiteral("cannot create the folder %1: %2")
-                  .arg(QDir::toNativeSeparators(folder), RecordDisk::reason(error));
+        why = folderCause(error);
         return false;
     }
     // The file is emptied once, at its first open; later opens append.

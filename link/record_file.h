@@ -6,7 +6,9 @@
 // so the next unit starts on a clean line. A file that was left ending inside
 // a line (a crash mid-write, a cut that failed) gets a line end first.
 //
-// The cause of a failure is the system's own ("No space left on device").
+// The cause of a failure is "PATH: reason", the reason the system's own ("No
+// space left on device") or what stands in the way ("it is a FIFO, not a
+// file", "its folder cannot be created because PATH is not a folder").
 // Every open goes through RecordDisk, which takes regular files only.
 #pragma once
 
@@ -42,11 +44,16 @@ public:
     int append(const QList<QByteArray> &units, QString &why);
     // Opens the file now if it is not open; false with `why` when it cannot.
     bool open(QString &why);
+    // Looks at the path without opening or creating anything: false with
+    // `why` when it is no plain file or its folder cannot be made.
+    bool check(QString &why) const;
     void close();
 
 private:
     int cutBack(qint64 start, qint64 written, const QList<qint64> &ends);
     QString cause(int error) const;
+    QString folderCause(int error) const;
+    static QString fileInFolderPath(const QString &folder);
 
     RecordDisk &m_disk;
     QString m_path;

@@ -41,6 +41,7 @@ struct RecordWriter::State
     qint64 busySince = -1; // when the disk call under way began
     bool newRow = false;   // a row came since the last failed try
     bool traceOpened = false;
+    bool resultsChecked = false; // the results file has been looked at once
     bool stopping = false;
     bool gaveUp = false; // the last try at exit failed
     bool backlog = false;
@@ -53,6 +54,7 @@ struct RecordWriter::State
     bool rowDue() const;
     bool traceDue() const;
     void run();
+    void checkResults(QMutexLocker<QMutex> &lock);
     void writeRow(QMutexLocker<QMutex> &lock);
     void writeLines(QMutexLocker<QMutex> &lock);
     void tell(Source source, QString &was, const QString &why);
@@ -115,6 +117,10 @@ void RecordWriter::State::run()
 {
     QMutexLocker lock(&mutex);
     for (;;) {
+        if (results && !resultsChecked) {
+            checkResults(lock);
+            continue;
+        }
         if (rowDue()) {
             writeRow(lock);
             continue;
@@ -150,13 +156,28 @@ void RecordWriter::State::tell(Source source, QString &was, const QString &why)
     }
     const QString text =
         source == Source::Results
-            ? QStringLiteral("Result not written to %1; it is kept and written when the file "
-                             "can be written again")
+            ? QStringLiteral("Results not written to %1. They are kept and written when the "
+                             "file can be written again.")
                   .arg(why)
-            : QStringLiteral("Trace not written to %1; the lines lost are counted in the trace")
+            : QStringLiteral("Trace not written to %1. The lines lost are counted in the trace.")
                   .arg(why);
     qCWarning(lcRecord).noquote() << text;
     notify(source, text);
+}
+
+// A results file that cannot be used is told at once, before any result
+// comes; the path is only looked at, nothing is created.
+void RecordWriter::State::checkResults(QMutexLocker<QMutex> &lock)
+{
+    resultsChecked = true;
+    busySince = clock.elapsed();
+    lock.unlock();
+    QString why;
+    results->check(why);
+    lock.relock();
+    busySince = -1;
+    if (!why.isEmpty())
+        tell(Source::Results, resultsWhy, why);
 }
 
 void RecordWriter::State::writeRow(QMutexLocker<QMutex> &lock)
@@ -239,6 +260,7 @@ void RecordWriter::setResultsFile(const QString &path, const QByteArray &header)
     options.syncEach = true;
     options.makeFolder = true;
     m_state->results = std::make_unique<RecordFile>(*m_state->disk, path, options);
+    m_state->work.wakeAll();
 }
 
 void RecordWriter::setTraceFile(const QString &path, GapLine gapLine)

@@ -9,7 +9,9 @@
 // line saying how many were lost goes in first (lines that failed to write
 // are counted the same way). Results rows are never dropped: a row that
 // cannot be written stays in memory, with the rows after it, and is tried
-// again with the next row or after a while. finish() gives the writer a
+// again with the next row or after a while. A results file that cannot be
+// used (no plain file, a file where its folder belongs) is told as soon as
+// the writer runs, before any row. finish() gives the writer a
 // bounded time at exit and says what could not be written.
 //
 // failed() and mended() come on the thread that made the writer, in order:

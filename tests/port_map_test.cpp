@@ -5,11 +5,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
+#include <QThread>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using Syntax = PortMap::Syntax;
@@ -55,6 +60,10 @@ class PortMapTest : public QObject
 private slots:
     void fileBindsEntries_data();
     void fileBindsEntries();
+#ifdef Q_OS_UNIX
+    void standardFileIsNamedWithoutOpeningIt_data();
+    void standardFileIsNamedWithoutOpeningIt();
+#endif
 };
 
 // "%DIR%" stands for a temporary folder holding a file "node" and a link
@@ -172,6 +181,57 @@ void PortMapTest::fileBindsEntries()
     QCOMPARE(QFileInfo(file).isSymLink() || QFile::exists(file), !content.isNull());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("nowhere"))));
 }
+
+#ifdef Q_OS_UNIX
+void PortMapTest::standardFileIsNamedWithoutOpeningIt_data()
+{
+    QTest::addColumn<QString>("configHome"); // XDG_CONFIG_HOME under the home; null: unset
+    QTest::addColumn<QString>("file");       // the file expected, under the home
+    QTest::newRow("XDG_CONFIG_HOME moves it") << "settings"
+                                              << "settings/Velsorin/tarnvik.conf";
+    QTest::newRow("without XDG_CONFIG_HOME in ~/.config")
+        << QString() << ".config/Velsorin/tarnvik.conf";
+}
+
+// A FIFO nobody writes to stands in the file's place: naming the file must
+// not open it. Should it, the FIFO gets a writer after a while, so the test
+// fails instead of waiting for ever.
+void PortMapTest::standardFileIsNamedWithoutOpeningIt()
+{
+    QFETCH(QString, configHome);
+    QFETCH(QString, file);
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        hadConfig ? qputenv("XDG_CONFIG_HOME", oldConfig) : qunsetenv("XDG_CONFIG_HOME");
+    });
+    qputenv("HOME", QFile::encodeName(home.path()));
+    if (configHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(configHome)));
+    const QString expected = home.filePath(file);
+    QVERIFY(QDir().mkpath(QFileInfo(expected).path()));
+    QCOMPARE(::mkfifo(QFile::encodeName(expected).constData(), 0600), 0);
+
+    QString named;
+    QThread *asking = QThread::create([&named] { named = PortMap::standardFile(); });
+    asking->start();
+    const bool answered = asking->wait(3000);
+    if (!answered) { // let the open that waits for a writer go on
+        const int writer = ::open(QFile::encodeName(expected).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        asking->wait();
+    }
+    delete asking;
+    QVERIFY2(answered, "naming the settings file opened it");
+    QCOMPARE(named, expected);
+}
+#endif
 
 QTEST_GUILESS_MAIN(PortMapTest)
 #include "port_map_test.moc"

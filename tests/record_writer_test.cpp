@@ -151,9 +151,16 @@ void RecordWriterTest::unitsAreWholeOrAbsent_data()
         << kHeader + "1,a\r\n2," << true << QList<QByteArray>{"3,c\r\n"} << qint64(-1) << false << 1
         << kHeader + "1,a\r\n2,\r\n3,c\r\n"
         << kHeader + "1,a\r\n2,\r\n3,c\r\n3,c\r\n";
-    QTest::newRow("trace lines kept up to the last whole one")
-        << QByteArray() << false << QList<QByteArray>{"10 A x\n", "20 A y\n", "30 A z\n"}
-        << qint64(9) << false << 1 << QByteArray("10 A x\n") << QByteArray("10 A x\n3,c\r\n");
+    const QList<QByteArray> lines{"10 A x\n", "20 A y\n", "30 A z\n"};
+    QTest::newRow("trace lines kept up to the last whole one, never emptied on reopening")
+        << QByteArray() << false << lines << qint64(9) << false << 1 << QByteArray("10 A x\n")
+        << QByteArray("10 A x\n3,c\r\n");
+    QTest::newRow("trace emptied at its first open, not after a failed write")
+        << QByteArray("old\n") << false << lines << qint64(10) << false << 1
+        << QByteArray("10 A x\n") << QByteArray("10 A x\n3,c\r\n");
+    QTest::newRow("disk full exactly at a line end keeps that line")
+        << QByteArray() << false << lines << qint64(14) << false << 2
+        << QByteArray("10 A x\n20 A y\n") << QByteArray("10 A x\n20 A y\n3,c\r\n");
 }
 
 void RecordWriterTest::unitsAreWholeOrAbsent()
@@ -178,6 +185,7 @@ void RecordWriterTest::unitsAreWholeOrAbsent()
     options.lineEnd = results ? "\r\n" : "\n";
     options.syncEach = results;
     options.keepOpen = !results;
+    options.empty = !results; // as the writer sets up the trace
     RecordFile file(disk, path, options);
 
     QString why;
@@ -197,7 +205,7 @@ void RecordWriterTest::onlyRegularFilesAreOpened_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("keepOpen");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("directory") << "directory" << false << RecordDisk::reason(EISDIR);
+    QTest::newRow("directory") << "directory" << false << QStringLiteral("it is a folder");
     QTest::newRow("device") << "device" << false << QStringLiteral("it is a device, not a file");
 #ifdef Q_OS_UNIX
     const QString fifo = QStringLiteral("it is a FIFO, not a file");

@@ -8,6 +8,7 @@
 #include "record_writer.h"
 #include "result_log.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -182,47 +183,66 @@ void ResultLogTest::timeIsTheInstantWithItsOffset()
 void ResultLogTest::unwritableFileIsReportedOnce_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("a directory in its place") << "directory";
-    QTest::newRow("no space left on the device") << "full";
+    QTest::addColumn<QString>("file");   // under the temporary folder; absolute as it is
+    QTest::addColumn<QString>("notice"); // %1 the file, %2 the temporary folder
+    const QString kept = " They are kept and written when the file can be written again.";
+    QTest::newRow("a directory in its place, named at once")
+        << "directory"
+        << "results.csv"
+        << "Results not written to %1: it is a folder." + kept;
+    QTest::newRow("a device in its place")
+        << "device"
+        << "/dev/full"
+        << "Results not written to %1: it is a device, not a file." + kept;
+    QTest::newRow("a file where its folder belongs, told in a sentence")
+        << "file for folder"
+        << "sub/results.csv"
+        << "Results not written to %1: its folder cannot be created because %2/sub is not a "
+           "folder." +
+               kept;
 }
 
 void ResultLogTest::unwritableFileIsReportedOnce()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, file);
+    QFETCH(QString, notice);
     QTemporaryDir dir;
-    QString path = dir.filePath("results.csv");
-    if (kind == "directory") {
+    const QString path = QDir::isAbsolutePath(file) ? file : dir.filePath(file);
+    if (kind == "directory")
         QVERIFY(QDir(dir.path()).mkdir("results.csv"));
-    } else {
-        if (!QFile::exists("/dev/full"))
-            QSKIP("no /dev/full on this system");
-        path = "/dev/full";
-    }
+    else if (kind == "file for folder")
+        QVERIFY(QFile(dir.filePath("sub")).open(QIODevice::WriteOnly));
+    else if (!QFile::exists(path))
+        QSKIP("no such device on this system");
     LoggedPanel logged(path);
+    // Told before any result, and only once.
+    notice.replace("%1", QDir::toNativeSeparators(path))
+        .replace("%2", QDir::toNativeSeparators(dir.path()));
+    QTRY_COMPARE(logged.fixture.display.failures(), QStringList{notice});
     logged.line(kResult, 2);
     logged.line("150", 1);
     logged.line(kResult, 2);
     logged.line("999", 2);
 
-    QTRY_COMPARE(logged.fixture.display.failures().size(), 1);
-    QVERIFY2(logged.fixture.display.failures().first().contains("Result not written"),
-             qPrintable(logged.fixture.display.failures().first()));
     QCOMPARE(logged.log.rowsWritten(), 0);
     QTRY_COMPARE(logged.writer.rowsWaiting(), 3); // kept in memory
+    QCOMPARE(logged.fixture.display.failures().size(), 1);
     // Measuring went on: every line was shown and the board was asked for its status.
     QCOMPARE(logged.fixture.field(Field::MeanPressure), QStringLiteral("999"));
     QCOMPARE(logged.fixture.state(), QStringLiteral("IDLE"));
+    if (kind == "device")
+        return;
 
-    if (kind == "directory") {
-        // Mended: the rows kept go in first, then the next, and the notice goes.
-        QVERIFY(QDir(dir.path()).rmdir("results.csv"));
-        logged.line(kResult, 1);
-        QVERIFY(logged.writer.waitWritten(5000));
-        QCOMPARE(logged.log.rowsWritten(), 4);
-        QCOMPARE(fileLines(path).size(), 5);
-        QTRY_COMPARE(logged.fixture.display.shownFailure(), QString());
-        QCOMPARE(logged.fixture.display.failures().size(), 1);
-    }
+    // Mended: the rows kept go in first, then the next, and the notice goes.
+    QVERIFY(kind == "directory" ? QDir(dir.path()).rmdir("results.csv")
+                                : QFile::remove(dir.filePath("sub")));
+    logged.line(kResult, 1);
+    QVERIFY(logged.writer.waitWritten(5000));
+    QCOMPARE(logged.log.rowsWritten(), 4);
+    QCOMPARE(fileLines(path).size(), 5);
+    QTRY_COMPARE(logged.fixture.display.shownFailure(), QString());
+    QCOMPARE(logged.fixture.display.failures(), QStringList{notice});
 }
 
 QTEST_GUILESS_MAIN(ResultLogTest)

@@ -5,7 +5,9 @@
 #include "tarnvik_version.h"
 #include "verdict_badge.h"
 
+#include <QBoxLayout>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -19,8 +21,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -29,6 +33,8 @@
 namespace {
 
 constexpr const char *kNoValue = "\u2014";
+// The number of lines a fitted text has room for.
+constexpr const char *kLinesProperty = "fittedLines";
 
 QString mmHg(double value, const char *unit = "mmHg")
 {
@@ -64,7 +70,11 @@ QString phaseText(ChecksEngine::LeakState::Phase phase)
     return QObject::tr("no leak test yet");
 }
 
-QTableWidget *makeTable(const QStringList &columns, int rows)
+// A table whose columns are at least as wide as their heading and the
+// widest text they hold (`widest`, one per column). The columns of `fitted`
+// are as wide as what they show; the others share the width left.
+QTableWidget *makeTable(const QStringList &columns, int rows, const QStringList &widest,
+                        const QList<int> &fitted)
 {
     auto *table = new QTableWidget(rows, columns.size());
     table->setHorizontalHeaderLabels(columns);
@@ -73,10 +83,15 @@ QTableWidget *makeTable(const QStringList &columns, int rows)
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setFocusPolicy(Qt::NoFocus);
     QHeaderView *header = table->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Stretch);
+    const QFontMetrics metrics = table->fontMetrics();
+    const int padding = 2 * metrics.horizontalAdvance(QLatin1Char('0')) + 4;
     int width = 2 * table->frameWidth();
-    for (int column = 0; column < columns.size(); ++column)
-        width += std::max(header->sectionSizeHint(column), 48);
+    for (int column = 0; column < columns.size(); ++column) {
+        header->setSectionResizeMode(column, fitted.contains(column) ? QHeaderView::ResizeToContents
+                                                                     : QHeaderView::Stretch);
+        width += std::max({header->sectionSizeHint(column), 48,
+                           metrics.horizontalAdvance(widest.value(column)) + padding});
+    }
     table->setMinimumWidth(width);
     return table;
 }
@@ -100,7 +115,72 @@ void setVerdictCell(QTableWidget &table, int row, int column, Verdict verdict)
         item->setForeground(QColor(0x1b, 0x6e, 0x2a));
 }
 
-// A box with its check's badge at the top right, beside the content.
+// Makes a label made by fittedText() as high as its lines in its font.
+void fitHeight(QLabel &label)
+{
+    const QMargins margins = label.contentsMargins();
+    label.setFixedHeight(label.property(kLinesProperty).toInt() *
+                             QFontMetrics(label.font()).lineSpacing() +
+                         margins.top() + margins.bottom());
+}
+
+// A text of `lines` lines at most, in whatever width the layout gives it:
+// it never widens the window nor makes it taller (fitText() cuts what does
+// not fit).
+QLabel *fittedText(int lines, const QString &text = QString())
+{
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    label->setProperty(kLinesProperty, lines);
+    fitHeight(*label);
+    return label;
+}
+
+// `text` as it fits `lines` lines of `width` pixels in `font`, wrapped at
+// spaces as a label wraps it; nothing when it fits as it is. What does not
+// fit ends the last line with an ellipsis.
+std::optional<QString> cutToLines(const QString &text, const QFont &font, int width, int lines)
+{
+    const QFontMetrics metrics(font);
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList shown;
+    bool fits = true;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (shown.size() == lines - 1) {
+            const QString rest = text.mid(line.textStart());
+            fits = fits && metrics.horizontalAdvance(rest) <= width;
+            shown << metrics.elidedText(rest, Qt::ElideRight, width);
+            break;
+        }
+        fits = fits && line.naturalTextWidth() <= width;
+        shown << metrics.elidedText(text.mid(line.textStart(), line.textLength()).trimmed(),
+                                    Qt::ElideRight, width);
+    }
+    layout.endLayout();
+    if (fits)
+        return std::nullopt;
+    return shown.join(QLatin1Char('\n'));
+}
+
+// The window system's frame around a window's content; none until it is shown.
+QMargins frameOf(const QWidget &window)
+{
+    const QRect frame = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+            frame.bottom() - inner.bottom()};
+}
+
+// A box with its check's badge at the top right, beside the content. The
+// content's widgets go in afterwards, so that they belong to the box from
+// the first.
 QGroupBox *checkBox(const QString &title, VerdictBadge *badge, QLayout *content)
 {
     auto *box = new QGroupBox(title);
@@ -128,15 +208,34 @@ BenchChecksWindow::BenchChecksWindow(ChecksEngine &engine, QWidget *parent)
     setObjectName(QStringLiteral("benchChecks"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    auto *grid = new QGridLayout(this);
-    grid->addWidget(buildSessionBox(), 0, 0);
-    grid->addWidget(buildLeakBox(), 1, 0);
-    grid->addWidget(buildOverPressureBox(), 2, 0);
-    grid->addWidget(buildStaticBox(), 0, 1, 3, 1);
-    grid->addWidget(buildMeasurementBox(), 3, 0, 1, 2);
-    grid->addWidget(buildButtonRow(), 4, 0, 1, 2);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(1, 1);
+    // Two columns of checks above the measurements: the board and the leak
+    // test on the left, the static points and over-pressure on the right.
+    m_content = new QWidget;
+    auto *left = new QVBoxLayout;
+    left->addWidget(buildSessionBox());
+    left->addWidget(buildLeakBox());
+    left->addStretch(1);
+    auto *right = new QVBoxLayout;
+    right->addWidget(buildStaticBox(), 1);
+    right->addWidget(buildOverPressureBox());
+    auto *columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+    auto *content = new QVBoxLayout(m_content);
+    content->addLayout(columns, 1);
+    content->addWidget(buildMeasurementBox());
+    buildButtonRow(*content);
+
+    // On a screen too small for it all the window scrolls instead of growing
+    // past the screen.
+    auto *scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(m_content);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSizeConstraint(QLayout::SetNoConstraint); // the content never sizes the window
+    outer->addWidget(scroll);
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(kRefreshMs);
@@ -152,59 +251,82 @@ BenchChecksWindow::BenchChecksWindow(ChecksEngine &engine, QWidget *parent)
     refresh();
 }
 
+// Board ID and operator share a row; the reference instrument has the next.
 QWidget *BenchChecksWindow::buildSessionBox()
 {
     auto *box = new QGroupBox(tr("Board"));
-    auto *form = new QFormLayout(box);
-    const auto field = [&](const char *name, const QString &label, const QString &hint) {
+    auto *layout = new QVBoxLayout(box);
+    auto *first = new QHBoxLayout;
+    layout->addLayout(first);
+    auto *second = new QHBoxLayout;
+    layout->addLayout(second);
+    const auto field = [](QHBoxLayout *row, const char *name, const QString &label,
+                          const QString &hint) {
+        auto *caption = new QLabel(label);
         auto *edit = new QLineEdit;
         edit->setObjectName(QLatin1String(name));
         edit->setPlaceholderText(hint);
-        form->addRow(label, edit);
+        caption->setBuddy(edit);
+        row->addWidget(caption);
+        row->addWidget(edit, 1);
         return edit;
     };
-    m_board = field("boardId", tr("Board &ID:"), tr("serial number"));
-    m_operator = field("operatorName", tr("&Operator:"), tr("name"));
-    m_instrument =
-        field("referenceInstrument", tr("Reference i&nstrument:"), tr("gauge and simulator"));
+    m_board = field(first, "boardId", tr("Board &ID:"), tr("serial number"));
+    m_operator = field(first, "operatorName", tr("&Operator:"), tr("name"));
+    m_instrument = field(second, "referenceInstrument", tr("Reference i&nstrument:"),
+                         tr("gauge and simulator"));
     return box;
 }
 
+// The badge shares the first row with the phase, so the values below have
+// the box's whole width.
 QWidget *BenchChecksWindow::buildLeakBox()
 {
-    auto *form = new QFormLayout;
-    const auto value = [&](const char *name, const QString &label) {
-        auto *text = new QLabel(QString::fromUtf8(kNoValue));
+    auto *box = new QGroupBox(tr("Leak test"));
+    auto *form = new QFormLayout(box);
+    const auto value = [&](const char *name) {
+        QLabel *text = fittedText(1, QString::fromUtf8(kNoValue));
         text->setObjectName(QLatin1String(name));
-        form->addRow(label, text);
         return text;
     };
-    m_leakPhase = value("leakPhase", tr("Phase:"));
-    m_leakHold = value("leakHold", tr("Hold pressure:"));
-    m_leakLeft = value("leakSecondsLeft", tr("Seconds left:"));
-    m_leakDrop = value("leakDrop", tr("Drop so far:"));
-    m_leakRate = value("leakRate", tr("Leak rate:"));
+    m_leakPhase = value("leakPhase");
     m_leakBadge = new VerdictBadge;
     m_leakBadge->setObjectName(QStringLiteral("leakVerdict"));
-    return checkBox(tr("Leak test"), m_leakBadge, form);
+    auto *phaseRow = new QHBoxLayout;
+    form->addRow(tr("Phase:"), phaseRow);
+    phaseRow->addWidget(m_leakPhase, 1);
+    phaseRow->addWidget(m_leakBadge, 0, Qt::AlignTop);
+    m_leakHold = value("leakHold");
+    form->addRow(tr("Hold pressure:"), m_leakHold);
+    m_leakLeft = value("leakSecondsLeft");
+    form->addRow(tr("Seconds left:"), m_leakLeft);
+    m_leakDrop = value("leakDrop");
+    form->addRow(tr("Drop so far:"), m_leakDrop);
+    m_leakRate = value("leakRate");
+    form->addRow(tr("Leak rate:"), m_leakRate);
+    return box;
 }
 
 QWidget *BenchChecksWindow::buildOverPressureBox()
 {
     auto *layout = new QVBoxLayout;
-    m_pressureState = new QLabel;
-    m_pressureState->setObjectName(QStringLiteral("overPressureState"));
-    m_pressureState->setWordWrap(true);
-    layout->addWidget(m_pressureState);
     m_pressureBadge = new VerdictBadge;
     m_pressureBadge->setObjectName(QStringLiteral("overPressureVerdict"));
-    return checkBox(tr("Over-pressure"), m_pressureBadge, layout);
+    QGroupBox *box = checkBox(tr("Over-pressure"), m_pressureBadge, layout);
+    m_pressureState = fittedText(3);
+    m_pressureState->setObjectName(QStringLiteral("overPressureState"));
+    layout->addWidget(m_pressureState);
+    return box;
 }
 
+// The reference row has the box's whole width; the badge stands beside the
+// note below it.
 QWidget *BenchChecksWindow::buildStaticBox()
 {
-    auto *layout = new QVBoxLayout;
+    auto *box = new QGroupBox(tr("Static pressure (manometer)"));
+    auto *layout = new QVBoxLayout(box);
     auto *row = new QHBoxLayout;
+    layout->addLayout(row);
     auto *label = new QLabel(tr("&Reference (mmHg):"));
     m_reference = new QLineEdit;
     m_reference->setObjectName(QStringLiteral("referenceReading"));
@@ -218,29 +340,40 @@ QWidget *BenchChecksWindow::buildStaticBox()
     row->addWidget(label);
     row->addWidget(m_reference, 1);
     row->addWidget(m_record);
-    layout->addLayout(row);
-    m_pointNote = new QLabel(tr("In Manometer mode: hold the pressure, type the gauge's reading, "
-                                "press Enter."));
+    auto *noteRow = new QHBoxLayout;
+    layout->addLayout(noteRow);
+    m_pointNote = fittedText(3, tr("In Manometer mode: hold the pressure, type the gauge's "
+                                   "reading, press Enter."));
     m_pointNote->setObjectName(QStringLiteral("pointNote"));
-    m_pointNote->setWordWrap(true);
-    layout->addWidget(m_pointNote);
+    noteRow->addWidget(m_pointNote, 1);
+    m_staticBadge = new VerdictBadge;
+    m_staticBadge->setObjectName(QStringLiteral("staticVerdict"));
+    noteRow->addWidget(m_staticBadge, 0, Qt::AlignTop);
     m_points =
-        makeTable({tr("Reference"), tr("Board"), tr("Error"), tr("Spread"), tr("Verdict")}, 0);
+        makeTable({tr("Reference"), tr("Board"), tr("Error"), tr("Spread"), tr("Verdict")}, 0,
+                  {QStringLiteral("999.9"), QStringLiteral("999.9"), QStringLiteral("+99.9"),
+                   QStringLiteral("99.9"), VerdictBadge::text(Verdict::Incomplete)},
+                  {4});
     m_points->setToolTip(tr("mmHg; sorted by reference"));
     m_points->setObjectName(QStringLiteral("staticPoints"));
+    // Rows as high as the statistics' rows. The table takes the height the
+    // column has left, two rows at least (wholeContentSize() asks for a few
+    // more), and scrolls when the points are more.
+    m_points->verticalHeader()->setDefaultSectionSize(m_points->fontMetrics().height() + 4);
+    m_points->setMinimumHeight(m_points->horizontalHeader()->sizeHint().height() +
+                               2 * m_points->verticalHeader()->defaultSectionSize() +
+                               2 * m_points->frameWidth());
+    m_points->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     layout->addWidget(m_points, 1);
     connect(m_reference, &QLineEdit::returnPressed, this, &BenchChecksWindow::recordPoint);
     connect(m_record, &QPushButton::clicked, this, &BenchChecksWindow::recordPoint);
-    m_staticBadge = new VerdictBadge;
-    m_staticBadge->setObjectName(QStringLiteral("staticVerdict"));
-    return checkBox(tr("Static pressure (manometer)"), m_staticBadge, layout);
+    return box;
 }
 
-QWidget *BenchChecksWindow::buildSetPointRow()
+void BenchChecksWindow::buildSetPointRow(QBoxLayout &into)
 {
-    auto *row = new QWidget;
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
+    auto *layout = new QHBoxLayout;
+    into.addLayout(layout);
     layout->addWidget(new QLabel(tr("Set point:")));
     const auto field = [&](const char *name, const QString &label, int top) {
         auto *caption = new QLabel(label);
@@ -258,24 +391,34 @@ QWidget *BenchChecksWindow::buildSetPointRow()
     m_setDiastolic = field("setDiastolic", tr("&diastolic"), 299);
     m_setMean = field("setMean", tr("m&ean"), 299);
     m_setPulse = field("setPulse", tr("&pulse"), 299);
-    m_setPointNote = new QLabel;
+    m_setPointNote = fittedText(2);
     m_setPointNote->setObjectName(QStringLiteral("setPointNote"));
     layout->addWidget(m_setPointNote, 1);
-    return row;
 }
 
 QWidget *BenchChecksWindow::buildMeasurementBox()
 {
     auto *layout = new QVBoxLayout;
-    layout->addWidget(buildSetPointRow());
-    m_counts = new QLabel;
+    m_measurementBadge = new VerdictBadge;
+    m_measurementBadge->setObjectName(QStringLiteral("measurementVerdict"));
+    QGroupBox *box = checkBox(tr("Measurements"), m_measurementBadge, layout);
+    buildSetPointRow(*layout);
+    m_counts = fittedText(1);
     m_counts->setObjectName(QStringLiteral("measurementCounts"));
     layout->addWidget(m_counts);
+    const QStringList rows{tr("Systolic"), tr("Diastolic"), tr("Mean"), tr("Pulse")};
+    QString longestRow;
+    for (const QString &row : rows)
+        longestRow = row.size() > longestRow.size() ? row : longestRow;
     m_statistics = makeTable({QString(), tr("n"), tr("Mean"), tr("SD"), tr("Min"), tr("Max"),
                               tr("Set point"), tr("Mean error"), tr("Verdict")},
-                             4);
+                             4,
+                             {longestRow, QStringLiteral("999"), QStringLiteral("999.9"),
+                              QStringLiteral("99.9"), QStringLiteral("999.9"),
+                              QStringLiteral("999.9"), QStringLiteral("999"),
+                              QStringLiteral("+99.9"), VerdictBadge::text(Verdict::Incomplete)},
+                             {0, 6, 7, 8});
     m_statistics->setObjectName(QStringLiteral("statistics"));
-    const QStringList rows{tr("Systolic"), tr("Diastolic"), tr("Mean"), tr("Pulse")};
     for (int row = 0; row < rows.size(); ++row)
         setCell(*m_statistics, row, 0, rows.at(row));
     m_statistics->resizeRowsToContents();
@@ -286,23 +429,19 @@ QWidget *BenchChecksWindow::buildMeasurementBox()
     m_statistics->setFixedHeight(height);
     m_statistics->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_statistics);
-    m_measurementBadge = new VerdictBadge;
-    m_measurementBadge->setObjectName(QStringLiteral("measurementVerdict"));
-    return checkBox(tr("Measurements"), m_measurementBadge, layout);
+    return box;
 }
 
-QWidget *BenchChecksWindow::buildButtonRow()
+void BenchChecksWindow::buildButtonRow(QBoxLayout &into)
 {
-    auto *row = new QWidget;
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
+    auto *layout = new QHBoxLayout;
+    into.addLayout(layout);
     layout->addWidget(new QLabel(tr("Board verdict:")));
     m_overallBadge = new VerdictBadge;
     m_overallBadge->setObjectName(QStringLiteral("overallVerdict"));
     layout->addWidget(m_overallBadge);
-    m_saveNote = new QLabel;
+    m_saveNote = fittedText(2);
     m_saveNote->setObjectName(QStringLiteral("saveNote"));
-    m_saveNote->setWordWrap(true);
     layout->addWidget(m_saveNote, 1);
     m_clear = new QPushButton(tr("C&lear"));
     m_clear->setObjectName(QStringLiteral("clearChecks"));
@@ -313,7 +452,6 @@ QWidget *BenchChecksWindow::buildButtonRow()
     layout->addWidget(m_save);
     connect(m_clear, &QPushButton::clicked, this, &BenchChecksWindow::clearChecks);
     connect(m_save, &QPushButton::clicked, this, &BenchChecksWindow::saveReportChosen);
-    return row;
 }
 
 void BenchChecksWindow::refresh()
@@ -346,14 +484,14 @@ void BenchChecksWindow::showLeakTest(const CheckReport &checks)
         left = QString::number(std::ceil(state.secondsLeft), 'f', 0);
     }
     const bool measured = rate.has_value();
-    m_leakPhase->setText(phase);
-    m_leakHold->setText(hold ? mmHg(*hold) : none);
-    m_leakLeft->setText(left);
-    m_leakDrop->setText(measured ? mmHg(drop) : none);
-    m_leakRate->setText(measured ? tr("%1 (limit %2)")
-                                       .arg(mmHg(*rate, "mmHg/min"))
-                                       .arg(mmHg(checks.limits.leakMmHgPerMin, "mmHg/min"))
-                                 : none);
+    setFitted(m_leakPhase, phase);
+    setFitted(m_leakHold, hold ? mmHg(*hold) : none);
+    setFitted(m_leakLeft, left);
+    setFitted(m_leakDrop, measured ? mmHg(drop) : none);
+    setFitted(m_leakRate, measured ? tr("%1 (limit %2)")
+                                         .arg(mmHg(*rate, "mmHg/min"))
+                                         .arg(mmHg(checks.limits.leakMmHgPerMin, "mmHg/min"))
+                                   : none);
     m_leakBadge->setVerdict(checks.leakVerdict);
 }
 
@@ -411,7 +549,7 @@ void BenchChecksWindow::showStaticPoints(const CheckReport &checks)
 void BenchChecksWindow::showMeasurements(const CheckReport &checks)
 {
     const CheckReport::Measurements &m = checks.measurements;
-    m_counts->setText(tr("%1 result(s), %2 ended with \"999\"").arg(m.count).arg(m.ended999));
+    setFitted(m_counts, tr("%1 result(s), %2 ended with \"999\"").arg(m.count).arg(m.ended999));
     const CheckReport::Statistic *rows[] = {&m.systolic, &m.diastolic, &m.mean, &m.pulse};
     const QString none = QString::fromUtf8(kNoValue);
     for (int row = 0; row < 4; ++row) {
@@ -529,11 +667,15 @@ void BenchChecksWindow::saveReportChosen()
         board.isEmpty() ? QStringLiteral("bench-check") : QStringLiteral("board-%1").arg(board);
     name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
     const QDir folder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    QString path = QFileDialog::getSaveFileName(this, tr("Save report"),
-                                                folder.filePath(name + QStringLiteral(".pdf")),
-                                                tr("PDF report (*.pdf)"));
-    if (path.isEmpty())
-        return;
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save report"), folder.filePath(name + QStringLiteral(".pdf")),
+        tr("PDF report (*.pdf)"));
+    if (!path.isEmpty())
+        saveReportAndSay(path);
+}
+
+void BenchChecksWindow::saveReportAndSay(QString path)
+{
     if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
     QString error;
@@ -547,24 +689,96 @@ void BenchChecksWindow::saveReportChosen()
         showNote(m_saveNote, tr("The report was not saved: %1").arg(error), true);
 }
 
+QSize BenchChecksWindow::sizeHint() const
+{
+    QSize whole = wholeContentSize();
+    if (const QScreen *on = screen())
+        whole = whole.boundedTo(on->availableGeometry().size().shrunkBy(frameOf(*this)));
+    return whole;
+}
+
+// With room for a few static points more than the table's least.
+QSize BenchChecksWindow::wholeContentSize() const
+{
+    ensurePolished();
+    QSize whole = m_content->sizeHint().expandedTo(m_content->minimumSizeHint());
+    whole.rheight() += kMorePointRows * m_points->verticalHeader()->defaultSectionSize();
+    return whole;
+}
+
 void BenchChecksWindow::placeBeside(const QWidget &main)
 {
-    adjustSize();
-    const QRect frame = main.frameGeometry();
-    QPoint at(frame.right() + 8, frame.top());
+    // The content's size is only final once the window is about to show.
+    m_beside = &main;
+    if (isVisible())
+        fitBeside();
+}
+
+void BenchChecksWindow::showEvent(QShowEvent *event)
+{
+    if (m_beside)
+        fitBeside();
+    QWidget::showEvent(event);
+}
+
+// Until the window has been on the screen its frame is not known; the main
+// window's frame stands for it.
+void BenchChecksWindow::fitBeside()
+{
+    const QWidget &main = *m_beside;
+    m_beside = nullptr;
+    const QMargins frame = frameOf(*this).isNull() ? frameOf(main) : frameOf(*this);
+    QRect outer(main.frameGeometry().topRight() + QPoint(kGap, 0),
+                wholeContentSize().grownBy(frame));
     if (const QScreen *screen = main.screen()) {
         const QRect room = screen->availableGeometry();
-        if (at.x() + width() > room.right())
-            at.setX(std::max(room.left(), room.right() - width()));
-        if (at.y() + height() > room.bottom())
-            at.setY(std::max(room.top(), room.bottom() - height()));
+        outer.setSize(outer.size().boundedTo(room.size()));
+        if (outer.right() > room.right())
+            outer.moveRight(room.right());
+        if (outer.bottom() > room.bottom())
+            outer.moveBottom(room.bottom());
+        outer.moveTopLeft(
+            QPoint(std::max(outer.left(), room.left()), std::max(outer.top(), room.top())));
     }
-    move(at);
+    resize(outer.size().shrunkBy(frame));
+    move(outer.topLeft());
 }
 
 void BenchChecksWindow::showNote(QLabel *label, const QString &text, bool problem)
 {
-    label->setText(text);
     label->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b3261e; font-weight: bold; }")
                                  : QString());
+    setFitted(label, text);
+}
+
+void BenchChecksWindow::setFitted(QLabel *label, const QString &text)
+{
+    if (!m_fullText.contains(label))
+        label->installEventFilter(this);
+    m_fullText.insert(label, text);
+    fitText(label);
+}
+
+// The whole text when it fits the label's lines, else as much as does, the
+// whole text in the tooltip.
+void BenchChecksWindow::fitText(QLabel *label)
+{
+    const QString text = m_fullText.value(label);
+    const int lines = label->property(kLinesProperty).toInt();
+    label->ensurePolished(); // a problem's bold font comes with its style
+    fitHeight(*label);
+    const int width = label->contentsRect().width();
+    const std::optional<QString> cut =
+        width > 0 ? cutToLines(text, label->font(), width, lines) : std::nullopt;
+    label->setText(cut.value_or(text));
+    label->setToolTip(cut ? text : QString());
+}
+
+bool BenchChecksWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize) {
+        if (auto *label = qobject_cast<QLabel *>(watched); label && m_fullText.contains(label))
+            fitText(label);
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -14,18 +14,27 @@
 // through the traffic recorder, so the trace has them and the engine sees
 // them at the same millisecond as the traffic around them. The engine's
 // answer (a point recorded or refused) comes back through its signals.
+//
+// It fits a netbook's screen beside the main window: its size never follows
+// what it says. Each text that can grow long has a fixed number of lines and
+// is cut with an ellipsis beyond them, whole in its tooltip; the window is
+// placed inside the screen's available area with its frame, and on a screen
+// smaller than its content it scrolls instead of leaving the screen.
 #pragma once
 
 #include "check_report.h"
 #include "checks_engine.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
+class QBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +53,11 @@ public:
     using DeviceLookup = std::function<QString(const QString &port)>;
 
     static constexpr int kRefreshMs = 100;
+    // Pixels between the main window and this one.
+    static constexpr int kGap = 8;
+    // Static points the window shows beyond the table's least, where the
+    // screen has room.
+    static constexpr int kMorePointRows = 4;
 
     // `engine` must outlive the window. A top-level window; with a parent it
     // is closed and deleted with it.
@@ -62,19 +76,32 @@ public:
     CheckReport report() const;
     // Writes the report to `pdfPath` and its JSON beside it.
     bool saveReport(const QString &pdfPath, QString *error);
+    // Writes the report to `path` (".pdf" added when it has another ending)
+    // and says in the window where, or why it could not.
+    void saveReportAndSay(QString path);
     // Shows the engine's state now (the window also does so by itself).
     void refresh();
-    // Puts the window to the right of `main`, on the same screen when it fits.
+    // Puts the window to the right of `main`, or as near to it as the screen
+    // allows: the window and its frame stay inside the screen's available
+    // area, and a window too large for it scrolls its content.
     void placeBeside(const QWidget &main);
+    // The whole content, or as much of it as the screen has room for.
+    QSize sizeHint() const override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QSize wholeContentSize() const;
+    void fitBeside();
     QWidget *buildSessionBox();
     QWidget *buildLeakBox();
     QWidget *buildOverPressureBox();
     QWidget *buildStaticBox();
     QWidget *buildMeasurementBox();
-    QWidget *buildSetPointRow();
-    QWidget *buildButtonRow();
+    void buildSetPointRow(QBoxLayout &into);
+    void buildButtonRow(QBoxLayout &into);
     void showLeakTest(const CheckReport &report);
     void showOverPressure(const CheckReport &report);
     void showStaticPoints(const CheckReport &report);
@@ -85,12 +112,18 @@ private:
     void overPressureSeen(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
     void saveReportChosen();
     void showNote(QLabel *label, const QString &text, bool problem);
+    // Shows `text` in a label made by fittedText(), cut to its lines.
+    void setFitted(QLabel *label, const QString &text);
+    void fitText(QLabel *label);
 
     ChecksEngine &m_engine;
     EventWriter m_writeEvent;
     DeviceLookup m_deviceOf;
     QDateTime m_started;
     QTimer m_refresh;
+    QWidget *m_content = nullptr;
+    QPointer<const QWidget> m_beside;    // the window to be placed beside at the next show
+    QHash<QLabel *, QString> m_fullText; // what each fitted label says in full
 
     QLineEdit *m_board = nullptr;
     QLineEdit *m_operator = nullptr;

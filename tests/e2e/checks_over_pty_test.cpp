@@ -3,9 +3,12 @@
 // window and the Bench checks window on the real serial port class, the
 // recorder feeding the checks and the trace), against a simulated board over
 // a pseudo-terminal; and the same trace read back offline. Live and offline
-// must give the same report. The recorder takes its times from the board's
-// clock, so the board can run fifty times faster than real time.
+// must give the same report, by the limits of the settings file's [checks]
+// group. A reading recorded with no port open is refused and never traced.
+// The recorder takes its times from the board's clock, so the board can run
+// fifty times faster than real time.
 #include "bench_session.h"
+#include "check_limits.h"
 #include "checks_engine.h"
 #include "port_map.h"
 #include "port_table.h"
@@ -17,11 +20,13 @@
 
 #include <QAction>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -39,6 +44,7 @@ struct Outcome
     std::optional<TraceHeader> header;
     QList<SimulatedBoard::Result> results; // as the board measured them
     int overPressureSignals = 0;
+    QString note; // the Bench checks window's note on a reading
 };
 
 bool waitFor(const std::function<bool()> &done)
@@ -58,7 +64,23 @@ private slots:
 
 private:
     void drive(Run run, int count, BenchSession &session, SimulatedBoard &board, Outcome &out);
+    static void recordWithoutPort(BenchSession &session, Outcome &out);
+    static void setUpBoard(SimulatedBoard &board);
+    static void checkRun(const Outcome &out, const QList<TrafficEntry> &entries);
 };
+
+// A reading recorded while no port is open is refused in the window and
+// never reaches the trace or the checks.
+void ChecksOverPtyTest::recordWithoutPort(BenchSession &session, Outcome &out)
+{
+    MainWindow &window = session.window();
+    window.findChild<QAction *>("benchChecksAction")->trigger();
+    BenchChecksWindow *checks = window.benchChecksWindow();
+    QVERIFY(checks);
+    checks->findChild<QLineEdit *>("referenceReading")->setText("120");
+    checks->recordPoint();
+    out.note = checks->findChild<QLabel *>("pointNote")->text();
+}
 
 void ChecksOverPtyTest::drive(Run run, int count, BenchSession &session, SimulatedBoard &board,
                               Outcome &out)
@@ -109,55 +131,82 @@ void ChecksOverPtyTest::liveEqualsOffline_data()
     QTest::addColumn<int>("overPressurePeak"); // 0: none
     QTest::addColumn<int>("measurements");
     QTest::addColumn<Verdict>("verdict"); // of the check the run is about
+    QTest::addColumn<QString>("checks");  // the settings file's [checks] lines; "" none
+    QTest::addColumn<bool>("portOpen");   // false: no entry is bound to the board
 
     QTest::newRow("leak of 4 mmHg/min passes")
-        << Run::LeakTest << 4.0 << 0.0 << 0 << 0 << Verdict::Pass;
+        << Run::LeakTest << 4.0 << 0.0 << 0 << 0 << Verdict::Pass << "" << true;
     QTest::newRow("leak of 8 mmHg/min fails")
-        << Run::LeakTest << 8.0 << 0.0 << 0 << 0 << Verdict::Fail;
+        << Run::LeakTest << 8.0 << 0.0 << 0 << 0 << Verdict::Fail << "" << true;
+    QTest::newRow("leak of 4 mmHg/min fails the settings file's limit of 3")
+        << Run::LeakTest << 4.0 << 0.0 << 0 << 0 << Verdict::Fail << "leak_mmHg_per_min=3" << true;
     QTest::newRow("manometer point 4 mmHg off fails")
-        << Run::Manometer << 0.0 << 4.0 << 0 << 0 << Verdict::Fail;
+        << Run::Manometer << 0.0 << 4.0 << 0 << 0 << Verdict::Fail << "" << true;
+    QTest::newRow("reading with no open port is refused, nothing recorded")
+        << Run::Manometer << 0.0 << 0.0 << 0 << 0 << Verdict::None << "" << false;
     QTest::newRow("pump to 310 mmHg in adult mode fails")
-        << Run::Measurements << 0.0 << 0.0 << 310 << 1 << Verdict::Fail;
+        << Run::Measurements << 0.0 << 0.0 << 310 << 1 << Verdict::Fail << "" << true;
     QTest::newRow("five results around 120/80 give their mean and SD")
-        << Run::Measurements << 0.0 << 0.0 << 0 << 5 << Verdict::None;
+        << Run::Measurements << 0.0 << 0.0 << 0 << 5 << Verdict::None << "" << true;
+}
+
+// The simulated board as the row has it.
+void ChecksOverPtyTest::setUpBoard(SimulatedBoard &board)
+{
+    QFETCH(double, leakRate);
+    QFETCH(double, gaugeOffset);
+    QFETCH(int, overPressurePeak);
+    board.setTimeScale(50);
+    board.setFailureRate(0);
+    board.setLeakRate(leakRate);
+    board.setManometerHolds({150}, 5);
+    board.setGaugeError(1.0, gaugeOffset);
+    board.setSetPoint(SimulatedBoard::SetPoint{120, 80, 72, 4.0});
+    if (overPressurePeak > 0)
+        board.setOverPressurePeak(overPressurePeak);
 }
 
 void ChecksOverPtyTest::liveEqualsOffline()
 {
     QFETCH(Run, run);
-    QFETCH(double, leakRate);
-    QFETCH(double, gaugeOffset);
-    QFETCH(int, overPressurePeak);
     QFETCH(int, measurements);
+    QFETCH(QString, checks);
+    QFETCH(bool, portOpen);
 
     QTemporaryDir dir;
     const QString tracePath = dir.filePath("trace.txt");
+    const QString settingsPath = dir.filePath("tarnvik.conf");
+    if (!checks.isEmpty()) {
+        QFile settings(settingsPath);
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[checks]\n" + checks.toUtf8() + '\n');
+    }
     Outcome out;
     {
         SimulatedBoards boards({kPort});
         QVERIFY(boards.isValid());
         SimulatedBoard &board = boards.board(kPort);
-        board.setTimeScale(50);
-        board.setFailureRate(0);
-        board.setLeakRate(leakRate);
-        board.setManometerHolds({150}, 5);
-        board.setGaugeError(1.0, gaugeOffset);
-        board.setSetPoint(SimulatedBoard::SetPoint{120, 80, 72, 4.0});
-        if (overPressurePeak > 0)
-            board.setOverPressurePeak(overPressurePeak);
+        setUpBoard(board);
 
         BenchSession session;
         QString why;
         QVERIFY2(session.openTrace(tracePath, why), qPrintable(why));
         session.recorder().setClock(
             [&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
-        MainWindow &window = session.start(
-            std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(), QString());
+        QStringList devices = boards.devicePaths();
+        for (int port = 1; !portOpen && port <= devices.size(); ++port)
+            devices[port - 1] = dir.filePath(QStringLiteral("absent%1").arg(port));
+        const PortMap portMap = PortMap::load(settingsPath, PortTable(devices));
+        MainWindow &window =
+            session.start(std::make_unique<QtSerialPort>(portMap.table()), portMap, QString());
         connect(&session.checks(), &ChecksEngine::overPressure, this,
                 [&out] { ++out.overPressureSignals; });
         window.show();
         boards.start();
-        drive(run, measurements, session, board, out);
+        if (portOpen)
+            drive(run, measurements, session, board, out);
+        else
+            recordWithoutPort(session, out);
         if (QTest::currentTestFailed())
             return;
         window.findChild<QAction *>("menEnde")->trigger();
@@ -174,12 +223,24 @@ void ChecksOverPtyTest::liveEqualsOffline()
     QVERIFY(out.header.has_value());
     QCOMPARE(out.header->program, QString("tarnvik"));
     QVERIFY(out.header->started.isValid());
-    ChecksEngine offline;
+    ChecksEngine offline(CheckLimits::load(settingsPath));
     for (const TrafficEntry &entry : entries)
         offline.feed(entry);
     const QJsonObject offlineJson = ReportJson::object(offline.report());
     QCOMPARE(QJsonDocument(out.liveJson).toJson(), QJsonDocument(offlineJson).toJson());
 
+    checkRun(out, entries);
+}
+
+// What the row's run is about, live (live and offline being equal).
+void ChecksOverPtyTest::checkRun(const Outcome &out, const QList<TrafficEntry> &entries)
+{
+    QFETCH(Run, run);
+    QFETCH(double, leakRate);
+    QFETCH(double, gaugeOffset);
+    QFETCH(int, overPressurePeak);
+    QFETCH(int, measurements);
+    QFETCH(bool, portOpen);
     QFETCH(Verdict, verdict);
     if (run == Run::LeakTest) {
         QCOMPARE(out.live.leakTests.size(), 1);
@@ -187,6 +248,13 @@ void ChecksOverPtyTest::liveEqualsOffline()
         QVERIFY(out.live.leakTests.first().rateMmHgPerMin.has_value());
         QVERIFY2(std::abs(*out.live.leakTests.first().rateMmHgPerMin - leakRate) < 1.0,
                  qPrintable(QString::number(*out.live.leakTests.first().rateMmHgPerMin)));
+    } else if (run == Run::Manometer && !portOpen) {
+        QCOMPARE(out.note, QString("No port is open: nothing recorded."));
+        QVERIFY(std::none_of(entries.cbegin(), entries.cend(), [](const TrafficEntry &entry) {
+            return entry.kind.startsWith("reference");
+        }));
+        QCOMPARE(out.live.staticPoints.size(), 0);
+        QCOMPARE(out.live.staticVerdict, verdict);
     } else if (run == Run::Manometer) {
         QCOMPARE(out.live.staticPoints.size(), 1);
         QCOMPARE(out.live.staticVerdict, verdict);

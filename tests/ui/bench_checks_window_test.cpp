@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 namespace {
@@ -65,6 +66,34 @@ private:
     qint64 m_ms = 1000;
 };
 
+// Shows what makes the window's texts long: a leak test that lost a lot, two
+// stretches above the limit, a refused reading, a set point refused and a
+// report that could not be saved to a long path.
+void showLongTexts(BenchChecksWindow &window, Feed &feed)
+{
+    feed.sent(CommandSet::kLeakTest);
+    QList<int> falling;
+    for (int i = 0; i < 300; ++i)
+        falling << 250 - i / 2;
+    feed.pressures(falling, falling.size());
+    feed.sent(CommandSet::kBreak);
+    for (int mmHg : {310, 320}) {
+        feed.sent(CommandSet::kStart);
+        feed.pressures({mmHg}, 2);
+        feed.sent(CommandSet::kBreak);
+    }
+    window.findChild<QLineEdit *>("referenceReading")->setText("120");
+    window.recordPoint();
+    window.findChild<QLineEdit *>("setSystolic")->setText("80");
+    window.findChild<QLineEdit *>("setDiastolic")->setText("120");
+    window.findChild<QLineEdit *>("boardId")->setText(QString(200, QLatin1Char('4')));
+    QTemporaryDir dir;
+    window.saveReportAndSay(
+        dir.filePath("a-folder-that-is-not-there-and-whose-name-goes-on-and-on/board report"));
+    window.refresh();
+    QCoreApplication::processEvents();
+}
+
 template <typename T> T *child(QWidget &window, const char *name)
 {
     T *found = window.findChild<T *>(QLatin1String(name));
@@ -82,10 +111,19 @@ class TestBenchChecksWindow : public QObject
 private slots:
     void recordPoint_data();
     void recordPoint();
+    void setPointNeedsSystolicAboveDiastolic_data();
+    void setPointNeedsSystolicAboveDiastolic();
     void overPressureShowsAtOnce();
     void clearStartsNewBoard();
     void savedReportCarriesSession();
     void fileMenuOpensOneWindowBesideMain();
+    void staysInsideTheScreen_data();
+    void staysInsideTheScreen();
+
+public:
+    // A screen smaller than a 1024x600 netbook leaves a window below its
+    // panel and title bar, for the offscreen platform the tests run on.
+    static void initMain();
 };
 
 void TestBenchChecksWindow::recordPoint_data()
@@ -131,6 +169,12 @@ void TestBenchChecksWindow::recordPoint_data()
     QTest::newRow("reading of four digits never reaches the trace")
         << true << at120 << "1000" << false << true << "" << 0 << "Type the gauge's reading"
         << "1000" << Verdict::None;
+    QTest::newRow("999.95 would be traced as 1000: refused")
+        << true << at120 << "999.95" << false << true << "" << 0 << "Type the gauge's reading"
+        << "999.95" << Verdict::None;
+    QTest::newRow("999.94 is traced as 999.9")
+        << true << at120 << "999.94" << false << true << "reference 999.9" << 1 << "FAIL"
+        << "" << Verdict::Fail;
 }
 
 void TestBenchChecksWindow::recordPoint()
@@ -172,6 +216,48 @@ void TestBenchChecksWindow::recordPoint()
     QCOMPARE(reference->text(), fieldAfter);
     QFETCH(Verdict, verdict);
     QCOMPARE(child<VerdictBadge>(window, "staticVerdict")->verdict(), verdict);
+}
+
+void TestBenchChecksWindow::setPointNeedsSystolicAboveDiastolic_data()
+{
+    QTest::addColumn<QString>("systolic");
+    QTest::addColumn<QString>("diastolic");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<int>("reference"); // the systolic set point the checks judge by; 0 none
+    QTest::newRow("one above diastolic is a set point") << "81"
+                                                        << "80"
+                                                        << "" << 81;
+    QTest::newRow("systolic equal to diastolic is refused")
+        << "80"
+        << "80"
+        << "needs systolic above diastolic" << 0;
+    QTest::newRow("systolic below diastolic is refused") << "80"
+                                                         << "120"
+                                                         << "needs systolic above diastolic" << 0;
+    QTest::newRow("diastolic alone is refused") << ""
+                                                << "80"
+                                                << "needs systolic above diastolic" << 0;
+    QTest::newRow("none: statistics only") << ""
+                                           << ""
+                                           << "none: statistics only" << 0;
+}
+
+void TestBenchChecksWindow::setPointNeedsSystolicAboveDiastolic()
+{
+    QFETCH(QString, systolic);
+    QFETCH(QString, diastolic);
+    ChecksEngine engine;
+    BenchChecksWindow window(engine);
+    child<QLineEdit>(window, "setSystolic")->setText("120");
+    child<QLineEdit>(window, "setDiastolic")->setText("80");
+    child<QLineEdit>(window, "setSystolic")->setText(systolic);
+    child<QLineEdit>(window, "setDiastolic")->setText(diastolic);
+
+    QFETCH(QString, note);
+    QCOMPARE(child<QLabel>(window, "setPointNote")->text(), note);
+    QFETCH(int, reference);
+    const std::optional<double> judgedBy = engine.report().measurements.systolic.reference;
+    QCOMPARE(judgedBy.value_or(0), double(reference));
 }
 
 void TestBenchChecksWindow::overPressureShowsAtOnce()
@@ -277,6 +363,74 @@ void TestBenchChecksWindow::fileMenuOpensOneWindowBesideMain()
 
     main.close();
     QVERIFY(checks.isNull() || !checks->isVisible());
+}
+
+void TestBenchChecksWindow::initMain()
+{
+    if (qgetenv("QT_QPA_PLATFORM") != "offscreen")
+        return;
+    static QTemporaryFile config;
+    if (!config.open())
+        return;
+    config.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 800,
+                                  "height": 540, "logicalDpi": 96}]})");
+    config.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+}
+
+void TestBenchChecksWindow::staysInsideTheScreen_data()
+{
+    QTest::addColumn<bool>("mainAtRight"); // the main window at the screen's right edge, else left
+    QTest::addColumn<bool>("longTexts");   // a leak test, over-pressure and long notes shown
+    QTest::newRow("beside a main window at the left") << false << false;
+    QTest::newRow("beside a main window at the right edge") << true << false;
+    QTest::newRow("long leak test, over-pressure and notes, wider no more") << false << true;
+}
+
+void TestBenchChecksWindow::staysInsideTheScreen()
+{
+    QFETCH(bool, mainAtRight);
+    QFETCH(bool, longTexts);
+    QWidget main;
+    main.resize(300, 400);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    const QRect room = main.screen()->availableGeometry();
+    main.move(mainAtRight ? room.right() - main.frameGeometry().width() + 1 : room.left(),
+              room.top());
+
+    ChecksEngine engine;
+    Feed feed(engine);
+    BenchChecksWindow window(engine);
+    window.setEventWriter([&feed](const QString &text) { return feed.event(text); });
+    window.placeBeside(main);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize placed = window.size();
+    if (longTexts)
+        showLongTexts(window, feed);
+
+    QVERIFY2(room.contains(window.frameGeometry()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(window.frameGeometry().x())
+                            .arg(window.frameGeometry().y())
+                            .arg(window.frameGeometry().width())
+                            .arg(window.frameGeometry().height())));
+    QCOMPARE(window.size(), placed);
+    // All of it in view, nothing scrolled away, on a screen this size.
+    for (const char *name : {"saveReport", "clearChecks", "leakVerdict", "staticVerdict",
+                             "overPressureVerdict", "measurementVerdict", "overallVerdict",
+                             "statistics", "staticPoints", "pointNote", "saveNote"}) {
+        const QWidget *part = child<QWidget>(window, name);
+        QCOMPARE(part->visibleRegion().boundingRect(), part->rect());
+    }
+    if (longTexts) { // a note cut to its lines is whole in its tooltip
+        const QLabel *note = child<QLabel>(window, "saveNote");
+        QVERIFY2(note->text().endsWith(QChar(0x2026)), qPrintable(note->text()));
+        QVERIFY2(note->toolTip().startsWith("The report was not saved: ") &&
+                     note->toolTip().contains("/board report.pdf"),
+                 qPrintable(note->toolTip()));
+    }
 }
 
 QTEST_MAIN(TestBenchChecksWindow)
