@@ -21,10 +21,11 @@ std::optional<double> ReportOptions::reading(const QString &text)
 namespace {
 
 const char kDescription[] =
-    "Makes the bench check report (PDF and JSON) of a tarnvik traffic trace; - reads the trace "
-    "from standard input.\n"
+    "Makes the bench check report (PDF and JSON) of a tarnvik traffic trace.\n"
+    "A trace given as - is read from standard input; a FIFO, a device or a folder is refused.\n"
     "Exit status: 0 pass, 1 fail, 3 incomplete or nothing to judge, 2 a bad command line, a "
-    "trace that cannot be read or holds no trace line, or a report that cannot be written.";
+    "trace that cannot be read or holds no trace line, or a report that cannot be written "
+    "(then nothing has changed).";
 
 std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QString &why)
 {
