@@ -276,10 +276,13 @@ bool StagedFile::commitPair(StagedFile &first, StagedFile &second, QString *erro
         return false;
     };
     for (StagedFile *file : {&first, &second}) {
-        if (!file->m_created || file->isOpen() || !file->m_failure.isEmpty())
-            return fail(file->m_failure.isEmpty()
-                            ? QStringLiteral("cannot write %1: not finished").arg(file->m_target)
-                            : file->m_failure);
+        if (!file->m_created || file->isOpen())
+            file->fail(QStringLiteral("it is not finished"));
+        // Looked at again: what was put there while the file was written is not replaced either.
+        if (const PlainFileCheck now(file->m_final); !now.isPlain())
+            file->fail(now.reason());
+        if (!file->m_failure.isEmpty())
+            return fail(file->m_failure);
     }
     QString kept; // first's previous file, until the second is in place
     bool exchanged = false;

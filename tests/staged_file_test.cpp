@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Two staged files put in place together (the report's JSON and PDF): both
 // names change or neither does, whatever each replaced, and no temporary
-// file stays. The second rename is made to fail by a folder put where the
-// second file goes after both were written, which no run of the tool can
-// time; the tool's own test covers the refusals and a full disk.
+// file stays. The second rename is made to fail by removing the second
+// file's folder after both were written, which no run of the tool can time;
+// the tool's own test covers the refusals and a full disk.
 #include "staged_file.h"
 
 #include <QDir>
@@ -30,9 +30,9 @@ void StagedFileTest::pairIsAllOrNothing_data()
     QTest::newRow("both new: both in place") << QByteArray() << QByteArray() << false;
     QTest::newRow("both replacing: both new, the first's mode kept")
         << QByteArray("previous first") << QByteArray("previous second") << false;
-    QTest::newRow("second cannot be renamed: the previous first put back")
+    QTest::newRow("second's rename fails: the previous first put back")
         << QByteArray("previous first") << QByteArray("previous second") << true;
-    QTest::newRow("second cannot be renamed, no first before: the new first removed")
+    QTest::newRow("second's rename fails, no first before: the new first removed")
         << QByteArray() << QByteArray() << true;
 }
 
@@ -43,7 +43,8 @@ void StagedFileTest::pairIsAllOrNothing()
     QFETCH(bool, secondBlocked);
     QTemporaryDir dir;
     const QString first = dir.filePath("report.json");
-    const QString second = dir.filePath("report.pdf");
+    QVERIFY(QDir(dir.path()).mkdir("pdf"));
+    const QString second = dir.filePath("pdf/report.pdf");
     for (const auto &[path, text] : {std::pair{first, firstBefore}, {second, secondBefore}}) {
         QFile file(path);
         if (!text.isNull())
@@ -60,10 +61,8 @@ void StagedFileTest::pairIsAllOrNothing()
         QVERIFY(a.create() && b.create());
         QVERIFY(a.write("new first") == 9 && b.write("new second") == 10);
         QVERIFY(a.finish() && b.finish());
-        if (secondBlocked) {
-            QFile::remove(second);
-            QVERIFY(QDir().mkpath(second + "/inside"));
-        }
+        if (secondBlocked)
+            QVERIFY(QDir(dir.filePath("pdf")).removeRecursively());
         committed = StagedFile::commitPair(a, b, &error);
     }
     QCOMPARE(committed, !secondBlocked);
@@ -80,14 +79,16 @@ void StagedFileTest::pairIsAllOrNothing()
         QVERIFY(secondFile.open(QIODevice::ReadOnly));
         QCOMPARE(secondFile.readAll(), QByteArray("new second"));
     }
-    QStringList left =
-        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    // No temporary file and no file kept aside, in either folder.
+    const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
     QStringList expected;
+    if (!secondBlocked)
+        expected << "pdf";
     if (committed || !firstBefore.isNull())
         expected << "report.json";
-    if (committed || secondBlocked)
-        expected << "report.pdf";
-    QCOMPARE(left, expected); // no temporary file, no file kept aside
+    QCOMPARE(QDir(dir.path()).entryList(all, QDir::Name), expected);
+    if (committed)
+        QCOMPARE(QDir(dir.filePath("pdf")).entryList(all), QStringList{"report.pdf"});
 }
 
 QTEST_GUILESS_MAIN(StagedFileTest)
