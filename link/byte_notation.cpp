@@ -50,7 +50,7 @@ QString ByteNotation::readable(const QByteArray &bytes)
     return text;
 }
 
-QByteArray ByteNotation::bytes(const QString &text)
+QByteArray ByteNotation::bytes(QStringView text)
 {
     QByteArray out;
     out.reserve(text.size());
@@ -59,7 +59,7 @@ QByteArray ByteNotation::bytes(const QString &text)
             bool matched = false;
             for (const Name &name : kNames) {
                 const QLatin1String spelt(name.text);
-                if (QStringView(text).mid(i).startsWith(spelt)) {
+                if (text.mid(i).startsWith(spelt)) {
                     out += name.byte;
                     i += spelt.size();
                     matched = true;

@@ -16,5 +16,5 @@ public:
     static QString readable(const QByteArray &bytes);
     // The bytes a readable text stands for; the inverse of readable(). A '<'
     // that starts no known name (typed by hand) stays a '<'.
-    static QByteArray bytes(const QString &text);
+    static QByteArray bytes(QStringView text);
 };

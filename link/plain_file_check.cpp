@@ -6,7 +6,9 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -31,19 +33,6 @@ PlainFileCheck::Kind kindOfMode(mode_t mode)
     return Kind::Unknown;
 }
 #endif
-
-// The absolute path with every link of the folders it lies in resolved; for
-// a file that does not exist yet, its folder's canonical path and its name.
-QString resolvedPath(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
-                            : QDir(folder).filePath(info.fileName());
-}
 
 } // namespace
 
@@ -117,5 +106,51 @@ bool PlainFileCheck::sameFile(const QString &first, const QString &second)
     return resolvedPath(first) == resolvedPath(second);
 #else
     return resolvedPath(first).compare(resolvedPath(second), Qt::CaseInsensitive) == 0;
+#endif
+}
+
+QString PlainFileCheck::resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = info.absoluteDir().canonicalPath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                            : QDir(folder).filePath(info.fileName());
+}
+
+bool PlainFileCheck::openForReading(QFile &file, const QString &path, QString *reason)
+{
+    const auto refuse = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    const PlainFileCheck check(path);
+    if (check.kind() == Kind::Missing)
+        return refuse(QStringLiteral("it does not exist"));
+    if (check.kind() != Kind::Regular)
+        return refuse(check.reason());
+#ifdef Q_OS_UNIX
+    // Non-blocking, so that even a FIFO put there since the check opens at once.
+    const int handle =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (handle < 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat opened = {};
+    if (::fstat(handle, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(handle);
+        return refuse(QStringLiteral("it is no regular file"));
+    }
+    ::fcntl(handle, F_SETFL, ::fcntl(handle, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return refuse(file.errorString());
+    }
+    return true;
+#else
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly) || refuse(file.errorString());
 #endif
 }

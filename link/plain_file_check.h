@@ -5,10 +5,14 @@
 // that loops or leads nowhere. The check only looks at the path (stat and
 // lstat) and never opens it, so a FIFO nobody writes to cannot hold the
 // program up. The port settings file (PortMap) and the trace and results
-// files of the command line are checked before they are opened.
+// files of the command line are checked before they are opened;
+// openForReading() does both for a file that is read (tarnvik-report's
+// trace), and StagedFile checks the files it is to replace.
 #pragma once
 
 #include <QString>
+
+class QFile;
 
 class PlainFileCheck
 {
@@ -37,6 +41,14 @@ public:
     // Whether two paths name the same file: the same file on disk (device and
     // inode) when both exist, else the same absolute path after links.
     static bool sameFile(const QString &first, const QString &second);
+    // The absolute path with every link resolved; for a file that does not
+    // exist yet, its folder's resolved path and its name.
+    static QString resolvedPath(const QString &path);
+    // Opens a regular file for reading into `file`. Anything else is refused
+    // with the reason, before it is opened; what was opened is checked again
+    // (opened without waiting), so a file swapped for a FIFO meanwhile does
+    // not hold the program up either.
+    static bool openForReading(QFile &file, const QString &path, QString *reason);
 
 private:
     Kind m_kind = Kind::Unknown;

@@ -37,12 +37,13 @@ public:
     // The whole device at once. `header` is set when the trace begins with a
     // header line, else reset.
     static QList<TrafficEntry> read(QIODevice &device, int *skipped = nullptr,
-                             std::optional<TraceHeader> *header = nullptr);
+                                    std::optional<TraceHeader> *header = nullptr);
     // One line without its line end; false when it is no trace line.
     static bool parseLine(const QString &line, TrafficEntry &entry);
 
 private:
     QIODevice &m_device;
+    QByteArray m_line; // the line being read
     qint64 m_skipped = 0;
     bool m_first = true;
     std::optional<TraceHeader> m_header;

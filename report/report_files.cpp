@@ -1,17 +1,39 @@
 // SPDX-License-Identifier: MIT
 #include "report_files.h"
 
+#include "plain_file_check.h"
 #include "report_json.h"
 #include "report_pdf.h"
+#include "staged_file.h"
 
+#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QString ReportFiles::jsonBeside(const QString &pdfPath)
 {
     if (pdfPath.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         return pdfPath.chopped(4) + QStringLiteral(".json");
     return pdfPath + QStringLiteral(".json");
+}
+
+QString ReportFiles::refusal(const QString &pdfPath, const QString &jsonPath, const QString &input)
+{
+    for (const QString &path : {pdfPath, jsonPath}) {
+        const PlainFileCheck check(path);
+        if (!check.isPlain())
+            return QStringLiteral("cannot write %1: %2").arg(path, check.reason());
+        const QFileInfo resolved(PlainFileCheck::resolvedPath(path));
+        if (!resolved.dir().exists())
+            return QStringLiteral("cannot write %1: its folder %2 does not exist")
+                .arg(path, resolved.absolutePath());
+        if (!input.isEmpty() && PlainFileCheck::sameFile(path, input))
+            return QStringLiteral("cannot write %1: it is the trace the report is made from")
+                .arg(path);
+    }
+    if (PlainFileCheck::sameFile(pdfPath, jsonPath))
+        return QStringLiteral("the PDF and the JSON file must be two files (%1 and %2 are one)")
+            .arg(pdfPath, jsonPath);
+    return QString();
 }
 
 bool ReportFiles::save(const CheckReport &report, const QString &pdfPath, const QString &jsonPath,
@@ -22,26 +44,20 @@ bool ReportFiles::save(const CheckReport &report, const QString &pdfPath, const 
             *error = why;
         return false;
     };
-    if (QFileInfo(pdfPath).absoluteFilePath() == QFileInfo(jsonPath).absoluteFilePath())
-        return fail(QStringLiteral("the PDF and the JSON file must be two files"));
-    QSaveFile pdf(pdfPath);
-    QSaveFile json(jsonPath);
-    if (!pdf.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("cannot write %1: %2").arg(pdfPath, pdf.errorString()));
-    if (!json.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("cannot write %1: %2").arg(jsonPath, json.errorString()));
+    if (const QString refused = refusal(pdfPath, jsonPath); !refused.isEmpty())
+        return fail(refused);
+    StagedFile pdf(pdfPath);
+    StagedFile json(jsonPath);
+    if (!pdf.create() || !json.create())
+        return fail(pdf.failure().isEmpty() ? json.failure() : pdf.failure());
     QString why;
-    if (!ReportPdf::write(report, pdf, made, &why))
+    const bool drawn = ReportPdf::write(report, pdf, made, &why);
+    if (!pdf.finish())
+        return fail(pdf.failure());
+    if (!drawn)
         return fail(QStringLiteral("cannot write %1: %2").arg(pdfPath, why));
     const QByteArray text = ReportJson::text(report);
-    if (json.write(text) != text.size())
-        return fail(QStringLiteral("cannot write %1: %2").arg(jsonPath, json.errorString()));
-    // Both are whole. Should the PDF still fail, the new JSON goes again.
-    if (!json.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(jsonPath, json.errorString()));
-    if (!pdf.commit()) {
-        QFile::remove(jsonPath);
-        return fail(QStringLiteral("cannot write %1: %2").arg(pdfPath, pdf.errorString()));
-    }
-    return true;
+    if (json.write(text) != text.size() || !json.finish())
+        return fail(json.failure());
+    return StagedFile::commitPair(json, pdf, error);
 }

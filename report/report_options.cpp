@@ -20,6 +20,13 @@ std::optional<double> ReportOptions::reading(const QString &text)
 
 namespace {
 
+const char kDescription[] =
+    "Makes the bench check report (PDF and JSON) of a tarnvik traffic trace.\n"
+    "A trace given as - is read from standard input; a FIFO, a device or a folder is refused.\n"
+    "Exit status: 0 pass, 1 fail, 3 incomplete or nothing to judge, 2 a bad command line, a "
+    "trace that cannot be read or holds no trace line, or a report that cannot be written "
+    "(then nothing has changed).";
+
 std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QString &why)
 {
     if (bp.isEmpty()) {
@@ -53,22 +60,61 @@ std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QStr
     return point;
 }
 
+// "-o or --output": how the user may have written an option.
+QString spelt(const QCommandLineOption &option)
+{
+    QStringList names;
+    for (const QString &name : option.names())
+        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    return names.join(QStringLiteral(" or "));
+}
+
+// An option given twice: which of the two was meant is unclear.
+QString repeatedOption(const QCommandLineParser &parser, const QList<QCommandLineOption> &options)
+{
+    const QStringList given = parser.optionNames();
+    for (const QCommandLineOption &option : options) {
+        qsizetype times = 0;
+        for (const QString &name : option.names())
+            times += given.count(name);
+        if (times > 1)
+            return QStringLiteral("%1 is given more than once").arg(spelt(option));
+    }
+    return QString();
+}
+
+// What is wrong with the name of a file to write, or nothing. A name that
+// looks like an option is most likely the next option taken as the name.
+QString outputProblem(const QCommandLineOption &option, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("%1 needs a file name").arg(spelt(option));
+    if (value == QLatin1String("-"))
+        return QStringLiteral("%1 -: the report is written to files, not to standard output "
+                              "(write ./- for a file named -)")
+            .arg(spelt(option).section(QLatin1Char(' '), 0, 0));
+    if (value.startsWith(QLatin1Char('-')))
+        return QStringLiteral("%1 needs a file name, not '%2' (write ./%2 for a file of that "
+                              "name)")
+            .arg(spelt(option), value);
+    return QString();
+}
+
 } // namespace
 
 ReportOptions::Outcome ReportOptions::parse(const QStringList &arguments, ReportOptions &options,
                                             QString &message)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Makes the bench check report (PDF and JSON) of a tarnvik traffic trace.\n"
-                       "Exit status: 0 pass, 1 fail, 3 incomplete or nothing to judge, 2 a bad "
-                       "command line, an unreadable trace or a report that cannot be written."));
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const auto option = [&parser](const QStringList &names, const char *text, const char *value) {
-        QCommandLineOption o(names, QString::fromLatin1(text), QString::fromLatin1(value));
-        parser.addOption(o);
-        return o;
+    QList<QCommandLineOption> declared;
+    const auto option = [&](const QStringList &names, const char *text, const char *value) {
+        declared << QCommandLineOption(names, QString::fromLatin1(text),
+                                       QString::fromLatin1(value));
+        parser.addOption(declared.constLast());
+        return declared.constLast();
     };
     const auto output = option({"o", "output"}, "The PDF to write.", "pdf");
     const auto json = option({"json"}, "The JSON file to write (default: beside the PDF).", "file");
@@ -79,7 +125,8 @@ ReportOptions::Outcome ReportOptions::parse(const QStringList &arguments, Report
     const auto pulse = option({"reference-pulse"}, "The simulator's pulse rate.", "n");
     const auto settings =
         option({"settings"}, "The settings file with the [checks] limits.", "file");
-    parser.addPositionalArgument(QStringLiteral("trace"), QStringLiteral("The trace to read."));
+    parser.addPositionalArgument(QStringLiteral("trace"),
+                                 QStringLiteral("The trace to read, or - for standard input."));
 
     const auto bad = [&](const QString &why) {
         message = QStringLiteral("%1\n\n%2").arg(why, parser.helpText());
@@ -95,6 +142,13 @@ ReportOptions::Outcome ReportOptions::parse(const QStringList &arguments, Report
         return Outcome::Version;
     if (parser.positionalArguments().size() != 1 || !parser.isSet(output))
         return bad(QStringLiteral("give one trace and -o REPORT.pdf"));
+    QString why = repeatedOption(parser, declared);
+    for (const QCommandLineOption &file : {output, json}) {
+        if (why.isEmpty() && parser.isSet(file))
+            why = outputProblem(file, parser.value(file));
+    }
+    if (!why.isEmpty())
+        return bad(why);
     options.trace = parser.positionalArguments().constFirst();
     options.pdf = parser.value(output);
     options.json = parser.isSet(json) ? parser.value(json) : ReportFiles::jsonBeside(options.pdf);
@@ -103,7 +157,6 @@ ReportOptions::Outcome ReportOptions::parse(const QStringList &arguments, Report
     options.board = parser.value(board);
     options.operatorName = parser.value(operatorName);
     options.instrument = parser.value(instrument);
-    QString why;
     options.setPoint = setPointOf(parser.value(bp), parser.value(pulse), why);
     if (!why.isEmpty())
         return bad(why);

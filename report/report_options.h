@@ -3,7 +3,9 @@
 //   tarnvik-report TRACE -o REPORT.pdf [--json FILE] [--board ID] [--operator NAME]
 //       [--instrument TEXT] [--reference-bp SYS/DIA[/MAP]] [--reference-pulse N]
 //       [--settings FILE]
-// parse() gives the options, or the reason the command line is bad.
+// TRACE `-` is standard input. parse() gives the options, or the reason the
+// command line is bad: among others an option given twice, or an output
+// named `-` or like an option. What the named files are is main's to check.
 #pragma once
 
 #include "check_report.h"
@@ -16,7 +18,7 @@
 class ReportOptions
 {
 public:
-    QString trace;
+    QString trace; // "-" for standard input
     QString pdf;
     QString json;     // beside the PDF unless given
     QString settings; // the program's settings file unless given
