@@ -103,7 +103,7 @@ void CommandFrameTest::sendCommandWritesEachCharacterSeparately()
     QFETCH(QString, text);
     PanelFixture f;
     f.start();
-    f.display.setText(PanelDisplay::Field::OperatingState, state);
+    f.setState(state);
     const int before = f.port.outputCalls();
     if (text == QLatin1String("X"))
         f.panel.breakOperation();

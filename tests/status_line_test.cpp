@@ -6,7 +6,7 @@
 
 #include <QtTest>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 class StatusLineTest : public QObject
 {
@@ -135,7 +135,7 @@ void StatusLineTest::tickInterpretsTheLastLine()
         f.receiveLine(before);
         f.panel.interpretLatestLine();
     }
-    f.display.setText(Field::OperatingState, state);
+    f.setState(state);
     f.port.clearWritten();
 
     f.receiveLine(payload);

@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 using Control = PtyBench::Control;
 using Mode = SimulatedBoard::Mode;
 using Command = SimulatedBoard::Command;
