@@ -39,7 +39,7 @@ public:
     QSemaphore entered{0};
 };
 
-// One tick of the window's interpretation.
+// One tick of the panel's interpretation.
 constexpr qint64 kTickMs = 150;
 
 } // namespace
