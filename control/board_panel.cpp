@@ -228,9 +228,7 @@ void BoardPanel::readArrivedBytes()
     const QByteArray bytes = m_port.input();
     m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
         ++m_linesCompleted;
-        const QString text = QString::fromLatin1(line);
-        m_state.setText(Field::ReplyLine, text);
-        emit replyLineCompleted(text);
+        m_state.setText(Field::ReplyLine, QString::fromLatin1(line));
     });
 }
 

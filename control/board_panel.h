@@ -7,7 +7,10 @@
 // tools, with a window or without.
 //
 // The operating state and the last reply line are texts of the state; the
-// panel reads them back from there and shadows neither. Its interpretation
+// panel reads them back from there and shadows neither. Each line the
+// assembler completes is set as the state's reply line, so a line arriving is
+// announced by the state (the panel empties the reply line, too, when the
+// operator starts a mode). Its interpretation
 // timer ("Val_Update", 150 ms) starts with the start-up; at each tick it
 // announces the tick (tickStarted) and then interprets the latest line.
 // Each handler runs to its end; a failing serial operation ends the handler at
@@ -119,9 +122,6 @@ signals:
     // line however many ticks follow; two equal lines the board sends one
     // after the other are raised twice.
     void measurementEnded(const MeasurementEnd &end);
-    // The assembler completed a reply line (STX first, CR dropped); the
-    // state's reply line is that line now.
-    void replyLineCompleted(const QString &line);
     // A tick has begun; the latest line is interpreted right after.
     void tickStarted();
     // The exit sequence has run: the program is to end now.

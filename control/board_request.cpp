@@ -11,7 +11,7 @@ BoardRequest::BoardRequest(BoardPanel &panel, QObject *parent)
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &BoardRequest::giveUp);
-    connect(&m_panel, &BoardPanel::replyLineCompleted, this, &BoardRequest::takeLine);
+    connect(&m_panel.state(), &BoardState::textChanged, this, &BoardRequest::takeText);
 }
 
 bool BoardRequest::send(const QString &command, int deadlineMs)
@@ -28,9 +28,12 @@ bool BoardRequest::send(const QString &command, int deadlineMs)
     return false;
 }
 
-void BoardRequest::takeLine(const QString &line)
+// Each line the panel completes becomes the state's reply line; the reply
+// line emptied when the operator starts a mode is no line, and neither is a
+// bare CR that came before any STX.
+void BoardRequest::takeText(BoardState::Field field, const QString &line)
 {
-    if (!isPending())
+    if (field != BoardState::Field::ReplyLine || line.isEmpty() || !isPending())
         return;
     m_deadline.stop();
     emit answered(m_command, BoardReply(line));

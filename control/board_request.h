@@ -10,6 +10,7 @@
 #pragma once
 
 #include "board_reply.h"
+#include "board_state.h"
 
 #include <QObject>
 #include <QString>
@@ -39,7 +40,7 @@ signals:
     void unanswered(const QString &command, int deadlineMs);
 
 private:
-    void takeLine(const QString &line);
+    void takeText(BoardState::Field field, const QString &line);
     void giveUp();
 
     BoardPanel &m_panel;

@@ -4,14 +4,17 @@
 #include "control_bytes.h"
 #include "reply_line.h"
 
+// The pressure field is read once; a tick reads it several times.
 BoardReply::BoardReply(const QString &line)
     : m_line(line)
+    , m_pressureText(ReplyLine::take(m_line, ReplyLine::kCuffPressure))
+    , m_pressure(ReplyLine::pressureValue(m_pressureText))
 {
     if (ReplyLine::isResultLine(m_line))
         m_kind = Kind::Result;
-    else if (pressureText() == QLatin1String(ReplyLine::kEndValue))
+    else if (m_pressureText == QLatin1String(ReplyLine::kEndValue))
         m_kind = Kind::EndValue;
-    else if (pressure())
+    else if (m_pressure)
         m_kind = Kind::Pressure;
 }
 
@@ -20,16 +23,6 @@ std::optional<BoardReply> BoardReply::fromReceived(const QByteArray &bytes)
     if (!bytes.startsWith(ControlBytes::kStx) || !bytes.endsWith(ControlBytes::kCr))
         return std::nullopt;
     return BoardReply(QString::fromLatin1(bytes.chopped(1)));
-}
-
-QString BoardReply::pressureText() const
-{
-    return ReplyLine::take(m_line, ReplyLine::kCuffPressure);
-}
-
-std::optional<qint16> BoardReply::pressure() const
-{
-    return ReplyLine::pressureValue(pressureText());
 }
 
 QString BoardReply::systolic() const

@@ -36,8 +36,8 @@ public:
 
     // The cuff-pressure field as the board sent it ("" for a short line), and
     // its value when it converts; "999" converts too.
-    QString pressureText() const;
-    std::optional<qint16> pressure() const;
+    const QString &pressureText() const { return m_pressureText; }
+    std::optional<qint16> pressure() const { return m_pressure; }
 
     // The fields of a result line as sent; "" where a short line ends first.
     QString systolic() const;
@@ -47,5 +47,7 @@ public:
 
 private:
     QString m_line;
+    QString m_pressureText;
+    std::optional<qint16> m_pressure;
     Kind m_kind = Kind::Other;
 };

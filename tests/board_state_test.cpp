@@ -137,7 +137,7 @@ void BoardStateTest::everyChangeIsAnnouncedInOrder()
 void BoardStateTest::requestIsAnsweredOrTimesOut_data()
 {
     // Steps: "send CMD MS", "line PAYLOAD" (STX, payload, CR), "bytes PAYLOAD"
-    // (STX and payload, no CR), "wait MS", "fail writes". Events: what the
+    // (STX and payload, no CR), "wait MS", "start" (START pressed), "fail writes". Events: what the
     // request reported and what send() refused.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("events");
@@ -162,6 +162,9 @@ void BoardStateTest::requestIsAnsweredOrTimesOut_data()
     QTest::newRow("a line without its CR answers nothing")
         << QStringList{"send 18;;DF 30", "bytes 160", "wait 200"}
         << QStringList{"unanswered 18;;DF 30"} << status;
+    QTest::newRow("START emptying the reply line is no answer; the line after it is")
+        << QStringList{"send 18;;DF 5000", "start", "line 150"}
+        << QStringList{"answered 18;;DF Pressure 150"} << status + PanelFixture::frames({"01;;D7"});
     QTest::newRow("two requests in a row, each answered by the line after it")
         << QStringList{"send 18;;DF 5000", "line 000 I A 160 00", "send X 5000", "line 999"}
         << QStringList{"answered 18;;DF Pressure 000 I A 160 00", "answered X EndValue 999"}
@@ -202,6 +205,8 @@ void BoardStateTest::requestIsAnsweredOrTimesOut()
             f.port.deliver('\x02' + rest.toLatin1());
         } else if (verb == QLatin1String("wait")) {
             QTest::qWait(rest.toInt());
+        } else if (step == QLatin1String("start")) {
+            f.panel.startMeasurement();
         } else if (step == QLatin1String("fail writes")) {
             f.port.failWritesAfter(0);
         }
