@@ -8,7 +8,6 @@
 #include "memory_serial_port.h"
 #include "reply_assembler.h"
 #include "reply_traffic.h"
-#include "stub_display.h"
 
 #include <benchmark/benchmark.h>
 
@@ -71,8 +70,7 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
                     const QByteArray &stream)
 {
     MemorySerialPort port;
-    StubDisplay display;
-    BoardPanel panel(port, display);
+    BoardPanel panel(port);
     panel.startUp();
     port.clearWritten();
     for (auto _ : state) {
@@ -81,8 +79,8 @@ void runReceivePath(benchmark::State &state, const QList<QByteArray> &reads,
     }
     const qsizetype lastStx = stream.lastIndexOf(ControlBytes::kStx);
     const QByteArray lastLine = stream.mid(lastStx, stream.size() - lastStx - 1);
-    if (display.failures() != 0 || !panel.lineComplete() ||
-        display.text(PanelDisplay::Field::ReplyLine) != QString::fromLatin1(lastLine))
+    if (!panel.state().failureNotice().isEmpty() || !panel.lineComplete() ||
+        panel.state().text(BoardState::Field::ReplyLine) != QString::fromLatin1(lastLine))
         state.SkipWithError("receive path did not end on the stream's last line");
     setLabels(state, stream, ReplyTraffic::lineCount(stream));
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "checks_engine.h"
 
+#include "board_reply.h"
 #include "command_frame.h"
 #include "command_set.h"
 #include "control_bytes.h"
@@ -217,21 +218,22 @@ void ChecksEngine::sent(const TrafficEntry &entry)
 void ChecksEngine::received(const TrafficEntry &entry)
 {
     // Only a whole line counts, as for the panel: STX to CR.
-    const QByteArray &bytes = entry.bytes;
-    if (!bytes.startsWith(ControlBytes::kStx) || !bytes.endsWith(ControlBytes::kCr))
+    const std::optional<BoardReply> reply = BoardReply::fromReceived(entry.bytes);
+    if (!reply)
         return;
-    const QString line = QString::fromLatin1(bytes.chopped(1));
-    if (ReplyLine::isResultLine(line)) {
-        result(entry.ms, line);
+    switch (reply->kind()) {
+    case BoardReply::Kind::Result:
+        result(entry.ms, reply->line());
         return;
-    }
-    const QString field = ReplyLine::take(line, ReplyLine::kCuffPressure);
-    if (field == QLatin1String(ReplyLine::kEndValue)) {
+    case BoardReply::Kind::EndValue:
         ended999(entry.ms);
         return;
+    case BoardReply::Kind::Pressure:
+        pressure(entry.ms, *reply->pressure());
+        return;
+    case BoardReply::Kind::Other:
+        return;
     }
-    if (const std::optional<qint16> value = ReplyLine::pressureValue(field))
-        pressure(entry.ms, *value);
 }
 
 // Begins a stretch of `mode`; `why` ends the one before it.

@@ -1,22 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "board_panel.h"
 
+#include "command_frame.h"
 #include "command_set.h"
-#include "control_bytes.h"
 #include "port_log.h"
 #include "port_table.h"
 #include "reply_line.h"
 #include "setting_table.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
-BoardPanel::BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent)
+BoardPanel::BoardPanel(SerialPort &port, QObject *parent)
     : QObject(parent)
     , m_port(port)
-    , m_display(display)
+    , m_interpretTimer(new QTimer(this))
 {
+    m_interpretTimer->setObjectName(QStringLiteral("Val_Update"));
+    m_interpretTimer->setInterval(kInterpretIntervalMs);
+    connect(m_interpretTimer, &QTimer::timeout, this, &BoardPanel::interpretLatestLine);
     connect(&m_port, &SerialPort::bytesArrived, this, &BoardPanel::readArrivedBytes);
     connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::reportLostDevice);
 }
@@ -27,15 +32,17 @@ void BoardPanel::setPortSettingsProblems(const QString &file, const QStringList 
     m_settingsProblems = problems;
 }
 
-// Start-up: port search and open, the board's defaults
-// and the window's. When the port cannot be opened, or a start-up frame cannot
-// be written, the remaining frames are left out but the window still gets its
-// defaults, so the operator sees a consistent panel and the reported failure.
-// Without an open port the frames are owed to the first port the menu opens.
+// Start-up: the interpretation timer, port search and open, the board's
+// defaults and the state's. When the port cannot be opened, or a start-up
+// frame cannot be written, the remaining frames are left out but the state
+// still gets its defaults, so the operator sees a consistent panel and the
+// reported failure. Without an open port the frames are owed to the first port
+// the menu opens.
 void BoardPanel::startUp()
 {
+    m_interpretTimer->start();
     for (int port = 1; port <= PortTable::kPortCount; ++port)
-        m_display.setPortEntryEnabled(port, true);
+        m_state.setPortEntryEnabled(port, true);
 
     m_selectedPort = findPort();
     bool linkUp = openPort(m_selectedPort);
@@ -45,14 +52,14 @@ void BoardPanel::startUp()
     linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kCycleManual));
     linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kAdult));
 
-    m_display.setCaption(PanelDisplay::Button::Start, QString::fromLatin1(kStartCaption));
-    m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
-    m_display.setText(Field::CycleTime, QString::fromLatin1(SettingTable::kCycle[0].text));
-    m_display.setText(Field::Patient, QString::fromLatin1(kAdult));
-    m_display.setText(
+    m_state.setStartCaption(QString::fromLatin1(kStartCaption));
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kIdle));
+    m_state.setText(Field::CycleTime, QString::fromLatin1(SettingTable::kCycle[0].text));
+    m_state.setText(Field::Patient, QString::fromLatin1(kAdult));
+    m_state.setText(
         Field::PumpUp,
         QString::fromLatin1(SettingTable::kPumpUp[SettingTable::kPumpUpStartIndex].text));
-    m_display.setBarValue(0);
+    m_state.setBarValue(0);
     m_cycleIndex = SettingTable::kCycleStartIndex;
     m_pumpUpIndex = SettingTable::kPumpUpStartIndex;
 
@@ -74,12 +81,12 @@ void BoardPanel::exitSequence()
 {
     if (m_port.isOpen())
         m_port.close();
-    m_display.endProgram();
+    emit programEnded();
 }
 
 bool BoardPanel::isIdle() const
 {
-    return m_display.text(Field::OperatingState) == QLatin1String(kIdle);
+    return m_state.text(Field::OperatingState) == QLatin1String(kIdle);
 }
 
 void BoardPanel::startMeasurement()
@@ -88,11 +95,11 @@ void BoardPanel::startMeasurement()
         return;
     if (!sendCommand(QString::fromLatin1(CommandSet::kStart)))
         return;
-    m_display.setText(Field::OperatingState, QString::fromLatin1(kMeasure));
-    m_display.setText(Field::ReplyLine, QString());
-    m_display.setText(Field::Systolic, QString());
-    m_display.setText(Field::Diastolic, QString());
-    m_display.setText(Field::PulseRate, QString());
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kMeasure));
+    m_state.setText(Field::ReplyLine, QString());
+    m_state.setText(Field::Systolic, QString());
+    m_state.setText(Field::Diastolic, QString());
+    m_state.setText(Field::PulseRate, QString());
 }
 
 void BoardPanel::startManometer()
@@ -101,8 +108,8 @@ void BoardPanel::startManometer()
         return;
     if (!sendCommand(QString::fromLatin1(CommandSet::kManometer)))
         return;
-    m_display.setText(Field::ReplyLine, QString());
-    m_display.setText(Field::OperatingState, QString::fromLatin1(kManometer));
+    m_state.setText(Field::ReplyLine, QString());
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kManometer));
 }
 
 void BoardPanel::startLeakTest()
@@ -111,19 +118,19 @@ void BoardPanel::startLeakTest()
         return;
     if (!sendCommand(QString::fromLatin1(CommandSet::kLeakTest)))
         return;
-    m_display.setText(Field::ReplyLine, QString());
-    m_display.setText(Field::OperatingState, QString::fromLatin1(kLeakTest));
+    m_state.setText(Field::ReplyLine, QString());
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kLeakTest));
 }
 
 // Break is the operator's one way to stop the cuff, so it reaches the board in
 // every state: a measurement the board starts by itself on its cycle time, or
 // one already running when the program started or switched ports, runs while
-// the window shows "IDLE".
+// the state reads "IDLE".
 void BoardPanel::breakOperation()
 {
     if (!sendCommand(QString::fromLatin1(CommandSet::kBreak)))
         return;
-    m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kIdle));
     m_cuffPressure = 0;
 }
 
@@ -131,15 +138,15 @@ void BoardPanel::togglePatient()
 {
     if (!isIdle())
         return;
-    const QString patient = m_display.text(Field::Patient);
+    const QString patient = m_state.text(Field::Patient);
     if (patient == QLatin1String(kAdult)) {
         if (!sendCommand(QString::fromLatin1(CommandSet::kNeonate)))
             return;
-        m_display.setText(Field::Patient, QString::fromLatin1(kNeonate));
+        m_state.setText(Field::Patient, QString::fromLatin1(kNeonate));
     } else if (patient == QLatin1String(kNeonate)) {
         if (!sendCommand(QString::fromLatin1(CommandSet::kAdult)))
             return;
-        m_display.setText(Field::Patient, QString::fromLatin1(kAdult));
+        m_state.setText(Field::Patient, QString::fromLatin1(kAdult));
     }
 }
 
@@ -166,7 +173,7 @@ void BoardPanel::stepCycle()
 }
 
 void BoardPanel::stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
-                             PanelDisplay::Field field)
+                             Field field)
 {
     const quint8 previous = index;
     index = index >= size - 1 ? 0 : index + 1;
@@ -175,7 +182,7 @@ void BoardPanel::stepSetting(quint8 &index, const SettingTable::Entry *table, st
         index = previous;
         return;
     }
-    m_display.setText(field, QString::fromLatin1(entry.text));
+    m_state.setText(field, QString::fromLatin1(entry.text));
 }
 
 void BoardPanel::choosePort(int port)
@@ -199,7 +206,7 @@ void BoardPanel::recheckMissingPorts()
         if ((m_recheck & bit) == 0 || !m_port.deviceExists(port))
             continue;
         m_recheck &= ~bit;
-        m_display.setPortEntryEnabled(port, true);
+        m_state.setPortEntryEnabled(port, true);
         qCInfo(lcPorts).noquote() << PortTable::caption(port)
                                   << "is available now:" << m_port.deviceName(port);
     }
@@ -221,7 +228,7 @@ void BoardPanel::readArrivedBytes()
     const QByteArray bytes = m_port.input();
     m_assembler.feed(bytes.constData(), bytes.size(), [this](const QByteArray &line) {
         ++m_linesCompleted;
-        m_display.setText(Field::ReplyLine, QString::fromLatin1(line));
+        m_state.setText(Field::ReplyLine, QString::fromLatin1(line));
     });
 }
 
@@ -229,102 +236,103 @@ void BoardPanel::readArrivedBytes()
 void BoardPanel::reportLostDevice(const QString &reason)
 {
     clearPortChecks();
-    m_display.reportFailure(reason);
+    m_state.reportFailure(reason);
 }
 
+// The view hears of the tick first, so that it can repaint the reply line
+// together with the fields the tick sets from it.
 void BoardPanel::interpretLatestLine()
 {
+    emit tickStarted();
     if (!m_assembler.lineComplete())
         return;
-    const QString line = m_display.text(Field::ReplyLine);
-    if (ReplyLine::isResultLine(line))
-        runResultLine(line);
+    const BoardReply reply(m_state.text(Field::ReplyLine));
+    if (reply.kind() == BoardReply::Kind::Result)
+        runResultLine(reply);
     else
-        runPressureLine(line);
-    noteInterpretedLine(line);
+        runPressureLine(reply);
+    noteInterpretedLine(reply);
 }
 
 // Only the first tick on a completed line tells that a measurement ended; the
 // ticks after it repeat what it showed.
-void BoardPanel::noteInterpretedLine(const QString &line)
+void BoardPanel::noteInterpretedLine(const BoardReply &reply)
 {
     if (m_linesInterpreted == m_linesCompleted)
         return;
     m_linesInterpreted = m_linesCompleted;
-    if (ReplyLine::isResultLine(line) ||
-        ReplyLine::take(line, ReplyLine::kCuffPressure) == QLatin1String(ReplyLine::kEndValue))
-        emit measurementEnded(measurementEnd(line));
+    if (reply.kind() == BoardReply::Kind::Result || reply.kind() == BoardReply::Kind::EndValue)
+        emit measurementEnded(measurementEnd(reply));
 }
 
-// The settings as the window shows them with the line that ended the
+// The settings as the state shows them with the line that ended the
 // measurement.
-MeasurementEnd BoardPanel::measurementEnd(const QString &line) const
+MeasurementEnd BoardPanel::measurementEnd(const BoardReply &reply) const
 {
     MeasurementEnd end;
-    end.patient = m_display.text(Field::Patient);
-    end.pumpUp = m_display.text(Field::PumpUp);
-    end.cycle = m_display.text(Field::CycleTime);
-    end.line = line;
-    if (!ReplyLine::isResultLine(line)) {
+    end.patient = m_state.text(Field::Patient);
+    end.pumpUp = m_state.text(Field::PumpUp);
+    end.cycle = m_state.text(Field::CycleTime);
+    end.line = reply.line();
+    if (reply.kind() != BoardReply::Kind::Result) {
         end.outcome = MeasurementEnd::Outcome::EndValue;
         return end;
     }
-    end.systolic = ReplyLine::take(line, ReplyLine::kSystolic);
-    end.diastolic = ReplyLine::take(line, ReplyLine::kDiastolic);
-    end.mean = ReplyLine::take(line, ReplyLine::kMean);
-    end.pulse = ReplyLine::take(line, ReplyLine::kPulse);
+    end.systolic = reply.systolic();
+    end.diastolic = reply.diastolic();
+    end.mean = reply.mean();
+    end.pulse = reply.pulse();
     return end;
 }
 
-// A pressure line: its pressure goes to the mean-pressure field as the board
-// sent it, the result fields are emptied, and a value that converts becomes
-// the cuff pressure the bar shows, held at the bar's ends. "999" there is the
-// end value: the board is asked for its status and the panel goes back to idle.
-void BoardPanel::runPressureLine(const QString &line)
+// A pressure line, or any other line that is no result: its pressure field
+// goes to the mean-pressure field as the board sent it, the result fields are
+// emptied, and a value that converts becomes the cuff pressure the bar shows,
+// held at the bar's ends. "999" there is the end value: the board is asked for
+// its status and the panel goes back to idle.
+void BoardPanel::runPressureLine(const BoardReply &reply)
 {
-    const QString pressure = ReplyLine::take(line, ReplyLine::kCuffPressure);
-    m_display.setText(Field::MeanPressure, pressure);
-    m_display.setText(Field::Systolic, QString());
-    m_display.setText(Field::Diastolic, QString());
-    m_display.setText(Field::PulseRate, QString());
-    if (const std::optional<qint16> value = ReplyLine::pressureValue(pressure))
+    m_state.setText(Field::MeanPressure, reply.pressureText());
+    m_state.setText(Field::Systolic, QString());
+    m_state.setText(Field::Diastolic, QString());
+    m_state.setText(Field::PulseRate, QString());
+    if (const std::optional<qint16> value = reply.pressure())
         m_cuffPressure = *value;
     // An over-pressure shows as a full bar, never as the last value below it.
     // The end value is no pressure: the bar drops to 0 once the board has been
     // asked for its status.
-    const bool endValue =
-        m_display.text(Field::MeanPressure) == QLatin1String(ReplyLine::kEndValue);
-    if (!endValue)
-        m_display.setBarValue(std::clamp<int>(m_cuffPressure, 0, kBarLimit));
-    if (endValue) {
-        if (!sendCommand(QString::fromLatin1(CommandSet::kReadStatus)))
-            return;
-        m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
-        m_display.setBarValue(0);
+    if (reply.kind() != BoardReply::Kind::EndValue) {
+        m_state.setBarValue(std::clamp<int>(m_cuffPressure, 0, kBarLimit));
+        return;
     }
+    if (!sendCommand(QString::fromLatin1(CommandSet::kReadStatus)))
+        return;
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kIdle));
+    m_state.setBarValue(0);
 }
 
 // A result line: mean, systolic, diastolic and pulse to their fields, and the
 // measurement is over.
-void BoardPanel::runResultLine(const QString &line)
+void BoardPanel::runResultLine(const BoardReply &reply)
 {
-    m_display.setText(Field::MeanPressure, ReplyLine::take(line, ReplyLine::kMean));
-    m_display.setText(Field::Systolic, ReplyLine::take(line, ReplyLine::kSystolic));
-    m_display.setText(Field::Diastolic, ReplyLine::take(line, ReplyLine::kDiastolic));
-    m_display.setText(Field::PulseRate, ReplyLine::take(line, ReplyLine::kPulse));
-    m_display.setText(Field::OperatingState, QString::fromLatin1(kIdle));
+    m_state.setText(Field::MeanPressure, reply.mean());
+    m_state.setText(Field::Systolic, reply.systolic());
+    m_state.setText(Field::Diastolic, reply.diastolic());
+    m_state.setText(Field::PulseRate, reply.pulse());
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kIdle));
 }
 
-// One command frame: STX, each character of the text, ETX, written one after
-// the other. A failed write stops here; bytes already handed over stay sent.
+// One command frame in the pieces CommandFrame gives (STX, each character,
+// ETX), written one after the other. A failed write stops here; bytes already
+// handed over stay sent.
 bool BoardPanel::sendCommand(const QString &text)
 {
-    bool written = m_port.output(QByteArray(1, ControlBytes::kStx));
-    for (qsizetype i = 0; written && i < text.size(); ++i)
-        written = m_port.output(QString(text.at(i)).toLatin1());
-    written = written && m_port.output(QByteArray(1, ControlBytes::kEtx));
+    bool written = true;
+    const QList<QByteArray> pieces = CommandFrame::pieces(text);
+    for (qsizetype i = 0; written && i < pieces.size(); ++i)
+        written = m_port.output(pieces.at(i));
     if (!written)
-        m_display.reportFailure(
+        m_state.reportFailure(
             QStringLiteral("Command %1 not sent: %2").arg(text, m_port.errorText()));
     return written;
 }
@@ -348,7 +356,7 @@ quint8 BoardPanel::findPort()
         if (m_port.isOpen())
             ok = m_port.close() && ok;
         if (!ok) {
-            m_display.setPortEntryEnabled(n, false);
+            m_state.setPortEntryEnabled(n, false);
             m_portTrouble.append({n, kind, m_port.errorText()});
             // Only a device that was not there can appear later. One that was
             // there and failed (denied, held, broken) stays as start-up left it.
@@ -410,42 +418,41 @@ void BoardPanel::reportPortSettingsProblems()
     QStringList details{QStringLiteral("Port settings in %1:").arg(m_settingsFile)};
     for (const QString &problem : m_settingsProblems)
         details << QStringLiteral("  %1").arg(problem);
-    m_display.reportFailure(line + QLatin1Char('\n') + details.join(QLatin1Char('\n')));
+    m_state.reportFailure(line + QLatin1Char('\n') + details.join(QLatin1Char('\n')));
 }
 
 bool BoardPanel::openPort(int port)
 {
     const QString caption = PortTable::caption(port);
     if (m_port.isOpen() && !m_port.close()) {
-        m_display.reportFailure(
-            QStringLiteral("Closing %1 failed: %2")
-                .arg(PortTable::caption(m_port.commPort()), m_port.errorText()));
+        m_state.reportFailure(QStringLiteral("Closing %1 failed: %2")
+                                  .arg(PortTable::caption(m_port.commPort()), m_port.errorText()));
         return false;
     }
     clearPortChecks();
     if (port == 0) { // the port search found none
         const QString notice = noPortNotice();
         qCWarning(lcPorts).noquote() << notice;
-        m_display.reportFailure(notice);
+        m_state.reportFailure(notice);
         return false;
     }
     const bool configured = m_port.setCommPort(port) && m_port.setLineSettings(kLineSettings);
     if (!configured) {
-        m_display.reportFailure(
+        m_state.reportFailure(
             QStringLiteral("Setting up %1 failed: %2").arg(caption, m_port.errorText()));
         return false;
     }
     if (!m_port.open()) {
         qCWarning(lcPorts).noquote() << m_port.errorText();
-        m_display.reportFailure(m_port.errorText());
+        m_state.reportFailure(m_port.errorText());
         return false;
     }
-    m_display.setPortEntryChecked(port, true);
+    m_state.setPortEntryChecked(port, true);
     return true;
 }
 
 void BoardPanel::clearPortChecks()
 {
     for (int port = 1; port <= PortTable::kPortCount; ++port)
-        m_display.setPortEntryChecked(port, false);
+        m_state.setPortEntryChecked(port, false);
 }

@@ -1,23 +1,30 @@
 // SPDX-License-Identifier: MIT
 // The panel logic: start-up and exit, port selection, reply assembly, the
 // interpretation of complete reply lines at each tick, and the eight operator
-// commands with the operating state they move. It meets the window only
-// through PanelDisplay and the device only through SerialPort, so it runs the same
-// in the program, in tests and in tools.
+// commands with the operating state they move. It keeps the board's state in
+// its BoardState, which views follow by signal, and meets the device only
+// through SerialPort, so it runs the same in the program, in tests and in
+// tools, with a window or without.
 //
-// The operating state and the last reply line are the texts of their display
-// fields; both are read back from the display, never shadowed here.
+// The operating state and the last reply line are texts of the state; the
+// panel reads them back from there and shadows neither. Each line the
+// assembler completes is set as the state's reply line, so a line arriving is
+// announced by the state (the panel empties the reply line, too, when the
+// operator starts a mode). Its interpretation
+// timer ("Val_Update", 150 ms) starts with the start-up; at each tick it
+// announces the tick (tickStarted) and then interprets the latest line.
 // Each handler runs to its end; a failing serial operation ends the handler at
-// that step and is reported once through PanelDisplay::reportFailure.
+// that step and is reported once through BoardState::reportFailure.
 //
 // Port entries that fail at start-up are looked at again whenever the Port
 // menu opens, so an adapter plugged in later can be chosen. When start-up
 // opened no port, the first port opened from the menu gets the four start-up
-// frames, so the board holds the defaults the window shows.
+// frames, so the board holds the defaults the state shows.
 #pragma once
 
+#include "board_reply.h"
+#include "board_state.h"
 #include "measurement_end.h"
-#include "panel_display.h"
 #include "reply_assembler.h"
 #include "serial_port.h"
 #include "setting_table.h"
@@ -26,6 +33,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+class QTimer;
 
 class BoardPanel : public QObject
 {
@@ -38,20 +47,29 @@ public:
     static constexpr const char *kLeakTest = "Leak Test";
     static constexpr const char *kAdult = "Adult";
     static constexpr const char *kNeonate = "Neonate";
-    static constexpr const char *kStartCaption = "START";
+    static constexpr const char *kStartCaption = BoardState::kStartCaption;
     // The board talks 4800 baud, 8 data bits, no parity, 1 stop bit.
     static constexpr LineSettings kLineSettings{4800, QSerialPort::Data8, QSerialPort::NoParity,
                                                 QSerialPort::OneStop, QSerialPort::NoFlowControl};
     static constexpr int kBarLimit = 300;
+    static constexpr int kInterpretIntervalMs = 150;
 
-    BoardPanel(SerialPort &port, PanelDisplay &display, QObject *parent = nullptr);
+    explicit BoardPanel(SerialPort &port, QObject *parent = nullptr);
+
+    // The board's state. Only the panel changes it, save tests that put the
+    // panel into a given state.
+    const BoardState &state() const { return m_state; }
+    BoardState &state() { return m_state; }
+    // The port the panel drives, for views that name its devices.
+    const SerialPort &port() const { return m_port; }
 
     // Problems found in the operator's port settings `file`, shown with the
     // outcome of the port search at start-up. Called before startUp.
     void setPortSettingsProblems(const QString &file, const QStringList &problems);
 
-    // Window events: the window is built (before it is first shown), the
-    // window is being closed (never refused), File > Exit was chosen.
+    // Start-up (before a window on the panel is first shown; it starts the
+    // interpretation timer), the window is being closed (never refused),
+    // File > Exit was chosen. Both ends close the port and raise programEnded.
     void startUp();
     void shutDown();
     void exitProgram();
@@ -73,7 +91,12 @@ public:
     // opening them, and never at the devices of enabled entries.
     void recheckMissingPorts();
 
-    // Bytes arrived at the port; the interpretation tick.
+    // Sends one command frame, piece by piece. False, with the failure
+    // reported, when a write failed; bytes already handed over stay sent.
+    bool sendCommand(const QString &text);
+
+    // Bytes arrived at the port; the interpretation tick, which the timer
+    // runs and tests may run by hand.
     void readArrivedBytes();
     void interpretLatestLine();
     // The port's device went away and the port closed: no entry stays checked
@@ -81,7 +104,10 @@ public:
     // it again once the device is back.
     void reportLostDevice(const QString &reason);
 
-    // Read-only view of the state the window does not show.
+    // True when the operating state is IDLE.
+    bool isIdle() const;
+
+    // What the panel keeps beside its BoardState, read-only.
     quint8 selectedPort() const { return m_selectedPort; }
     quint8 cycleIndex() const { return m_cycleIndex; }
     quint8 pumpUpIndex() const { return m_pumpUpIndex; }
@@ -96,6 +122,10 @@ signals:
     // line however many ticks follow; two equal lines the board sends one
     // after the other are raised twice.
     void measurementEnded(const MeasurementEnd &end);
+    // A tick has begun; the latest line is interpreted right after.
+    void tickStarted();
+    // The exit sequence has run: the program is to end now.
+    void programEnded();
 
 private:
     // Why one port failed during the search at start-up.
@@ -106,7 +136,6 @@ private:
         QString text;
     };
 
-    bool sendCommand(const QString &text);
     quint8 findPort();
     bool openPort(int port);
     void clearPortChecks();
@@ -115,16 +144,16 @@ private:
     void reportPortSettingsProblems();
 
     void exitSequence();
-    bool isIdle() const;
-    void runPressureLine(const QString &line);
-    void runResultLine(const QString &line);
-    void noteInterpretedLine(const QString &line);
-    MeasurementEnd measurementEnd(const QString &line) const;
+    void runPressureLine(const BoardReply &reply);
+    void runResultLine(const BoardReply &reply);
+    void noteInterpretedLine(const BoardReply &reply);
+    MeasurementEnd measurementEnd(const BoardReply &reply) const;
     void stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
-                     PanelDisplay::Field field);
+                     BoardState::Field field);
 
     SerialPort &m_port;
-    PanelDisplay &m_display;
+    BoardState m_state;
+    QTimer *m_interpretTimer;
     ReplyAssembler m_assembler;
     quint8 m_selectedPort = 0;
     quint8 m_cycleIndex = 0;

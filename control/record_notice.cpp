@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "record_notice.h"
 
-RecordNotice::RecordNotice(RecordWriter &writer, PanelDisplay &display, QObject *parent)
+RecordNotice::RecordNotice(RecordWriter &writer, BoardState &state, QObject *parent)
     : QObject(parent)
-    , m_display(display)
+    , m_state(state)
 {
     connect(&writer, &RecordWriter::failed, this, &RecordNotice::showFailure);
     connect(&writer, &RecordWriter::mended, this, &RecordNotice::withdraw);
@@ -12,12 +12,12 @@ RecordNotice::RecordNotice(RecordWriter &writer, PanelDisplay &display, QObject 
 void RecordNotice::showFailure(RecordWriter::Source source, const QString &notice)
 {
     m_standing.insert(source, notice);
-    m_display.reportFailure(notice);
+    m_state.reportFailure(notice);
 }
 
 void RecordNotice::withdraw(RecordWriter::Source source)
 {
     const QString notice = m_standing.take(source);
-    if (m_display.withdrawFailure(notice) && !m_standing.isEmpty())
-        m_display.reportFailure(m_standing.last());
+    if (m_state.withdrawFailure(notice) && !m_standing.isEmpty())
+        m_state.reportFailure(m_standing.last());
 }

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "measurement_splitter.h"
 
+#include "board_reply.h"
 #include "command_frame.h"
 #include "command_set.h"
-#include "reply_line.h"
-#include "control_bytes.h"
 #include "traffic_entry.h"
 
 #include <algorithm>
@@ -56,35 +55,34 @@ void MeasurementSplitter::sent(const TrafficEntry &entry)
     }
 }
 
+// Only a whole line counts, STX to CR, as for the panel and the checks: a
+// line the trace has without its CR is left out.
 void MeasurementSplitter::received(const TrafficEntry &entry)
 {
-    QByteArray bytes = entry.bytes;
-    if (!bytes.startsWith(ControlBytes::kStx))
-        return; // noise outside a line
-    if (bytes.endsWith(ControlBytes::kCr))
-        bytes.chop(1);
-    const QString line = QString::fromLatin1(bytes);
-    if (ReplyLine::isResultLine(line)) {
+    const std::optional<BoardReply> reply = BoardReply::fromReceived(entry.bytes);
+    if (!reply)
+        return;
+    switch (reply->kind()) {
+    case BoardReply::Kind::Result:
         if (m_activity != Activity::Measuring)
             begin(entry);
         mark(entry.ms, MeasurementCurve::Mark::Result);
-        current().result = MeasurementCurve::Values{ReplyLine::take(line, ReplyLine::kSystolic),
-                                                    ReplyLine::take(line, ReplyLine::kDiastolic),
-                                                    ReplyLine::take(line, ReplyLine::kMean),
-                                                    ReplyLine::take(line, ReplyLine::kPulse)};
+        current().result = MeasurementCurve::Values{reply->systolic(), reply->diastolic(),
+                                                    reply->mean(), reply->pulse()};
         close();
         return;
-    }
-    const QString field = ReplyLine::take(line, ReplyLine::kCuffPressure);
-    if (field == QLatin1String(ReplyLine::kEndValue)) {
+    case BoardReply::Kind::EndValue:
         if (m_activity == Activity::Measuring) {
             mark(entry.ms, MeasurementCurve::Mark::Aborted);
             close();
         }
         return;
+    case BoardReply::Kind::Pressure:
+        pressure(entry, *reply->pressure());
+        return;
+    case BoardReply::Kind::Other:
+        return;
     }
-    if (const std::optional<qint16> value = ReplyLine::pressureValue(field))
-        pressure(entry, *value);
 }
 
 void MeasurementSplitter::pressure(const TrafficEntry &entry, int value)

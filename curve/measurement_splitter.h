@@ -2,10 +2,11 @@
 // Cuts a traffic trace into measurements as its entries come, one at a time,
 // so a trace of any length can be drawn page by page: the measurements that
 // have ended are taken out as they pile up, and only the one still running is
-// kept. How a measurement begins and ends is told in measurement_curve.h. A
-// measurement keeps at most kMaxPoints pressures: one that runs on longer (a
-// board that never ends it) is cut there, and the pressures after the cut
-// begin a measurement of their own.
+// kept. How a measurement begins and ends is told in measurement_curve.h.
+// Received lines are read by BoardReply, so only a whole line (STX to CR)
+// counts, as for the panel. A measurement keeps at most kMaxPoints pressures:
+// one that runs on longer (a board that never ends it) is cut there, and the
+// pressures after the cut begin a measurement of their own.
 #pragma once
 
 #include "measurement_curve.h"

@@ -114,8 +114,7 @@ void BenchCheckDriver::fillIn()
 bool BenchCheckDriver::idle() const
 {
     return m_board.mode() == SimulatedBoard::Mode::Idle && m_board.pressure() == 0 &&
-           m_mainWindow.text(PanelDisplay::Field::OperatingState) ==
-               QLatin1String(BoardPanel::kIdle);
+           m_mainWindow.panel().isIdle();
 }
 
 bool BenchCheckDriver::click(const char *button)

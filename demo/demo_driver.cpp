@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 namespace {
 
@@ -69,20 +69,20 @@ void DemoDriver::poll()
         // The four start-up frames are in and the answer to the status
         // request has been shown: the panel is where an operator finds it.
         if (m_board.commands().size() >= 4 &&
-            m_window.text(Field::MeanPressure) == QLatin1String("000"))
+            m_window.panel().state().text(Field::MeanPressure) == QLatin1String("000"))
             clickStart();
         break;
     case Stage::Measuring:
         m_peak = std::max(m_peak, m_bar->value());
         // The cuff is deflating: the bar has come down from its peak.
         if (!m_midSaved && m_peak >= 100 && m_bar->value() <= m_peak - 10 &&
-            m_window.text(Field::OperatingState) == QLatin1String("MEASURE")) {
+            m_window.panel().state().text(Field::OperatingState) == QLatin1String("MEASURE")) {
             if (!saveWindow(kMidPicture))
                 return;
             m_midSaved = true;
         }
-        if (!m_window.text(Field::Systolic).isEmpty() &&
-            m_window.text(Field::OperatingState) == QLatin1String("IDLE")) {
+        if (!m_window.panel().state().text(Field::Systolic).isEmpty() &&
+            m_window.panel().state().text(Field::OperatingState) == QLatin1String("IDLE")) {
             m_stage = Stage::Settling;
             m_poll.stop();
             QTimer::singleShot(kSettleMs, this, &DemoDriver::checkResult);
@@ -123,10 +123,11 @@ void DemoDriver::checkResult()
     if (!saveWindow(kResultPicture))
         return;
     const std::optional<SimulatedBoard::Result> measured = m_board.lastResult();
-    const QString shown =
-        QStringLiteral("SYS %1  DIA %2  MAP %3  Pulse %4")
-            .arg(m_window.text(Field::Systolic), m_window.text(Field::Diastolic),
-                 m_window.text(Field::MeanPressure), m_window.text(Field::PulseRate));
+    const QString shown = QStringLiteral("SYS %1  DIA %2  MAP %3  Pulse %4")
+                              .arg(m_window.panel().state().text(Field::Systolic),
+                                   m_window.panel().state().text(Field::Diastolic),
+                                   m_window.panel().state().text(Field::MeanPressure),
+                                   m_window.panel().state().text(Field::PulseRate));
     if (!measured) {
         finish(1, QStringLiteral("the window shows %1, but the board measured nothing").arg(shown));
         return;

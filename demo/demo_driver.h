@@ -2,7 +2,7 @@
 // Drives one measurement through the real main window by itself, for runs
 // without an operator: waits until the board has answered the start-up
 // frames, clicks START, saves a picture of the window while the cuff deflates
-// and another once the result is shown, checks that the window shows what the
+// and another once the result is shown, checks that the panel shows what the
 // board measured, hands over to the bench check when there is one, and then
 // chooses File > Exit. exitCode() is 0 when all of that happened in time, 1
 // otherwise; the reason is printed.

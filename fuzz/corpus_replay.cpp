@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 namespace {
@@ -30,6 +31,7 @@ bool replayFile(const QString &path)
 
 int main(int argc, char **argv)
 {
+    LLVMFuzzerInitialize(&argc, &argv);
     int replayed = 0;
     bool ok = argc > 1;
     for (int a = 1; a < argc; ++a) {

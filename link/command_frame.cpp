@@ -11,6 +11,18 @@ QByteArray CommandFrame::build(const QString &text)
     return frame;
 }
 
+QList<QByteArray> CommandFrame::pieces(const QString &text)
+{
+    QList<QByteArray> pieces;
+    pieces.reserve(text.size() + 2);
+    pieces.append(QByteArray(1, ControlBytes::kStx));
+    const QByteArray bytes = text.toLatin1();
+    for (const char byte : bytes)
+        pieces.append(QByteArray(1, byte));
+    pieces.append(QByteArray(1, ControlBytes::kEtx));
+    return pieces;
+}
+
 QByteArray CommandFrame::text(QByteArray frame)
 {
     if (frame.startsWith(ControlBytes::kStx))

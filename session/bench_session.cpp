@@ -35,6 +35,7 @@ BenchSession::~BenchSession()
     m_notice.reset();
     m_results.reset();
     m_window.reset();
+    m_panel.reset();
     m_tracingPort.reset();
     m_port.reset();
     m_recorder.finish(); // the groups not yet ended go to the trace too
@@ -67,14 +68,17 @@ MainWindow &BenchSession::start(std::unique_ptr<SerialPort> port, const PortMap 
 
     m_port = std::move(port);
     m_tracingPort = std::make_unique<TracingSerialPort>(*m_port, m_recorder);
-    m_window = std::make_unique<MainWindow>(*m_tracingPort, portMap);
+    m_panel = std::make_unique<BoardPanel>(*m_tracingPort);
+    m_panel->setPortSettingsProblems(portMap.file(), portMap.problems());
+    m_window = std::make_unique<MainWindow>(*m_panel);
+    m_panel->startUp();
     m_window->offerBenchChecks(
         *m_checks, [this](const QString &what) { return writeCheckEvent(what); },
         [this](const QString &port) { return deviceOf(port); }, m_recorder.started());
-    m_notice = std::make_unique<RecordNotice>(*m_record, *m_window);
+    m_notice = std::make_unique<RecordNotice>(*m_record, m_panel->state());
     if (!resultsPath.isEmpty()) {
         m_results = std::make_unique<ResultLog>(resultsPath, *m_record, *m_tracingPort);
-        QObject::connect(&m_window->panel(), &BoardPanel::measurementEnded, m_results.get(),
+        QObject::connect(m_panel.get(), &BoardPanel::measurementEnded, m_results.get(),
                          &ResultLog::record);
     }
     return *m_window;

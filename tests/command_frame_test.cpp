@@ -39,11 +39,15 @@ void CommandFrameTest::frameHasExactBytes_data()
                                                                  "\x03");
 }
 
+// The panel writes the same frame one byte at a time.
 void CommandFrameTest::frameHasExactBytes()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     QCOMPARE(CommandFrame::build(text), bytes);
+    const QList<QByteArray> pieces = CommandFrame::pieces(text);
+    QCOMPARE(pieces.join(), bytes);
+    QCOMPARE(pieces.size(), bytes.size());
 }
 
 void CommandFrameTest::everyCodedCommandObeysTheChecksumRule_data()
@@ -103,7 +107,7 @@ void CommandFrameTest::sendCommandWritesEachCharacterSeparately()
     QFETCH(QString, text);
     PanelFixture f;
     f.start();
-    f.display.setText(PanelDisplay::Field::OperatingState, state);
+    f.setState(state);
     const int before = f.port.outputCalls();
     if (text == QLatin1String("X"))
         f.panel.breakOperation();

@@ -109,6 +109,13 @@ void CurveTest::traceIsCutIntoMeasurements_data()
                "700 COM1 received <STX>010<CR>\n"
                "800 COM1 received <STX>000<CR>\n"
         << QStringList{"result@300 | 10@100 20@200 | 120/080/093/072"};
+    QTest::newRow("lines without their CR are left out, as the panel leaves them")
+        << "100 COM1 sent <STX>01;;D7<ETX>\n"
+           "200 COM1 received <STX>080<CR>\n"
+           "300 COM1 received <STX>120\n"
+           "400 COM1 received <STX>999\n"
+           "500 COM1 received <STX>090<CR>\n"
+        << QStringList{"START@100 | 80@200 90@500"};
     QTest::newRow("two measurements, the first without its end; torn lines skipped")
         << "100 COM1 sent <STX>01;;D7<ETX>\n"
            "200 COM1 received <STX>080<CR>\n"

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 namespace {
 
@@ -90,7 +90,7 @@ void OperatorCommandTest::everyButtonIsGatedByTheOperatingState()
     QFETCH(QString, stateAfter);
     PanelFixture f;
     f.start();
-    f.display.setText(Field::OperatingState, state);
+    f.setState(state);
     (f.panel.*kButtons[button].action)();
     QCOMPARE(f.port.written(), sent.isEmpty() ? QByteArray() : CommandFrame::build(sent));
     QCOMPARE(f.state(), stateAfter);
@@ -113,7 +113,7 @@ void OperatorCommandTest::refusedClickChangesNothing()
     f.start();
     f.receiveLine("120");
     f.panel.interpretLatestLine();
-    f.display.setText(Field::OperatingState, state);
+    f.setState(state);
     f.display.clearLog();
     f.port.clearWritten();
     (f.panel.*kButtons[button].action)();
@@ -157,7 +157,7 @@ void OperatorCommandTest::commandIsWrittenBeforeAnyField()
 
     PanelFixture f;
     f.start();
-    f.display.setText(Field::MeanPressure, QStringLiteral("093"));
+    f.panel.state().setText(Field::MeanPressure, QStringLiteral("093"));
     f.display.clearLog();
     (f.panel.*kButtons[button].action)();
     QCOMPARE(f.display.log(), log);
@@ -265,7 +265,7 @@ void OperatorCommandTest::patientModeWithAnUnknownTextDoesNothing()
 {
     PanelFixture f;
     f.start();
-    f.display.setText(Field::Patient, QStringLiteral("adult"));
+    f.panel.state().setText(Field::Patient, QStringLiteral("adult"));
     f.display.clearLog();
     f.panel.togglePatient();
     QVERIFY(f.port.written().isEmpty());

@@ -48,7 +48,7 @@ void PortSelectionTest::startUpOpensTheFirstPortThatOpens()
     QFETCH(Ports, enabled);
     QFETCH(Ports, checked);
     PanelFixture f;
-    f.display.setPortEntryChecked(1, true); // "COM1" is checked when the window is created
+    f.panel.state().setPortEntryChecked(1, true); // "COM1" is checked when the window is created
     f.port.setOnlyOpenable(openable);
     f.panel.startUp();
     QCOMPARE(int(f.panel.selectedPort()), selected);

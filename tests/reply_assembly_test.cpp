@@ -5,7 +5,7 @@
 
 #include <QtTest>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 class ReplyAssemblyTest : public QObject
 {
@@ -125,7 +125,8 @@ void ReplyAssemblyTest::stxClearsTheFlagBeforeTheLineWasRead()
     QCOMPARE(f.panel.lineComplete(), false);
     QCOMPARE(f.field(Field::ReplyLine), QString(QChar(2)) + "160");
     f.panel.interpretLatestLine();
-    QCOMPARE(f.field(Field::MeanPressure), QString()); // untouched: the tick did nothing
+    // Untouched: the tick did nothing, the field still shows it has no value.
+    QCOMPARE(f.field(Field::MeanPressure), QString::fromLatin1(BoardState::kNoValue));
 }
 
 void ReplyAssemblyTest::otherNotificationsReadNothing_data()
@@ -174,8 +175,8 @@ public:
 void ReplyAssemblyTest::portThatClaimsBytesButYieldsNoneDoesNotHang()
 {
     StuckPort port;
-    RecordingDisplay display;
-    BoardPanel panel(port, display);
+    BoardPanel panel(port);
+    RecordingDisplay display(panel);
     port.announceArrival();
     QVERIFY(display.log().isEmpty());
 }

@@ -15,14 +15,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 namespace {
 
 const QByteArray kResult = "S0001 A 160    120080093  072";
 
 // The panel on the in-memory port with a results log on `path`, written by
-// a writer thread whose notices go to the fixture's display.
+// a writer thread whose notices go to the panel's state.
 struct LoggedPanel
 {
     PanelFixture fixture;
@@ -31,7 +31,7 @@ struct LoggedPanel
     RecordNotice notice;
     explicit LoggedPanel(const QString &path)
         : log(path, writer, fixture.port)
-        , notice(writer, fixture.display)
+        , notice(writer, fixture.panel.state())
     {
         QObject::connect(&fixture.panel, &BoardPanel::measurementEnded, &log, &ResultLog::record);
         writer.start();

@@ -5,26 +5,7 @@
 
 #include <QtTest>
 
-using Field = PanelDisplay::Field;
-
-// Notes how many bytes had been written when each display change happened,
-// so a test can see which writes came before which field.
-class WriteAwareDisplay : public RecordingDisplay
-{
-public:
-    explicit WriteAwareDisplay(const MemorySerialPort &port)
-        : m_port(port)
-    {}
-    void setText(Field field, const QString &text) override
-    {
-        RecordingDisplay::setText(field, text);
-        bytesAtChange << m_port.written().size();
-    }
-    QList<qsizetype> bytesAtChange;
-
-private:
-    const MemorySerialPort &m_port;
-};
+using Field = BoardState::Field;
 
 class StartupShutdownTest : public QObject
 {
@@ -45,14 +26,17 @@ private slots:
 void StartupShutdownTest::startUpWritesFourFramesAroundTheDefaults()
 {
     MemorySerialPort port;
-    WriteAwareDisplay display(port);
-    BoardPanel panel(port, display);
+    BoardPanel panel(port);
+    // How many bytes had been written when each text was set.
+    QList<qsizetype> bytesAtChange;
+    QObject::connect(&panel.state(), &BoardState::textChanged, &panel,
+                     [&] { bytesAtChange << port.written().size(); });
     port.setOnlyOpenable({3});
     panel.startUp();
     QCOMPARE(port.writtenTo(3), PanelFixture::frames({"03;;D9", "24;;DC", "22;;DA", "18;;DF"}));
     // Every text is set after the second frame and before the third.
-    QCOMPARE(display.bytesAtChange, QList<qsizetype>(display.bytesAtChange.size(), 16));
-    QCOMPARE(display.bytesAtChange.size(), 4);
+    QCOMPARE(bytesAtChange, QList<qsizetype>(bytesAtChange.size(), 16));
+    QCOMPARE(bytesAtChange.size(), 4);
 }
 
 void StartupShutdownTest::startUpLeavesThePanelInItsDefaults_data()
@@ -70,7 +54,7 @@ void StartupShutdownTest::startUpLeavesThePanelInItsDefaults()
     QFETCH(Field, field);
     QFETCH(QString, text);
     PanelFixture f;
-    f.display.setBarValue(42);
+    f.panel.state().setBarValue(42);
     f.panel.startUp();
     QCOMPARE(f.field(field), text);
     QCOMPARE(f.display.caption(), QStringLiteral("START"));

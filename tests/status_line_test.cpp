@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: MIT
 // Interpretation of the last complete reply line at each tick: pressure lines
 // move the pressure field and bar, result lines show the measurement, and the
-// value "999" ends a measurement with a status request.
+// value "999" ends a measurement with a status request. What kind of reply a
+// received entry is, as the panel, the checks and the curve read it.
+#include "board_reply.h"
 #include "panel_fixture.h"
 
 #include <QtTest>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 class StatusLineTest : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void receivedEntryIsReadAsOneKindOfReply_data();
+    void receivedEntryIsReadAsOneKindOfReply();
     void tickInterpretsTheLastLine_data();
     void tickInterpretsTheLastLine();
     void pressureStepsRunInOrder_data();
@@ -32,6 +36,73 @@ static const QByteArray kResult30 = "S"
                                     "xy"
                                     "072"
                                     "tail";
+
+void StatusLineTest::receivedEntryIsReadAsOneKindOfReply_data()
+{
+    QTest::addColumn<QByteArray>("entry");   // the bytes as the recorder grouped them
+    QTest::addColumn<QString>("kind");       // "none": no reply at all
+    QTest::addColumn<QString>("pressure");   // the field as sent
+    QTest::addColumn<int>("value");          // -1000: it does not convert
+    QTest::addColumn<QStringList>("result"); // systolic, diastolic, mean, pulse
+
+    const QStringList noResult{"", "", "", ""};
+    const auto line = [](const QByteArray &payload) {
+        return '\x02' + payload + '\r';
+    };
+    QTest::newRow("pressure line") << line("160") << "Pressure"
+                                   << "160" << 160 << noResult;
+    QTest::newRow("status answer: its 000 is a pressure") << line("000 I A 160 00") << "Pressure"
+                                                          << "000" << 0 << noResult;
+    QTest::newRow("negative pressure") << line("-20") << "Pressure"
+                                       << "-20" << -20 << noResult;
+    QTest::newRow("end value 999, which converts too") << line("999") << "EndValue"
+                                                       << "999" << 999 << noResult;
+    QTest::newRow("9990: the field's three characters are the end value")
+        << line("9990") << "EndValue"
+        << "999" << 999 << noResult;
+    QTest::newRow("99 is a pressure") << line("99") << "Pressure"
+                                      << "99" << 99 << noResult;
+    QTest::newRow("result line") << line(kResult30) << "Result"
+                                 << "Sab" << -1000 << QStringList{"120", "080", "093", "072"};
+    QTest::newRow("result line cut short gives what it has")
+        << line(kResult30.left(23)) << "Result"
+        << "Sab" << -1000 << QStringList{"120", "080", "09", ""};
+    QTest::newRow("lower-case s is a status text") << line("s12345") << "Other"
+                                                   << "s12" << -1000 << noResult;
+    QTest::newRow("letters are a status text") << line("abc") << "Other"
+                                               << "abc" << -1000 << noResult;
+    QTest::newRow("STX and CR alone") << line("") << "Other"
+                                      << "" << -1000 << noResult;
+    QTest::newRow("a line without its CR is no reply") << QByteArray("\x02"
+                                                                     "160")
+                                                       << "none"
+                                                       << "" << -1000 << noResult;
+    QTest::newRow("a result line without its CR is no reply") << '\x02' + kResult30 << "none"
+                                                              << "" << -1000 << noResult;
+    QTest::newRow("bytes before an STX are no reply") << QByteArray("160\r") << "none"
+                                                      << "" << -1000 << noResult;
+    QTest::newRow("an empty entry is no reply") << QByteArray() << "none"
+                                                << "" << -1000 << noResult;
+}
+
+// The panel completes a line at CR only; the checks and the curve read the
+// traffic by the same rule.
+void StatusLineTest::receivedEntryIsReadAsOneKindOfReply()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QString, kind);
+    const std::optional<BoardReply> reply = BoardReply::fromReceived(entry);
+    QCOMPARE(reply.has_value(), kind != QLatin1String("none"));
+    if (!reply)
+        return;
+    static const char *const kinds[] = {"Pressure", "Result", "EndValue", "Other"};
+    QCOMPARE(QString::fromLatin1(kinds[int(reply->kind())]), kind);
+    QCOMPARE(reply->line(), QString::fromLatin1(entry.chopped(1)));
+    QTEST(reply->pressureText(), "pressure");
+    QTEST(int(reply->pressure().value_or(-1000)), "value");
+    QTEST(QStringList({reply->systolic(), reply->diastolic(), reply->mean(), reply->pulse()}),
+          "result");
+}
 
 void StatusLineTest::tickInterpretsTheLastLine_data()
 {
@@ -135,7 +206,7 @@ void StatusLineTest::tickInterpretsTheLastLine()
         f.receiveLine(before);
         f.panel.interpretLatestLine();
     }
-    f.display.setText(Field::OperatingState, state);
+    f.setState(state);
     f.port.clearWritten();
 
     f.receiveLine(payload);

@@ -20,7 +20,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 namespace {
 
@@ -46,73 +46,45 @@ struct FieldLayout
     bool bold;
     Ink ink;
     const char *toolTip;
-    const char *initialText;
 };
 
 // Bordered display fields on the window-background colour, text centred;
 // the reply line is left-aligned in the fixed-pitch font on the
-// title-bar-text colour. The value fields show "---" until the first line is
-// interpreted; the four fields of the 320 column start empty and start-up
-// fills them.
+// title-bar-text colour. Their texts are the panel's state.
 const FieldLayout kFields[] = {
-    {Field::Systolic,
-     "Sys",
-     {32, 16, 181, 128},
-     75,
-     true,
-     Ink::Red,
-     "Systolic Pressure Value",
-     "---"},
-    {Field::Diastolic,
-     "Dia",
-     {32, 176, 181, 127},
-     75,
-     true,
-     Ink::Red,
-     "Diastolic Pressure Value",
-     "---"},
-    {Field::MeanPressure,
-     "Map",
-     {32, 336, 181, 80},
-     48,
-     true,
-     Ink::Red,
-     "Mean Pressure Value",
-     "---"},
-    {Field::PulseRate, "Pulse", {224, 336, 225, 80}, 48, true, Ink::Green, "Pulse Rate", "---"},
+    {Field::Systolic, "Sys", {32, 16, 181, 128}, 75, true, Ink::Red, "Systolic Pressure Value"},
+    {Field::Diastolic, "Dia", {32, 176, 181, 127}, 75, true, Ink::Red, "Diastolic Pressure Value"},
+    {Field::MeanPressure, "Map", {32, 336, 181, 80}, 48, true, Ink::Red, "Mean Pressure Value"},
+    {Field::PulseRate, "Pulse", {224, 336, 225, 80}, 48, true, Ink::Green, "Pulse Rate"},
     {Field::OperatingState,
      "Label_Status",
      {320, 24, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Board Status",
-     ""},
+     "Board Status"},
     {Field::CycleTime,
      "Label_cycle",
      {320, 72, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Cycle Time for Automated Measurements",
-     ""},
+     "Cycle Time for Automated Measurements"},
     {Field::Patient,
      "Label_Patient",
      {320, 120, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Adult or Neonatal Mode",
-     ""},
+     "Adult or Neonatal Mode"},
     {Field::PumpUp,
      "Label_Pumpup",
      {320, 168, 105, 33},
      14.25,
      false,
      Ink::ActiveTitleBar,
-     "Initial Cuff Pump Up Value",
-     ""},
-    {Field::ReplyLine, "Label3", {32, 448, 417, 25}, 12, false, Ink::ButtonText, nullptr, ""},
+     "Initial Cuff Pump Up Value"},
+    {Field::ReplyLine, "Label3", {32, 448, 417, 25}, 12, false, Ink::ButtonText, nullptr},
 };
 
 struct CaptionLayout
@@ -227,15 +199,11 @@ QFrame *makeOutline(QWidget *parent, const char *name, const QRect &geometry)
 
 } // namespace
 
-MainWindow::MainWindow(SerialPort &port, QWidget *parent)
-    : MainWindow(port, PortMap(), parent)
-{}
-
-MainWindow::MainWindow(SerialPort &port, const PortMap &portMap, QWidget *parent)
+MainWindow::MainWindow(BoardPanel &panel, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint)
-    , m_panel(port, *this)
+    , m_panel(panel)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Corvana"));
@@ -243,13 +211,12 @@ MainWindow::MainWindow(SerialPort &port, const PortMap &portMap, QWidget *parent
     setFont(UiFonts::sans(9.75));
 
     buildClientArea();
-    buildMenus(port);
+    buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    buildTimers();
+    buildClock();
+    followState();
 
     m_startButton->setFocus();
-    m_panel.setPortSettingsProblems(portMap.file(), portMap.problems());
-    m_panel.startUp();
 }
 
 MainWindow::~MainWindow() = default;
@@ -320,7 +287,7 @@ void MainWindow::buildFields(const QPalette &system)
         label->setAutoFillBackground(true);
         if (field.toolTip)
             label->setToolTip(QString::fromLatin1(field.toolTip));
-        label->setText(QString::fromLatin1(field.initialText));
+        label->setText(m_panel.state().text(field.field));
         m_fields[static_cast<std::size_t>(field.field)] = label;
     }
 }
@@ -360,6 +327,7 @@ void MainWindow::buildButtons()
     }
     m_startButton = m_client->findChild<QPushButton *>(QStringLiteral("StartStop"));
     m_startButton->setFont(UiFonts::sans(9.75, true));
+    m_startButton->setText(m_panel.state().startCaption());
 }
 
 void MainWindow::buildPressureBar()
@@ -370,7 +338,7 @@ void MainWindow::buildPressureBar()
     m_pressureBar->setOrientation(Qt::Vertical);
     m_pressureBar->setInvertedAppearance(false); // fills from the bottom
     m_pressureBar->setRange(0, BoardPanel::kBarLimit);
-    m_pressureBar->setValue(0);
+    showBar(m_panel.state().barValue());
     m_pressureBar->setTextVisible(false);
     m_pressureBar->setToolTip(QStringLiteral("Current Cuff Pressure"));
     m_pressureBar->setFocusPolicy(Qt::NoFocus);
@@ -405,7 +373,7 @@ void MainWindow::buildStatusBar(const QPalette &system)
     m_failureLabel->hide();
 }
 
-void MainWindow::buildMenus(const SerialPort &serial)
+void MainWindow::buildMenus()
 {
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menDatei"));
@@ -420,12 +388,13 @@ void MainWindow::buildMenus(const SerialPort &serial)
     for (int port = 1; port <= PortTable::kPortCount; ++port) {
         QAction *entry = portMenu->addAction(PortTable::caption(port));
         entry->setObjectName(QStringLiteral("setCOM%1").arg(port));
-        const QString device = serial.deviceName(port);
+        const QString device = m_panel.port().deviceName(port);
         entry->setToolTip(device.isEmpty() ? QStringLiteral("Not bound to a device") : device);
         entry->setCheckable(true);
-        entry->setChecked(port == 1);
+        entry->setChecked(m_panel.state().portEntryChecked(port));
+        entry->setEnabled(m_panel.state().portEntryEnabled(port));
         // Qt flips a checkable entry's mark when it is chosen; the marks are
-        // the port logic's to set, so the flip is undone before its handler runs.
+        // the panel's state, so the flip is undone before its handler runs.
         connect(entry, &QAction::triggered, &m_panel, [this, entry, port](bool checked) {
             entry->setChecked(!checked);
             m_panel.choosePort(port);
@@ -439,17 +408,8 @@ void MainWindow::buildMenus(const SerialPort &serial)
     connect(aboutAction, &QAction::triggered, this, &MainWindow::showAboutWindow);
 }
 
-void MainWindow::buildTimers()
+void MainWindow::buildClock()
 {
-    m_interpretTimer = new QTimer(this);
-    m_interpretTimer->setObjectName(QStringLiteral("Val_Update"));
-    m_interpretTimer->setInterval(kInterpretIntervalMs);
-    // Before the panel's handler, so that the reply line and the fields the
-    // tick sets from it are repainted together.
-    connect(m_interpretTimer, &QTimer::timeout, this, &MainWindow::showPendingReplyLine);
-    connect(m_interpretTimer, &QTimer::timeout, &m_panel, &BoardPanel::interpretLatestLine);
-    m_interpretTimer->start();
-
     m_clockTimer = new QTimer(this);
     m_clockTimer->setObjectName(QStringLiteral("RTC_Timer"));
     m_clockTimer->setInterval(kClockIntervalMs);
@@ -457,37 +417,48 @@ void MainWindow::buildTimers()
     m_clockTimer->start();
 }
 
-void MainWindow::setText(Field field, const QString &text)
+// The notice standing when the window is built is shown as it stands; from
+// then on the window follows the state. The panel's tick comes before it
+// interprets, so that the reply line and the fields the tick sets from it are
+// repainted together.
+void MainWindow::followState()
+{
+    const BoardState &state = m_panel.state();
+    showFailure(state.failureNotice());
+    connect(&state, &BoardState::textChanged, this, &MainWindow::showText);
+    connect(&state, &BoardState::barChanged, this, &MainWindow::showBar);
+    connect(&state, &BoardState::captionChanged, m_startButton, &QPushButton::setText);
+    connect(&state, &BoardState::portEntryEnabledChanged, this, &MainWindow::showPortEntryEnabled);
+    connect(&state, &BoardState::portEntryCheckedChanged, this, &MainWindow::showPortEntryChecked);
+    connect(&state, &BoardState::failureChanged, this, &MainWindow::showFailure);
+    connect(&m_panel, &BoardPanel::tickStarted, this, &MainWindow::showPendingReplyLine);
+    connect(&m_panel, &BoardPanel::programEnded, this, &MainWindow::noteProgramEnded);
+}
+
+void MainWindow::showText(Field field, const QString &text)
 {
     if (field != Field::ReplyLine) {
         m_fields[static_cast<std::size_t>(field)]->setText(text);
         return;
     }
-    // The reply line is the panel's state and takes each new text at once.
-    // The field on screen follows at most once an interpretation period: a board
-    // streaming at the full line rate would otherwise have it repainted for
-    // every line, a hundred times a second, which nobody can read and which
-    // would cost most of the CPU time at that rate. A line that comes a period or
-    // more after the last one shown appears at once; one that comes sooner
-    // appears at the next tick, together with the values it gives.
-    m_replyLine = text;
-    if (!m_replyLinePending &&
-        (!m_replyLineShown.isValid() || m_replyLineShown.elapsed() >= kInterpretIntervalMs))
+    // The field on screen follows the state's reply line at most once an
+    // interpretation period: a board streaming at the full line rate would
+    // otherwise have it repainted for every line, a hundred times a second,
+    // which nobody can read and which would cost most of the CPU time at that
+    // rate. A line that comes a period or more after the last one shown
+    // appears at once; one that comes sooner appears at the next tick,
+    // together with the values it gives.
+    if (!m_replyLinePending && (!m_replyLineShown.isValid() ||
+                                m_replyLineShown.elapsed() >= BoardPanel::kInterpretIntervalMs))
         showReplyLine();
     else
         m_replyLinePending = true;
 }
 
-QString MainWindow::text(Field field) const
-{
-    if (field == Field::ReplyLine)
-        return m_replyLine;
-    return m_fields[static_cast<std::size_t>(field)]->text();
-}
-
 void MainWindow::showReplyLine()
 {
-    m_fields[static_cast<std::size_t>(Field::ReplyLine)]->setText(m_replyLine);
+    m_fields[static_cast<std::size_t>(Field::ReplyLine)]->setText(
+        m_panel.state().text(Field::ReplyLine));
     m_replyLinePending = false;
     m_replyLineShown.start();
 }
@@ -498,78 +469,44 @@ void MainWindow::showPendingReplyLine()
         showReplyLine();
 }
 
-void MainWindow::setCaption(Button button, const QString &caption)
-{
-    switch (button) {
-    case Button::Start:
-        m_startButton->setText(caption);
-        break;
-    }
-}
-
-void MainWindow::setBarValue(int value)
+void MainWindow::showBar(int value)
 {
     // QProgressBar ignores a value outside its range; show the nearest end.
     m_pressureBar->setValue(qBound(m_pressureBar->minimum(), value, m_pressureBar->maximum()));
 }
 
-void MainWindow::setPortEntryEnabled(int port, bool enabled)
+void MainWindow::showPortEntryEnabled(int port, bool enabled)
 {
     if (port >= 1 && port <= PortTable::kPortCount)
         m_portEntries[static_cast<std::size_t>(port - 1)]->setEnabled(enabled);
 }
 
-void MainWindow::setPortEntryChecked(int port, bool checked)
+void MainWindow::showPortEntryChecked(int port, bool checked)
 {
-    if (port < 1 || port > PortTable::kPortCount)
-        return;
-    m_portEntries[static_cast<std::size_t>(port - 1)]->setChecked(checked);
-    // The port logic checks an entry only once its port is open: the link
-    // works again, so an earlier failure no longer stands.
-    if (checked)
-        clearFailure();
+    if (port >= 1 && port <= PortTable::kPortCount)
+        m_portEntries[static_cast<std::size_t>(port - 1)]->setChecked(checked);
 }
 
-// A failure stays in the status bar, beside the clock, until a newer one
-// replaces it or a port opens. Reports identical to the one shown (the "999"
-// status request repeats every tick) leave it as it is. The bar shows the
-// report's first line; the tooltip all of it.
-void MainWindow::reportFailure(const QString &what)
+// The notice sits in the status bar, beside the clock: the report's first
+// line in the bar, all of it in the tooltip with the time it was first shown.
+// An empty notice hides it.
+void MainWindow::showFailure(const QString &notice)
 {
-    if (m_failureLabel->isVisibleTo(m_statusBar) && what == m_lastFailure)
+    if (notice.isEmpty()) {
+        m_failureLabel->hide();
+        m_failureLabel->clear();
         return;
-    m_lastFailure = what;
+    }
     const QString since = QTime::currentTime().toString(ClockText::format(QLocale::system()));
     m_failureLabel->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n(since %2)</p>")
-                                   .arg(what.toHtmlEscaped(), since.toHtmlEscaped()));
+                                   .arg(notice.toHtmlEscaped(), since.toHtmlEscaped()));
     m_failureLabel->setText(m_failureLabel->fontMetrics().elidedText(
-        what.section(QLatin1Char('\n'), 0, 0), Qt::ElideMiddle,
+        notice.section(QLatin1Char('\n'), 0, 0), Qt::ElideMiddle,
         m_failureLabel->contentsRect().width()));
     m_failureLabel->show();
-    emit failureShown(what);
 }
 
-bool MainWindow::withdrawFailure(const QString &what)
-{
-    if (failureNotice() != what || what.isEmpty())
-        return false;
-    clearFailure();
-    return true;
-}
-
-QString MainWindow::failureNotice() const
-{
-    return m_failureLabel->isVisibleTo(m_statusBar) ? m_lastFailure : QString();
-}
-
-void MainWindow::clearFailure()
-{
-    m_failureLabel->hide();
-    m_failureLabel->clear();
-    m_lastFailure.clear();
-}
-
-void MainWindow::endProgram()
+void MainWindow::noteProgramEnded()
 {
     m_ended = true;
     emit programEnded();

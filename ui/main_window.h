@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
-// The main window: the display fields, caption labels, the eight operator
-// buttons, the menus, the pressure bar, the frames and the logo at their fixed
-// places, the two timers and the status-bar clock. It owns the panel logic
-// (BoardPanel) on the serial port it is given, implements the PanelDisplay the
-// logic writes to and reads back from, and routes each window event to its one
-// panel handler. Failures the logic reports show in the status bar beside the
-// clock: their first line in the bar, all of it in the tooltip. Each Port menu
-// entry's tooltip names its device. When the exit sequence ends the program the window emits
+// The main window, a view of the panel logic (BoardPanel) it is given: the
+// display fields, caption labels, the eight operator buttons, the menus, the
+// pressure bar, the frames and the logo at their fixed places, the clock
+// timer and the status-bar clock. It shows the panel's BoardState as it is
+// when the window is built and follows its signals from then on; each click
+// and menu choice goes to its one panel handler. It keeps no state of the
+// board: only how it shows it. The reply-line field is repainted at most once
+// an interpretation period (at the panel's tick), a failure notice shows its
+// first line in the status bar beside the clock and all of it, with the time
+// it was first shown, in its tooltip. Each Port menu entry's tooltip names its
+// device. When the panel's exit sequence has run, the window emits
 // programEnded(); the program's entry ends the event loop on it. Given the
 // session's checks (offerBenchChecks), the File menu has "Bench checks…",
 // which opens the one Bench checks window beside this one.
@@ -14,8 +17,6 @@
 
 #include "bench_checks_window.h"
 #include "board_panel.h"
-#include "panel_display.h"
-#include "port_map.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -34,34 +35,19 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 
-class MainWindow : public QMainWindow, public PanelDisplay
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     static constexpr int kClientWidth = 518;
     static constexpr int kClientHeight = 605;
-    static constexpr int kInterpretIntervalMs = 150;
     static constexpr int kClockIntervalMs = 350;
 
-    // Builds the window and runs the panel's start-up (startUp) on `port`,
-    // before the window is first shown. `port` must outlive the window.
-    explicit MainWindow(SerialPort &port, QWidget *parent = nullptr);
-    // The same, with the port map that bound the port's devices: its problems
-    // are shown with the outcome of the start-up.
-    MainWindow(SerialPort &port, const PortMap &portMap, QWidget *parent = nullptr);
+    // Builds the window on `panel`, which must outlive it. Whoever owns the
+    // panel runs its start-up before the window is first shown.
+    explicit MainWindow(BoardPanel &panel, QWidget *parent = nullptr);
     ~MainWindow() override;
-
-    // PanelDisplay.
-    void setText(Field field, const QString &text) override;
-    QString text(Field field) const override;
-    void setCaption(Button button, const QString &caption) override;
-    void setBarValue(int value) override;
-    void setPortEntryEnabled(int port, bool enabled) override;
-    void setPortEntryChecked(int port, bool checked) override;
-    void reportFailure(const QString &what) override;
-    bool withdrawFailure(const QString &what) override;
-    void endProgram() override;
 
     const BoardPanel &panel() const { return m_panel; }
     // The open About window, or null.
@@ -74,15 +60,9 @@ public:
                           BenchChecksWindow::DeviceLookup deviceOf, const QDateTime &started);
     // The Bench checks window once it has been opened, or null.
     BenchChecksWindow *benchChecksWindow() const;
-    // The failure report now shown: its first line in the status bar, all of
-    // it in the notice's tooltip; empty when none is shown.
-    QString failureNotice() const;
 
 signals:
-    // A failure notice appeared or changed; identical repeated reports do not
-    // raise it again.
-    void failureShown(const QString &notice);
-    // The exit sequence has run: the program is to end now.
+    // The panel's exit sequence has run: the program is to end now.
     void programEnded();
 
 protected:
@@ -97,28 +77,32 @@ private:
     void buildButtons();
     void buildPressureBar();
     void buildStatusBar(const QPalette &system);
-    void buildMenus(const SerialPort &serial);
-    void buildTimers();
-    void clearFailure();
+    void buildMenus();
+    void buildClock();
+    void followState();
+    void showText(BoardState::Field field, const QString &text);
+    void showBar(int value);
+    void showPortEntryEnabled(int port, bool enabled);
+    void showPortEntryChecked(int port, bool checked);
+    void showFailure(const QString &notice);
     void showReplyLine();
     void showPendingReplyLine();
+    void noteProgramEnded();
 
     void showClock();
     void showAboutWindow();
     void showBenchChecksWindow();
 
-    BoardPanel m_panel;
+    BoardPanel &m_panel;
     QWidget *m_client = nullptr;
-    std::array<QLabel *, 9> m_fields{}; // indexed by PanelDisplay::Field
+    std::array<QLabel *, BoardState::kFieldCount> m_fields{}; // indexed by BoardState::Field
     QPushButton *m_startButton = nullptr;
     QProgressBar *m_pressureBar = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_failureLabel = nullptr;
     std::array<QAction *, 8> m_portEntries{};
-    QTimer *m_interpretTimer = nullptr;
     QTimer *m_clockTimer = nullptr;
-    QString m_replyLine;             // the reply-line field's text, read back by the panel logic
-    bool m_replyLinePending = false; // m_replyLine is newer than the field shows
+    bool m_replyLinePending = false; // the state's reply line is newer than the field shows
     QElapsedTimer m_replyLineShown;
     QPointer<AboutWindow> m_about;
     QMenu *m_fileMenu = nullptr;
@@ -130,7 +114,6 @@ private:
     QDateTime m_sessionStarted;
     QPointer<BenchChecksWindow> m_benchChecks;
     QTime m_clockReading;
-    QString m_lastFailure;
     bool m_centred = false;
     bool m_ended = false;
 };

@@ -51,7 +51,9 @@ int main(int argc, char *argv[])
     TraceLog log;
     log.event("main", entered);
     QtSerialPort port{PortTable(devices)};
-    TracedWindow window(port, log);
+    BoardPanel panel(port);
+    TracedWindow window(panel, log);
+    panel.startUp();
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     WindowProbe probe(window, log, exitWhenShown);
     window.show();

@@ -4,16 +4,18 @@
 #include "monotonic_clock.h"
 #include "trace_log.h"
 
-TracedWindow::TracedWindow(SerialPort &port, TraceLog &log)
-    : MainWindow(port)
+TracedWindow::TracedWindow(BoardPanel &panel, TraceLog &log)
+    : MainWindow(panel)
     , m_log(log)
-{}
-
-void TracedWindow::setText(Field field, const QString &text)
+    , m_map(panel.state().text(BoardState::Field::MeanPressure))
 {
-    const bool mapChanges =
-        field == Field::MeanPressure && MainWindow::text(Field::MeanPressure) != text;
-    MainWindow::setText(field, text);
-    if (mapChanges)
-        m_log.event("map", MonotonicClock::nowNs(), text);
+    connect(&panel.state(), &BoardState::textChanged, this, &TracedWindow::traceMap);
+}
+
+void TracedWindow::traceMap(BoardState::Field field, const QString &text)
+{
+    if (field != BoardState::Field::MeanPressure || text == m_map)
+        return;
+    m_map = text;
+    m_log.event("map", MonotonicClock::nowNs(), text);
 }

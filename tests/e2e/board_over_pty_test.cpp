@@ -4,7 +4,7 @@
 // record and every reply line comes back through the port, the reply field
 // and the interpretation tick to the fields an operator reads. Each scenario
 // runs against the bench the executable is built with: the real main window
-// (window_over_pty_test) or the panel logic with a recording display
+// (window_over_pty_test) or the panel logic alone, read from its state
 // (panel_over_pty_test).
 #include "pty_bench.h"
 
@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 using Control = PtyBench::Control;
 using Mode = SimulatedBoard::Mode;
 using Command = SimulatedBoard::Command;
@@ -141,7 +141,7 @@ void BoardOverPtyTest::startUpReachesTheFirstBoardThatOpens()
     QCOMPARE(bench->barValue(), 0);
 }
 
-// At ten times real time the window's 150 ms ticks see the cuff at a dozen
+// At ten times real time the panel's 150 ms ticks see the cuff at a dozen
 // pressures on the way.
 void BoardOverPtyTest::measurementRunsToItsResult()
 {
@@ -443,7 +443,7 @@ void BoardOverPtyTest::settingsReachTheBoard()
 
 // A one-minute cycle makes the board measure by itself; each result is shown
 // while the state stays "IDLE". At fifty times real time a cycle takes 1.2 s
-// and each measurement spans more than two of the window's ticks.
+// and each measurement spans more than two of the panel's ticks.
 void BoardOverPtyTest::cycleTimeStartsMeasurements()
 {
     std::unique_ptr<PtyBench> bench = startedBench({{1}, 50.0});

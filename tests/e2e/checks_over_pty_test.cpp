@@ -88,7 +88,7 @@ void ChecksOverPtyTest::drive(Run run, int count, BenchSession &session, Simulat
     MainWindow &window = session.window();
     const auto idle = [&] {
         return board.mode() == SimulatedBoard::Mode::Idle && board.pressure() == 0 &&
-               window.text(PanelDisplay::Field::OperatingState) == "IDLE";
+               session.panel().isIdle();
     };
     const auto click = [&](const char *name) {
         window.findChild<QPushButton *>(QLatin1String(name))->click();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panel_bench.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,26 +13,26 @@ std::unique_ptr<PtyBench> PtyBench::create(const Setup &setup)
 
 PanelBench::PanelBench(const Setup &setup)
     : PtyBench(setup, setup.timeScale * kFaster, 15000, 1)
-    , m_panel(rig().port(), m_display)
+    , m_panel(rig().port())
+    , m_display(m_panel)
 {
-    m_interpretTimer.setTimerType(Qt::PreciseTimer);
-    m_interpretTimer.setInterval(
-        std::max(1, int(std::lround(150.0 / (setup.timeScale * kFaster)))));
-    connect(&m_interpretTimer, &QTimer::timeout, &m_panel, &BoardPanel::interpretLatestLine);
+    auto *interpretTimer = m_panel.findChild<QTimer *>(QStringLiteral("Val_Update"));
+    interpretTimer->setTimerType(Qt::PreciseTimer);
+    interpretTimer->setInterval(std::max(1, int(std::lround(150.0 / (setup.timeScale * kFaster)))));
     // Connected after the panel's handler, so it sees the tick's outcome.
-    connect(&m_interpretTimer, &QTimer::timeout, this, &PanelBench::noteTick);
+    connect(interpretTimer, &QTimer::timeout, this, &PanelBench::noteTick);
 }
 
 PanelBench::~PanelBench()
 {
-    m_interpretTimer.stop();
+    m_panel.findChild<QTimer *>(QStringLiteral("Val_Update"))->stop();
 }
 
+// The panel's start-up starts its tick.
 void PanelBench::start()
 {
     m_panel.startUp();
     rig().boards().start();
-    m_interpretTimer.start();
 }
 
 void PanelBench::press(Control control)
@@ -58,20 +60,4 @@ void PanelBench::press(Control control)
 QString PanelBench::portEntryDevice(int port)
 {
     return rig().port().deviceName(port);
-}
-
-// As the window shows it: the last failure, unless a port entry was checked
-// (a port opened) after it.
-QString PanelBench::failureNotice() const
-{
-    const QStringList log = m_display.log();
-    const qsizetype failed = log.lastIndexOf(QStringLiteral("failure"));
-    if (failed < 0 || m_display.failures().isEmpty())
-        return QString();
-    for (qsizetype i = failed + 1; i < log.size(); ++i) {
-        if (log.at(i).startsWith(QLatin1String("checked ")) &&
-            log.at(i).endsWith(QLatin1String("=1")))
-            return QString();
-    }
-    return m_display.failures().last();
 }

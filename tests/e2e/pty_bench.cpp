@@ -15,12 +15,12 @@ bool PtyBench::waitFor(const std::function<bool()> &done, int timeoutMs) const
 bool PtyBench::waitForStartUp(int port)
 {
     return m_rig.waitForStartUp(
-        port, [this] { return text(PanelDisplay::Field::MeanPressure); }, m_timeoutMs, m_pollMs);
+        port, [this] { return text(BoardState::Field::MeanPressure); }, m_timeoutMs, m_pollMs);
 }
 
 void PtyBench::noteTick()
 {
-    using Field = PanelDisplay::Field;
+    using Field = BoardState::Field;
     m_ticks.append(Tick{text(Field::MeanPressure), text(Field::Systolic),
                         text(Field::OperatingState), barValue()});
 }

@@ -3,18 +3,18 @@
 // simulated boards behind pseudo-terminals (PtyRig), the way an operator
 // would: press a control, choose a port entry, open the Port menu, and read
 // the fields, the pressure bar, the port entries and the failure notice. Two
-// benches implement it: the real main window (WindowBench) and the panel
-// logic with a recording display in its place (PanelBench). A test
-// executable is built with one of them; create() makes that one, so the same
-// scenarios run against both.
+// benches implement it: the real main window on the panel logic
+// (WindowBench) and the panel logic alone, read from its state (PanelBench).
+// A test executable is built with one of them; create() makes that one, so
+// the same scenarios run against both.
 //
 // After each interpretation tick the bench notes what the fields show, so a
 // scenario can follow a measurement the way the operator saw it; and it logs
-// every field text and bar value the panel logic writes, in order.
+// every field text and bar value the panel logic sets, in order.
 #pragma once
 
 #include "board_panel.h"
-#include "panel_display.h"
+#include "board_state.h"
 #include "pty_rig.h"
 
 #include <QList>
@@ -62,7 +62,7 @@ public:
     virtual void start() = 0;
 
     virtual const BoardPanel &panel() const = 0;
-    virtual QString text(PanelDisplay::Field field) const = 0;
+    virtual QString text(BoardState::Field field) const = 0;
     virtual int barValue() const = 0;
     virtual void press(Control control) = 0;
     virtual void choosePort(int port) = 0;
@@ -72,16 +72,16 @@ public:
     virtual QList<int> checkedPorts() const = 0;
     // The device the entry of `port` stands for.
     virtual QString portEntryDevice(int port) = 0;
-    // Every failure reported to the operator, and the one shown now (a port
-    // opened since clears it).
+    // Every failure notice shown to the operator, and the one shown now (a
+    // port opened since clears it).
     virtual QStringList failures() const = 0;
     virtual QString failureNotice() const = 0;
     // A span of several ticks and many board steps, to see that nothing more
     // happens.
     virtual int quietMs() const = 0;
-    // What the panel logic wrote since clearLog(), in order: "Field=text"
-    // (named by RecordingDisplay::name) and "bar=N". The window bench logs
-    // from the end of start-up on.
+    // What the panel logic set since clearLog(), in order: "Field=text"
+    // (named by RecordingDisplay::name), "bar=N" and the rest of the
+    // recorder's log. The window bench logs from the end of start-up on.
     virtual QStringList log() const = 0;
     virtual void clearLog() = 0;
 

@@ -39,7 +39,7 @@ public:
     QSemaphore entered{0};
 };
 
-// One tick of the window's interpretation.
+// One tick of the panel's interpretation.
 constexpr qint64 kTickMs = 150;
 
 } // namespace
@@ -67,7 +67,7 @@ void RecordOverPtyTest::hungDiskHoldsBackNeitherStartNorBreak()
     MainWindow &window = session.start(
         std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(), resultsPath);
     QSignalSpy ends(&window.panel(), &BoardPanel::measurementEnded);
-    QSignalSpy notices(&window, &MainWindow::failureShown);
+    QSignalSpy notices(&session.panel().state(), &BoardState::failureChanged);
     QElapsedTimer clock;
     clock.start();
     QHash<QString, qint64> arrived; // command text -> when the board had it
@@ -105,6 +105,7 @@ void RecordOverPtyTest::hungDiskHoldsBackNeitherStartNorBreak()
     QVERIFY(!notices.isEmpty());
     QVERIFY2(notices.last().at(0).toString().contains("The disk does not keep up"),
              qPrintable(notices.last().at(0).toString()));
+    QCOMPARE(session.panel().state().failureNotice(), notices.last().at(0).toString());
 
     disk->gate.release();
     QVERIFY(session.record().waitWritten(10000));
@@ -113,7 +114,7 @@ void RecordOverPtyTest::hungDiskHoldsBackNeitherStartNorBreak()
     const QList<QByteArray> rows = file.readAll().split('\n');
     QCOMPARE(rows.size(), 1 + 2 + 1); // the header, the two ends, nothing after the last CRLF
     QCOMPARE(session.record().rowsWritten(), 2);
-    QTRY_COMPARE(window.failureNotice(), QString());
+    QTRY_COMPARE(session.panel().state().failureNotice(), QString());
     boards.stop();
 }
 

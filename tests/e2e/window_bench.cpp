@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "window_bench.h"
 
-#include "recording_display.h"
-
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,32 +18,55 @@ WindowBench::WindowBench(const Setup &setup)
     : PtyBench(setup, setup.timeScale, 20000, 2)
 {}
 
-// The boards' clocks stop, then the window goes, then the port (closing the
-// device side), then the boards and their terminals.
+// The boards' clocks stop, then the window goes, then the panel, then the
+// port (closing the device side), then the boards and their terminals.
 WindowBench::~WindowBench()
 {
     rig().boards().stop();
     m_window.reset();
+    m_display.reset();
+    m_panel.reset();
 }
 
 void WindowBench::start()
 {
-    m_window = std::make_unique<LoggingWindow>(rig().port());
-    // Start-up ran in the constructor, before any override or connection.
-    if (!m_window->failureNotice().isEmpty())
-        m_failures << m_window->failureNotice();
-    connect(m_window.get(), &MainWindow::failureShown, this,
-            [this](const QString &notice) { m_failures << notice; });
-    // Connected after the window's own handler, so it sees the tick's outcome.
-    auto *interpretTimer = m_window->findChild<QTimer *>(QStringLiteral("Val_Update"));
+    m_panel = std::make_unique<BoardPanel>(rig().port());
+    m_display = std::make_unique<RecordingDisplay>(*m_panel);
+    m_window = std::make_unique<MainWindow>(*m_panel);
+    m_panel->startUp();
+    m_display->clearLog();
+    // Connected after the panel's own handler, so it sees the tick's outcome.
+    auto *interpretTimer = m_panel->findChild<QTimer *>(QStringLiteral("Val_Update"));
     if (!interpretTimer)
-        qFatal("the window has no interpretation timer");
+        qFatal("the panel has no interpretation timer");
     connect(interpretTimer, &QTimer::timeout, this, &WindowBench::noteTick);
 
     m_window->show();
     if (!QTest::qWaitForWindowExposed(m_window.get()))
         qWarning("the window was not exposed");
     rig().boards().start();
+}
+
+QString WindowBench::text(BoardState::Field field) const
+{
+    static const char *const names[] = {"Label_Status", "Label_cycle", "Label_Patient",
+                                        "Label_Pumpup", "Sys",         "Dia",
+                                        "Map",          "Pulse"};
+    if (field == BoardState::Field::ReplyLine)
+        return m_panel->state().text(field);
+    const char *name = names[int(field)];
+    auto *label = m_window->findChild<QLabel *>(QLatin1String(name));
+    if (!label)
+        qFatal("no field %s", name);
+    return label->text();
+}
+
+// The notice in the status bar, all of it as the state holds it, or none
+// when the bar shows none.
+QString WindowBench::failureNotice() const
+{
+    auto *notice = m_window->findChild<QLabel *>(QStringLiteral("failureNotice"));
+    return notice->isVisibleTo(m_window.get()) ? m_panel->state().failureNotice() : QString();
 }
 
 int WindowBench::barValue() const
@@ -99,18 +121,6 @@ QList<int> WindowBench::checkedPorts() const
 QString WindowBench::portEntryDevice(int port)
 {
     return portEntry(port)->toolTip();
-}
-
-void WindowBench::LoggingWindow::setText(Field field, const QString &text)
-{
-    MainWindow::setText(field, text);
-    m_log << RecordingDisplay::name(field) + QLatin1Char('=') + text;
-}
-
-void WindowBench::LoggingWindow::setBarValue(int value)
-{
-    MainWindow::setBarValue(value);
-    m_log << QStringLiteral("bar=%1").arg(value);
 }
 
 QAction *WindowBench::portEntry(int port) const

@@ -11,7 +11,7 @@
 
 #include <memory>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 namespace {
 
@@ -57,15 +57,15 @@ private:
     void deliverInReads(const QByteArray &bytes, qsizetype readSize);
 
     std::unique_ptr<MemorySerialPort> m_port;
-    std::unique_ptr<RecordingDisplay> m_display;
     std::unique_ptr<BoardPanel> m_panel;
+    std::unique_ptr<RecordingDisplay> m_display;
 };
 
 void TestGarbageInput::init()
 {
     m_port = std::make_unique<MemorySerialPort>();
-    m_display = std::make_unique<RecordingDisplay>();
-    m_panel = std::make_unique<BoardPanel>(*m_port, *m_display);
+    m_panel = std::make_unique<BoardPanel>(*m_port);
+    m_display = std::make_unique<RecordingDisplay>(*m_panel);
     m_port->setOnlyOpenable({1});
     m_panel->startUp();
     QVERIFY(m_port->isOpen());

@@ -22,8 +22,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-using Field = PanelDisplay::Field;
-Q_DECLARE_METATYPE(PanelDisplay::Field)
+using Field = BoardState::Field;
 
 namespace {
 
@@ -129,8 +128,8 @@ private:
     std::unique_ptr<PseudoTerminal> m_board;
     QString m_com1;
     std::unique_ptr<QtSerialPort> m_port;
-    std::unique_ptr<RecordingDisplay> m_display;
     std::unique_ptr<BoardPanel> m_panel;
+    std::unique_ptr<RecordingDisplay> m_display;
     int m_arrivalsWhileClosed = 0;
 };
 
@@ -144,8 +143,8 @@ void TestLostDevice::init()
     pointComAt(m_board->devicePath());
 
     m_port = std::make_unique<QtSerialPort>(PortTable({m_com1}));
-    m_display = std::make_unique<RecordingDisplay>();
-    m_panel = std::make_unique<BoardPanel>(*m_port, *m_display);
+    m_panel = std::make_unique<BoardPanel>(*m_port);
+    m_display = std::make_unique<RecordingDisplay>(*m_panel);
     m_arrivalsWhileClosed = 0;
     connect(m_port.get(), &SerialPort::bytesArrived, this, [this] {
         if (!m_port->isOpen())
@@ -159,8 +158,8 @@ void TestLostDevice::init()
 
 void TestLostDevice::cleanup()
 {
-    m_panel.reset();
     m_display.reset();
+    m_panel.reset();
     m_port.reset();
     m_board.reset();
     m_dir.reset();

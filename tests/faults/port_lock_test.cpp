@@ -138,8 +138,8 @@ void TestPortLock::findPortSkipsHeldPort()
     QVERIFY(other.isHeld());
 
     QtSerialPort port{PortTable({com1.devicePath(), com2.devicePath()})};
-    RecordingDisplay display;
-    BoardPanel panel(port, display);
+    BoardPanel panel(port);
+    RecordingDisplay display(panel);
     panel.startUp();
 
     QCOMPARE(panel.selectedPort(), quint8(found));
@@ -156,8 +156,8 @@ void TestPortLock::menuChoiceOfHeldPortFailsVisibly()
     PseudoTerminal com2;
     QVERIFY(com1.isValid() && com2.isValid());
     QtSerialPort port{PortTable({com1.devicePath(), com2.devicePath()})};
-    RecordingDisplay display;
-    BoardPanel panel(port, display);
+    BoardPanel panel(port);
+    RecordingDisplay display(panel);
     panel.startUp();
     QCOMPARE(display.enabledPorts(), (QList<int>{1, 2}));
 

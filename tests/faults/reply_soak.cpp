@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <thread>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 namespace {
 
@@ -80,17 +80,13 @@ int main(int argc, char **argv)
         return 2;
     }
     QtSerialPort port{PortTable({board.devicePath()})};
-    RecordingDisplay display;
-    BoardPanel panel(port, display);
+    BoardPanel panel(port); // its start-up starts the 150 ms interpretation tick
+    RecordingDisplay display(panel);
     panel.startUp();
     if (!port.isOpen()) {
         std::fprintf(stderr, "COM1 did not open: %s\n", qPrintable(port.errorText()));
         return 2;
     }
-
-    QTimer valUpdate;
-    QObject::connect(&valUpdate, &QTimer::timeout, &panel, &BoardPanel::interpretLatestLine);
-    valUpdate.start(150);
 
     // Drain the start-up frames and let the first allocations settle.
     QElapsedTimer warmUp;

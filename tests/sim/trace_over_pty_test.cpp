@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <QtTest>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 class TraceOverPtyTest : public QObject
 {
@@ -41,16 +41,15 @@ void TraceOverPtyTest::traceHoldsStartUpAndMeasurement()
         TrafficRecorder recorder;
         QObject::connect(&recorder, &TrafficRecorder::entryRecorded, &trace, &TrafficTrace::write);
         TracingSerialPort port(rig.port(), recorder);
-        RecordingDisplay display;
-        BoardPanel panel(port, display);
-        QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, &panel, &BoardPanel::interpretLatestLine);
+        BoardPanel panel(port);
+        RecordingDisplay display(panel);
+        // The panel's tick, scaled like the board's clock.
+        panel.findChild<QTimer *>(QStringLiteral("Val_Update"))->setInterval(3);
         QObject::connect(
             &rig.board(1), &SimulatedBoard::lineSent, &panel,
             [&](const QByteArray &line) { boardLines << ByteNotation::readable(line); });
         panel.startUp();
         rig.boards().start();
-        tick.start(3);
         const auto map = [&] {
             return display.text(Field::MeanPressure);
         };

@@ -1,56 +1,42 @@
 // SPDX-License-Identifier: MIT
 #include "recording_display.h"
 
-void RecordingDisplay::setText(Field field, const QString &text)
+RecordingDisplay::RecordingDisplay(const BoardPanel &panel)
+    : RecordingDisplay(panel.state())
 {
-    m_texts[field] = text;
-    m_log << name(field) + QLatin1Char('=') + text;
+    connect(&panel, &BoardPanel::programEnded, this, [this] {
+        m_ended = true;
+        m_log << QStringLiteral("end");
+    });
 }
 
-void RecordingDisplay::setCaption(Button, const QString &caption)
+RecordingDisplay::RecordingDisplay(const BoardState &state)
+    : m_state(state)
 {
-    m_caption = caption;
-    m_log << QStringLiteral("caption=") + caption;
+    connect(&state, &BoardState::textChanged, this, [this](Field field, const QString &text) {
+        m_log << name(field) + QLatin1Char('=') + text;
+    });
+    connect(&state, &BoardState::captionChanged, this,
+            [this](const QString &caption) { m_log << QStringLiteral("caption=") + caption; });
+    connect(&state, &BoardState::barChanged, this,
+            [this](int value) { m_log << QStringLiteral("bar=%1").arg(value); });
+    connect(&state, &BoardState::portEntryEnabledChanged, this, [this](int port, bool enabled) {
+        m_log << QStringLiteral("enabled %1=%2").arg(port).arg(int(enabled));
+    });
+    connect(&state, &BoardState::portEntryCheckedChanged, this, [this](int port, bool checked) {
+        m_log << QStringLiteral("checked %1=%2").arg(port).arg(int(checked));
+    });
+    connect(&state, &BoardState::failureChanged, this, &RecordingDisplay::noteFailure);
 }
 
-void RecordingDisplay::setBarValue(int value)
+void RecordingDisplay::noteFailure(const QString &notice)
 {
-    m_bar = value;
-    m_log << QStringLiteral("bar=%1").arg(value);
-}
-
-void RecordingDisplay::setPortEntryEnabled(int port, bool enabled)
-{
-    m_enabled[port] = enabled;
-    m_log << QStringLiteral("enabled %1=%2").arg(port).arg(int(enabled));
-}
-
-void RecordingDisplay::setPortEntryChecked(int port, bool checked)
-{
-    m_checked[port] = checked;
-    m_log << QStringLiteral("checked %1=%2").arg(port).arg(int(checked));
-}
-
-void RecordingDisplay::reportFailure(const QString &what)
-{
-    m_failures << what;
-    m_shown = what;
+    if (notice.isEmpty()) {
+        m_log << QStringLiteral("withdrawn");
+        return;
+    }
+    m_failures << notice;
     m_log << QStringLiteral("failure");
-}
-
-bool RecordingDisplay::withdrawFailure(const QString &what)
-{
-    if (what != m_shown || what.isEmpty())
-        return false;
-    m_shown.clear();
-    m_log << QStringLiteral("withdrawn");
-    return true;
-}
-
-void RecordingDisplay::endProgram()
-{
-    m_ended = true;
-    m_log << QStringLiteral("end");
 }
 
 QString RecordingDisplay::name(Field field)
@@ -81,7 +67,7 @@ QString RecordingDisplay::name(Field field)
 QList<int> RecordingDisplay::enabledPorts() const
 {
     QList<int> ports;
-    for (int port = 1; port <= 8; ++port) {
+    for (int port = 1; port <= BoardState::kPortCount; ++port) {
         if (portEnabled(port))
             ports << port;
     }
@@ -91,7 +77,7 @@ QList<int> RecordingDisplay::enabledPorts() const
 QList<int> RecordingDisplay::checkedPorts() const
 {
     QList<int> ports;
-    for (int port = 1; port <= 8; ++port) {
+    for (int port = 1; port <= BoardState::kPortCount; ++port) {
         if (portChecked(port))
             ports << port;
     }

@@ -1,51 +1,54 @@
 // SPDX-License-Identifier: MIT
-// A PanelDisplay that keeps every field in memory and records what the panel did
-// to it, in order, so tests can check both the end state and the sequence.
+// Records what the panel did to its BoardState, in order, from the state's
+// signals (and the panel's end of the program), so tests can check both the
+// end state and the sequence. It stands where a display would: what it
+// reports is what a view of the state shows.
 #pragma once
 
-#include "panel_display.h"
+#include "board_panel.h"
+#include "board_state.h"
 
-#include <QHash>
+#include <QObject>
 #include <QStringList>
 
-class RecordingDisplay : public PanelDisplay
+class RecordingDisplay : public QObject
 {
+    Q_OBJECT
+
 public:
-    void setText(Field field, const QString &text) override;
-    QString text(Field field) const override { return m_texts.value(field); }
-    void setCaption(Button button, const QString &caption) override;
-    void setBarValue(int value) override;
-    void setPortEntryEnabled(int port, bool enabled) override;
-    void setPortEntryChecked(int port, bool checked) override;
-    void reportFailure(const QString &what) override;
-    bool withdrawFailure(const QString &what) override;
-    void endProgram() override;
+    using Field = BoardState::Field;
+
+    // Follows the panel's state and its end of the program.
+    explicit RecordingDisplay(const BoardPanel &panel);
+    // Follows a state alone.
+    explicit RecordingDisplay(const BoardState &state);
 
     static QString name(Field field);
 
-    QString caption() const { return m_caption; }
-    int barValue() const { return m_bar; }
-    bool portEnabled(int port) const { return m_enabled.value(port, true); }
-    bool portChecked(int port) const { return m_checked.value(port, false); }
+    QString text(Field field) const { return m_state.text(field); }
+    QString caption() const { return m_state.startCaption(); }
+    int barValue() const { return m_state.barValue(); }
+    bool portEnabled(int port) const { return m_state.portEntryEnabled(port); }
+    bool portChecked(int port) const { return m_state.portEntryChecked(port); }
     QList<int> enabledPorts() const;
     QList<int> checkedPorts() const;
+    // Every failure notice shown, in order; the state shows a repeated
+    // identical report once.
     QStringList failures() const { return m_failures; }
-    // The failure shown now: the last reported, unless it was withdrawn.
-    QString shownFailure() const { return m_shown; }
+    // The failure shown now.
+    QString shownFailure() const { return m_state.failureNotice(); }
     bool programEnded() const { return m_ended; }
     // Every change, as "Field=text", "bar=N", "caption=..", "enabled N=0/1",
-    // "checked N=0/1", "failure", "withdrawn", "end".
+    // "checked N=0/1", "failure" (a notice shown), "withdrawn" (none shown
+    // any longer), "end".
     QStringList log() const { return m_log; }
     void clearLog() { m_log.clear(); }
 
 private:
-    QHash<Field, QString> m_texts;
-    QString m_caption;
-    int m_bar = 0;
-    QHash<int, bool> m_enabled;
-    QHash<int, bool> m_checked;
+    void noteFailure(const QString &notice);
+
+    const BoardState &m_state;
     QStringList m_failures;
-    QString m_shown;
     QStringList m_log;
     bool m_ended = false;
 };

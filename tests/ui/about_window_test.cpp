@@ -34,13 +34,16 @@ private:
     AboutWindow *openAbout();
 
     std::unique_ptr<MemorySerialPort> m_port;
+    std::unique_ptr<BoardPanel> m_panel;
     std::unique_ptr<MainWindow> m_main;
 };
 
 void TestAboutWindow::init()
 {
     m_port = std::make_unique<MemorySerialPort>();
-    m_main = std::make_unique<MainWindow>(*m_port);
+    m_panel = std::make_unique<BoardPanel>(*m_port);
+    m_main = std::make_unique<MainWindow>(*m_panel);
+    m_panel->startUp();
     m_main->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
 }
@@ -48,6 +51,7 @@ void TestAboutWindow::init()
 void TestAboutWindow::cleanup()
 {
     m_main.reset();
+    m_panel.reset();
     m_port.reset();
 }
 

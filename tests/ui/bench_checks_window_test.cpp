@@ -332,7 +332,9 @@ void TestBenchChecksWindow::fileMenuOpensOneWindowBesideMain()
 {
     ChecksEngine engine;
     MemorySerialPort port;
-    MainWindow main(port);
+    BoardPanel panel(port);
+    MainWindow main(panel);
+    panel.startUp();
     main.offerBenchChecks(
         engine, [](const QString &) { return true; }, {}, QDateTime::currentDateTime());
     main.show();

@@ -2,7 +2,8 @@
 // The main window against its layout tables and its wiring: every control's
 // place, text, font, colours and tooltip; tab order and focus; menus and access
 // keys; buttons and menu entries reaching the panel logic and the in-memory
-// port; reply lines reaching the fields; the clock; the failure notice; exit.
+// port; the panel's state reaching the fields, whether the window is built
+// before the start-up or after it; the clock; the failure notice; exit.
 #include "about_window.h"
 #include "clock_text.h"
 #include "legibility.h"
@@ -26,7 +27,7 @@
 
 #include <memory>
 
-using Field = PanelDisplay::Field;
+using Field = BoardState::Field;
 
 namespace {
 
@@ -35,14 +36,25 @@ QByteArray frame(const QByteArray &text)
     return '\x02' + text + '\x03';
 }
 
-// A window on an in-memory port; ports not listed in `openable` fail to open.
+// A window on the panel logic on an in-memory port; ports not listed in
+// `openable` fail to open. The start-up runs once the window is built, as in
+// the program, or before it when `builtAfterStartUp`.
 struct Bench
 {
-    explicit Bench(const QSet<int> &openable = {1, 2, 3, 4, 5, 6, 7, 8})
+    explicit Bench(const QSet<int> &openable = {1, 2, 3, 4, 5, 6, 7, 8},
+                   bool builtAfterStartUp = false)
     {
         port.setOnlyOpenable(openable);
-        window = std::make_unique<MainWindow>(port);
+        panel = std::make_unique<BoardPanel>(port);
+        if (builtAfterStartUp)
+            panel->startUp();
+        window = std::make_unique<MainWindow>(*panel);
+        if (!builtAfterStartUp)
+            panel->startUp();
     }
+    BoardState &state() { return panel->state(); }
+    // What the field's label shows.
+    QString shown(const char *name) const { return child<QLabel>(QLatin1String(name))->text(); }
     template <typename T> T *child(const QString &name) const
     {
         T *found = window->findChild<T *>(name);
@@ -59,6 +71,7 @@ struct Bench
     }
 
     MemorySerialPort port;
+    std::unique_ptr<BoardPanel> panel;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -69,6 +82,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void startUpRunsBeforeFirstShow_data();
     void startUpRunsBeforeFirstShow();
     void window();
     void displayFields_data();
@@ -105,16 +119,52 @@ private slots:
     void exitEndsProgram();
 };
 
+void TestMainWindow::startUpRunsBeforeFirstShow_data()
+{
+    QTest::addColumn<QSet<int>>("openable");
+    QTest::addColumn<bool>("builtAfterStartUp");
+    QTest::addColumn<QStringList>("checked");
+    QTest::addColumn<QString>("notice"); // how the notice shown begins; empty: none
+    const QSet<int> all{1, 2, 3, 4, 5, 6, 7, 8};
+    QTest::newRow("window built, then the start-up")
+        << all << false << QStringList{"setCOM1"} << QString();
+    QTest::newRow("window built on a panel that has started")
+        << QSet<int>{2, 3} << true << QStringList{"setCOM2"} << QString();
+    QTest::newRow("window built after a start-up without a port shows its notice")
+        << QSet<int>{} << true << QStringList{} << "No serial port could be opened";
+}
+
+// The window shows the panel's state as it is when built and follows it from
+// then on: either way it looks the same before it is first shown.
 void TestMainWindow::startUpRunsBeforeFirstShow()
 {
-    Bench bench;
+    QFETCH(QSet<int>, openable);
+    QFETCH(bool, builtAfterStartUp);
+    QFETCH(QStringList, checked);
+    QFETCH(QString, notice);
+    Bench bench(openable, builtAfterStartUp);
     QVERIFY(!bench.window->isVisible());
-    QCOMPARE(bench.port.written(),
-             frame("03;;D9") + frame("24;;DC") + frame("22;;DA") + frame("18;;DF"));
-    QCOMPARE(bench.window->text(Field::OperatingState), QStringLiteral("IDLE"));
-    QCOMPARE(bench.window->text(Field::PumpUp), QStringLiteral("160 mmHg"));
+    QCOMPARE(bench.port.written().isEmpty(), openable.isEmpty());
+    if (!openable.isEmpty())
+        QCOMPARE(bench.port.written(),
+                 frame("03;;D9") + frame("24;;DC") + frame("22;;DA") + frame("18;;DF"));
+    QCOMPARE(bench.shown("Label_Status"), QStringLiteral("IDLE"));
+    QCOMPARE(bench.shown("Label_Pumpup"), QStringLiteral("160 mmHg"));
+    QCOMPARE(bench.shown("Sys"), QStringLiteral("---"));
     QCOMPARE(bench.child<QPushButton>("StartStop")->text(), QStringLiteral("START"));
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 0);
+    QStringList checkedEntries, enabledEntries;
+    for (QAction *entry : bench.child<QMenu>("menPort")->actions()) {
+        if (entry->isChecked())
+            checkedEntries << entry->objectName();
+        if (entry->isEnabled())
+            enabledEntries << entry->objectName();
+    }
+    QCOMPARE(checkedEntries, checked);
+    QCOMPARE(enabledEntries.size(), openable.size());
+    auto *label = bench.child<QLabel>("failureNotice");
+    QCOMPARE(label->isVisibleTo(bench.window.get()), !notice.isEmpty());
+    QVERIFY2(label->text().startsWith(notice), qPrintable(label->text()));
 }
 
 void TestMainWindow::window()
@@ -536,9 +586,9 @@ void TestMainWindow::replyLinesReachFields()
     Bench bench;
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "160\r"));
-    QCOMPARE(bench.window->text(Field::ReplyLine), QStringLiteral("\x02"
+    QCOMPARE(bench.state().text(Field::ReplyLine), QStringLiteral("\x02"
                                                                   "160"));
-    QTRY_COMPARE(bench.window->text(Field::MeanPressure), QStringLiteral("160"));
+    QTRY_COMPARE(bench.shown("Map"), QStringLiteral("160"));
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 160);
 
     bench.port.deliver(QByteArrayLiteral("\x02S00000000000000"
@@ -547,15 +597,16 @@ void TestMainWindow::replyLinesReachFields()
                                          "093"
                                          "00"
                                          "072\r"));
-    QTRY_COMPARE(bench.window->text(Field::Systolic), QStringLiteral("120"));
-    QCOMPARE(bench.window->text(Field::Diastolic), QStringLiteral("080"));
-    QCOMPARE(bench.window->text(Field::MeanPressure), QStringLiteral("093"));
-    QCOMPARE(bench.window->text(Field::PulseRate), QStringLiteral("072"));
+    QTRY_COMPARE(bench.shown("Sys"), QStringLiteral("120"));
+    QCOMPARE(bench.shown("Dia"), QStringLiteral("080"));
+    QCOMPARE(bench.shown("Map"), QStringLiteral("093"));
+    QCOMPARE(bench.shown("Pulse"), QStringLiteral("072"));
     QCOMPARE(bench.child<QProgressBar>("Press_bar")->value(), 160);
 }
 
-// Lines that come faster than the tick are kept at once as the reply line the
-// logic reads back, while the field on screen catches up at the next tick:
+// Lines that come faster than the tick are kept at once as the state's reply
+// line, which the panel reads back, while the field on screen catches up at
+// the panel's next tick:
 // the newest line always ends up shown, none is lost or shown out of order,
 // and after a quiet tick period a line shows at once again.
 void TestMainWindow::replyLineFieldFollowsBursts()
@@ -570,11 +621,11 @@ void TestMainWindow::replyLineFieldFollowsBursts()
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "105\r\x02"
                                          "110\r"));
-    QCOMPARE(bench.window->text(Field::ReplyLine), stx + "110");
+    QCOMPARE(bench.state().text(Field::ReplyLine), stx + "110");
     QTRY_COMPARE(field->text(), stx + "110");
-    QTRY_COMPARE(bench.window->text(Field::MeanPressure), QStringLiteral("110"));
+    QTRY_COMPARE(bench.shown("Map"), QStringLiteral("110"));
 
-    QTest::qWait(MainWindow::kInterpretIntervalMs + 20);
+    QTest::qWait(BoardPanel::kInterpretIntervalMs + 20);
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "120\r"));
     QCOMPARE(field->text(), stx + "120");
@@ -590,19 +641,19 @@ void TestMainWindow::fieldsShowTextAsItStands_data()
     QTest::newRow("result line with markup") << QByteArray("S<i>x</i>");
 }
 
-// The reply line goes to Label3 exactly as received and is read back from
-// there; markup in it is never rendered as markup.
+// The reply line goes to Label3 exactly as received, and every field shows
+// the state's text as it stands; markup in it is never rendered as markup.
 void TestMainWindow::fieldsShowTextAsItStands()
 {
     QFETCH(QByteArray, payload);
     Bench bench;
     bench.port.deliver('\x02' + payload + '\r');
     const QString line = QLatin1Char('\x02') + QString::fromLatin1(payload);
-    QCOMPARE(bench.window->text(Field::ReplyLine), line);
+    QCOMPARE(bench.state().text(Field::ReplyLine), line);
     QCOMPARE(bench.child<QLabel>("Label3")->text(), line);
 
-    bench.window->setText(Field::Systolic, QString::fromLatin1(payload));
-    QCOMPARE(bench.window->text(Field::Systolic), QString::fromLatin1(payload));
+    bench.state().setText(Field::Systolic, QString::fromLatin1(payload));
+    QCOMPARE(bench.shown("Sys"), QString::fromLatin1(payload));
     for (QLabel *label : bench.window->findChildren<QLabel *>())
         QVERIFY2(label->textFormat() == Qt::PlainText || label->objectName() == "Image1",
                  qPrintable(label->objectName()));
@@ -611,7 +662,10 @@ void TestMainWindow::fieldsShowTextAsItStands()
 void TestMainWindow::timersAndClock()
 {
     Bench bench;
-    const auto *valUpdate = bench.child<QTimer>("Val_Update");
+    // The interpretation timer is the panel's; the clock is the window's.
+    const auto *valUpdate = bench.panel->findChild<QTimer *>(QStringLiteral("Val_Update"));
+    QVERIFY(valUpdate);
+    QVERIFY(!bench.window->findChild<QTimer *>(QStringLiteral("Val_Update")));
     const auto *rtcTimer = bench.child<QTimer>("RTC_Timer");
     QCOMPARE(valUpdate->interval(), 150);
     QCOMPARE(rtcTimer->interval(), 350);
@@ -683,9 +737,9 @@ void TestMainWindow::legibleBackground()
 void TestMainWindow::failureWithoutPort()
 {
     Bench bench(QSet<int>{});
-    QVERIFY(bench.window->failureNotice().contains("No serial port"));
+    QVERIFY(bench.state().failureNotice().contains("No serial port"));
     QCOMPARE(bench.port.outputCalls(), 0);
-    QCOMPARE(bench.window->text(Field::OperatingState), QStringLiteral("IDLE"));
+    QCOMPARE(bench.shown("Label_Status"), QStringLiteral("IDLE"));
     bench.window->show();
     auto *status = bench.child<QStatusBar>("StsBar1");
     QTRY_VERIFY_WITH_TIMEOUT(!status->currentMessage().isEmpty(), 1000); // the clock stays
@@ -721,10 +775,14 @@ void TestMainWindow::noticeIsOneLineWithTheListInItsTooltip()
     settings.close();
     MemorySerialPort port;
     port.setOnlyOpenable(openable);
-    MainWindow window(port,
-                      PortMap::load(settings.fileName(), PortTable({}), PortMap::Syntax::Posix));
+    BoardPanel panel(port);
+    const PortMap map = PortMap::load(settings.fileName(), PortTable({}), PortMap::Syntax::Posix);
+    panel.setPortSettingsProblems(map.file(), map.problems());
+    MainWindow window(panel);
+    panel.startUp();
 
-    QVERIFY2(window.failureNotice().startsWith(line), qPrintable(window.failureNotice()));
+    const QString shown = panel.state().failureNotice();
+    QVERIFY2(shown.startsWith(line), qPrintable(shown));
     auto *notice = window.findChild<QLabel *>(QStringLiteral("failureNotice"));
     QVERIFY(!notice->text().isEmpty() && !notice->text().contains(QLatin1Char('\n')));
     for (const QString &piece : tooltip)
@@ -736,33 +794,36 @@ void TestMainWindow::noticeIsOneLineWithTheListInItsTooltip()
 void TestMainWindow::repeatedFailureShownOnce()
 {
     Bench bench;
-    QSignalSpy shown(bench.window.get(), &MainWindow::failureShown);
+    QSignalSpy shown(&bench.state(), &BoardState::failureChanged);
     bench.port.failWritesAfter(0);
     const int callsBefore = bench.port.outputCalls();
     bench.port.deliver(QByteArrayLiteral("\x02"
                                          "999\r"));
     QTRY_VERIFY_WITH_TIMEOUT(bench.port.outputCalls() >= callsBefore + 4, 2000);
     QCOMPARE(shown.count(), 1);
-    QVERIFY(bench.window->failureNotice().contains("18;;DF"));
+    QVERIFY(bench.state().failureNotice().contains("18;;DF"));
+    QVERIFY(bench.child<QLabel>("failureNotice")->toolTip().contains("18;;DF"));
 }
 
 void TestMainWindow::newerFailureReplacesAndPortOpenClears()
 {
     Bench bench;
     bench.window->show();
-    QSignalSpy shown(bench.window.get(), &MainWindow::failureShown);
+    QSignalSpy shown(&bench.state(), &BoardState::failureChanged);
+    auto *notice = bench.child<QLabel>("failureNotice");
     bench.port.failWritesAfter(0);
     QTest::mouseClick(bench.child<QPushButton>("Reset"), Qt::LeftButton);
-    QVERIFY(bench.window->failureNotice().contains("18;;DF"));
+    QVERIFY(notice->toolTip().contains("18;;DF"));
     QTest::mouseClick(bench.child<QPushButton>("PumpUp"), Qt::LeftButton);
-    QVERIFY(bench.window->failureNotice().contains("23;;DB"));
+    QVERIFY(notice->toolTip().contains("23;;DB"));
+    QVERIFY(!notice->toolTip().contains("18;;DF"));
     QCOMPARE(shown.count(), 2);
-    QCOMPARE(bench.window->text(Field::PumpUp), QStringLiteral("160 mmHg"));
+    QCOMPARE(bench.shown("Label_Pumpup"), QStringLiteral("160 mmHg"));
 
     bench.port.failWritesAfter(-1);
     bench.child<QAction>("setCOM3")->trigger();
-    QCOMPARE(bench.window->failureNotice(), QString());
-    QVERIFY(!bench.child<QLabel>("failureNotice")->isVisible());
+    QCOMPARE(bench.state().failureNotice(), QString());
+    QVERIFY(!notice->isVisible());
 }
 
 void TestMainWindow::exitEndsProgram_data()

@@ -42,21 +42,23 @@ int main(int argc, char *argv[])
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
     MemorySerialPort port;
-    MainWindow window(port);
+    BoardPanel panel(port);
+    MainWindow window(panel);
+    panel.startUp();
     window.show();
     wait(200);
 
     // The cuff deflating, then the board's result: 120/80 mmHg, mean 93, pulse 72.
     port.deliver(QByteArrayLiteral("\x02"
                                    "062\r"));
-    wait(2 * MainWindow::kInterpretIntervalMs);
+    wait(2 * BoardPanel::kInterpretIntervalMs);
     port.deliver(QByteArrayLiteral("\x02S00000000000000"
                                    "120"
                                    "080"
                                    "093"
                                    "00"
                                    "072\r"));
-    wait(2 * MainWindow::kInterpretIntervalMs + MainWindow::kClockIntervalMs);
+    wait(2 * BoardPanel::kInterpretIntervalMs + MainWindow::kClockIntervalMs);
 
     bool ok = save(&window, out.filePath(QStringLiteral("main-window.png")));
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The Windows serial path under Wine: the real window (MainWindow) on QSerialPort's
-// Windows backend and the platform's own port table, with COM1 and COM3 on
-// pseudo-terminals whose other ends a simulated board serves on Linux
-// (serial_path_test.sh starts the boards and this program, and afterwards
-// compares what each board received with what the clicks below should send).
+// The Windows serial path under Wine: the real window (MainWindow) on the
+// panel logic (BoardPanel) on QSerialPort's Windows backend and the platform's
+// own port table, with COM1 and COM3 on pseudo-terminals whose other ends a
+// simulated board serves on Linux (serial_path_test.sh starts the boards and
+// this program, and afterwards compares what each board received with what
+// the clicks below should send).
 //
 // The receive table plays the board itself: COM2 and COM4 are joined to COM6
 // and COM8 by null modems on Linux, and this program writes the board's bytes
@@ -150,6 +151,7 @@ private:
 
     QDir m_runDir;
     std::unique_ptr<QtSerialPort> m_port;
+    std::unique_ptr<BoardPanel> m_panel;
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -162,7 +164,9 @@ void SerialPathRun::initTestCase()
     // goes into this log from here.
     QLoggingCategory::setFilterRules(QStringLiteral("tarnvik.ports.debug=true"));
     m_port = std::make_unique<QtSerialPort>(PortTable::system());
-    m_window = std::make_unique<MainWindow>(*m_port);
+    m_panel = std::make_unique<BoardPanel>(*m_port);
+    m_window = std::make_unique<MainWindow>(*m_panel);
+    m_panel->startUp();
     m_window->show();
     QTest::qWait(500);
 }
@@ -178,7 +182,7 @@ void SerialPathRun::startUpOpensCom1()
         QVERIFY2(entry(port)->isEnabled() == present, qPrintable(entry(port)->text()));
         QVERIFY2(entry(port)->isChecked() == (port == 1), qPrintable(entry(port)->text()));
     }
-    QCOMPARE(m_window->failureNotice(), QString());
+    QCOMPARE(m_panel->state().failureNotice(), QString());
 }
 
 // Every button once, in an order that needs no answer from the board: the
@@ -188,7 +192,7 @@ void SerialPathRun::buttonsSendTheirFrames()
     for (const char *name : {"Reset", "Patientsel", "PumpUp", "SetCycle", "StartStop", "Break",
                              "ManoMode", "Break", "LeakTest", "Break"})
         click(QString::fromLatin1(name));
-    QCOMPARE(m_window->failureNotice(), QString());
+    QCOMPARE(m_panel->state().failureNotice(), QString());
 }
 
 void SerialPathRun::portMenuSwitchesToCom3()
@@ -200,7 +204,7 @@ void SerialPathRun::portMenuSwitchesToCom3()
     QVERIFY(entry(3)->isChecked());
     QVERIFY(!entry(1)->isChecked());
     click(QStringLiteral("Reset"));
-    QCOMPARE(m_window->failureNotice(), QString());
+    QCOMPARE(m_panel->state().failureNotice(), QString());
 }
 
 // The board on COM3 goes away while the line is quiet. Wine reports nothing
@@ -216,8 +220,8 @@ void SerialPathRun::boardHangingUpIsSurvived()
 
     click(QStringLiteral("Reset"));
     QTRY_VERIFY_WITH_TIMEOUT(!m_port->isOpen(), 5000);
-    QVERIFY2(m_window->failureNotice().contains(QLatin1String("COM3")),
-             qPrintable(m_window->failureNotice()));
+    QVERIFY2(m_panel->state().failureNotice().contains(QLatin1String("COM3")),
+             qPrintable(m_panel->state().failureNotice()));
 
     QElapsedTimer wall;
     wall.start();
@@ -227,7 +231,7 @@ void SerialPathRun::boardHangingUpIsSurvived()
     const qint64 cpu = cpuMilliseconds() - cpuBefore;
     const qint64 elapsed = wall.elapsed();
     qInfo("after the hang-up: %lld ms of CPU in %lld ms; notice \"%s\"", cpu, elapsed,
-          qPrintable(m_window->failureNotice()));
+          qPrintable(m_panel->state().failureNotice()));
     QVERIFY2(cpu >= 0 && cpu < elapsed / 2, qPrintable(QString::number(cpu)));
     QVERIFY(m_window->isVisible());
 }
@@ -311,7 +315,7 @@ void SerialPathRun::receive()
     else if (then == Then::HangUp)
         hangUpWhileLinesFlow(end);
     else
-        QCOMPARE(m_window->failureNotice(), QString());
+        QCOMPARE(m_panel->state().failureNotice(), QString());
 }
 
 // After "999" every 150 ms tick asks for the status, until a line that is no
@@ -334,7 +338,7 @@ void SerialPathRun::readStatRepeats(BoardEnd &board)
 // spin.
 void SerialPathRun::hangUpWhileLinesFlow(BoardEnd &board)
 {
-    QSignalSpy notices(m_window.get(), &MainWindow::failureShown);
+    QSignalSpy notices(&m_panel->state(), &BoardState::failureChanged);
     QTimer lines;
     QObject::connect(&lines, &QTimer::timeout, &lines, [&board] { board.send(line("095")); });
     lines.start(100);
@@ -356,8 +360,8 @@ void SerialPathRun::hangUpWhileLinesFlow(BoardEnd &board)
     qInfo("hang-up with lines flowing: %lld ms of CPU in %lld ms; notices \"%s\"", cpu, elapsed,
           qPrintable(shown.join(QLatin1String("\" \""))));
     QCOMPARE(shown.filter(QLatin1String("COM4")).size(), 1);
-    QVERIFY2(m_window->failureNotice().contains(QLatin1String("COM4")),
-             qPrintable(m_window->failureNotice()));
+    QVERIFY2(m_panel->state().failureNotice().contains(QLatin1String("COM4")),
+             qPrintable(m_panel->state().failureNotice()));
     QVERIFY2(cpu >= 0 && cpu < elapsed / 2, qPrintable(QString::number(cpu)));
     QVERIFY(m_window->isVisible());
 }
@@ -365,6 +369,7 @@ void SerialPathRun::hangUpWhileLinesFlow(BoardEnd &board)
 void SerialPathRun::cleanupTestCase()
 {
     m_window.reset();
+    m_panel.reset();
     m_port.reset();
 }
 
