@@ -29,6 +29,13 @@ QRandomGenerator spreadGenerator(quint32 seed)
     return QRandomGenerator(words);
 }
 
+// Seconds of board time in whole steps, at least one.
+int stepsFor(double seconds)
+{
+    const double steps = std::isfinite(seconds) ? seconds * 1000.0 / SimulatedBoard::kTickMs : 1.0;
+    return int(std::lround(std::clamp(steps, 1.0, 1e8)));
+}
+
 bool validSetPoint(const SimulatedBoard::SetPoint &p)
 {
     const auto inRange = [](int value) {
@@ -78,16 +85,53 @@ void SimulatedBoard::setLeakRate(std::optional<double> mmHgPerMinute)
     m_leakRate = mmHgPerMinute;
 }
 
+void SimulatedBoard::setLeakHold(std::optional<int> pressure)
+{
+    if (pressure && (*pressure < 1 || *pressure > kMaxLinePressure))
+        return;
+    m_leakHold = pressure;
+}
+
+void SimulatedBoard::setLeakOvershoot(double mmHg, double seconds)
+{
+    if (!(mmHg >= 0.0 && mmHg <= 100.0) || !(seconds > 0.0) || !std::isfinite(seconds))
+        return;
+    m_overshoot = mmHg;
+    m_overshootSeconds = seconds;
+}
+
+void SimulatedBoard::setManometerHolds(const QList<ManometerHold> &holds)
+{
+    QList<ManometerBench::Hold> steps;
+    for (const ManometerHold &hold : holds)
+        steps << ManometerBench::Hold{hold.pressure, stepsFor(hold.seconds)};
+    m_bench.setHolds(steps);
+}
+
 void SimulatedBoard::setManometerHolds(const QList<double> &pressures, double holdSeconds)
 {
-    QList<double> holds;
+    QList<ManometerHold> holds;
     for (const double p : pressures)
-        holds << (std::isfinite(p) ? std::clamp(p, 0.0, double(kMaxLinePressure)) : 0.0);
-    m_holds = holds;
-    const double steps = std::isfinite(holdSeconds) ? holdSeconds * 1000.0 / kTickMs : 1.0;
-    m_manometerHoldSteps = int(std::lround(std::clamp(steps, 1.0, 1e6)));
-    m_holdIndex = 0;
-    m_heldSteps = 0;
+        holds << ManometerHold{p, holdSeconds};
+    setManometerHolds(holds);
+}
+
+QList<SimulatedBoard::ManometerHold> SimulatedBoard::manometerHolds() const
+{
+    QList<ManometerHold> holds;
+    for (const ManometerBench::Hold &hold : m_bench.holds())
+        holds << ManometerHold{hold.pressure, hold.steps * kTickMs / 1000.0};
+    return holds;
+}
+
+void SimulatedBoard::holdAt(double pressure)
+{
+    m_bench.holdAt(pressure);
+}
+
+void SimulatedBoard::releaseHold()
+{
+    m_bench.release();
 }
 
 void SimulatedBoard::setGaugeError(double gain, double offset)
@@ -112,6 +156,31 @@ void SimulatedBoard::setOverPressurePeak(std::optional<int> peak)
     m_overPressurePeak = peak;
 }
 
+void SimulatedBoard::setDeflationStall(std::optional<double> seconds)
+{
+    if (seconds && !(*seconds > 0.0 && *seconds <= 86400.0))
+        return;
+    m_stall = seconds;
+}
+
+void SimulatedBoard::setSilent(bool silent)
+{
+    m_silent = silent;
+    m_silentAtStep = -1;
+}
+
+void SimulatedBoard::fallSilentAfter(double seconds)
+{
+    if (!(seconds >= 0.0) || !std::isfinite(seconds))
+        return;
+    const qint64 steps = std::llround(std::min(seconds, 1e9) * 1000.0 / kTickMs);
+    if (steps == 0) {
+        setSilent(true);
+        return;
+    }
+    m_silentAtStep = m_steps + steps + 1;
+}
+
 void SimulatedBoard::start()
 {
     m_clock.start();
@@ -131,11 +200,15 @@ void SimulatedBoard::advance(int steps)
 void SimulatedBoard::step()
 {
     ++m_steps;
+    if (m_silentAtStep >= 0 && m_steps >= m_silentAtStep)
+        setSilent(true);
     if (m_cycleMinutes > 0 && m_steps >= m_nextCycleStep) {
         m_nextCycleStep += qint64(m_cycleMinutes) * kTicksPerMinute;
-        if (m_mode == Mode::Idle)
+        if (m_mode == Mode::Idle && !m_silent)
             beginMeasurement();
     }
+    if (m_silent)
+        return;
     switch (m_mode) {
     case Mode::Idle:
         stepIdle();
@@ -155,26 +228,37 @@ void SimulatedBoard::step()
 void SimulatedBoard::receive(const QByteArray &bytes, int port)
 {
     const QStringList texts = m_readers[port].feed(bytes);
-    for (const QString &text : texts)
-        act(text, port);
+    for (const QString &text : texts) {
+        if (!m_silent) {
+            act(text, port);
+            continue;
+        }
+        m_ignored << Command{text, port};
+        emit frameIgnored(text, port);
+    }
 }
 
 int SimulatedBoard::pressure() const
 {
+    return lineFor(m_pressure);
+}
+
+// The whole mmHg a line shows for a cuff pressure, in the current mode.
+int SimulatedBoard::lineFor(double pressure) const
+{
     const double reading =
-        m_mode == Mode::Manometer ? m_gaugeGain * m_pressure + m_gaugeOffset : m_pressure;
+        m_mode == Mode::Manometer ? m_gaugeGain * pressure + m_gaugeOffset : pressure;
     return int(std::lround(std::clamp(reading, 0.0, double(kMaxLinePressure))));
 }
 
 int SimulatedBoard::holdIndex() const
 {
-    const bool holding = m_mode == Mode::Manometer && m_holdIndex < m_holds.size();
-    return holding ? m_holdIndex : -1;
+    return m_mode == Mode::Manometer ? m_bench.holdIndex() : -1;
 }
 
 bool SimulatedBoard::isHoldSteady() const
 {
-    return holdIndex() >= 0 && m_heldSteps > 0;
+    return m_mode == Mode::Manometer && m_bench.isSteady();
 }
 
 QStringList SimulatedBoard::commandTexts() const
@@ -229,9 +313,7 @@ void SimulatedBoard::act(const QString &text, int port)
     } else if (code == 14) {
         if (m_mode == Mode::Idle) {
             m_mode = Mode::Manometer;
-            m_manometerRising = true;
-            m_holdIndex = 0;
-            m_heldSteps = 0;
+            m_bench.restart();
         }
     } else if (code == 17) {
         if (m_mode == Mode::Idle)
@@ -255,6 +337,10 @@ void SimulatedBoard::beginMeasurement()
     m_target = m_patient == Patient::Adult ? m_pumpUpSetting : m_pumpUpSetting - kNeonateOffset;
     m_holdSteps = 0;
     m_deflationSteps = 0;
+    m_stallSteps = m_stall ? stepsFor(*m_stall) : 0;
+    m_inflatedAbove = m_patient == Patient::Adult ? kAdultInflatedAbove : kNeonateInflatedAbove;
+    m_linesAbove = 0;
+    m_deflated = false;
 
     // The draws happen in the same order whatever the settings, so that a
     // seed gives the same patients at any failure rate or set point.
@@ -311,7 +397,9 @@ void SimulatedBoard::beginLeakTest()
 {
     m_mode = Mode::LeakTest;
     m_phase = Phase::Inflating;
-    m_target = m_patient == Patient::Adult ? kAdultLeakPressure : kNeonateLeakPressure;
+    m_target = m_leakHold.value_or(m_patient == Patient::Adult ? kAdultLeakPressure
+                                                               : kNeonateLeakPressure);
+    m_coolingLeft = 0.0;
     // 2 to 10 mmHg a minute, drawn even when the rate is set so that the
     // draws after it stay the same.
     const double drawn = 2.0 + 8.0 * m_random.generateDouble();
@@ -325,6 +413,11 @@ int SimulatedBoard::pumpLimit() const
 
 void SimulatedBoard::stepMeasurement()
 {
+    if (stallsDeflation()) {
+        sendPressureLine();
+        noteInflation();
+        return;
+    }
     switch (m_phase) {
     case Phase::Inflating:
         if (m_pressure < m_target)
@@ -364,8 +457,40 @@ void SimulatedBoard::stepMeasurement()
         break;
     }
     sendPressureLine();
+    noteInflation();
     if (m_phase == Phase::Dumping && m_pressure <= 0.0)
         finishMeasurement();
+}
+
+// The stalled deflation holds the last pressure above the inflated pressure
+// until the cuff has been inflated for the set number of steps.
+bool SimulatedBoard::stallsDeflation() const
+{
+    const bool deflating = m_phase == Phase::Deflating || m_phase == Phase::Dumping;
+    return m_stallSteps > 0 && deflating && !m_deflated && m_linesAbove < m_stallSteps &&
+           pressure() > m_inflatedAbove && lineFor(nextMeasurementPressure()) <= m_inflatedAbove;
+}
+
+// The pressure the next step of deflation or dumping leaves in the cuff.
+double SimulatedBoard::nextMeasurementPressure() const
+{
+    if (m_phase == Phase::Dumping)
+        return std::max(0.0, m_pressure - kDumpPerTick);
+    if (m_holdSteps + 1 < kStepTicks)
+        return m_pressure;
+    const int stepSize = m_patient == Patient::Adult ? kAdultStep : kNeonateStep;
+    return std::max(0.0, m_pressure - stepSize);
+}
+
+// Counts the lines of the first stretch above the inflated pressure.
+void SimulatedBoard::noteInflation()
+{
+    if (m_deflated)
+        return;
+    if (pressure() > m_inflatedAbove)
+        ++m_linesAbove;
+    else if (m_linesAbove > 0)
+        m_deflated = true;
 }
 
 // The end value is the last line of a failed measurement: the valves open and
@@ -375,6 +500,7 @@ void SimulatedBoard::failMeasurement()
 {
     send(QStringLiteral("999"));
     m_pressure = 0.0;
+    noteInflation();
     m_mode = Mode::Idle;
     m_lastFailed = true;
     emit measurementFinished(true);
@@ -403,43 +529,10 @@ void SimulatedBoard::finishMeasurement()
 
 void SimulatedBoard::stepManometer()
 {
-    if (!m_holds.isEmpty()) {
-        stepManometerHolds();
-        sendPressureLine();
-        return;
-    }
-    if (m_manometerRising) {
-        m_pressure = std::min<double>(kManometerTop, m_pressure + kManometerStep);
-        m_manometerRising = m_pressure < kManometerTop;
-    } else {
-        m_pressure = std::max(0.0, m_pressure - kManometerStep);
-        m_manometerRising = m_pressure <= 0.0;
-    }
+    m_pressure = m_bench.step(m_pressure);
     sendPressureLine();
-}
-
-// From hold to hold at the ramp speed; the step that reaches a hold is its
-// first steady step. After the last hold the cuff goes down to 0 and the
-// holds start over.
-void SimulatedBoard::stepManometerHolds()
-{
-    const qsizetype count = m_holds.size();
-    const auto target = [&] {
-        return m_holdIndex < count ? m_holds.at(m_holdIndex) : 0.0;
-    };
-    if (m_pressure == target()) {
-        if (m_holdIndex >= count) {
-            m_holdIndex = 0;
-        } else if (m_heldSteps >= m_manometerHoldSteps) {
-            ++m_holdIndex;
-            m_heldSteps = 0;
-        }
-    }
-    const double to = target();
-    m_pressure = m_pressure < to ? std::min(to, m_pressure + kManometerStep)
-                                 : std::max(to, m_pressure - kManometerStep);
-    if (m_pressure == to && m_holdIndex < count && ++m_heldSteps == 1)
-        emit holdReached(m_holdIndex, m_pressure);
+    if (m_bench.isSteady() && m_bench.heldSteps() == 1)
+        emit holdReached(m_bench.holdIndex(), m_pressure);
 }
 
 void SimulatedBoard::stepLeakTest()
@@ -447,10 +540,16 @@ void SimulatedBoard::stepLeakTest()
     if (m_phase == Phase::Inflating) {
         if (m_pressure < m_target)
             m_pressure = std::min<double>(m_target, m_pressure + kInflatePerTick);
-        if (m_pressure >= m_target)
+        if (m_pressure >= m_target) {
             m_phase = Phase::Holding;
+            m_coolingLeft = m_overshoot;
+        }
     } else {
-        m_pressure = std::max(0.0, m_pressure - m_leakPerStep);
+        // The cooling's share of this step: what is left decays by e^(-step/tau).
+        const double left = m_coolingLeft * std::exp(-kTickMs / (1000.0 * m_overshootSeconds));
+        const double cooled = m_coolingLeft - left;
+        m_coolingLeft = left;
+        m_pressure = std::max(0.0, m_pressure - m_leakPerStep - cooled);
     }
     sendPressureLine();
 }

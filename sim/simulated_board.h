@@ -17,12 +17,13 @@
 //   line. A pressure line goes out at every step. A share of measurements
 //   (failureRate) fails part-way: the board sends the end value "999", opens
 //   its valves and stays silent until asked.
-// - Manometer ("14;;DB") streams the pressure that the bench applies: a slow
-//   ramp between 0 and kManometerTop, or, when holds are set, the same ramp
-//   speed from one held pressure to the next, each held for a while, as an
-//   operator checking the board against a reference gauge does. The board
-//   reads the applied pressure with a gauge error (gain and offset) in this
-//   mode only. Leak Test ("17;;DE") pumps to a hold pressure and then lets it
+// - Manometer ("14;;DB") streams the pressure that the bench applies
+//   (ManometerBench): a slow ramp between 0 and kManometerTop, a list of
+//   holds worked through by the clock, or the pressure the operator was asked
+//   for (holdAt), as when checking the board against a reference gauge. The
+//   board reads the applied pressure with a gauge error (gain and offset) in
+//   this mode only. Leak Test ("17;;DE") pumps to a hold pressure (by patient
+//   or set), lets the cuff cool (a set overshoot that decays) and lets it
 //   leak away slowly (a drawn or a set rate). Both run until "X".
 // - "X" stops whatever runs; the board vents the cuff with pressure lines
 //   down to "000" and falls silent.
@@ -33,8 +34,10 @@
 //   counted from the command; a start that falls due while the board is busy
 //   is skipped.
 // - Faults and set points for bench checks, all off by default: results
-//   spread around a set point instead of drawn patients, and a measurement
-//   that pumps on past the patient limit to a given peak.
+//   spread around a set point instead of drawn patients, a measurement that
+//   pumps on past the patient limit to a given peak, a deflation that stalls
+//   so the cuff stays inflated a given time, and a board that falls silent
+//   (takes no frame, sends no line) as one that has hung.
 // Random values (results, failures, leak rate) come from a seeded generator,
 // so a seed and the same commands give the same lines. The spread around a
 // set point comes from a second generator with the same seed, so setting one
@@ -42,6 +45,7 @@
 #pragma once
 
 #include "frame_reader.h"
+#include "manometer_bench.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -52,6 +56,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <cmath>
 #include <optional>
 
 class SimulatedBoard : public QObject
@@ -93,6 +98,13 @@ public:
         double spread = 0.0;
     };
 
+    // A manometer hold: a pressure the bench holds for so many seconds.
+    struct ManometerHold
+    {
+        double pressure = 0.0;
+        double seconds = 10.0;
+    };
+
     static constexpr quint32 kDefaultSeed = 1;
     static constexpr int kTickMs = 250;
     static constexpr int kTicksPerMinute = 60000 / kTickMs;
@@ -108,11 +120,15 @@ public:
     static constexpr int kReinflate = 40;
     static constexpr int kAdultPumpLimit = 280;
     static constexpr int kNeonatePumpLimit = 150;
-    static constexpr int kManometerTop = 250;
-    static constexpr int kManometerStep = 5;
+    static constexpr int kManometerTop = ManometerBench::kTop;
+    static constexpr int kManometerStep = ManometerBench::kStep;
     static constexpr int kAdultLeakPressure = 200;
     static constexpr int kNeonateLeakPressure = 120;
     static constexpr int kMaxResult = 298;
+    static constexpr double kDefaultOvershootSeconds = 2.5;
+    // A measurement's cuff counts as inflated while its line is above this.
+    static constexpr int kAdultInflatedAbove = 15;
+    static constexpr int kNeonateInflatedAbove = 5;
 
     explicit SimulatedBoard(QObject *parent = nullptr);
 
@@ -126,21 +142,39 @@ public:
     void setFailureRate(double rate);
     double failureRate() const { return m_failureRate; }
 
-    // Bench-check settings, taken in any mode: the leak rate and the set point
-    // from the next leak test or measurement on, the over-pressure peak from
-    // the next time a measurement would stop pumping, the manometer holds and
-    // the gauge error at once.
+    // Bench-check settings, taken in any mode: the leak settings, the set
+    // point and the deflation stall from the next leak test or measurement
+    // on, the over-pressure peak from the next time a measurement would stop
+    // pumping, the manometer holds, the operator's request and the gauge error
+    // at once. An invalid value leaves a setting unchanged.
     // Leak rate in mmHg a minute, >= 0; nullopt draws 2..10 per leak test.
-    // An invalid value (negative, not finite) leaves the setting unchanged.
     void setLeakRate(std::optional<double> mmHgPerMinute);
     std::optional<double> leakRate() const { return m_leakRate; }
-    // Pressures to hold in manometer mode, in order, each for holdSeconds of
-    // board time; after the last the bench lets the cuff down to 0 and starts
-    // over. Values are clamped to 0..kMaxLinePressure; an empty list restores
-    // the plain ramp. holdSeconds is at least one step.
+    // The pressure the leak test pumps to and holds, 1..kMaxLinePressure, for
+    // either patient; nullopt: kAdultLeakPressure or kNeonateLeakPressure.
+    void setLeakHold(std::optional<int> pressure);
+    std::optional<int> leakHold() const { return m_leakHold; }
+    // The cuff cools after pump-up: from the hold pressure (the peak) it
+    // loses a further mmHg on top of the leak, decaying exponentially with
+    // the time constant `seconds` (2.5 s: nearly all of it within 10 s).
+    // 0 mmHg: no cooling. mmHg 0..100, seconds above 0.
+    void setLeakOvershoot(double mmHg, double seconds = kDefaultOvershootSeconds);
+    double leakOvershoot() const { return m_overshoot; }
+    double leakOvershootSeconds() const { return m_overshootSeconds; }
+    // Pressures to hold in manometer mode, in order, each for its own time of
+    // board time (whole steps, at least one); after the last the bench lets
+    // the cuff down to 0 and starts over. Pressures are clamped to
+    // 0..kMaxLinePressure; an empty list restores the plain ramp.
+    void setManometerHolds(const QList<ManometerHold> &holds);
     void setManometerHolds(const QList<double> &pressures, double holdSeconds);
-    QList<double> manometerHolds() const { return m_holds; }
-    int manometerHoldSteps() const { return m_manometerHoldSteps; }
+    QList<ManometerHold> manometerHolds() const;
+    // The operator brings the cuff line to `pressure` (at the ramp's speed)
+    // and holds it there until the next request or releaseHold(); it takes
+    // the place of the list and the ramp in manometer mode, from now or from
+    // the next Manometer command. The same pressure again changes nothing.
+    void holdAt(double pressure);
+    void releaseHold();
+    std::optional<double> requestedHold() const { return m_bench.requested(); }
     // The board's reading in manometer mode: gain * applied + offset. Both
     // must be finite and the gain above 0, or the setting stays unchanged.
     void setGaugeError(double gain, double offset);
@@ -155,6 +189,23 @@ public:
     // deflates (if it is not there already). 1..kMaxLinePressure; nullopt off.
     void setOverPressurePeak(std::optional<int> peak);
     std::optional<int> overPressurePeak() const { return m_overPressurePeak; }
+    // Stalled deflation: every measurement holds its cuff just above the
+    // inflated pressure (kAdultInflatedAbove, kNeonateInflatedAbove) until it
+    // has been inflated for `seconds` of board time (whole steps), then goes
+    // on and ends with its result. See inflatedSeconds(). A measurement that
+    // is inflated longer by itself is not shortened. nullopt: no fault;
+    // otherwise above 0 and at most 86400.
+    void setDeflationStall(std::optional<double> seconds);
+    std::optional<double> deflationStall() const { return m_stall; }
+
+    // A silent board acts as one that has hung: it takes no frame (each is
+    // recorded as ignored), sends no line and stands still (mode and
+    // pressure) until it answers again, going on from where it stood. Its
+    // step count goes on, as the clock of a trace may use it.
+    void setSilent(bool silent);
+    // Falls silent after `seconds` of board time (whole steps; 0 at once).
+    void fallSilentAfter(double seconds);
+    bool isSilent() const { return m_silent; }
 
     // The clock: start() runs step() every kTickMs / timeScale ms.
     void start();
@@ -173,13 +224,21 @@ public:
     int pressure() const;
     // The pressure in the cuff, what a reference gauge on the line reads.
     double appliedPressure() const { return m_pressure; }
-    // Manometer holds: the hold the bench is heading for or standing at
-    // (index into manometerHolds()), whether the pressure stands at it now,
-    // and for how many steps it has. -1, false and 0 when not in manometer
-    // mode, without holds, or while the cuff is let down after the last.
+    // What the operator reads on the reference gauge and types: the applied
+    // pressure to 0.1 mmHg.
+    double referenceReading() const { return std::round(m_pressure * 10.0) / 10.0; }
+    // Manometer holds: the hold of the list the bench is heading for or
+    // standing at (index into manometerHolds(); -1 while the operator's
+    // request holds, without a list, or while the cuff is let down after the
+    // last), whether the pressure stands at that hold or at the request now,
+    // and for how many steps it has. -1, false and 0 out of manometer mode.
     int holdIndex() const;
     bool isHoldSteady() const;
-    int heldSteps() const { return isHoldSteady() ? m_heldSteps : 0; }
+    int heldSteps() const { return isHoldSteady() ? m_bench.heldSteps() : 0; }
+    // The time the current or last measurement's cuff has been inflated, in
+    // board time: from its first line above the inflated pressure to its
+    // first line (or "999") at or below it after that; so far while above.
+    double inflatedSeconds() const { return m_linesAbove * kTickMs / 1000.0; }
     // The leak rate of the current or last leak test, mmHg a minute.
     double leakTestRate() const { return m_leakPerStep * kTicksPerMinute; }
     Patient patient() const { return m_patient; }
@@ -207,7 +266,8 @@ signals:
     // A reply line went out; bytes are STX, payload and CR.
     void lineSent(const QByteArray &bytes);
     void measurementFinished(bool failed);
-    // In manometer mode the pressure reached a hold and stands there.
+    // In manometer mode the pressure reached a hold and stands there: index
+    // into manometerHolds(), or -1 for the operator's request (holdAt).
     void holdReached(int index, double appliedPressure);
 
 private:
@@ -226,7 +286,10 @@ private:
     Result drawPatient();
     Result aroundSetPoint(const Result &patient);
     double normalDeviate();
-    void stepManometerHolds();
+    bool stallsDeflation() const;
+    double nextMeasurementPressure() const;
+    void noteInflation();
+    int lineFor(double pressure) const;
     void sendPressureLine();
     void sendStatusLine();
     void send(const QString &payload);
@@ -239,12 +302,17 @@ private:
     quint32 m_seed = kDefaultSeed;
     double m_failureRate = 0.1;
     std::optional<double> m_leakRate;
-    QList<double> m_holds;
-    int m_manometerHoldSteps = 4 * 10;
+    std::optional<int> m_leakHold;
+    double m_overshoot = 0.0;
+    double m_overshootSeconds = kDefaultOvershootSeconds;
+    ManometerBench m_bench{kMaxLinePressure};
     double m_gaugeGain = 1.0;
     double m_gaugeOffset = 0.0;
     std::optional<SetPoint> m_setPoint;
     std::optional<int> m_overPressurePeak;
+    std::optional<double> m_stall;
+    bool m_silent = false;
+    qint64 m_silentAtStep = -1;
 
     Mode m_mode = Mode::Idle;
     Phase m_phase = Phase::Inflating;
@@ -263,9 +331,11 @@ private:
     int m_failAfterSteps = 0;
     Result m_pending;
     double m_leakPerStep = 0.0;
-    bool m_manometerRising = true;
-    int m_holdIndex = 0; // manometerHolds().size(): letting down to 0
-    int m_heldSteps = 0;
+    double m_coolingLeft = 0.0; // mmHg the cuff will still lose by cooling
+    int m_stallSteps = 0;       // 0: no stall in this measurement
+    int m_inflatedAbove = kAdultInflatedAbove;
+    int m_linesAbove = 0;
+    bool m_deflated = false; // a line at or below m_inflatedAbove came after
 
     int m_measurementsStarted = 0;
     std::optional<Result> m_lastResult;
