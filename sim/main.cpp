@@ -3,8 +3,9 @@
 // board sits behind a new pseudo-terminal whose device path is printed as the
 // first line on standard output, for the program (or a demo) to open as its
 // serial port; --device puts it on an existing terminal device instead. The
-// bench-check options give the board a set leak rate, manometer holds with a
-// gauge error, results around a set point or an over-pressure fault.
+// bench-check options give the board a set leak test (hold pressure, rate,
+// cooling), manometer holds with a gauge error, results around a set point,
+// an over-pressure fault, a stalled deflation or a board that falls silent.
 #include "board_terminal.h"
 #include "pseudo_terminal.h"
 #include "simulated_board.h"
@@ -32,12 +33,17 @@ struct Settings
     quint32 seed = 0;
     double failureRate = 0.1;
     std::optional<double> leakRate;
-    QList<double> holds;
+    std::optional<int> leakHold;
+    double overshoot = 0.0;
+    double overshootSeconds = SimulatedBoard::kDefaultOvershootSeconds;
+    QList<SimulatedBoard::ManometerHold> holds;
     double holdSeconds = 10.0;
     double gaugeGain = 1.0;
     double gaugeOffset = 0.0;
     std::optional<SimulatedBoard::SetPoint> setPoint;
     std::optional<int> overPressure;
+    std::optional<double> stallSeconds;
+    std::optional<double> silentAfter;
 };
 
 // The terminal the board talks over: a new pseudo-terminal or a device.
@@ -94,16 +100,33 @@ void addOptions(QCommandLineParser &parser)
                "path"),
         option({"v", "verbose"}, "Log commands and lines on stderr."),
         option({"leak-rate"}, "Leak test loses <mmHg> a minute (default: drawn, 2 to 10).", "mmHg"),
+        option({"leak-hold"},
+               "Leak test pumps to and holds <mmHg>, 1 to 998 (default 200, neonate 120).", "mmHg"),
+        option({"leak-overshoot"},
+               "After the leak test's pump-up the cuff cools and loses a further <mmHg> (0 to "
+               "100).",
+               "mmHg"),
+        option({"overshoot-seconds"}, "Time constant of that cooling, 0.25 to 600 (default 2.5).",
+               "s", "2.5"),
         option({"manometer-holds"},
-               "In manometer mode hold these pressures in turn, e.g. 50,150,250 (0 to 998).",
-               "list"),
-        option({"hold-seconds"}, "Hold each manometer pressure this long.", "s", "10"),
+               "In manometer mode hold these pressures in turn, each for its own seconds or "
+               "--hold-seconds, e.g. 250:20,200,150:5 (0 to 998).",
+               "P[:S],..."),
+        option({"hold-seconds"}, "Hold a manometer pressure this long by default (10).", "s", "10"),
         option({"gauge-gain"}, "Manometer reading = gain * applied + offset.", "gain", "1"),
         option({"gauge-offset"}, "Offset of the manometer reading, mmHg.", "mmHg", "0"),
         option({"set-point"}, "Results around SYS/DIA[/PULSE] instead of drawn patients.",
                "sys/dia[/pulse]"),
         option({"spread"}, "Standard deviation of the results around the set point.", "mmHg", "0"),
         option({"over-pressure"}, "Fault: pump every measurement on to <peak> (1 to 998).", "peak"),
+        option({"stall-seconds"},
+               "Fault: the deflation stalls, so every measurement's cuff stays above 15 mmHg "
+               "(neonate 5) for <s> seconds of board time.",
+               "s"),
+        option({"silent-after"},
+               "Fall silent (take no command, send no line) after <s> seconds of board time; 0: "
+               "from the start.",
+               "s"),
     });
 }
 
@@ -120,18 +143,40 @@ std::optional<double> number(const QCommandLineParser &parser, const char *name,
     return std::nullopt;
 }
 
-// "50,150,250": pressures from 0 to the highest a line shows.
-std::optional<QList<double>> pressureList(const QString &text)
+// A whole number from an option, as number() does.
+std::optional<int> wholeNumber(const QCommandLineParser &parser, const char *name, int low,
+                               int high, QTextStream &err)
 {
-    QList<double> values;
+    bool ok = false;
+    const int value = parser.value(QString::fromLatin1(name)).toInt(&ok);
+    if (ok && value >= low && value <= high)
+        return value;
+    err << "tarnvik-sim: --" << name << " must be a whole number from " << low << " to " << high
+        << "\n";
+    return std::nullopt;
+}
+
+// "250:20,200,150:5": pressures from 0 to the highest a line shows, each held
+// for its own seconds (0.25 to 86400) or for `seconds`.
+std::optional<QList<SimulatedBoard::ManometerHold>> holdList(const QString &text, double seconds)
+{
+    QList<SimulatedBoard::ManometerHold> holds;
     for (const QString &part : text.split(QLatin1Char(','))) {
+        const QStringList fields = part.split(QLatin1Char(':'));
         bool ok = false;
-        const double value = part.trimmed().toDouble(&ok);
-        if (!ok || !(value >= 0.0 && value <= SimulatedBoard::kMaxLinePressure))
+        const double pressure = fields.first().trimmed().toDouble(&ok);
+        if (!ok || fields.size() > 2 ||
+            !(pressure >= 0.0 && pressure <= SimulatedBoard::kMaxLinePressure))
             return std::nullopt;
-        values << value;
+        double held = seconds;
+        if (fields.size() == 2) {
+            held = fields.last().trimmed().toDouble(&ok);
+            if (!ok || !(held >= 0.25 && held <= 86400))
+                return std::nullopt;
+        }
+        holds << SimulatedBoard::ManometerHold{pressure, held};
     }
-    return values;
+    return holds;
 }
 
 // "120/80" or "120/80/72", a pair the board can show (systolic above
@@ -174,22 +219,55 @@ bool readRunSettings(const QCommandLineParser &parser, Settings &settings, QText
             return false;
         }
     }
+    if (parser.isSet(QStringLiteral("silent-after"))) {
+        settings.silentAfter = number(parser, "silent-after", 0.0, 86400, err);
+        if (!settings.silentAfter)
+            return false;
+    }
+    return true;
+}
+
+bool readLeakSettings(const QCommandLineParser &parser, Settings &settings, QTextStream &err)
+{
     if (parser.isSet(QStringLiteral("leak-rate"))) {
         settings.leakRate = number(parser, "leak-rate", 0.0, 999, err);
         if (!settings.leakRate)
             return false;
+    }
+    if (parser.isSet(QStringLiteral("leak-hold"))) {
+        settings.leakHold =
+            wholeNumber(parser, "leak-hold", 1, SimulatedBoard::kMaxLinePressure, err);
+        if (!settings.leakHold)
+            return false;
+    }
+    if (parser.isSet(QStringLiteral("leak-overshoot"))) {
+        const std::optional<double> overshoot = number(parser, "leak-overshoot", 0.0, 100, err);
+        const std::optional<double> seconds =
+            overshoot ? number(parser, "overshoot-seconds", 0.25, 600, err) : std::nullopt;
+        if (!seconds)
+            return false;
+        settings.overshoot = *overshoot;
+        settings.overshootSeconds = *seconds;
+    } else if (parser.isSet(QStringLiteral("overshoot-seconds"))) {
+        err << "tarnvik-sim: --overshoot-seconds needs --leak-overshoot\n";
+        return false;
     }
     return true;
 }
 
 bool readManometerSettings(const QCommandLineParser &parser, Settings &settings, QTextStream &err)
 {
+    const std::optional<double> seconds = number(parser, "hold-seconds", 0.25, 86400, err);
+    if (!seconds)
+        return false;
     if (parser.isSet(QStringLiteral("manometer-holds"))) {
-        const std::optional<QList<double>> holds =
-            pressureList(parser.value(QStringLiteral("manometer-holds")));
+        const std::optional<QList<SimulatedBoard::ManometerHold>> holds =
+            holdList(parser.value(QStringLiteral("manometer-holds")), *seconds);
         if (!holds) {
             err << "tarnvik-sim: --manometer-holds must be pressures from 0 to "
-                << SimulatedBoard::kMaxLinePressure << " separated by commas\n";
+                << SimulatedBoard::kMaxLinePressure
+                << ", each with its seconds (0.25 to 86400) after a colon or none, separated "
+                   "by commas\n";
             return false;
         }
         settings.holds = *holds;
@@ -197,9 +275,6 @@ bool readManometerSettings(const QCommandLineParser &parser, Settings &settings,
         err << "tarnvik-sim: --hold-seconds needs --manometer-holds\n";
         return false;
     }
-    const std::optional<double> seconds = number(parser, "hold-seconds", 0.25, 86400, err);
-    if (!seconds)
-        return false;
     const std::optional<double> gain = number(parser, "gauge-gain", 0.01, 100, err);
     if (!gain)
         return false;
@@ -231,14 +306,15 @@ bool readMeasurementSettings(const QCommandLineParser &parser, Settings &setting
         return false;
     }
     if (parser.isSet(QStringLiteral("over-pressure"))) {
-        bool ok = false;
-        const int peak = parser.value(QStringLiteral("over-pressure")).toInt(&ok);
-        if (!ok || peak < 1 || peak > SimulatedBoard::kMaxLinePressure) {
-            err << "tarnvik-sim: --over-pressure must be a whole number from 1 to "
-                << SimulatedBoard::kMaxLinePressure << "\n";
+        settings.overPressure =
+            wholeNumber(parser, "over-pressure", 1, SimulatedBoard::kMaxLinePressure, err);
+        if (!settings.overPressure)
             return false;
-        }
-        settings.overPressure = peak;
+    }
+    if (parser.isSet(QStringLiteral("stall-seconds"))) {
+        settings.stallSeconds = number(parser, "stall-seconds", 0.25, 86400, err);
+        if (!settings.stallSeconds)
+            return false;
     }
     return true;
 }
@@ -249,30 +325,44 @@ void apply(const Settings &settings, SimulatedBoard &board)
     board.setSeed(settings.seed);
     board.setFailureRate(settings.failureRate);
     board.setLeakRate(settings.leakRate);
-    board.setManometerHolds(settings.holds, settings.holdSeconds);
+    board.setLeakHold(settings.leakHold);
+    board.setLeakOvershoot(settings.overshoot, settings.overshootSeconds);
+    board.setManometerHolds(settings.holds);
     board.setGaugeError(settings.gaugeGain, settings.gaugeOffset);
     board.setSetPoint(settings.setPoint);
     board.setOverPressurePeak(settings.overPressure);
+    board.setDeflationStall(settings.stallSeconds);
+    if (settings.silentAfter)
+        board.fallSilentAfter(*settings.silentAfter);
 }
 
-// The settings that differ from a plain board's, for the start-up message.
-QString describeFaults(const Settings &settings)
+QStringList describeLeakAndManometer(const Settings &settings)
 {
     QStringList parts;
     if (settings.leakRate)
         parts << QStringLiteral("leak rate %1 mmHg/min").arg(*settings.leakRate);
+    if (settings.leakHold)
+        parts << QStringLiteral("leak hold %1 mmHg").arg(*settings.leakHold);
+    if (settings.overshoot > 0.0)
+        parts << QStringLiteral("leak overshoot %1 mmHg over %2 s")
+                     .arg(settings.overshoot)
+                     .arg(settings.overshootSeconds);
     if (!settings.holds.isEmpty()) {
         QStringList holds;
-        for (const double hold : settings.holds)
-            holds << QString::number(hold);
-        parts << QStringLiteral("manometer holds %1 for %2 s")
-                     .arg(holds.join(QLatin1Char(',')))
-                     .arg(settings.holdSeconds);
+        for (const SimulatedBoard::ManometerHold &hold : settings.holds)
+            holds << QStringLiteral("%1 for %2 s").arg(hold.pressure).arg(hold.seconds);
+        parts << QStringLiteral("manometer holds %1").arg(holds.join(QStringLiteral(", ")));
     }
     if (settings.gaugeGain != 1.0 || settings.gaugeOffset != 0.0)
         parts << QStringLiteral("gauge gain %1 offset %2")
                      .arg(settings.gaugeGain)
                      .arg(settings.gaugeOffset);
+    return parts;
+}
+
+QStringList describeMeasurementsAndSilence(const Settings &settings)
+{
+    QStringList parts;
     if (const auto &p = settings.setPoint)
         parts << QStringLiteral("set point %1/%2/%3 spread %4")
                      .arg(p->systolic)
@@ -281,6 +371,18 @@ QString describeFaults(const Settings &settings)
                      .arg(p->spread);
     if (settings.overPressure)
         parts << QStringLiteral("over-pressure to %1").arg(*settings.overPressure);
+    if (settings.stallSeconds)
+        parts << QStringLiteral("deflation stalls: inflated %1 s").arg(*settings.stallSeconds);
+    if (settings.silentAfter)
+        parts << QStringLiteral("silent after %1 s").arg(*settings.silentAfter);
+    return parts;
+}
+
+// The settings that differ from a plain board's, for the start-up message.
+QString describeFaults(const Settings &settings)
+{
+    const QStringList parts =
+        describeLeakAndManometer(settings) + describeMeasurementsAndSilence(settings);
     return parts.isEmpty() ? QString() : QStringLiteral(", ") + parts.join(QStringLiteral(", "));
 }
 
@@ -329,7 +431,8 @@ int main(int argc, char *argv[])
 
     QTextStream err(stderr);
     Settings settings;
-    if (!readRunSettings(parser, settings, err) || !readManometerSettings(parser, settings, err) ||
+    if (!readRunSettings(parser, settings, err) || !readLeakSettings(parser, settings, err) ||
+        !readManometerSettings(parser, settings, err) ||
         !readMeasurementSettings(parser, settings, err))
         return 2;
 
