@@ -178,7 +178,7 @@ void SimulatedBoard::fallSilentAfter(double seconds)
         setSilent(true);
         return;
     }
-    m_silentAtStep = m_steps + steps + 1;
+    m_silentAtStep = m_steps + steps;
 }
 
 void SimulatedBoard::start()
@@ -200,8 +200,6 @@ void SimulatedBoard::advance(int steps)
 void SimulatedBoard::step()
 {
     ++m_steps;
-    if (m_silentAtStep >= 0 && m_steps >= m_silentAtStep)
-        setSilent(true);
     if (m_cycleMinutes > 0 && m_steps >= m_nextCycleStep) {
         m_nextCycleStep += qint64(m_cycleMinutes) * kTicksPerMinute;
         if (m_mode == Mode::Idle && !m_silent)
@@ -223,6 +221,8 @@ void SimulatedBoard::step()
         stepLeakTest();
         break;
     }
+    if (m_silentAtStep >= 0 && m_steps >= m_silentAtStep)
+        setSilent(true);
 }
 
 void SimulatedBoard::receive(const QByteArray &bytes, int port)

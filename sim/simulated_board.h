@@ -203,7 +203,8 @@ public:
     // pressure) until it answers again, going on from where it stood. Its
     // step count goes on, as the clock of a trace may use it.
     void setSilent(bool silent);
-    // Falls silent after `seconds` of board time (whole steps; 0 at once).
+    // Falls silent once `seconds` of board time (whole steps) have passed;
+    // the lines of those steps still go out. 0: at once.
     void fallSilentAfter(double seconds);
     bool isSilent() const { return m_silent; }
 

@@ -49,6 +49,21 @@ double mean(const QList<int> &values)
     return std::accumulate(values.begin(), values.end(), 0.0) / values.size();
 }
 
+// The least-squares fall of lines one step apart, mmHg a minute.
+double fallPerMinute(const QList<int> &values)
+{
+    const double n = values.size();
+    const double meanX = (n - 1) / 2.0;
+    const double meanY = mean(values);
+    double sxy = 0;
+    double sxx = 0;
+    for (int i = 0; i < values.size(); ++i) {
+        sxy += (i - meanX) * (values.at(i) - meanY);
+        sxx += (i - meanX) * (i - meanX);
+    }
+    return -sxy / sxx * SimulatedBoard::kTicksPerMinute;
+}
+
 double sampleSd(const QList<int> &values)
 {
     const double m = mean(values);
@@ -82,10 +97,16 @@ private slots:
     void manometerStreamsUntilBreak();
     void manometerHoldsEachPressure_data();
     void manometerHoldsEachPressure();
+    void manometerHoldsWhatTheOperatorIsAskedFor_data();
+    void manometerHoldsWhatTheOperatorIsAskedFor();
     void leakTestHoldsAndDecaysUntilBreak_data();
     void leakTestHoldsAndDecaysUntilBreak();
     void setPointGivesResultsAroundIt_data();
     void setPointGivesResultsAroundIt();
+    void deflationStallKeepsTheCuffInflated_data();
+    void deflationStallKeepsTheCuffInflated();
+    void silentBoardAnswersNothing_data();
+    void silentBoardAnswersNothing();
     void settingsKeepTheDraws_data();
     void settingsKeepTheDraws();
     void busyBoardKeepsItsMode_data();
@@ -382,21 +403,29 @@ void SimulatedBoardTest::manometerHoldsEachPressure_data()
     QTest::addColumn<QList<double>>("holds");
     QTest::addColumn<double>("gain");
     QTest::addColumn<double>("offset");
-    QTest::addColumn<QList<int>>("readings"); // the board's line at each hold
+    QTest::addColumn<QList<int>>("readings");   // the board's line at each hold
+    QTest::addColumn<QList<double>>("seconds"); // each hold's; empty: 2 s each
 
     const QList<double> three{50, 150, 250};
-    QTest::newRow("three holds, no gauge error") << three << 1.0 << 0.0 << QList<int>{50, 150, 250};
-    QTest::newRow("gain 1.02") << three << 1.02 << 0.0 << QList<int>{51, 153, 255};
-    QTest::newRow("offset -4") << three << 1.0 << -4.0 << QList<int>{46, 146, 246};
-    QTest::newRow("gain and offset") << three << 0.98 << 2.0 << QList<int>{51, 149, 247};
+    const QList<double> same;
+    QTest::newRow("three holds, no gauge error")
+        << three << 1.0 << 0.0 << QList<int>{50, 150, 250} << same;
+    QTest::newRow("gain 1.02") << three << 1.02 << 0.0 << QList<int>{51, 153, 255} << same;
+    QTest::newRow("offset -4") << three << 1.0 << -4.0 << QList<int>{46, 146, 246} << same;
+    QTest::newRow("gain and offset") << three << 0.98 << 2.0 << QList<int>{51, 149, 247} << same;
     QTest::newRow("fractional hold, rounded reading")
-        << QList<double>{72.5} << 1.0 << 0.4 << QList<int>{73};
+        << QList<double>{72.5} << 1.0 << 0.4 << QList<int>{73} << same;
     QTest::newRow("descending and repeated holds")
-        << QList<double>{200, 100, 100} << 1.0 << 0.0 << QList<int>{200, 100, 100};
+        << QList<double>{200, 100, 100} << 1.0 << 0.0 << QList<int>{200, 100, 100} << same;
     QTest::newRow("hold at 0 with a negative offset reads 000")
-        << QList<double>{0, 30} << 1.0 << -3.0 << QList<int>{0, 27};
+        << QList<double>{0, 30} << 1.0 << -3.0 << QList<int>{0, 27} << same;
     QTest::newRow("hold past the plain ramp's top")
-        << QList<double>{320} << 1.0 << 0.0 << QList<int>{320};
+        << QList<double>{320} << 1.0 << 0.0 << QList<int>{320} << same;
+    QTest::newRow("each hold its own time, one step the least")
+        << QList<double>{250, 200, 150} << 1.0 << 0.0 << QList<int>{250, 200, 150}
+        << QList<double>{5.0, 0.25, 1.5};
+    QTest::newRow("a time under one step holds one step")
+        << QList<double>{100, 50} << 1.0 << 0.0 << QList<int>{100, 50} << QList<double>{0.1, 0.5};
 }
 
 // Each hold is reached at the ramp speed and held for the set time, the
@@ -408,9 +437,21 @@ void SimulatedBoardTest::manometerHoldsEachPressure()
     QFETCH(double, gain);
     QFETCH(double, offset);
     QFETCH(QList<int>, readings);
+    QFETCH(QList<double>, seconds);
 
     SimulatedBoard board;
-    board.setManometerHolds(holds, 2.0); // 8 steps
+    QList<int> steps;
+    if (seconds.isEmpty()) {
+        board.setManometerHolds(holds, 2.0); // 8 steps each
+        steps = QList<int>(holds.size(), 8);
+    } else {
+        QList<SimulatedBoard::ManometerHold> own;
+        for (int i = 0; i < holds.size(); ++i) {
+            own << SimulatedBoard::ManometerHold{holds.at(i), seconds.at(i)};
+            steps << std::max(1, qRound(seconds.at(i) * 4));
+        }
+        board.setManometerHolds(own);
+    }
     board.setGaugeError(gain, offset);
     QSignalSpy reached(&board, &SimulatedBoard::holdReached);
     board.receive(frame("14;;DB"));
@@ -431,7 +472,7 @@ void SimulatedBoardTest::manometerHoldsEachPressure()
     for (int i = 0; i < holds.size(); ++i) {
         QCOMPARE(reached.at(i).at(0).toInt(), i);
         QCOMPARE(reached.at(i).at(1).toDouble(), holds.at(i));
-        QCOMPARE(steady.at(i), QList<int>(8, readings.at(i)));
+        QCOMPARE(steady.at(i), QList<int>(steps.at(i), readings.at(i)));
     }
     QCOMPARE(reached.last().at(0).toInt(), 0); // over again
     for (const QString &line : board.sentLines())
@@ -443,26 +484,111 @@ void SimulatedBoardTest::manometerHoldsEachPressure()
     QVERIFY(runUntilIdle(board));
 }
 
+void SimulatedBoardTest::manometerHoldsWhatTheOperatorIsAskedFor_data()
+{
+    QTest::addColumn<QList<double>>("requests");
+    QTest::addColumn<double>("gain");
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<bool>("askedFirst");    // the first request before the Manometer command
+    QTest::addColumn<QList<double>>("list"); // a hold list behind the requests
+
+    const QList<double> none;
+    QTest::newRow("a plan's static points, 250 down to 0")
+        << QList<double>{250, 200, 150, 100, 50, 0} << 1.0 << 0.0 << false << none;
+    QTest::newRow("gauge error in the line, not in the reference")
+        << QList<double>{250, 50} << 1.02 << -1.0 << false << none;
+    QTest::newRow("asked before the Manometer command arrives")
+        << QList<double>{150, 100} << 1.0 << 0.0 << true << none;
+    QTest::newRow("a request takes the place of the hold list")
+        << QList<double>{120} << 1.0 << 0.0 << false << QList<double>{50};
+    QTest::newRow("fractional request, typed to 0.1 mmHg")
+        << QList<double>{72.5} << 1.0 << 0.0 << false << none;
+    QTest::newRow("998 with a high gauge reads 998, never 999")
+        << QList<double>{998} << 1.0 << 5.0 << false << none;
+}
+
+// Each request is reached at the ramp speed and held until the next; asking
+// for the same pressure again does not start its hold over; releasing the
+// request gives the line back to the list or the ramp.
+void SimulatedBoardTest::manometerHoldsWhatTheOperatorIsAskedFor()
+{
+    QFETCH(QList<double>, requests);
+    QFETCH(double, gain);
+    QFETCH(double, offset);
+    QFETCH(bool, askedFirst);
+    QFETCH(QList<double>, list);
+
+    SimulatedBoard board;
+    board.setGaugeError(gain, offset);
+    board.setManometerHolds(list, 1.0);
+    QSignalSpy reached(&board, &SimulatedBoard::holdReached);
+    if (askedFirst)
+        board.holdAt(requests.first());
+    board.receive(frame("14;;DB"));
+    for (int i = 0; i < requests.size(); ++i) {
+        const double asked = requests.at(i);
+        const double from = board.appliedPressure();
+        board.holdAt(asked);
+        int taken = 0;
+        for (; taken < 1000 && !board.isHoldSteady(); ++taken)
+            board.step();
+        const double ramp = std::ceil(std::abs(asked - from) / SimulatedBoard::kManometerStep);
+        QCOMPARE(taken, std::max(1, int(ramp)));
+        QCOMPARE(board.appliedPressure(), asked);
+        QCOMPARE(board.referenceReading(), asked);
+        QCOMPARE(board.holdIndex(), -1);
+        QCOMPARE(reached.size(), i + 1);
+        QCOMPARE(reached.last(), (QVariantList{-1, asked}));
+        board.holdAt(asked);
+        board.advance(11);
+        QCOMPARE(board.heldSteps(), 12);
+        const int line = qRound(std::min(gain * asked + offset, 998.0));
+        QCOMPARE(pressures(board.sentLines().mid(board.sentLines().size() - 12)),
+                 QList<int>(12, line));
+    }
+    board.releaseHold();
+    QVERIFY(!board.requestedHold());
+    QCOMPARE(board.heldSteps(), 0);
+    QCOMPARE(board.holdIndex(), list.isEmpty() ? -1 : 0);
+}
+
 void SimulatedBoardTest::leakTestHoldsAndDecaysUntilBreak_data()
 {
     QTest::addColumn<QByteArray>("setup");
-    QTest::addColumn<double>("rate"); // below 0: drawn
-    QTest::addColumn<int>("hold");
-    QTest::addColumn<int>("minDrop"); // over two minutes of holding
+    QTest::addColumn<double>("rate");      // below 0: drawn
+    QTest::addColumn<int>("setHold");      // 0: by patient
+    QTest::addColumn<double>("overshoot"); // mmHg of cooling after the peak
+    QTest::addColumn<int>("hold");         // the peak
+    QTest::addColumn<int>("minDrop");      // over two minutes of holding
     QTest::addColumn<int>("maxDrop");
 
-    QTest::newRow("drawn rate") << QByteArray() << -1.0 << 200 << 4 << 20;
-    QTest::newRow("set 4 mmHg/min") << QByteArray() << 4.0 << 200 << 8 << 8;
-    QTest::newRow("set 8 mmHg/min") << QByteArray() << 8.0 << 200 << 16 << 16;
-    QTest::newRow("fractional 2.5 mmHg/min") << QByteArray() << 2.5 << 200 << 5 << 5;
-    QTest::newRow("set 0 holds the pressure") << QByteArray() << 0.0 << 200 << 0 << 0;
-    QTest::newRow("neonate set 6 mmHg/min") << frame("25;;DD") << 6.0 << 120 << 12 << 12;
+    const QByteArray none;
+    const QByteArray neonate = frame("25;;DD");
+    QTest::newRow("drawn rate") << none << -1.0 << 0 << 0.0 << 200 << 4 << 20;
+    QTest::newRow("set 4 mmHg/min") << none << 4.0 << 0 << 0.0 << 200 << 8 << 8;
+    QTest::newRow("set 8 mmHg/min") << none << 8.0 << 0 << 0.0 << 200 << 16 << 16;
+    QTest::newRow("fractional 2.5 mmHg/min") << none << 2.5 << 0 << 0.0 << 200 << 5 << 5;
+    QTest::newRow("set 0 holds the pressure") << none << 0.0 << 0 << 0.0 << 200 << 0 << 0;
+    QTest::newRow("neonate set 6 mmHg/min") << neonate << 6.0 << 0 << 0.0 << 120 << 12 << 12;
+    QTest::newRow("hold set at 250, peak exactly there")
+        << none << 6.0 << 250 << 0.0 << 250 << 12 << 12;
+    QTest::newRow("hold set at 255, not a step of the pump")
+        << none << 6.0 << 255 << 0.0 << 255 << 12 << 12;
+    QTest::newRow("neonate takes a set hold") << neonate << 6.0 << 250 << 0.0 << 250 << 12 << 12;
+    QTest::newRow("hold set at 998, never 999") << none << 6.0 << 998 << 0.0 << 998 << 12 << 12;
+    QTest::newRow("cooling 4 mmHg after the peak") << none << 6.0 << 250 << 4.0 << 250 << 16 << 16;
+    QTest::newRow("cooling, no leak: settles 3 below")
+        << none << 0.0 << 240 << 3.0 << 240 << 3 << 3;
 }
 
+// The peak is the hold pressure; the cooling is gone within about 10 s; the
+// rate read back from the lines of 60 s after that is the set rate.
 void SimulatedBoardTest::leakTestHoldsAndDecaysUntilBreak()
 {
     QFETCH(QByteArray, setup);
     QFETCH(double, rate);
+    QFETCH(int, setHold);
+    QFETCH(double, overshoot);
     QFETCH(int, hold);
     QFETCH(int, minDrop);
     QFETCH(int, maxDrop);
@@ -470,19 +596,32 @@ void SimulatedBoardTest::leakTestHoldsAndDecaysUntilBreak()
     SimulatedBoard board;
     if (rate >= 0.0)
         board.setLeakRate(rate);
+    if (setHold > 0)
+        board.setLeakHold(setHold);
+    board.setLeakOvershoot(overshoot);
     board.receive(setup + frame("17;;DE"));
-    board.advance(hold / SimulatedBoard::kInflatePerTick); // 10 mmHg a step
+    board.advance((hold + 9) / SimulatedBoard::kInflatePerTick); // 10 mmHg a step
     QCOMPARE(board.pressure(), hold);
     board.clearRecord();
     board.advance(2 * SimulatedBoard::kTicksPerMinute);
     const QList<int> values = pressures(board.sentLines());
     QCOMPARE(values.size(), 2 * SimulatedBoard::kTicksPerMinute);
     QVERIFY(std::is_sorted(values.begin(), values.end(), std::greater<int>()));
+    QVERIFY(values.first() <= hold);
     const int drop = hold - values.last();
     QVERIFY2(drop >= minDrop && drop <= maxDrop, qPrintable(QString::number(drop)));
 
+    const double setRate = board.leakTestRate();
+    const int tenSeconds = 10 * 1000 / SimulatedBoard::kTickMs;
+    const double cooled = hold - overshoot - setRate / 6.0;
+    QVERIFY2(std::abs(values.at(tenSeconds - 1) - cooled) <= 1.0,
+             qPrintable(QString::number(values.at(tenSeconds - 1))));
+    const QList<int> window = values.mid(2 * tenSeconds, SimulatedBoard::kTicksPerMinute);
+    QVERIFY2(std::abs(fallPerMinute(window) - setRate) <= 0.15,
+             qPrintable(QString::number(fallPerMinute(window))));
+
     board.receive(frame("X"));
-    QVERIFY(runUntilIdle(board, 10));
+    QVERIFY(runUntilIdle(board, 30));
     QCOMPARE(board.sentLines().last(), QStringLiteral("000"));
 }
 
@@ -535,6 +674,132 @@ void SimulatedBoardTest::setPointGivesResultsAroundIt()
         QVERIFY2(std::abs(sampleSd(values) - setPoint.spread) <= tolerance,
                  qPrintable(QString::number(sampleSd(values))));
     }
+}
+
+void SimulatedBoardTest::deflationStallKeepsTheCuffInflated_data()
+{
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<double>("stall");      // seconds; below 0: none
+    QTest::addColumn<bool>("lowDiastolic"); // set point 40/5: below 15 while deflating
+    QTest::addColumn<int>("inflatedAbove");
+    QTest::addColumn<int>("steps"); // lines above; -1: as a plain board's
+
+    const QByteArray adult;
+    const QByteArray neonate = frame("25;;DD");
+    QTest::newRow("adult 179 s above 15") << adult << 179.0 << false << 15 << 716;
+    QTest::newRow("adult 180 s, on the limit") << adult << 180.0 << false << 15 << 720;
+    QTest::newRow("adult 181 s above 15") << adult << 181.0 << false << 15 << 724;
+    QTest::newRow("179.1 s rounds to whole steps") << adult << 179.1 << false << 15 << 716;
+    QTest::newRow("neonate 89 s above 5") << neonate << 89.0 << false << 5 << 356;
+    QTest::newRow("neonate 91 s above 5") << neonate << 91.0 << false << 5 << 364;
+    QTest::newRow("stalls while deflating, diastolic 5") << adult << 179.0 << true << 15 << 716;
+    QTest::newRow("no stall: the measurement's own time") << adult << -1.0 << false << 15 << -1;
+    QTest::newRow("a stall shorter than the measurement changes nothing")
+        << adult << 5.0 << false << 15 << -1;
+}
+
+// The time from the first line above the inflated pressure to the first at
+// or below it after that is the stall's, in board steps; the measurement
+// still ends with its own result.
+void SimulatedBoardTest::deflationStallKeepsTheCuffInflated()
+{
+    QFETCH(QByteArray, setup);
+    QFETCH(double, stall);
+    QFETCH(bool, lowDiastolic);
+    QFETCH(int, inflatedAbove);
+    QFETCH(int, steps);
+
+    const auto run = [&](SimulatedBoard &board) {
+        board.setFailureRate(0.0);
+        board.setSeed(3);
+        if (lowDiastolic)
+            board.setSetPoint(SimulatedBoard::SetPoint{40, 5, 60, 0.0});
+        board.receive(setup + frame("01;;D7"));
+        return runUntilIdle(board, 5000);
+    };
+    SimulatedBoard plain;
+    SimulatedBoard board;
+    if (stall >= 0.0)
+        board.setDeflationStall(stall);
+    QVERIFY(run(plain));
+    QVERIFY(run(board));
+    QVERIFY(!board.lastMeasurementFailed());
+    QCOMPARE(board.sentLines().last(), plain.sentLines().last());
+
+    const QList<int> values = pressures(board.sentLines().mid(0, board.sentLines().size() - 1));
+    const auto above = [&](int line) {
+        return line > inflatedAbove;
+    };
+    const auto first = std::find_if(values.begin(), values.end(), above);
+    const auto back = std::find_if_not(first, values.end(), above);
+    QVERIFY(back != values.end());
+    if (steps < 0) {
+        QCOMPARE(board.sentLines(), plain.sentLines());
+        steps = int(plain.inflatedSeconds() * 4);
+        QVERIFY(steps > 0 && steps < 60 * 4);
+    }
+    QCOMPARE(int(back - first), steps);
+    QCOMPARE(board.inflatedSeconds(), steps / 4.0);
+}
+
+void SimulatedBoardTest::silentBoardAnswersNothing_data()
+{
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<int>("before");   // steps before silence is asked for
+    QTest::addColumn<double>("after"); // fallSilentAfter; below 0: setSilent(true)
+    QTest::addColumn<int>("linesAfter");
+
+    QTest::newRow("silent from the start") << QByteArray() << 0 << -1.0 << 0;
+    QTest::newRow("silent mid leak test, stands and goes on") << frame("17;;DE") << 30 << -1.0 << 0;
+    QTest::newRow("after 2 s of manometer lines") << frame("14;;DB") << 10 << 2.0 << 8;
+    QTest::newRow("after 0 s, at once") << frame("14;;DB") << 10 << 0.0 << 0;
+    QTest::newRow("a cycle start that falls due is skipped") << frame("04;;DA") << 0 << -1.0 << 0;
+    QTest::newRow("mid measurement") << frame("01;;D7") << 20 << 1.0 << 4;
+}
+
+// A silent board takes no frame and sends no line; its mode and pressure
+// stand, its step count goes on; answering again it goes on from there.
+void SimulatedBoardTest::silentBoardAnswersNothing()
+{
+    QFETCH(QByteArray, setup);
+    QFETCH(int, before);
+    QFETCH(double, after);
+    QFETCH(int, linesAfter);
+
+    SimulatedBoard board;
+    board.setFailureRate(0.0);
+    board.receive(setup);
+    board.advance(before);
+    QSignalSpy sent(&board, &SimulatedBoard::lineSent);
+    if (after < 0.0)
+        board.setSilent(true);
+    else
+        board.fallSilentAfter(after);
+    board.advance(linesAfter);
+    QCOMPARE(sent.size(), linesAfter);
+    QVERIFY(board.isSilent());
+
+    const Mode mode = board.mode();
+    const int pressure = board.pressure();
+    const int started = board.measurementsStarted();
+    const qsizetype taken = board.commands().size();
+    const qint64 steps = board.elapsedSteps();
+    board.receive(frame("18;;DF") + frame("X") + frame("01;;D7"));
+    board.advance(2 * SimulatedBoard::kTicksPerMinute);
+    QCOMPARE(sent.size(), linesAfter);
+    QCOMPARE(board.commands().size(), taken);
+    QCOMPARE(board.ignoredFrames().size(), 3);
+    QCOMPARE(board.mode(), mode);
+    QCOMPARE(board.pressure(), pressure);
+    QCOMPARE(board.measurementsStarted(), started);
+    QCOMPARE(board.elapsedSteps(), steps + 2 * SimulatedBoard::kTicksPerMinute);
+
+    board.setSilent(false);
+    board.receive(frame("18;;DF"));
+    QCOMPARE(sent.size(), linesAfter + 1);
+    const QRegularExpressionMatch match = kStatusLine.match(board.sentLines().last());
+    QVERIFY2(match.hasMatch(), qPrintable(board.sentLines().last()));
+    QCOMPARE(match.captured(1).toInt(), pressure);
 }
 
 void SimulatedBoardTest::settingsKeepTheDraws_data()
