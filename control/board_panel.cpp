@@ -18,10 +18,14 @@ BoardPanel::BoardPanel(SerialPort &port, QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_interpretTimer(new QTimer(this))
+    , m_deviceWatch(new QTimer(this))
 {
     m_interpretTimer->setObjectName(QStringLiteral("Val_Update"));
     m_interpretTimer->setInterval(kInterpretIntervalMs);
     connect(m_interpretTimer, &QTimer::timeout, this, &BoardPanel::interpretLatestLine);
+    m_deviceWatch->setObjectName(QStringLiteral("deviceWatch"));
+    m_deviceWatch->setInterval(kDeviceWatchIntervalMs);
+    connect(m_deviceWatch, &QTimer::timeout, this, &BoardPanel::lookForLostDevice);
     connect(&m_port, &SerialPort::bytesArrived, this, &BoardPanel::readArrivedBytes);
     connect(&m_port, &SerialPort::deviceLost, this, &BoardPanel::reportLostDevice);
 }
@@ -45,13 +49,29 @@ void BoardPanel::startUp()
         m_state.setPortEntryEnabled(port, true);
 
     m_selectedPort = findPort();
-    bool linkUp = openPort(m_selectedPort);
+    const bool linkUp = openPort(m_selectedPort);
     m_startUpFramesOwed = !linkUp;
     if (linkUp)
         reportPortSettingsProblems();
+    startBoard(linkUp);
+}
+
+// The start-up frames and the state's defaults, in start-up's order: cycle
+// time "Manual" and adult mode, the defaults, pump-up 160 mmHg and read
+// status. Without a link, or once a frame cannot be written, the frames after
+// it are left out, but the state gets its defaults all the same. True when
+// all four frames were written.
+bool BoardPanel::startBoard(bool linkUp)
+{
     linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kCycleManual));
     linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kAdult));
+    showStartUpSettings();
+    linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kPumpUp160));
+    return linkUp && sendCommand(QString::fromLatin1(CommandSet::kReadStatus));
+}
 
+void BoardPanel::showStartUpSettings()
+{
     m_state.setStartCaption(QString::fromLatin1(kStartCaption));
     m_state.setText(Field::OperatingState, QString::fromLatin1(kIdle));
     m_state.setText(Field::CycleTime, QString::fromLatin1(SettingTable::kCycle[0].text));
@@ -62,9 +82,6 @@ void BoardPanel::startUp()
     m_state.setBarValue(0);
     m_cycleIndex = SettingTable::kCycleStartIndex;
     m_pumpUpIndex = SettingTable::kPumpUpStartIndex;
-
-    linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kPumpUp160));
-    linkUp = linkUp && sendCommand(QString::fromLatin1(CommandSet::kReadStatus));
 }
 
 void BoardPanel::shutDown()
@@ -79,6 +96,7 @@ void BoardPanel::exitProgram()
 
 void BoardPanel::exitSequence()
 {
+    stopDeviceWatch();
     if (m_port.isOpen())
         m_port.close();
     emit programEnded();
@@ -189,8 +207,13 @@ void BoardPanel::choosePort(int port)
 {
     if (port < 1 || port > PortTable::kPortCount)
         return;
+    // The operator has chosen another port: the lost one stays closed, also
+    // when this one does not open.
+    if (port != m_lostPort)
+        stopDeviceWatch();
     if (!openPort(port))
         return;
+    stopDeviceWatch();
     if (m_startUpFramesOwed && sendStartUpFrames())
         m_startUpFramesOwed = false;
 }
@@ -235,8 +258,77 @@ void BoardPanel::readArrivedBytes()
 // The port is closed by now, so no entry keeps the check mark of an open port.
 void BoardPanel::reportLostDevice(const QString &reason)
 {
+    const int port = m_port.commPort();
+    endRunAtLoss();
     clearPortChecks();
     m_state.reportFailure(reason);
+    watchLostDevice(port);
+}
+
+// What ran on the board is over as far as the panel can tell: the state goes
+// to "IDLE" and the bar to 0. A line that completed before the loss and that
+// no tick has read yet is read first, so a result that came just before is
+// not lost; after that no line from before the loss is read again. The reply
+// line and the values stay shown: they are the board's last word.
+void BoardPanel::endRunAtLoss()
+{
+    if (m_assembler.lineComplete() && m_linesInterpreted != m_linesCompleted)
+        interpretLatestLine();
+    m_assembler = ReplyAssembler();
+    m_cuffPressure = 0;
+    m_state.setText(Field::OperatingState, QString::fromLatin1(kIdle));
+    m_state.setBarValue(0);
+}
+
+// A device still there at the loss (a line that hung up, a driver that
+// refused a write) must go before it counts as back: opening it again at once
+// would only lose it again, and every open raises DTR.
+void BoardPanel::watchLostDevice(int port)
+{
+    m_lostPort = port;
+    m_reopenTriesLeft = m_port.deviceExists(port) ? 0 : kReopenTries;
+    m_deviceWatch->start();
+}
+
+void BoardPanel::stopDeviceWatch()
+{
+    m_deviceWatch->stop();
+    m_lostPort = 0;
+    m_reopenTriesLeft = 0;
+}
+
+// A file-system look (on Windows, the device namespace), nothing opened. A
+// device back that does not open is tried again at the next looks, a few
+// times, and then left until it goes and comes back again; the Port menu
+// still opens it by hand.
+void BoardPanel::lookForLostDevice()
+{
+    if (m_lostPort == 0)
+        return;
+    if (!m_port.deviceExists(m_lostPort)) {
+        m_reopenTriesLeft = kReopenTries;
+        return;
+    }
+    if (m_reopenTriesLeft == 0)
+        return;
+    --m_reopenTriesLeft;
+    reopenLostPort();
+}
+
+// The operator is told the port is back before the frames go, so a frame that
+// cannot be written shows as the newer notice.
+void BoardPanel::reopenLostPort()
+{
+    const int port = m_lostPort;
+    if (!openPort(port))
+        return; // the failure says why
+    stopDeviceWatch();
+    const QString caption = PortTable::caption(port);
+    qCInfo(lcPorts).noquote() << caption << "is back:" << m_port.deviceName(port)
+                              << "opened again, the board gets the start-up frames";
+    m_state.reportInfo(QStringLiteral("%1 is back").arg(caption));
+    if (startBoard(true))
+        m_startUpFramesOwed = false;
 }
 
 // The view hears of the tick first, so that it can repaint the reply line

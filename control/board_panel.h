@@ -20,6 +20,16 @@
 // menu opens, so an adapter plugged in later can be chosen. When start-up
 // opened no port, the first port opened from the menu gets the four start-up
 // frames, so the board holds the defaults the state shows.
+//
+// A lost device ends what ran: the state goes to "IDLE" with an empty bar,
+// and no line from before the loss is interpreted again. While the loss is
+// pending, a device watch ("deviceWatch", every 250 ms) looks whether the lost
+// port's device is there, without opening it. Once it has been gone and is
+// there again, the port is opened again, the board gets the start-up frames
+// and the state their defaults (a board that lost power lost its settings),
+// and "COM5 is back" is told as an information. Choosing another port from
+// the Port menu, or the exit sequence, ends the watch; a port closed that way
+// is never opened again by itself.
 #pragma once
 
 #include "board_reply.h"
@@ -53,6 +63,11 @@ public:
                                                 QSerialPort::OneStop, QSerialPort::NoFlowControl};
     static constexpr int kBarLimit = 300;
     static constexpr int kInterpretIntervalMs = 150;
+    // How often the device watch looks for a lost device, and how many looks
+    // in a row may try to open it once it is back before it is left until it
+    // goes and comes back again.
+    static constexpr int kDeviceWatchIntervalMs = 250;
+    static constexpr int kReopenTries = 4;
 
     explicit BoardPanel(SerialPort &port, QObject *parent = nullptr);
 
@@ -84,7 +99,9 @@ public:
     void stepPumpUp();
     void stepCycle();
 
-    // The Port menu entry of port number 1..8 was chosen.
+    // The Port menu entry of port number 1..8 was chosen. Choosing another
+    // port than a lost one ends the device watch; the lost one opened by hand
+    // ends it too, and is opened as any other choice is.
     void choosePort(int port);
     // The Port menu is about to open: entries disabled at start-up because
     // their device was missing become enabled once it has appeared. Looks for the devices without
@@ -99,10 +116,16 @@ public:
     // runs and tests may run by hand.
     void readArrivedBytes();
     void interpretLatestLine();
-    // The port's device went away and the port closed: no entry stays checked
-    // and the loss is shown once, like any other failure. The port menu opens
-    // it again once the device is back.
+    // The port's device went away and the port closed: what ran is over, no
+    // entry stays checked and the loss is shown once, like any other failure.
+    // The device watch starts.
     void reportLostDevice(const QString &reason);
+    // One look of the device watch, which its timer runs while a loss is
+    // pending and tests may run by hand: the lost port is opened again when
+    // its device, gone since the loss, is there again.
+    void lookForLostDevice();
+    // The port whose lost device the watch looks for; 0 when no loss is pending.
+    int lostPort() const { return m_lostPort; }
 
     // True when the operating state is IDLE.
     bool isIdle() const;
@@ -140,6 +163,12 @@ private:
     bool openPort(int port);
     void clearPortChecks();
     bool sendStartUpFrames();
+    bool startBoard(bool linkUp);
+    void showStartUpSettings();
+    void endRunAtLoss();
+    void watchLostDevice(int port);
+    void stopDeviceWatch();
+    void reopenLostPort();
     QString noPortNotice() const;
     void reportPortSettingsProblems();
 
@@ -154,6 +183,7 @@ private:
     SerialPort &m_port;
     BoardState m_state;
     QTimer *m_interpretTimer;
+    QTimer *m_deviceWatch;
     ReplyAssembler m_assembler;
     quint8 m_selectedPort = 0;
     quint8 m_cycleIndex = 0;
@@ -164,6 +194,8 @@ private:
     QList<PortTrouble> m_portTrouble; // filled by findPort
     unsigned m_recheck = 0;           // bit n-1: entry n's device was missing at start-up, still is
     bool m_startUpFramesOwed = false; // start-up opened no port, so sent no frames
+    int m_lostPort = 0;               // the port the device watch is for
+    int m_reopenTriesLeft = 0;        // 0: the lost device has not been gone since
     QString m_settingsFile;
     QStringList m_settingsProblems;
 };

@@ -60,9 +60,12 @@ void BoardState::setPortEntryChecked(int port, bool checked)
     m_checked[static_cast<std::size_t>(port - 1)] = checked;
     emit portEntryCheckedChanged(port, checked);
     // The panel checks an entry only once its port is open: the link works
-    // again, so an earlier failure no longer stands.
-    if (checked)
+    // again, so an earlier failure no longer stands, nor what was said about
+    // the port before.
+    if (checked) {
         clearFailure();
+        clearInfo();
+    }
 }
 
 // A failure stays until a newer one replaces it, it is withdrawn or a port
@@ -72,6 +75,7 @@ void BoardState::reportFailure(const QString &what)
 {
     if (what.isEmpty() || what == m_failure)
         return;
+    clearInfo();
     m_failure = what;
     emit failureChanged(m_failure);
 }
@@ -90,4 +94,23 @@ void BoardState::clearFailure()
         return;
     m_failure.clear();
     emit failureChanged(QString());
+}
+
+// An information takes the failure's place: the notice shown is always the
+// newest. One identical to the information shown leaves it as it is.
+void BoardState::reportInfo(const QString &what)
+{
+    if (what.isEmpty() || what == m_info)
+        return;
+    clearFailure();
+    m_info = what;
+    emit infoChanged(m_info);
+}
+
+void BoardState::clearInfo()
+{
+    if (m_info.isEmpty())
+        return;
+    m_info.clear();
+    emit infoChanged(QString());
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The board's state as the panel keeps it and the operator sees it: the
 // texts of the nine display fields, the pressure bar, the Start button's
-// caption, the mark of each Port menu entry and the failure notice. BoardPanel
+// caption, the mark of each Port menu entry and the notice: a failure, or an
+// information such as a lost port that is back. BoardPanel
 // owns it, reads its own state back from it and is the one that changes it
 // (tests put it into a given state with the same setters). Views and tools
 // read it and follow its signals; nothing here knows a widget.
@@ -11,7 +12,9 @@
 // step. The failure notice follows the status bar's rules: a report identical
 // to the notice shown changes nothing, a withdrawal clears only the notice
 // shown, and an entry checked (a port opened) clears it, since the link works
-// again.
+// again. One notice stands at a time, a failure or an information: each
+// replaces the other, and an information stays until the next notice or until
+// a port is opened.
 #pragma once
 
 #include <QObject>
@@ -67,6 +70,12 @@ public:
     bool withdrawFailure(const QString &what);
     QString failureNotice() const { return m_failure; }
 
+    // Something the operator is told that is no failure ("COM5 is back"). It
+    // replaces a failure shown and stays until the next notice. The
+    // information shown, empty when none is.
+    void reportInfo(const QString &what);
+    QString infoNotice() const { return m_info; }
+
 signals:
     void textChanged(BoardState::Field field, const QString &text);
     void barChanged(int value);
@@ -75,10 +84,13 @@ signals:
     void portEntryCheckedChanged(int port, bool checked);
     // A notice is shown, or (empty) none is any longer.
     void failureChanged(const QString &notice);
+    // An information is shown, or (empty) none is any longer.
+    void infoChanged(const QString &notice);
 
 private:
     static bool isPort(int port) { return port >= 1 && port <= kPortCount; }
     void clearFailure();
+    void clearInfo();
 
     std::array<QString, kFieldCount> m_texts;
     int m_bar = 0;
@@ -86,4 +98,5 @@ private:
     std::array<bool, kPortCount> m_enabled{};
     std::array<bool, kPortCount> m_checked{};
     QString m_failure;
+    QString m_info;
 };

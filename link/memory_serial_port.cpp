@@ -92,6 +92,19 @@ void MemorySerialPort::deliver(const QByteArray &bytes)
     emit bytesArrived();
 }
 
+void MemorySerialPort::loseDevice()
+{
+    if (!m_open)
+        return;
+    m_operations << QStringLiteral("lost %1").arg(m_port);
+    m_open = false;
+    m_receiveQueue.clear();
+    m_refused.insert(m_port, OpenFailure::NotPresent);
+    fail(QStringLiteral("Lost the device on %1: the device is no longer available")
+             .arg(PortTable::caption(m_port)));
+    emit deviceLost(m_errorText);
+}
+
 void MemorySerialPort::queue(const QByteArray &bytes)
 {
     m_receiveQueue.append(bytes);

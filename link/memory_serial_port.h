@@ -2,8 +2,9 @@
 // A serial port in memory, for tests and for tools that run without a device.
 // It records every operation and every byte written, can refuse to open chosen
 // port numbers with a chosen kind of failure (by default: not present), can
-// fail writes, and lets the caller deliver bytes with or without announcing
-// their arrival.
+// fail writes, lets the caller deliver bytes with or without announcing
+// their arrival, and can lose the device of the open port as an unplugged
+// adapter does.
 #pragma once
 
 #include "serial_port.h"
@@ -32,6 +33,10 @@ public:
     void deliver(const QByteArray &bytes);
     // Bytes arrive in the receive queue without an announcement.
     void queue(const QByteArray &bytes);
+    // The open port's device goes away: the port closes, the device no longer
+    // exists (setOpenable(port, true) plugs it in again) and the loss is
+    // announced. Nothing happens while no port is open.
+    void loseDevice();
     // Announces an arrival, whatever is waiting.
     void announceArrival() { emit bytesArrived(); }
     // Bytes in the receive queue, not yet taken by input().

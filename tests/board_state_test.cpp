@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The board's state as views and tools follow it: every change announced in
-// order, and the failure notice's rules; and a command with a deadline, which
-// is answered by the next complete reply line or reports the board's silence.
+// order, and the rules of the notice (a failure or an information); what the
+// state shows when the port's device is lost and when it comes back; and a
+// command with a deadline, which is answered by the next complete reply line
+// or reports the board's silence.
 #include "board_request.h"
 #include "panel_fixture.h"
 
@@ -26,7 +28,7 @@ QString kindName(BoardReply::Kind kind)
 
 // One step on the state: "text FIELD=TEXT" (OperatingState only), "bar N",
 // "caption TEXT", "enable N=0/1", "check N=0/1", "report TEXT",
-// "withdraw TEXT". A withdrawal notes what it returned.
+// "withdraw TEXT", "info TEXT". A withdrawal notes what it returned.
 void runStateStep(BoardState &state, const QString &step, QStringList &seen)
 {
     const QString verb = step.section(QLatin1Char(' '), 0, 0);
@@ -45,10 +47,88 @@ void runStateStep(BoardState &state, const QString &step, QStringList &seen)
         state.setPortEntryChecked(port, on);
     else if (verb == QLatin1String("report"))
         state.reportFailure(rest);
+    else if (verb == QLatin1String("info"))
+        state.reportInfo(rest);
     else if (verb == QLatin1String("withdraw"))
         seen << QStringLiteral("withdraw %1: %2")
                     .arg(rest, state.withdrawFailure(rest) ? QStringLiteral("taken")
                                                            : QStringLiteral("refused"));
+    else
+        QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+}
+
+// The notice shown: the failure's text, "info TEXT" for an information, empty
+// for none.
+QString shownNotice(const BoardState &state)
+{
+    if (!state.infoNotice().isEmpty())
+        return QStringLiteral("info ") + state.infoNotice();
+    return state.failureNotice();
+}
+
+// The settings and run as the state shows them: operating state, cycle,
+// patient, pump-up, Sys, the bar and the checked entries.
+QString shownRun(const PanelFixture &f)
+{
+    using Field = BoardState::Field;
+    QStringList checked;
+    for (int port = 1; port <= BoardState::kPortCount; ++port) {
+        if (f.panel.state().portEntryChecked(port))
+            checked << QString::number(port);
+    }
+    return QStringList{f.field(Field::OperatingState),
+                       f.field(Field::CycleTime),
+                       f.field(Field::Patient),
+                       f.field(Field::PumpUp),
+                       QStringLiteral("Sys ") + f.field(Field::Systolic),
+                       QStringLiteral("bar %1").arg(f.panel.state().barValue()),
+                       QStringLiteral("checked ") +
+                           (checked.isEmpty() ? QStringLiteral("none") : checked.join(','))}
+        .join(QStringLiteral(", "));
+}
+
+// One step of a lost device's table on COM1: "neonate", "pump", "cycle",
+// "start" (the buttons), "line PAYLOAD", "tick", "lose" (the device goes
+// away), "hang up" (the port closes as lost, its device stays), "gone" and
+// "back" (the device goes, comes back), "refuse" (it is there but held by
+// another program), "look", "looks N", "choose N",
+// "exit", "fail writes after N".
+void runLossStep(PanelFixture &f, const QString &step)
+{
+    const QString verb = step.section(QLatin1Char(' '), 0, 0);
+    const QString rest = step.section(QLatin1Char(' '), 1);
+    if (verb == QLatin1String("neonate"))
+        f.panel.togglePatient();
+    else if (verb == QLatin1String("pump"))
+        f.panel.stepPumpUp();
+    else if (verb == QLatin1String("cycle"))
+        f.panel.stepCycle();
+    else if (verb == QLatin1String("start"))
+        f.panel.startMeasurement();
+    else if (verb == QLatin1String("line"))
+        f.receiveLine(rest.toLatin1());
+    else if (verb == QLatin1String("tick"))
+        f.panel.interpretLatestLine();
+    else if (verb == QLatin1String("lose"))
+        f.port.loseDevice();
+    else if (step == QLatin1String("hang up")) {
+        f.port.close();
+        emit f.port.deviceLost(QStringLiteral("Lost the device on COM1: the device hung up"));
+    } else if (verb == QLatin1String("gone") || verb == QLatin1String("back"))
+        f.port.setOpenable(1, verb == QLatin1String("back"));
+    else if (verb == QLatin1String("refuse"))
+        f.port.refuseOpen(1, OpenFailure::InUse);
+    else if (verb == QLatin1String("look"))
+        f.panel.lookForLostDevice();
+    else if (verb == QLatin1String("looks"))
+        for (int i = 0; i < rest.toInt(); ++i)
+            f.panel.lookForLostDevice();
+    else if (verb == QLatin1String("choose"))
+        f.panel.choosePort(rest.toInt());
+    else if (verb == QLatin1String("exit"))
+        f.panel.exitProgram();
+    else if (verb == QLatin1String("fail"))
+        f.port.failWritesAfter(step.section(QLatin1Char(' '), 3).toInt());
     else
         QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
 }
@@ -62,6 +142,8 @@ class BoardStateTest : public QObject
 private slots:
     void everyChangeIsAnnouncedInOrder_data();
     void everyChangeIsAnnouncedInOrder();
+    void lostDeviceEndsTheRunAndComesBackWithDefaults_data();
+    void lostDeviceEndsTheRunAndComesBackWithDefaults();
     void requestIsAnsweredOrTimesOut_data();
     void requestIsAnsweredOrTimesOut();
 };
@@ -70,7 +152,7 @@ void BoardStateTest::everyChangeIsAnnouncedInOrder_data()
 {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("seen");   // the recorder's log, withdrawals' answers
-    QTest::addColumn<QString>("notice");     // shown at the end
+    QTest::addColumn<QString>("notice");     // shown at the end (an information: "info TEXT")
     QTest::addColumn<QList<int>>("checked"); // entries checked at the end
 
     const QList<int> com1{1};
@@ -115,6 +197,16 @@ void BoardStateTest::everyChangeIsAnnouncedInOrder_data()
         << "A" << com1;
     QTest::newRow("an empty report shows nothing")
         << QStringList{"report "} << QStringList{} << QString() << com1;
+    QTest::newRow("an information replaces the failure, a newer failure the information")
+        << QStringList{"report A", "info I", "report B"}
+        << QStringList{"failure", "withdrawn", "info", "info gone", "failure"} << "B" << com1;
+    QTest::newRow("an empty or repeated information is not announced; an entry checked clears it")
+        << QStringList{"info ", "info I", "info I", "check 2=1"}
+        << QStringList{"info", "checked 2=1", "info gone"} << QString() << QList<int>{1, 2};
+    QTest::newRow("withdrawing a failure no longer shown leaves the information")
+        << QStringList{"report A", "info I", "withdraw A", "check 1=0"}
+        << QStringList{"failure", "withdrawn", "info", "withdraw A: refused", "checked 1=0"}
+        << "info I" << QList<int>{};
 }
 
 void BoardStateTest::everyChangeIsAnnouncedInOrder()
@@ -130,8 +222,82 @@ void BoardStateTest::everyChangeIsAnnouncedInOrder()
         recorder.clearLog();
     }
     QTEST(seen, "seen");
-    QTEST(state.failureNotice(), "notice");
+    QTEST(shownNotice(state), "notice");
     QTEST(recorder.checkedPorts(), "checked");
+}
+
+// On the in-memory port, the device watch's looks run by hand.
+void BoardStateTest::lostDeviceEndsTheRunAndComesBackWithDefaults_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("shown");      // shownRun at the end
+    QTest::addColumn<QString>("notice");     // its first line; an information: "info TEXT"
+    QTest::addColumn<QByteArray>("written"); // since the loss
+    QTest::addColumn<int>("opens");          // opens tried since the loss
+    QTest::addColumn<int>("lostPort");       // still watched for at the end
+    QTest::addColumn<int>("ended");          // measurements that ended
+
+    const QByteArray startUp = PanelFixture::frames({"03;;D9", "24;;DC", "22;;DA", "18;;DF"});
+    const QString defaults = "IDLE, Manual, Adult, 160 mmHg, Sys ---, bar 0, checked 1";
+    const QString lostIdle = "IDLE, Manual, Adult, 160 mmHg, Sys ---, bar 0, checked none";
+    const QString lost = "Lost the device on COM1: the device is no longer available";
+    const QString back = "info COM1 is back";
+    QTest::newRow("settings changed before the loss go back to the defaults with the frames")
+        << QStringList{"neonate", "pump", "cycle", "lose", "look", "back", "look"} << defaults
+        << back << startUp << 1 << 0 << 0;
+    QTest::newRow("a measurement running at the loss ends; its last line is not read again")
+        << QStringList{"start", "line 150", "tick", "lose", "tick", "tick"}
+        << "IDLE, Manual, Adult, 160 mmHg, Sys , bar 0, checked none" << lost << QByteArray() << 0
+        << 1 << 0;
+    QTest::newRow("a result that came just before the loss is still read")
+        << QStringList{"start", "line Sabcdefghijklmn120080093xy072tail", "lose", "tick"}
+        << "IDLE, Manual, Adult, 160 mmHg, Sys 120, bar 0, checked none" << lost << QByteArray()
+        << 0 << 1 << 1;
+    QTest::newRow("a device still there at the loss (a hung-up line) is not opened again")
+        << QStringList{"hang up", "looks 5"} << lostIdle
+        << "Lost the device on COM1: the device hung up" << QByteArray() << 0 << 1 << 0;
+    QTest::newRow("a device back but held is tried four times, then left")
+        << QStringList{"lose", "look", "refuse", "looks 6"} << lostIdle
+        << "COM1 could not be opened: in use by another program" << QByteArray() << 4 << 1 << 0;
+    QTest::newRow("a device left after four tries is tried again once it has gone and come back")
+        << QStringList{"lose", "look", "refuse", "looks 6", "gone", "look", "back", "look"}
+        << defaults << back << startUp << 5 << 0 << 0;
+    QTest::newRow("another port that does not open ends the watch too")
+        << QStringList{"lose", "choose 3", "back", "looks 3"} << lostIdle
+        << "COM3 could not be opened: not present" << QByteArray() << 1 << 0 << 0;
+    QTest::newRow("the lost port chosen by hand while still gone keeps the watch")
+        << QStringList{"lose", "choose 1", "back", "look"} << defaults << back << startUp << 2 << 0
+        << 0;
+    QTest::newRow("exit while the loss is pending: the device back is never opened")
+        << QStringList{"lose", "exit", "back", "looks 3"} << lostIdle << lost << QByteArray() << 0
+        << 0 << 0;
+    QTest::newRow("a frame not written after the reopen replaces the information; defaults shown")
+        << QStringList{"neonate", "lose", "fail writes after 8", "back", "look"} << defaults
+        << "Command 24;;DC not sent: Write to COM1 failed" << PanelFixture::frames({"03;;D9"}) << 1
+        << 0 << 0;
+}
+
+void BoardStateTest::lostDeviceEndsTheRunAndComesBackWithDefaults()
+{
+    QFETCH(QStringList, steps);
+    PanelFixture f;
+    f.start();
+    int ended = 0;
+    connect(&f.panel, &BoardPanel::measurementEnded, this, [&ended] { ++ended; });
+    for (const QString &step : steps) {
+        if (step == QLatin1String("lose") || step == QLatin1String("hang up")) {
+            f.port.clearWritten();
+            f.port.clearOperations();
+        }
+        runLossStep(f, step);
+    }
+    QTEST(shownRun(f), "shown");
+    QTEST(shownNotice(f.panel.state()).section(QLatin1Char('\n'), 0, 0), "notice");
+    QTEST(f.port.written(), "written");
+    QTEST(int(f.port.operations().filter(QRegularExpression(QStringLiteral("^open "))).size()),
+          "opens");
+    QTEST(f.panel.lostPort(), "lostPort");
+    QTEST(ended, "ended");
 }
 
 void BoardStateTest::requestIsAnsweredOrTimesOut_data()

@@ -371,6 +371,17 @@ void MainWindow::buildStatusBar(const QPalette &system)
     m_failureLabel->setFixedWidth(kClientWidth - clockWidth - 32);
     m_statusBar->addPermanentWidget(m_failureLabel);
     m_failureLabel->hide();
+
+    // An information sits where a failure would, in the status bar's own
+    // colours; the state shows one notice at a time.
+    m_infoLabel = new QLabel(m_statusBar);
+    m_infoLabel->setObjectName(QStringLiteral("infoNotice"));
+    m_infoLabel->setTextFormat(Qt::PlainText);
+    m_infoLabel->setFont(UiFonts::sans(9.75, false));
+    m_infoLabel->setContentsMargins(6, 0, 6, 0);
+    m_infoLabel->setFixedWidth(m_failureLabel->width());
+    m_statusBar->addPermanentWidget(m_infoLabel);
+    m_infoLabel->hide();
 }
 
 void MainWindow::buildMenus()
@@ -425,12 +436,14 @@ void MainWindow::followState()
 {
     const BoardState &state = m_panel.state();
     showFailure(state.failureNotice());
+    showInfo(state.infoNotice());
     connect(&state, &BoardState::textChanged, this, &MainWindow::showText);
     connect(&state, &BoardState::barChanged, this, &MainWindow::showBar);
     connect(&state, &BoardState::captionChanged, m_startButton, &QPushButton::setText);
     connect(&state, &BoardState::portEntryEnabledChanged, this, &MainWindow::showPortEntryEnabled);
     connect(&state, &BoardState::portEntryCheckedChanged, this, &MainWindow::showPortEntryChecked);
     connect(&state, &BoardState::failureChanged, this, &MainWindow::showFailure);
+    connect(&state, &BoardState::infoChanged, this, &MainWindow::showInfo);
     connect(&m_panel, &BoardPanel::tickStarted, this, &MainWindow::showPendingReplyLine);
     connect(&m_panel, &BoardPanel::programEnded, this, &MainWindow::noteProgramEnded);
 }
@@ -487,23 +500,32 @@ void MainWindow::showPortEntryChecked(int port, bool checked)
         m_portEntries[static_cast<std::size_t>(port - 1)]->setChecked(checked);
 }
 
-// The notice sits in the status bar, beside the clock: the report's first
-// line in the bar, all of it in the tooltip with the time it was first shown.
-// An empty notice hides it.
 void MainWindow::showFailure(const QString &notice)
 {
+    showNotice(m_failureLabel, notice);
+}
+
+void MainWindow::showInfo(const QString &notice)
+{
+    showNotice(m_infoLabel, notice);
+}
+
+// A notice sits in the status bar, beside the clock: the report's first
+// line in the bar, all of it in the tooltip with the time it was first shown.
+// An empty notice hides it.
+void MainWindow::showNotice(QLabel *label, const QString &notice)
+{
     if (notice.isEmpty()) {
-        m_failureLabel->hide();
-        m_failureLabel->clear();
+        label->hide();
+        label->clear();
         return;
     }
     const QString since = QTime::currentTime().toString(ClockText::format(QLocale::system()));
-    m_failureLabel->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n(since %2)</p>")
-                                   .arg(notice.toHtmlEscaped(), since.toHtmlEscaped()));
-    m_failureLabel->setText(m_failureLabel->fontMetrics().elidedText(
-        notice.section(QLatin1Char('\n'), 0, 0), Qt::ElideMiddle,
-        m_failureLabel->contentsRect().width()));
-    m_failureLabel->show();
+    label->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n(since %2)</p>")
+                          .arg(notice.toHtmlEscaped(), since.toHtmlEscaped()));
+    label->setText(label->fontMetrics().elidedText(notice.section(QLatin1Char('\n'), 0, 0),
+                                                   Qt::ElideMiddle, label->contentsRect().width()));
+    label->show();
 }
 
 void MainWindow::noteProgramEnded()

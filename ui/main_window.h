@@ -8,7 +8,8 @@
 // board: only how it shows it. The reply-line field is repainted at most once
 // an interpretation period (at the panel's tick), a failure notice shows its
 // first line in the status bar beside the clock and all of it, with the time
-// it was first shown, in its tooltip. Each Port menu entry's tooltip names its
+// it was first shown, in its tooltip; an information ("COM5 is back") shows in
+// the same place in the status bar's own colours. Each Port menu entry's tooltip names its
 // device. When the panel's exit sequence has run, the window emits
 // programEnded(); the program's entry ends the event loop on it. Given the
 // session's checks (offerBenchChecks), the File menu has "Bench checks…",
@@ -85,6 +86,8 @@ private:
     void showPortEntryEnabled(int port, bool enabled);
     void showPortEntryChecked(int port, bool checked);
     void showFailure(const QString &notice);
+    void showInfo(const QString &notice);
+    void showNotice(QLabel *label, const QString &notice);
     void showReplyLine();
     void showPendingReplyLine();
     void noteProgramEnded();
@@ -100,6 +103,7 @@ private:
     QProgressBar *m_pressureBar = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_failureLabel = nullptr;
+    QLabel *m_infoLabel = nullptr;
     std::array<QAction *, 8> m_portEntries{};
     QTimer *m_clockTimer = nullptr;
     bool m_replyLinePending = false; // the state's reply line is newer than the field shows

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // A board that goes away: the real serial path over a pseudo-terminal whose
 // master side closes (a hang-up). COM1 is a symlink, so a new terminal can
-// stand in for the board "plugged in again" at the same path.
+// stand in for the board "plugged in again" at the same path, and the panel's
+// device watch opens it again by itself. COM2 is a symlink too, to nothing
+// until a row points it at a terminal of its own.
 #include "board_panel.h"
 #include "command_frame.h"
 #include "command_set.h"
@@ -12,6 +14,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,14 +122,18 @@ private slots:
     void clickAfterLossEndsAtTheWrite();
     void portMenuReopens_data();
     void portMenuReopens();
+    void deviceBackIsOpenedAgain_data();
+    void deviceBackIsOpenedAgain();
 
 private:
     void pointComAt(const QString &device);
+    void pointLinkAt(const QString &link, const QString &device);
     void hangUpAndWait();
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<PseudoTerminal> m_board;
     QString m_com1;
+    QString m_com2;
     std::unique_ptr<QtSerialPort> m_port;
     std::unique_ptr<BoardPanel> m_panel;
     std::unique_ptr<RecordingDisplay> m_display;
@@ -140,9 +147,10 @@ void TestLostDevice::init()
     m_board = std::make_unique<PseudoTerminal>();
     QVERIFY(m_board->isValid());
     m_com1 = m_dir->filePath(QStringLiteral("board"));
+    m_com2 = m_dir->filePath(QStringLiteral("other board"));
     pointComAt(m_board->devicePath());
 
-    m_port = std::make_unique<QtSerialPort>(PortTable({m_com1}));
+    m_port = std::make_unique<QtSerialPort>(PortTable({m_com1, m_com2}));
     m_panel = std::make_unique<BoardPanel>(*m_port);
     m_display = std::make_unique<RecordingDisplay>(*m_panel);
     m_arrivalsWhileClosed = 0;
@@ -167,8 +175,13 @@ void TestLostDevice::cleanup()
 
 void TestLostDevice::pointComAt(const QString &device)
 {
-    QFile::remove(m_com1);
-    QVERIFY(QFile::link(device, m_com1));
+    pointLinkAt(m_com1, device);
+}
+
+void TestLostDevice::pointLinkAt(const QString &link, const QString &device)
+{
+    QFile::remove(link);
+    QVERIFY(QFile::link(device, link));
 }
 
 void TestLostDevice::hangUpAndWait()
@@ -233,6 +246,10 @@ void TestLostDevice::hangUpClosesAndReportsOnce()
         m_board->closeMaster();
     else
         bare.hangUp();
+    // The device goes with its path, as an unplugged adapter's does: the
+    // bare terminal's number is free again, and another terminal made
+    // meanwhile must not look like the board come back.
+    QVERIFY(QFile::remove(m_com1));
     QTRY_VERIFY_WITH_TIMEOUT(!m_port->isOpen(), 3000);
 
     QCOMPARE(lost.size(), 1);
@@ -336,6 +353,70 @@ void TestLostDevice::portMenuReopens()
     QTest::qWait(200);
     QCOMPARE(m_display->failures().size(), 1);
     QCOMPARE(m_arrivalsWhileClosed, 0);
+}
+
+void TestLostDevice::deviceBackIsOpenedAgain_data()
+{
+    // back: the link points at a new terminal after the loss; never: the
+    // link is removed; other: COM2 is chosen while the loss is pending, then
+    // COM1 comes back. (What the watch does with a device still there at the
+    // loss, or after the exit, the in-memory rows of board_state_test show.)
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("reopened");
+    QTest::addColumn<QString>("notice"); // how the notice shown begins; an information: "info "
+    QTest::addColumn<QList<int>>("checked");
+
+    const QString lost = QStringLiteral("Lost the device on COM1");
+    QTest::newRow("device back at the same path: opened again with the start-up frames")
+        << "back" << true << "info COM1 is back" << QList<int>{1};
+    QTest::newRow("device never back: the loss stays shown, nothing opened")
+        << "never" << false << lost << QList<int>{};
+    QTest::newRow("another port chosen while the loss is pending keeps the port")
+        << "other" << false << QString() << QList<int>{2};
+}
+
+void TestLostDevice::deviceBackIsOpenedAgain()
+{
+    QFETCH(QString, what);
+    QFETCH(bool, reopened);
+    QFETCH(QString, notice);
+    QFETCH(QList<int>, checked);
+
+    PseudoTerminal replugged;
+    PseudoTerminal other;
+    QVERIFY(replugged.isValid() && other.isValid());
+    hangUpAndWait();
+    QCOMPARE(m_panel->lostPort(), 1);
+    if (what == QLatin1String("other")) {
+        pointLinkAt(m_com2, other.devicePath());
+        m_panel->recheckMissingPorts(); // the Port menu opens
+        m_panel->choosePort(2);
+    }
+    if (what == QLatin1String("never"))
+        QVERIFY(QFile::remove(m_com1));
+    else
+        pointComAt(replugged.devicePath());
+
+    if (reopened) {
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("^COM1 is back: .*board opened again"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_port->isOpen(), 2000);
+        QCOMPARE(readFromProgram(replugged, 32),
+                 CommandFrame::build(QString::fromLatin1(CommandSet::kCycleManual)) +
+                     CommandFrame::build(QString::fromLatin1(CommandSet::kAdult)) +
+                     CommandFrame::build(QString::fromLatin1(CommandSet::kPumpUp160)) +
+                     CommandFrame::build(QString::fromLatin1(CommandSet::kReadStatus)));
+    } else {
+        QTest::qWait(4 * BoardPanel::kDeviceWatchIntervalMs);
+        QCOMPARE(replugged.read(0), QByteArray());
+        QCOMPARE(m_port->isOpen(), what == QLatin1String("other"));
+    }
+    const QString shown = m_display->shownInfo().isEmpty()
+                              ? m_display->shownFailure()
+                              : QStringLiteral("info ") + m_display->shownInfo();
+    QVERIFY2(notice.isEmpty() ? shown.isEmpty() : shown.startsWith(notice), qPrintable(shown));
+    QCOMPARE(m_display->checkedPorts(), checked);
+    QCOMPARE(m_display->failures().size(), 1); // the loss, once
+    QCOMPARE(m_panel->lostPort(), what == QLatin1String("never") ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestLostDevice)

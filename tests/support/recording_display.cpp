@@ -27,6 +27,11 @@ RecordingDisplay::RecordingDisplay(const BoardState &state)
         m_log << QStringLiteral("checked %1=%2").arg(port).arg(int(checked));
     });
     connect(&state, &BoardState::failureChanged, this, &RecordingDisplay::noteFailure);
+    connect(&state, &BoardState::infoChanged, this, [this](const QString &notice) {
+        if (!notice.isEmpty())
+            m_infos << notice;
+        m_log << (notice.isEmpty() ? QStringLiteral("info gone") : QStringLiteral("info"));
+    });
 }
 
 void RecordingDisplay::noteFailure(const QString &notice)

@@ -37,10 +37,13 @@ public:
     QStringList failures() const { return m_failures; }
     // The failure shown now.
     QString shownFailure() const { return m_state.failureNotice(); }
+    // Every information shown, in order, and the one shown now.
+    QStringList infos() const { return m_infos; }
+    QString shownInfo() const { return m_state.infoNotice(); }
     bool programEnded() const { return m_ended; }
     // Every change, as "Field=text", "bar=N", "caption=..", "enabled N=0/1",
     // "checked N=0/1", "failure" (a notice shown), "withdrawn" (none shown
-    // any longer), "end".
+    // any longer), "info" (an information shown), "info gone", "end".
     QStringList log() const { return m_log; }
     void clearLog() { m_log.clear(); }
 
@@ -49,6 +52,7 @@ private:
 
     const BoardState &m_state;
     QStringList m_failures;
+    QStringList m_infos;
     QStringList m_log;
     bool m_ended = false;
 };

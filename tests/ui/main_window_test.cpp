@@ -115,6 +115,7 @@ private slots:
     void noticeIsOneLineWithTheListInItsTooltip();
     void repeatedFailureShownOnce();
     void newerFailureReplacesAndPortOpenClears();
+    void infoShowsWhereTheFailureWasInTheBarsColours();
     void exitEndsProgram_data();
     void exitEndsProgram();
 };
@@ -824,6 +825,34 @@ void TestMainWindow::newerFailureReplacesAndPortOpenClears()
     bench.child<QAction>("setCOM3")->trigger();
     QCOMPARE(bench.state().failureNotice(), QString());
     QVERIFY(!notice->isVisible());
+}
+
+// "COM1 is back" after a loss: in the failure's place, in the status bar's
+// own colours, until the next notice; a window built on it shows it too.
+void TestMainWindow::infoShowsWhereTheFailureWasInTheBarsColours()
+{
+    Bench bench;
+    bench.window->show();
+    auto *failure = bench.child<QLabel>("failureNotice");
+    auto *info = bench.child<QLabel>("infoNotice");
+    auto *status = bench.child<QStatusBar>("StsBar1");
+    bench.state().reportFailure(QStringLiteral("Lost the device on COM1"));
+    bench.state().reportInfo(QStringLiteral("COM1 is back"));
+    QVERIFY(info->isVisible());
+    QVERIFY(!failure->isVisible());
+    QCOMPARE(info->text(), QStringLiteral("COM1 is back"));
+    QVERIFY(info->toolTip().contains(QStringLiteral("COM1 is back\n(since ")));
+    QCOMPARE(info->width(), failure->width());
+    QVERIFY(!info->autoFillBackground());
+    QVERIFY(!info->font().bold());
+    QCOMPARE(info->palette().color(QPalette::WindowText),
+             status->palette().color(QPalette::WindowText));
+    MainWindow late(*bench.panel);
+    QVERIFY(late.findChild<QLabel *>(QStringLiteral("infoNotice"))->isVisibleTo(&late));
+
+    bench.state().reportFailure(QStringLiteral("Command 18;;DF not sent"));
+    QVERIFY(!info->isVisible());
+    QVERIFY(failure->isVisible());
 }
 
 void TestMainWindow::exitEndsProgram_data()
