@@ -224,11 +224,11 @@ void ReportPdf::banner(PageFlow &flow, const CheckReport &report)
     });
 }
 
-void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
+namespace {
+
+// What the summary says was measured, per check: leak, static, over-pressure, measurements.
+QStringList measured(const CheckReport &report)
 {
-    banner(flow, report);
-    flow.heading(QStringLiteral("Summary"));
-    const CheckLimits &l = report.limits;
     std::optional<double> worstRate;
     double worstError = 0;
     int highest = 0;
@@ -244,42 +244,57 @@ void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
     const auto none = [](qsizetype n, const QString &text) {
         return n == 0 ? QStringLiteral("not done") : text;
     };
-    const QString rate = worstRate ? QStringLiteral("highest rate %1 mmHg/min")
-                                         .arg(NumberText::judged(*worstRate, l.leakMmHgPerMin))
-                                   : QStringLiteral("no rate measured");
-    flow.table(
-        {{QStringLiteral("Check"), 34},
-         {QStringLiteral("Measured"), 66},
-         {QStringLiteral("Limit"), 54},
-         {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
-        {{{QStringLiteral("Leak test")},
-          {none(report.leakTests.size(),
-                QStringLiteral("%1 test(s), %2").arg(report.leakTests.size()).arg(rate))},
-          {QStringLiteral("≤ %1 mmHg/min over %2 s")
-               .arg(limit(l.leakMmHgPerMin), limit(l.leakWindowS))},
-          verdictCell(report.leakVerdict)},
-         {{QStringLiteral("Static pressure")},
-          {none(report.staticPoints.size(),
-                QStringLiteral("%1 point(s), largest |error| %2 mmHg")
-                    .arg(report.staticPoints.size())
-                    .arg(NumberText::judged(worstError, l.staticMmHg)))},
-          {QStringLiteral("|error| ≤ %1 mmHg").arg(limit(l.staticMmHg))},
-          verdictCell(report.staticVerdict)},
-         {{QStringLiteral("Over-pressure")},
-          {none(report.overPressure.size(), QStringLiteral("%1 stretch(es), highest %2 mmHg")
-                                                .arg(report.overPressure.size())
-                                                .arg(highest))},
-          {QStringLiteral("%1 adult, %2 neonate")
-               .arg(limit(l.maxPressureAdultMmHg), limit(l.maxPressureNeonateMmHg))},
-          verdictCell(report.overPressureVerdict)},
-         {{QStringLiteral("Measurements")},
-          {none(m.count + m.ended999,
-                QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))},
-          {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
-               .arg(limit(l.meanErrorMmHg), limit(l.sdMmHg))},
-          verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
-                                     ? QStringLiteral("—")
-                                     : QStringLiteral("NO SET POINT"))}});
+    const QString rate =
+        worstRate ? QStringLiteral("highest rate %1 mmHg/min")
+                        .arg(NumberText::judged(*worstRate, report.limits.leakMmHgPerMin))
+                  : QStringLiteral("no rate measured");
+    return {none(report.leakTests.size(),
+                 QStringLiteral("%1 test(s), %2").arg(report.leakTests.size()).arg(rate)),
+            none(report.staticPoints.size(),
+                 QStringLiteral("%1 point(s), largest |error| %2 mmHg")
+                     .arg(report.staticPoints.size())
+                     .arg(NumberText::judged(worstError, report.limits.staticMmHg))),
+            none(report.overPressure.size(), QStringLiteral("%1 stretch(es), highest %2 mmHg")
+                                                 .arg(report.overPressure.size())
+                                                 .arg(highest)),
+            none(m.count + m.ended999,
+                 QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))};
+}
+
+} // namespace
+
+void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
+{
+    banner(flow, report);
+    flow.heading(QStringLiteral("Summary"));
+    const CheckLimits &l = report.limits;
+    const CheckReport::Measurements &m = report.measurements;
+    const QStringList what = measured(report);
+    flow.table({{QStringLiteral("Check"), 34},
+                {QStringLiteral("Measured"), 66},
+                {QStringLiteral("Limit"), 54},
+                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+               {{{QStringLiteral("Leak test")},
+                 {what.at(0)},
+                 {QStringLiteral("≤ %1 mmHg/min over %2 s")
+                      .arg(limit(l.leakMmHgPerMin), limit(l.leakWindowS))},
+                 verdictCell(report.leakVerdict)},
+                {{QStringLiteral("Static pressure")},
+                 {what.at(1)},
+                 {QStringLiteral("|error| ≤ %1 mmHg").arg(limit(l.staticMmHg))},
+                 verdictCell(report.staticVerdict)},
+                {{QStringLiteral("Over-pressure")},
+                 {what.at(2)},
+                 {QStringLiteral("%1 adult, %2 neonate")
+                      .arg(limit(l.maxPressureAdultMmHg), limit(l.maxPressureNeonateMmHg))},
+                 verdictCell(report.overPressureVerdict)},
+                {{QStringLiteral("Measurements")},
+                 {what.at(3)},
+                 {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
+                      .arg(limit(l.meanErrorMmHg), limit(l.sdMmHg))},
+                 verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
+                                            ? QStringLiteral("—")
+                                            : QStringLiteral("NO SET POINT"))}});
     flow.paragraph(QStringLiteral("Overall: FAIL when any check fails, else INCOMPLETE when any "
                                   "is incomplete, else PASS when at least one check was judged."),
                    7.5, kGrey);

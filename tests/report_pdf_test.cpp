@@ -205,6 +205,13 @@ private slots:
     void textSaysWhatTheReportHolds();
     void everyWordHasItsPlace_data();
     void everyWordHasItsPlace();
+
+private:
+    // The rows of textSaysWhatTheReportHolds: values beside their verdicts,
+    // what explains a verdict, the session, the footer and long sessions.
+    static void judgedValueRows();
+    static void explanationRows();
+    static void sessionAndLayoutRows();
 };
 
 void ReportPdfTest::initTestCase()
@@ -221,6 +228,13 @@ void ReportPdfTest::textSaysWhatTheReportHolds_data()
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("absent");
 
+    judgedValueRows();
+    explanationRows();
+    sessionAndLayoutRows();
+}
+
+void ReportPdfTest::judgedValueRows()
+{
     const auto leakRate = [](double rate, Verdict verdict) {
         return Change([=](CheckReport &r) {
             r.leakTests.first().rateMmHgPerMin = rate;
@@ -264,6 +278,10 @@ void ReportPdfTest::textSaysWhatTheReportHolds_data()
         << QStringList{R"(^\s*100\.000\s+96\.998\s+-3\.002\s+0\.5\s+8\s+14:06:39\s+COM1\s+FAIL$)",
                        R"(^\s*Static pressure .*largest \|error\| 3\.002 mmHg .*FAIL$)"}
         << QStringList{};
+}
+
+void ReportPdfTest::explanationRows()
+{
     QTest::newRow("refused reading listed with time, reference and reason, was left out")
         << Change([](CheckReport &r) {
                r.refusals << CheckReport::Refusal{61250, "COM1", 120, "hold the pressure steady"};
@@ -314,6 +332,10 @@ void ReportPdfTest::textSaysWhatTheReportHolds_data()
                        R"(^\s*Over-pressure\s+1 stretch\(es\).*PASS$)",
                        R"(^\s*Measurements\s+3 result\(s\).*—$)"}
         << QStringList{};
+}
+
+void ReportPdfTest::sessionAndLayoutRows()
+{
     QStringList limits;
     for (const CheckLimits::Key &key : CheckLimits::keys())
         limits << QStringLiteral(R"(^\s*%1\s+%2\s+%3\s*%4$)")
