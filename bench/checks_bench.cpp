@@ -4,7 +4,9 @@
 // time tarnvik-report takes for the report of a one-hour session. The
 // session is at real board time (a pressure line every 250 ms): 5 manometer
 // points, two 75 s leak tests, then back-to-back 40 s measurements to the
-// end of the hour, with a set point. The PDF needs fonts, so this benchmark
+// end of the hour, with a set point. And the report of a long session made
+// by hand: 100,000 measurements and as many stretches, the curves of 24
+// kept, as the PDF and as the JSON. The PDF needs fonts, so this benchmark
 // has its own main with a QGuiApplication on Qt's offscreen platform.
 #include "checks_engine.h"
 #include "report_files.h"
@@ -14,6 +16,7 @@
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -129,6 +132,77 @@ void BM_Checks_ReportToolOneHour(benchmark::State &state)
     state.counters["pdf_kB"] = double(QFileInfo(pdf).size()) / 1024.0;
 }
 BENCHMARK(BM_Checks_ReportToolOneHour)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 100,000 measurements of a long session, as the checks hand them over: the
+// curves of the first and the latest 12 kept, one stretch each.
+CheckReport longSession(int count)
+{
+    CheckReport report;
+    report.session.program = "tarnvik 1.0.1";
+    report.session.board = "SN-LONG";
+    report.session.started = QDateTime::fromString("2026-12-07T14:05:09+01:00", Qt::ISODate);
+    report.setPoint = SetPoint{120, 80, 93, std::nullopt};
+    CheckReport::Measurements &m = report.measurements;
+    for (int i = 0; i < count; ++i) {
+        CheckReport::Measurement one;
+        one.ms = 40000LL * (i + 1);
+        one.port = "COM1";
+        one.systolic = 118 + i % 5;
+        one.diastolic = 78 + i % 5;
+        one.mean = 91 + i % 5;
+        one.pulse = 72;
+        one.hasCurve = i < 12 || i >= count - 12;
+        for (int j = 0; one.hasCurve && j < 150; ++j)
+            one.samples.append({one.ms - 37500 + j * 250, j < 18 ? j * 10 : 180 - (j - 18)});
+        m.list << one;
+        CheckReport::Stretch stretch;
+        stretch.kind = "measurement";
+        stretch.port = "COM1";
+        stretch.patient = "adult";
+        stretch.startMs = one.ms - 37500;
+        stretch.endMs = one.ms;
+        stretch.maxMmHg = 180;
+        stretch.maxMs = one.ms - 33000;
+        stretch.limitMmHg = 300;
+        report.overPressure << stretch;
+    }
+    m.count = count;
+    m.systolic = {count, 120, 1.41, 118, 122, 120, 0, Verdict::Pass};
+    m.diastolic = {count, 80, 1.41, 78, 82, 80, 0, Verdict::Pass};
+    m.verdict = report.overPressureVerdict = report.verdict = Verdict::Pass;
+    return report;
+}
+
+// The PDF of 100,000 measurements: the tables list their ends, the charts
+// the kept curves; its size must not grow with the session.
+void BM_Checks_PdfHundredThousand(benchmark::State &state)
+{
+    const CheckReport report = longSession(100000);
+    QByteArray pdf;
+    for (auto _ : state) {
+        pdf.clear();
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QString error;
+        if (!ReportPdf::write(report, buffer, QDateTime::currentDateTime(), &error))
+            state.SkipWithError(qPrintable(error));
+    }
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    state.counters["pages"] = double(QString::fromLatin1(pdf).count(page));
+    state.counters["pdf_kB"] = double(pdf.size()) / 1024.0;
+}
+BENCHMARK(BM_Checks_PdfHundredThousand)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Its JSON, which lists every measurement.
+void BM_Checks_JsonHundredThousand(benchmark::State &state)
+{
+    const CheckReport report = longSession(100000);
+    QByteArray json;
+    for (auto _ : state)
+        json = ReportJson::text(report);
+    state.counters["json_kB"] = double(json.size()) / 1024.0;
+}
+BENCHMARK(BM_Checks_JsonHundredThousand)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

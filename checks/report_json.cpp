@@ -12,14 +12,31 @@ namespace {
 
 QJsonValue number(double value)
 {
-    // One decimal; -0.0 would read "-0".
-    const double rounded = std::round(value * 10.0) / 10.0;
-    return rounded == 0.0 ? 0.0 : rounded;
+    // Unrounded; JSON has no NaN or infinity, and -0 would read "-0".
+    if (!std::isfinite(value))
+        return QJsonValue(QJsonValue::Null);
+    return value == 0.0 ? 0.0 : value;
 }
 
 QJsonValue number(const std::optional<double> &value)
 {
     return value ? number(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue number(const std::optional<int> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+// A trace time: seconds since the trace began.
+QJsonValue seconds(qint64 ms)
+{
+    return number(ms / 1000.0);
+}
+
+QJsonValue seconds(const std::optional<qint64> &ms)
+{
+    return ms ? seconds(*ms) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonValue verdict(Verdict v)
@@ -34,16 +51,18 @@ QJsonValue orNull(const QString &value)
 
 QJsonObject limits(const CheckLimits &l)
 {
-    return {{"static_mmHg", number(l.staticMmHg)},
-            {"leak_mmHg_per_min", number(l.leakMmHgPerMin)},
-            {"max_pressure_adult_mmHg", number(l.maxPressureAdultMmHg)},
-            {"max_pressure_neonate_mmHg", number(l.maxPressureNeonateMmHg)},
-            {"mean_error_mmHg", number(l.meanErrorMmHg)},
-            {"sd_mmHg", number(l.sdMmHg)},
-            {"leak_settle_s", number(l.leakSettleS)},
-            {"leak_window_s", number(l.leakWindowS)},
-            {"static_window_s", number(l.staticWindowS)},
-            {"static_spread_mmHg", number(l.staticSpreadMmHg)}};
+    QJsonObject object;
+    for (const CheckLimits::Key &key : CheckLimits::keys())
+        object.insert(QLatin1String(key.name), number(l.*(key.value)));
+    return object;
+}
+
+QJsonArray samples(const QList<PressureSample> &list)
+{
+    QJsonArray array;
+    for (const PressureSample &s : list)
+        array.append(QJsonObject{{"at_s", seconds(s.ms)}, {"mmHg", s.mmHg}});
+    return array;
 }
 
 QJsonArray leakTests(const QList<CheckReport::LeakTest> &tests)
@@ -55,8 +74,15 @@ QJsonArray leakTests(const QList<CheckReport::LeakTest> &tests)
                                  {"rate_mmHg_per_min", number(t.rateMmHgPerMin)},
                                  {"window_s", number(t.windowS)},
                                  {"port", t.port},
+                                 {"start_s", seconds(t.startMs)},
+                                 {"window_start_s", seconds(t.windowStartMs)},
+                                 {"settle_s", number(t.settleS)},
+                                 {"settled", t.settled},
+                                 {"window_readings", t.windowReadings},
+                                 {"outliers", samples(t.outliers)},
                                  {"ended_by", orNull(t.endedBy)},
-                                 {"verdict", verdict(t.verdict)}});
+                                 {"verdict", verdict(t.verdict)},
+                                 {"reason", orNull(t.reason)}});
     return array;
 }
 
@@ -67,6 +93,10 @@ QJsonArray staticPoints(const QList<CheckReport::StaticPoint> &points)
         array.append(QJsonObject{{"reference_mmHg", number(p.referenceMmHg)},
                                  {"board_mmHg", number(p.boardMmHg)},
                                  {"error_mmHg", number(p.errorMmHg)},
+                                 {"spread_mmHg", number(p.spreadMmHg)},
+                                 {"readings", p.readings},
+                                 {"at_s", seconds(p.ms)},
+                                 {"port", p.port},
                                  {"verdict", verdict(p.verdict)}});
     return array;
 }
@@ -78,11 +108,12 @@ QJsonArray overPressure(const QList<CheckReport::Stretch> &stretches)
         array.append(QJsonObject{{"kind", s.kind},
                                  {"patient", s.patient},
                                  {"port", s.port},
-                                 {"max_mmHg", number(s.maxMmHg)},
+                                 {"start_s", seconds(s.startMs)},
+                                 {"max_mmHg", s.maxMmHg},
                                  {"limit_mmHg", number(s.limitMmHg)},
-                                 {"exceeded_at_s", s.exceededMs ? number(*s.exceededMs / 1000.0)
-                                                                : QJsonValue(QJsonValue::Null)},
-                                 {"verdict", verdict(s.verdict)}});
+                                 {"exceeded_at_s", seconds(s.exceededMs)},
+                                 {"verdict", verdict(s.verdict)},
+                                 {"reason", orNull(s.reason)}});
     return array;
 }
 
@@ -99,19 +130,55 @@ QJsonObject statistic(const CheckReport::Statistic &s)
             {"verdict", verdict(s.verdict)}};
 }
 
+QJsonObject measurements(const CheckReport::Measurements &m)
+{
+    QJsonArray list;
+    for (const CheckReport::Measurement &one : m.list)
+        list.append(QJsonObject{{"at_s", seconds(one.ms)},
+                                {"port", one.port},
+                                {"ended_999", one.ended999},
+                                {"systolic", number(one.systolic)},
+                                {"diastolic", number(one.diastolic)},
+                                {"mean", number(one.mean)},
+                                {"pulse", number(one.pulse)}});
+    return {{"count", m.count},
+            {"ended_999", m.ended999},
+            {"systolic", statistic(m.systolic)},
+            {"diastolic", statistic(m.diastolic)},
+            {"mean", statistic(m.mean)},
+            {"pulse", statistic(m.pulse)},
+            {"verdict", verdict(m.verdict)},
+            {"reason", orNull(m.reason)},
+            {"list", list}};
+}
+
+QJsonArray refusals(const QList<CheckReport::Refusal> &list)
+{
+    QJsonArray array;
+    for (const CheckReport::Refusal &r : list)
+        array.append(QJsonObject{{"at_s", seconds(r.ms)},
+                                 {"port", r.port},
+                                 {"reference_mmHg", number(r.referenceMmHg)},
+                                 {"reason", r.reason}});
+    return array;
+}
+
+QJsonArray gaps(const QList<CheckReport::Gap> &list)
+{
+    QJsonArray array;
+    for (const CheckReport::Gap &g : list)
+        array.append(QJsonObject{{"from_s", seconds(g.fromMs)},
+                                 {"to_s", seconds(g.toMs)},
+                                 {"port", g.port},
+                                 {"what", g.what}});
+    return array;
+}
+
 } // namespace
 
 QJsonObject ReportJson::object(const CheckReport &report)
 {
     const CheckReport::Session &session = report.session;
-    const CheckReport::Measurements &m = report.measurements;
-    const QJsonObject measurements{{"count", m.count},
-                                   {"ended_999", m.ended999},
-                                   {"systolic", statistic(m.systolic)},
-                                   {"diastolic", statistic(m.diastolic)},
-                                   {"mean", statistic(m.mean)},
-                                   {"pulse", statistic(m.pulse)},
-                                   {"verdict", verdict(m.verdict)}};
     // Nothing to judge is no pass: a script sees "incomplete", as the exit code says.
     const Verdict overall = report.verdict == Verdict::None ? Verdict::Incomplete : report.verdict;
     return {{"program", orNull(session.program)},
@@ -126,8 +193,10 @@ QJsonObject ReportJson::object(const CheckReport &report)
             {"limits", limits(report.limits)},
             {"leak_tests", leakTests(report.leakTests)},
             {"static_points", staticPoints(report.staticPoints)},
+            {"refusals", refusals(report.refusals)},
             {"over_pressure", overPressure(report.overPressure)},
-            {"measurements", measurements},
+            {"measurements", measurements(report.measurements)},
+            {"gaps", gaps(report.gaps)},
             {"verdict", verdict(overall)}};
 }
 

@@ -37,6 +37,8 @@ ChartAxes::ChartAxes(const QRectF &box, double unit, double xMin, double xMax, d
     if (yMax <= yMin)
         yMax = yMin + 10;
     m_xStep = niceStep(xMax - xMin, 8);
+    if (exactX)
+        m_xStep = std::max(1.0, m_xStep);
     m_xMin = exactX ? xMin : std::floor(xMin / m_xStep) * m_xStep;
     m_xMax = exactX ? xMax : std::ceil(xMax / m_xStep - 1e-9) * m_xStep;
     m_yStep = niceStep(yMax - yMin, 5);

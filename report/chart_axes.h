@@ -14,7 +14,8 @@ class QPainter;
 class ChartAxes
 {
 public:
-    // The ranges widen to whole tick steps; with `exactX` the x range stays as given.
+    // The ranges widen to whole tick steps; with `exactX` the x range stays as
+    // given and counts things: its ticks are whole numbers.
     ChartAxes(const QRectF &box, double unit, double xMin, double xMax, double yMin, double yMax,
               bool exactX = false);
 

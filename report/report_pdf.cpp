@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "report_pdf.h"
 
+#include "listed_rows.h"
+#include "number_text.h"
 #include "page_flow.h"
 #include "report_charts.h"
 #include "trace_header.h"
 
-#include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 
 namespace {
 
@@ -26,6 +26,7 @@ const QColor kPassInk(0x1b, 0x6e, 0x2a);
 const QColor kFailInk(0xb0, 0x10, 0x10);
 const QColor kIncompleteInk(0x9a, 0x60, 0x00);
 const QColor kGrey(0x60, 0x60, 0x60);
+const QColor kTitle(0x1a, 0x3a, 0x6a);
 
 QColor fill(Verdict verdict)
 {
@@ -69,47 +70,70 @@ Cell verdictCell(Verdict verdict, const QString &none = QStringLiteral("—"))
 
 QString n1(double value)
 {
-    const double rounded = std::round(value * 10.0) / 10.0;
-    return QString::number(rounded == 0.0 ? 0.0 : rounded, 'f', 1);
+    return NumberText::plain(value);
 }
 
-// A setting as it was typed: 300, 5, 2.5.
-QString compact(double value)
+QString limit(double value)
 {
-    const double rounded = std::round(value * 10.0) / 10.0;
-    return QString::number(rounded, 'f', rounded == std::round(rounded) ? 0 : 1);
-}
-
-QString n1(const std::optional<double> &value)
-{
-    return value ? n1(*value) : QStringLiteral("—");
+    return CheckLimits::text(value);
 }
 
 QString orUnknown(const QString &text, const QString &unknown = QStringLiteral("not given"))
 {
-    return text.trimmed().isEmpty() ? unknown : text;
+    return PageFlow::printable(text).trimmed().isEmpty() ? unknown : text;
 }
 
 // A trace time as the wall-clock time when the start is known, else as
-// seconds since the trace began.
+// seconds since the trace began (and the columns say so: timeTitle).
 QString when(const CheckReport &report, qint64 ms)
 {
     if (report.session.started.isValid())
         return report.session.started.addMSecs(ms).toString(QStringLiteral("HH:mm:ss"));
-    return QStringLiteral("%1 s").arg(ms / 1000.0, 0, 'f', 1);
+    return QStringLiteral("%1 s").arg(NumberText::plain(ms / 1000.0));
+}
+
+QString timeTitle(const CheckReport &report, const QString &what = QStringLiteral("Time"))
+{
+    return report.session.started.isValid() ? what
+                                            : what + QStringLiteral(" (s since trace start)");
 }
 
 QString setPointText(const std::optional<SetPoint> &point)
 {
     if (!point)
         return QStringLiteral("none (statistics only)");
-    QString text = QStringLiteral("%1/%2").arg(compact(point->systolic), compact(point->diastolic));
+    QString text = QStringLiteral("%1/%2").arg(limit(point->systolic), limit(point->diastolic));
     if (point->mean)
-        text += QStringLiteral(" (mean %1)").arg(compact(*point->mean));
+        text += QStringLiteral(" (mean %1)").arg(limit(*point->mean));
     text += QStringLiteral(" mmHg");
     if (point->pulse)
-        text += QStringLiteral(", pulse %1 /min").arg(compact(*point->pulse));
+        text += QStringLiteral(", pulse %1 /min").arg(limit(*point->pulse));
     return text;
+}
+
+QString footerText(const CheckReport &report, const QDateTime &made)
+{
+    const QString board = orUnknown(report.session.board, QStringLiteral("(no ID)"));
+    if (report.session.started.isValid())
+        return QStringLiteral("Bench check · board %1 · Session started %2")
+            .arg(board, TraceHeader::isoWithOffset(report.session.started));
+    return QStringLiteral("Bench check · board %1 · Session start unknown · Report made %2")
+        .arg(board, TraceHeader::isoWithOffset(made));
+}
+
+// Numbers as "#1–12, #989–1000".
+QString ranges(const QList<int> &numbers)
+{
+    QStringList parts;
+    for (int i = 0; i < numbers.size();) {
+        int j = i;
+        while (j + 1 < numbers.size() && numbers.at(j + 1) == numbers.at(j) + 1)
+            ++j;
+        parts << (i == j ? QStringLiteral("#%1").arg(numbers.at(i))
+                         : QStringLiteral("#%1–%2").arg(numbers.at(i)).arg(numbers.at(j)));
+        i = j + 1;
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -117,198 +141,218 @@ QString setPointText(const std::optional<SetPoint> &point)
 bool ReportPdf::write(const CheckReport &report, QIODevice &device, const QDateTime &made,
                       QString *error)
 {
-    // A first pass counts the pages, so that each can say "of n".
-    QBuffer scratch;
-    scratch.open(QIODevice::WriteOnly);
-    int pages = 0;
-    {
-        QPdfWriter counting(&scratch);
-        pages = render(report, counting, made, 0);
-    }
     QPdfWriter writer(&device);
-    writer.setTitle(QStringLiteral("Bench check report %1").arg(report.session.board));
-    writer.setCreator(report.session.program);
-    if (render(report, writer, made, pages) < 0) {
-        if (error)
-            *error = QStringLiteral("the PDF could not be drawn");
-        return false;
-    }
-    return true;
-}
-
-int ReportPdf::render(const CheckReport &report, QPdfWriter &writer, const QDateTime &made,
-                      int pageCount)
-{
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     writer.setResolution(300);
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return -1;
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QString footer = QStringLiteral("Bench check · board %1 · %2")
-                               .arg(orUnknown(report.session.board, QStringLiteral("(no ID)")),
-                                    report.session.started.isValid()
-                                        ? TraceHeader::isoWithOffset(report.session.started)
-                                        : TraceHeader::isoWithOffset(made));
-    PageFlow flow(writer, painter, footer, pageCount);
+    writer.setTitle(
+        PageFlow::printable(QStringLiteral("Bench check report %1").arg(report.session.board)));
+    writer.setCreator(PageFlow::printable(report.session.program));
+    PageFlow flow(writer);
     titleBlock(flow, report, made);
     summary(flow, report);
     signatures(flow);
+    gapSection(flow, report);
     leakSection(flow, report);
     staticSection(flow, report);
     overPressureSection(flow, report);
     measurementSection(flow, report);
     curveSection(flow, report);
     limitsSection(flow, report);
-    painter.end();
-    return flow.pages();
+    QPainter painter;
+    bool drawn = painter.begin(&writer);
+    if (drawn) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        drawn = flow.print(painter, footerText(report, made)) > 0;
+        drawn = painter.end() && drawn;
+    }
+    if (!drawn && error)
+        *error = QStringLiteral("the PDF could not be drawn");
+    return drawn;
 }
 
 void ReportPdf::titleBlock(PageFlow &flow, const CheckReport &report, const QDateTime &made)
 {
     const CheckReport::Session &s = report.session;
-    flow.box(16, [&](const QRectF &box) {
-        QPainter &p = flow.painter();
-        p.setPen(QColor(0x1a, 0x3a, 0x6a));
-        p.setFont(flow.font(18, true));
-        p.drawText(box, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Bench check report"));
-        p.setFont(flow.font(9));
-        p.setPen(kGrey);
-        p.drawText(box, Qt::AlignLeft | Qt::AlignBottom,
-                   QStringLiteral("Non-invasive blood pressure measuring board"));
-        p.setFont(flow.font(11, true));
-        p.drawText(box, Qt::AlignRight | Qt::AlignTop,
-                   orUnknown(s.program, QStringLiteral("tarnvik")));
-        p.setFont(flow.font(8));
-        p.drawText(box, Qt::AlignRight | Qt::AlignBottom,
-                   QStringLiteral("Report made %1").arg(TraceHeader::isoWithOffset(made)));
-    });
+    flow.table(
+        {{QString(), 110}, {QString(), 70, Qt::AlignRight}},
+        {{Cell{QStringLiteral("Bench check report"), {}, true, 18, kTitle},
+          Cell{orUnknown(s.program, QStringLiteral("tarnvik")), {}, true, 11, kGrey}},
+         {Cell{QStringLiteral("Non-invasive blood pressure measuring board"), {}, false, 9, kGrey},
+          Cell{QStringLiteral("Report made %1").arg(TraceHeader::isoWithOffset(made)),
+               {},
+               false,
+               8,
+               kGrey}}},
+        false);
+    const bool known = s.started.isValid();
     const QList<std::pair<QString, QString>> items{
         {QStringLiteral("Board ID"), orUnknown(s.board)},
         {QStringLiteral("Operator"), orUnknown(s.operatorName)},
         {QStringLiteral("Reference instrument"), orUnknown(s.instrument)},
         {QStringLiteral("Session started"),
-         s.started.isValid() ? TraceHeader::isoWithOffset(s.started)
-                             : QStringLiteral("unknown (the trace has no start time)")},
+         known ? TraceHeader::isoWithOffset(s.started)
+               : QStringLiteral("unknown (the trace has no start time)")},
+        {QStringLiteral("Times in this report"),
+         known ? QStringLiteral("the time of day (HH:mm:ss) on the session's clock")
+               : QStringLiteral("seconds since the trace began")},
         {QStringLiteral("Port"), orUnknown(s.port, QStringLiteral("unknown"))},
         {QStringLiteral("Device"),
          orUnknown(s.device, QStringLiteral("unknown (report made from a trace)"))},
         {QStringLiteral("Set point"), setPointText(report.setPoint)},
     };
-    flow.box(items.size() * 5.2 + 2, [&](const QRectF &box) {
-        QPainter &p = flow.painter();
-        p.setPen(QPen(QColor(0xb0, 0xb0, 0xb0), flow.mm(0.2)));
-        p.drawLine(box.topLeft(), box.topRight());
-        for (int i = 0; i < items.size(); ++i) {
-            const QRectF row(box.left(), box.top() + flow.mm(1 + i * 5.2), box.width(),
-                             flow.mm(5.2));
-            p.setFont(flow.font(9, true));
-            p.setPen(kGrey);
-            p.drawText(row.adjusted(flow.mm(1), 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                       items.at(i).first);
-            p.setFont(flow.font(9.5));
-            p.setPen(Qt::black);
-            p.drawText(row.adjusted(flow.mm(45), 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                       items.at(i).second);
-        }
-        p.setPen(QPen(QColor(0xb0, 0xb0, 0xb0), flow.mm(0.2)));
-        p.drawLine(box.bottomLeft(), box.bottomRight());
-    });
+    QList<QList<Cell>> rows;
+    for (const auto &[label, value] : items)
+        rows.append({Cell{label, {}, true, 9, kGrey}, Cell{value, {}, false, 9.5}});
+    flow.table({{QString(), 45}, {QString(), 135}}, rows, false);
 }
 
 void ReportPdf::banner(PageFlow &flow, const CheckReport &report)
 {
-    flow.space(2);
-    flow.box(14, [&](const QRectF &box) {
-        QPainter &p = flow.painter();
-        p.setPen(QPen(ink(report.verdict), flow.mm(0.6)));
-        p.setBrush(fill(report.verdict));
-        p.drawRoundedRect(box, flow.mm(2), flow.mm(2));
-        p.setFont(flow.font(16, true));
-        p.setPen(ink(report.verdict));
+    const Verdict verdict = report.verdict;
+    const double unit = flow.mm(1);
+    flow.box(14, [verdict, unit](QPainter &p, const QRectF &box) {
+        p.setPen(QPen(ink(verdict), 0.6 * unit));
+        p.setBrush(fill(verdict));
+        p.drawRoundedRect(box.adjusted(0.3 * unit, 0.3 * unit, -0.3 * unit, -0.3 * unit), 2 * unit,
+                          2 * unit);
+        p.setFont(PageFlow::font(16, true));
+        p.setPen(ink(verdict));
         p.drawText(box, Qt::AlignCenter,
                    QStringLiteral("Overall verdict: %1")
-                       .arg(badge(report.verdict, QStringLiteral("NOTHING TO JUDGE"))));
+                       .arg(badge(verdict, QStringLiteral("NOTHING TO JUDGE"))));
     });
 }
+
+namespace {
+
+// What the summary says was measured, per check: leak, static, over-pressure, measurements.
+QStringList measured(const CheckReport &report)
+{
+    std::optional<double> worstRate;
+    double worstError = 0;
+    int highest = 0;
+    for (const CheckReport::LeakTest &t : report.leakTests) {
+        if (t.rateMmHgPerMin)
+            worstRate = std::max(worstRate.value_or(-1e300), *t.rateMmHgPerMin);
+    }
+    for (const CheckReport::StaticPoint &pt : report.staticPoints)
+        worstError = std::max(worstError, std::abs(pt.errorMmHg));
+    for (const CheckReport::Stretch &st : report.overPressure)
+        highest = std::max(highest, st.maxMmHg);
+    const CheckReport::Measurements &m = report.measurements;
+    const auto none = [](qsizetype n, const QString &text) {
+        return n == 0 ? QStringLiteral("not done") : text;
+    };
+    const QString rate =
+        worstRate ? QStringLiteral("highest rate %1 mmHg/min")
+                        .arg(NumberText::judged(*worstRate, report.limits.leakMmHgPerMin))
+                  : QStringLiteral("no rate measured");
+    return {none(report.leakTests.size(),
+                 QStringLiteral("%1 test(s), %2").arg(report.leakTests.size()).arg(rate)),
+            none(report.staticPoints.size(),
+                 QStringLiteral("%1 point(s), largest |error| %2 mmHg")
+                     .arg(report.staticPoints.size())
+                     .arg(NumberText::judged(worstError, report.limits.staticMmHg))),
+            none(report.overPressure.size(), QStringLiteral("%1 stretch(es), highest %2 mmHg")
+                                                 .arg(report.overPressure.size())
+                                                 .arg(highest)),
+            none(m.count + m.ended999,
+                 QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))};
+}
+
+} // namespace
 
 void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
 {
     banner(flow, report);
     flow.heading(QStringLiteral("Summary"));
     const CheckLimits &l = report.limits;
-    double worstRate = 0, worstError = 0;
-    int highest = 0;
-    for (const CheckReport::LeakTest &t : report.leakTests)
-        worstRate = std::max(worstRate, t.rateMmHgPerMin.value_or(0));
-    for (const CheckReport::StaticPoint &pt : report.staticPoints)
-        worstError = std::max(worstError, std::abs(pt.errorMmHg));
-    for (const CheckReport::Stretch &st : report.overPressure)
-        highest = std::max(highest, st.maxMmHg);
     const CheckReport::Measurements &m = report.measurements;
-    const QList<Column> columns{{QStringLiteral("Check"), 34},
-                                {QStringLiteral("Measured"), 66},
-                                {QStringLiteral("Limit"), 54},
-                                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}};
-    const auto none = [](qsizetype n, const QString &text) {
-        return n == 0 ? QStringLiteral("not done") : text;
-    };
-    flow.table(
-        columns,
-        {{{QStringLiteral("Leak test")},
-          {none(report.leakTests.size(), QStringLiteral("%1 test(s), highest rate %2 mmHg/min")
-                                             .arg(report.leakTests.size())
-                                             .arg(n1(worstRate)))},
-          {QStringLiteral("≤ %1 mmHg/min over %2 s")
-               .arg(compact(l.leakMmHgPerMin), compact(l.leakWindowS))},
-          verdictCell(report.leakVerdict)},
-         {{QStringLiteral("Static pressure")},
-          {none(report.staticPoints.size(), QStringLiteral("%1 point(s), largest |error| %2 mmHg")
-                                                .arg(report.staticPoints.size())
-                                                .arg(n1(worstError)))},
-          {QStringLiteral("|error| ≤ %1 mmHg").arg(compact(l.staticMmHg))},
-          verdictCell(report.staticVerdict)},
-         {{QStringLiteral("Over-pressure")},
-          {none(report.overPressure.size(), QStringLiteral("%1 stretch(es), highest %2 mmHg")
-                                                .arg(report.overPressure.size())
-                                                .arg(highest))},
-          {QStringLiteral("%1 adult, %2 neonate")
-               .arg(compact(l.maxPressureAdultMmHg), compact(l.maxPressureNeonateMmHg))},
-          verdictCell(report.overPressureVerdict)},
-         {{QStringLiteral("Measurements")},
-          {none(m.count + m.ended999,
-                QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))},
-          {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
-               .arg(compact(l.meanErrorMmHg), compact(l.sdMmHg))},
-          verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
-                                     ? QStringLiteral("—")
-                                     : QStringLiteral("NO SET POINT"))}});
+    const QStringList what = measured(report);
+    flow.table({{QStringLiteral("Check"), 34},
+                {QStringLiteral("Measured"), 66},
+                {QStringLiteral("Limit"), 54},
+                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+               {{{QStringLiteral("Leak test")},
+                 {what.at(0)},
+                 {QStringLiteral("≤ %1 mmHg/min over %2 s")
+                      .arg(limit(l.leakMmHgPerMin), limit(l.leakWindowS))},
+                 verdictCell(report.leakVerdict)},
+                {{QStringLiteral("Static pressure")},
+                 {what.at(1)},
+                 {QStringLiteral("|error| ≤ %1 mmHg").arg(limit(l.staticMmHg))},
+                 verdictCell(report.staticVerdict)},
+                {{QStringLiteral("Over-pressure")},
+                 {what.at(2)},
+                 {QStringLiteral("%1 adult, %2 neonate")
+                      .arg(limit(l.maxPressureAdultMmHg), limit(l.maxPressureNeonateMmHg))},
+                 verdictCell(report.overPressureVerdict)},
+                {{QStringLiteral("Measurements")},
+                 {what.at(3)},
+                 {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
+                      .arg(limit(l.meanErrorMmHg), limit(l.sdMmHg))},
+                 verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
+                                            ? QStringLiteral("—")
+                                            : QStringLiteral("NO SET POINT"))}});
     flow.paragraph(QStringLiteral("Overall: FAIL when any check fails, else INCOMPLETE when any "
                                   "is incomplete, else PASS when at least one check was judged."),
                    7.5, kGrey);
+    if (!report.gaps.isEmpty())
+        flow.paragraph(QStringLiteral("The record misses traffic in %1 place(s) (Gaps in the "
+                                      "traffic): what they touch could not be judged.")
+                           .arg(report.gaps.size()),
+                       8.5, kIncompleteInk);
 }
 
 void ReportPdf::signatures(PageFlow &flow)
 {
-    flow.space(4);
-    flow.box(22, [&](const QRectF &box) {
-        QPainter &p = flow.painter();
+    const double unit = flow.mm(1);
+    flow.box(24, [unit](QPainter &p, const QRectF &box) {
         const double half = box.width() / 2;
         for (int i = 0; i < 2; ++i) {
-            const QRectF area(box.left() + i * half, box.top(), half - flow.mm(6), box.height());
-            p.setFont(flow.font(9, true));
+            const QRectF area(box.left() + i * half, box.top() + 2 * unit, half - 6 * unit,
+                              box.height() - 2 * unit);
+            p.setFont(PageFlow::font(9, true));
             p.setPen(kGrey);
             p.drawText(area, Qt::AlignLeft | Qt::AlignTop,
                        i == 0 ? QStringLiteral("Tested by") : QStringLiteral("Approved (QA)"));
-            p.setPen(QPen(QColor(0x80, 0x80, 0x80), flow.mm(0.2)));
-            const double line = area.top() + flow.mm(15);
+            p.setPen(QPen(QColor(0x80, 0x80, 0x80), 0.2 * unit));
+            const double line = area.top() + 15 * unit;
             p.drawLine(QPointF(area.left(), line), QPointF(area.right(), line));
-            p.setFont(flow.font(7.5));
-            p.drawText(QRectF(area.left(), line + flow.mm(0.5), area.width(), flow.mm(4)),
+            p.setFont(PageFlow::font(7.5));
+            p.drawText(QRectF(area.left(), line + 0.5 * unit, area.width(), 4 * unit),
                        Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Name, signature, date"));
         }
     });
+}
+
+void ReportPdf::gapSection(PageFlow &flow, const CheckReport &report)
+{
+    if (report.gaps.isEmpty())
+        return;
+    flow.heading(QStringLiteral("Gaps in the traffic"));
+    flow.paragraph(QStringLiteral("The session's record does not hold the traffic between these "
+                                  "times; a check that overlaps a gap is incomplete."),
+                   8, kGrey);
+    const ListedRows listed(report.gaps.size(), [](int) { return false; });
+    QList<QList<Cell>> rows;
+    for (const int i : listed.rows()) {
+        const CheckReport::Gap &g = report.gaps.at(i);
+        rows.append({{QString::number(i + 1)},
+                     {when(report, g.fromMs)},
+                     {when(report, g.toMs)},
+                     {g.port},
+                     {g.what, kIncompleteFill}});
+    }
+    flow.table({{QStringLiteral("#"), 12, Qt::AlignRight},
+                {timeTitle(report, QStringLiteral("From")), 28, Qt::AlignRight},
+                {timeTitle(report, QStringLiteral("To")), 28, Qt::AlignRight},
+                {QStringLiteral("Port"), 22},
+                {QStringLiteral("What is missing"), 90}},
+               rows);
+    if (!listed.note(QStringLiteral("gaps")).isEmpty())
+        flow.paragraph(listed.note(QStringLiteral("gaps")), 8, kGrey);
 }
 
 void ReportPdf::leakSection(PageFlow &flow, const CheckReport &report)
@@ -318,107 +362,194 @@ void ReportPdf::leakSection(PageFlow &flow, const CheckReport &report)
         flow.paragraph(QStringLiteral("No leak test in this session."));
         return;
     }
-    for (int i = 0; i < report.leakTests.size(); ++i) {
-        const CheckReport::LeakTest &t = report.leakTests.at(i);
-        flow.need(86);
-        flow.subheading(QStringLiteral("Leak test %1 (%2, from %3)")
-                            .arg(i + 1)
-                            .arg(t.port, when(report, t.startMs)));
-        flow.table(
-            {{QStringLiteral("Hold"), 26, Qt::AlignRight},
-             {QStringLiteral("Drop"), 24, Qt::AlignRight},
-             {QStringLiteral("Rate"), 32, Qt::AlignRight},
-             {QStringLiteral("Window"), 24, Qt::AlignRight},
-             {QStringLiteral("Ended by"), 48},
-             {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
-            {{{t.holdMmHg ? n1(*t.holdMmHg) + QStringLiteral(" mmHg") : QStringLiteral("none")},
-              {n1(t.dropMmHg) + QStringLiteral(" mmHg")},
-              {t.rateMmHgPerMin ? n1(*t.rateMmHgPerMin) + QStringLiteral(" mmHg/min")
-                                : QStringLiteral("—")},
-              {n1(t.windowS) + QStringLiteral(" s")},
-              {t.endedBy.isEmpty() ? QStringLiteral("still running") : t.endedBy},
-              verdictCell(t.verdict)}});
-        if (t.complete && t.verdict == Verdict::Incomplete)
-            flow.paragraph(QStringLiteral("Incomplete: the board sent no pressure for the last "
-                                          "part of the window; the figures are what was measured."),
-                           8, kIncompleteInk);
-        else if (!t.complete)
-            flow.paragraph(
-                t.holdMmHg ? QStringLiteral("Incomplete: the test ended before its %1 s window was "
-                                            "over; the figures are what was measured.")
-                                 .arg(compact(report.limits.leakWindowS))
-                           : QStringLiteral("Incomplete: no pump-up to a hold pressure was seen."),
-                8, kIncompleteInk);
-        flow.box(58, [&](const QRectF &box) {
-            const double gap = flow.mm(6);
-            const QRectF left(box.left(), box.top(), (box.width() - gap) / 2, box.height());
-            ReportCharts::leakStretch(flow.painter(), left, flow.mm(1), t);
-            ReportCharts::leakWindow(flow.painter(), left.translated(left.width() + gap, 0),
-                                     flow.mm(1), t);
-        });
-    }
+    for (int i = 0; i < report.leakTests.size(); ++i)
+        leakTest(flow, report, i);
+}
+
+namespace {
+
+QString leakIncomplete(const CheckReport &report, const CheckReport::LeakTest &t)
+{
+    if (!t.reason.isEmpty())
+        return t.reason;
+    if (!t.holdMmHg)
+        return QStringLiteral("no pump-up to a hold pressure was seen");
+    if (!t.complete)
+        return QStringLiteral("the test ended before its %1 s window was over")
+            .arg(limit(report.limits.leakWindowS));
+    return QStringLiteral("the board sent no pressure for the last part of the window");
+}
+
+QString leakWindowText(const CheckReport &report, const CheckReport::LeakTest &t)
+{
+    const QString settling =
+        t.settled ? QString()
+                  : QStringLiteral(" Not settled: the pressure was still changing when the "
+                                   "longest settling time (%1 s) ran out.")
+                        .arg(limit(report.limits.leakSettleMaxS));
+    if (!t.windowStartMs)
+        return QStringLiteral("No measuring window began.") + settling;
+    const QString outliers =
+        t.outliers.isEmpty()
+            ? QStringLiteral("none left out of the fit")
+            : QStringLiteral("%1 left out of the fit as outliers (× on the curves)")
+                  .arg(t.outliers.size());
+    return QStringLiteral("Window from %1, after %2 s of settling from the peak; %3 readings in "
+                          "the window, %4.%5")
+        .arg(when(report, *t.windowStartMs), NumberText::plain(t.settleS))
+        .arg(t.windowReadings)
+        .arg(outliers, settling);
+}
+
+} // namespace
+
+void ReportPdf::leakTest(PageFlow &flow, const CheckReport &report, int index)
+{
+    const CheckReport::LeakTest &t = report.leakTests.at(index);
+    const double rateLimit = report.limits.leakMmHgPerMin;
+    flow.subheading(QStringLiteral("Leak test %1 (%2, from %3)")
+                        .arg(index + 1)
+                        .arg(t.port, when(report, t.startMs)));
+    flow.table({{QStringLiteral("Hold"), 26, Qt::AlignRight},
+                {QStringLiteral("Drop"), 24, Qt::AlignRight},
+                {QStringLiteral("Rate"), 34, Qt::AlignRight},
+                {QStringLiteral("Window"), 22, Qt::AlignRight},
+                {QStringLiteral("Ended by"), 48},
+                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+               {{{t.holdMmHg ? n1(*t.holdMmHg) + QStringLiteral(" mmHg") : QStringLiteral("none")},
+                 {n1(t.dropMmHg) + QStringLiteral(" mmHg")},
+                 {t.rateMmHgPerMin ? NumberText::judged(*t.rateMmHgPerMin, rateLimit) +
+                                         QStringLiteral(" mmHg/min")
+                                   : QStringLiteral("—")},
+                 {n1(t.windowS) + QStringLiteral(" s")},
+                 {t.endedBy.isEmpty() ? QStringLiteral("still running") : t.endedBy},
+                 verdictCell(t.verdict)}});
+    flow.paragraph(leakWindowText(report, t), 8.5);
+    if (t.verdict == Verdict::Incomplete)
+        flow.paragraph(QStringLiteral("Incomplete: %1.").arg(leakIncomplete(report, t)), 8.5,
+                       kIncompleteInk);
+    const double unit = flow.mm(1);
+    flow.box(58, [&t, unit, rateLimit](QPainter &p, const QRectF &box) {
+        const double gap = 6 * unit;
+        const QRectF left(box.left(), box.top(), (box.width() - gap) / 2, box.height());
+        ReportCharts::leakStretch(p, left, unit, t);
+        ReportCharts::leakWindow(p, left.translated(left.width() + gap, 0), unit, t, rateLimit);
+    });
 }
 
 void ReportPdf::staticSection(PageFlow &flow, const CheckReport &report)
 {
     flow.heading(QStringLiteral("Static pressure"));
+    const CheckLimits &l = report.limits;
     if (report.staticPoints.isEmpty()) {
         flow.paragraph(QStringLiteral("No static point was recorded in this session."));
-        return;
+    } else {
+        flow.paragraph(QStringLiteral("The board's reading is the mean of its pressure lines over "
+                                      "the last %1 s before the point was recorded; error = board "
+                                      "− reference. Sorted by reference.")
+                           .arg(limit(l.staticWindowS)),
+                       8, kGrey);
+        const ListedRows listed(report.staticPoints.size(), [&](int i) {
+            return report.staticPoints.at(i).verdict != Verdict::Pass;
+        });
+        QList<QList<Cell>> rows;
+        for (const int i : listed.rows()) {
+            const CheckReport::StaticPoint &pt = report.staticPoints.at(i);
+            // Board and reference with the error's decimals, so that they add up.
+            const int d = std::max(1, NumberText::decimals(std::abs(pt.errorMmHg), l.staticMmHg));
+            rows.append({{NumberText::plain(pt.referenceMmHg, d)},
+                         {NumberText::plain(pt.boardMmHg, d)},
+                         {NumberText::judgedMagnitude(pt.errorMmHg, l.staticMmHg)},
+                         {NumberText::judged(pt.spreadMmHg, l.staticSpreadMmHg)},
+                         {QString::number(pt.readings)},
+                         {when(report, pt.ms)},
+                         {pt.port},
+                         verdictCell(pt.verdict)});
+        }
+        flow.table({{QStringLiteral("Reference mmHg"), 26, Qt::AlignRight},
+                    {QStringLiteral("Board mmHg"), 24, Qt::AlignRight},
+                    {QStringLiteral("Error mmHg"), 22, Qt::AlignRight},
+                    {QStringLiteral("Spread mmHg"), 22, Qt::AlignRight},
+                    {QStringLiteral("Readings"), 18, Qt::AlignRight},
+                    {timeTitle(report), 26, Qt::AlignRight},
+                    {QStringLiteral("Port"), 16},
+                    {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+                   rows);
+        if (!listed.note(QStringLiteral("points")).isEmpty())
+            flow.paragraph(listed.note(QStringLiteral("points")), 8, kGrey);
     }
-    flow.paragraph(QStringLiteral("The board's reading is the mean of its pressure lines over the "
-                                  "last %1 s before the point was recorded; error = board − "
-                                  "reference. Sorted by reference.")
-                       .arg(compact(report.limits.staticWindowS)),
+    refusalTable(flow, report);
+}
+
+void ReportPdf::refusalTable(PageFlow &flow, const CheckReport &report)
+{
+    if (report.refusals.isEmpty())
+        return;
+    flow.subheading(QStringLiteral("Refused readings"));
+    flow.paragraph(QStringLiteral("Reference readings the checks did not take as a static point; "
+                                  "nothing was recorded for them."),
                    8, kGrey);
+    const ListedRows listed(report.refusals.size(), [](int) { return false; });
     QList<QList<Cell>> rows;
-    for (const CheckReport::StaticPoint &pt : report.staticPoints)
-        rows.append({{n1(pt.referenceMmHg)},
-                     {n1(pt.boardMmHg)},
-                     {n1(pt.errorMmHg)},
-                     {n1(pt.spreadMmHg)},
-                     {QString::number(pt.readings)},
-                     {when(report, pt.ms)},
-                     verdictCell(pt.verdict)});
-    flow.table({{QStringLiteral("Reference mmHg"), 30, Qt::AlignRight},
-                {QStringLiteral("Board mmHg"), 26, Qt::AlignRight},
-                {QStringLiteral("Error mmHg"), 24, Qt::AlignRight},
-                {QStringLiteral("Spread mmHg"), 26, Qt::AlignRight},
-                {QStringLiteral("Readings"), 20, Qt::AlignRight},
-                {QStringLiteral("Time"), 28, Qt::AlignRight},
-                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+    for (const int i : listed.rows()) {
+        const CheckReport::Refusal &r = report.refusals.at(i);
+        rows.append({{QString::number(i + 1)},
+                     {when(report, r.ms)},
+                     {r.port},
+                     {NumberText::plain(r.referenceMmHg)},
+                     {r.reason, kIncompleteFill}});
+    }
+    flow.table({{QStringLiteral("#"), 12, Qt::AlignRight},
+                {timeTitle(report), 28, Qt::AlignRight},
+                {QStringLiteral("Port"), 20},
+                {QStringLiteral("Reference mmHg"), 28, Qt::AlignRight},
+                {QStringLiteral("Why it was refused"), 92}},
                rows);
+    if (!listed.note(QStringLiteral("refused readings")).isEmpty())
+        flow.paragraph(listed.note(QStringLiteral("refused readings")), 8, kGrey);
 }
 
 void ReportPdf::overPressureSection(PageFlow &flow, const CheckReport &report)
 {
     flow.heading(QStringLiteral("Over-pressure"));
-    if (report.overPressure.isEmpty()) {
+    const QList<CheckReport::Stretch> &list = report.overPressure;
+    if (list.isEmpty()) {
         flow.paragraph(QStringLiteral("No measurement, leak test or manometer stretch with a "
                                       "pressure in this session."));
         return;
     }
+    const ListedRows listed(list.size(),
+                            [&](int i) { return list.at(i).verdict != Verdict::Pass; });
     QList<QList<Cell>> rows;
-    for (int i = 0; i < report.overPressure.size(); ++i) {
-        const CheckReport::Stretch &st = report.overPressure.at(i);
+    QStringList reasons;
+    for (const int i : listed.rows()) {
+        const CheckReport::Stretch &st = list.at(i);
         rows.append({{QString::number(i + 1)},
                      {st.kind},
                      {st.patient},
+                     {st.port},
                      {when(report, st.startMs)},
                      {QString::number(st.maxMmHg)},
-                     {QString::number(st.limitMmHg)},
+                     {limit(st.limitMmHg)},
                      {st.exceededMs ? when(report, *st.exceededMs) : QStringLiteral("—")},
                      verdictCell(st.verdict)});
+        if (st.verdict == Verdict::Incomplete && !st.reason.isEmpty())
+            reasons << QStringLiteral("#%1: %2").arg(i + 1).arg(st.reason);
     }
-    flow.table({{QStringLiteral("#"), 10, Qt::AlignRight},
-                {QStringLiteral("Stretch"), 28},
-                {QStringLiteral("Patient"), 20},
-                {QStringLiteral("Start"), 24, Qt::AlignRight},
-                {QStringLiteral("Max mmHg"), 22, Qt::AlignRight},
-                {QStringLiteral("Limit mmHg"), 22, Qt::AlignRight},
-                {QStringLiteral("Exceeded at"), 28, Qt::AlignRight},
-                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+    flow.table({{QStringLiteral("#"), 14, Qt::AlignRight},
+                {QStringLiteral("Stretch"), 24},
+                {QStringLiteral("Patient"), 18},
+                {QStringLiteral("Port"), 16},
+                {timeTitle(report, QStringLiteral("Start")), 22, Qt::AlignRight},
+                {QStringLiteral("Max mmHg"), 18, Qt::AlignRight},
+                {QStringLiteral("Limit mmHg"), 18, Qt::AlignRight},
+                {timeTitle(report, QStringLiteral("Exceeded at")), 26, Qt::AlignRight},
+                {QStringLiteral("Verdict"), 24, Qt::AlignHCenter}},
                rows);
+    if (!listed.note(QStringLiteral("stretches")).isEmpty())
+        flow.paragraph(listed.note(QStringLiteral("stretches")), 8, kGrey);
+    for (const QString &reason : std::as_const(reasons))
+        flow.paragraph(QStringLiteral("Incomplete %1").arg(reason), 8.5, kIncompleteInk);
 }
 
 void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
@@ -427,58 +558,93 @@ void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
     const CheckReport::Measurements &m = report.measurements;
     if (m.list.isEmpty()) {
         flow.paragraph(QStringLiteral("No result line and no \"999\" in this session."));
+        if (m.verdict == Verdict::Incomplete && !m.reason.isEmpty())
+            flow.paragraph(QStringLiteral("Incomplete: %1.").arg(m.reason), 8.5, kIncompleteInk);
         return;
     }
     flow.paragraph(QStringLiteral("%1 result(s), %2 measurement(s) ended with \"999\". Set point: "
-                                  "%3. Standard deviation with n − 1.")
+                                  "%3. Standard deviation with n − 1; at least %4 results are "
+                                  "needed for a verdict.")
                        .arg(m.count)
                        .arg(m.ended999)
-                       .arg(setPointText(report.setPoint)),
+                       .arg(setPointText(report.setPoint), limit(report.limits.seriesMinN)),
                    8.5);
-    QList<QList<Cell>> stats;
+    if (m.verdict == Verdict::Incomplete)
+        flow.paragraph(
+            QStringLiteral("Incomplete: %1.")
+                .arg(m.reason.isEmpty() ? QStringLiteral("a value has too few results") : m.reason),
+            8.5, kIncompleteInk);
+    statisticsTable(flow, report);
+    if (m.count > 0) {
+        const double unit = flow.mm(1);
+        const std::optional<SetPoint> &point = report.setPoint;
+        const double band = report.limits.meanErrorMmHg;
+        flow.box(62, [&m, &point, unit, band](QPainter &p, const QRectF &box) {
+            ReportCharts::series(p, box, unit, m, point, band);
+        });
+    }
+    measurementTable(flow, report);
+}
+
+void ReportPdf::statisticsTable(PageFlow &flow, const CheckReport &report)
+{
+    const CheckReport::Measurements &m = report.measurements;
+    const CheckLimits &l = report.limits;
+    QList<QList<Cell>> rows;
     for (auto [name, s] : {std::pair{QStringLiteral("Systolic"), &m.systolic},
                            {QStringLiteral("Diastolic"), &m.diastolic},
                            {QStringLiteral("Mean"), &m.mean},
                            {QStringLiteral("Pulse /min"), &m.pulse}}) {
         const bool any = s->n > 0;
-        stats.append({{name, {}, true},
-                      {QString::number(s->n)},
-                      {any ? n1(s->mean) : QStringLiteral("—")},
-                      {n1(s->sd)},
-                      {any ? n1(s->min) : QStringLiteral("—")},
-                      {any ? n1(s->max) : QStringLiteral("—")},
-                      {n1(s->reference)},
-                      {n1(s->meanError)},
-                      verdictCell(s->verdict)});
+        // A judged value's mean gets the decimals of its error, so that they agree.
+        const bool judged = s->verdict != Verdict::None;
+        const int d =
+            judged && s->meanError
+                ? std::max(1, NumberText::decimals(std::abs(*s->meanError), l.meanErrorMmHg))
+                : 1;
+        const QString sd = !s->sd   ? QStringLiteral("—")
+                           : judged ? NumberText::judged(*s->sd, l.sdMmHg)
+                                    : n1(*s->sd);
+        const QString error = !s->meanError ? QStringLiteral("—")
+                              : judged ? NumberText::judgedMagnitude(*s->meanError, l.meanErrorMmHg)
+                                       : n1(*s->meanError);
+        rows.append({{name, {}, true},
+                     {QString::number(s->n)},
+                     {any ? NumberText::plain(s->mean, d) : QStringLiteral("—")},
+                     {sd},
+                     {any ? n1(s->min) : QStringLiteral("—")},
+                     {any ? n1(s->max) : QStringLiteral("—")},
+                     {s->reference ? limit(*s->reference) : QStringLiteral("—")},
+                     {error},
+                     verdictCell(s->verdict)});
     }
-    flow.table({{QStringLiteral(""), 24},
-                {QStringLiteral("n"), 10, Qt::AlignRight},
+    flow.table({{QString(), 24},
+                {QStringLiteral("n"), 14, Qt::AlignRight},
                 {QStringLiteral("Mean"), 18, Qt::AlignRight},
                 {QStringLiteral("SD"), 16, Qt::AlignRight},
                 {QStringLiteral("Min"), 16, Qt::AlignRight},
                 {QStringLiteral("Max"), 16, Qt::AlignRight},
-                {QStringLiteral("Reference"), 22, Qt::AlignRight},
+                {QStringLiteral("Reference"), 20, Qt::AlignRight},
                 {QStringLiteral("Mean error"), 22, Qt::AlignRight},
                 {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
-               stats);
-    if (m.count > 0)
-        flow.box(62, [&](const QRectF &box) {
-            ReportCharts::series(flow.painter(), box, flow.mm(1), m, report.setPoint,
-                                 report.limits.meanErrorMmHg);
-        });
-    measurementTable(flow, report);
+               rows);
 }
 
 void ReportPdf::measurementTable(PageFlow &flow, const CheckReport &report)
 {
-    const CheckReport::Measurements &m = report.measurements;
+    const QList<CheckReport::Measurement> &list = report.measurements.list;
     flow.subheading(QStringLiteral("Each measurement"));
-    QList<QList<Cell>> rows;
+    const auto failed = [&](int i) {
+        const CheckReport::Measurement &r = list.at(i);
+        return r.ended999 || !r.systolic || !r.diastolic || !r.mean || !r.pulse;
+    };
+    const ListedRows listed(list.size(), failed);
     const auto value = [](const std::optional<int> &v) {
         return v ? QString::number(*v) : QStringLiteral("—");
     };
-    for (int i = 0; i < m.list.size(); ++i) {
-        const CheckReport::Measurement &r = m.list.at(i);
+    QList<QList<Cell>> rows;
+    for (const int i : listed.rows()) {
+        const CheckReport::Measurement &r = list.at(i);
         rows.append({{QString::number(i + 1)},
                      {when(report, r.ms)},
                      {r.port},
@@ -489,8 +655,8 @@ void ReportPdf::measurementTable(PageFlow &flow, const CheckReport &report)
                      r.ended999 ? Cell{QStringLiteral("999"), kIncompleteFill, true}
                                 : Cell{QStringLiteral("result")}});
     }
-    flow.table({{QStringLiteral("#"), 10, Qt::AlignRight},
-                {QStringLiteral("Time"), 26, Qt::AlignRight},
+    flow.table({{QStringLiteral("#"), 16, Qt::AlignRight},
+                {timeTitle(report), 28, Qt::AlignRight},
                 {QStringLiteral("Port"), 18},
                 {QStringLiteral("Systolic"), 22, Qt::AlignRight},
                 {QStringLiteral("Diastolic"), 22, Qt::AlignRight},
@@ -498,6 +664,8 @@ void ReportPdf::measurementTable(PageFlow &flow, const CheckReport &report)
                 {QStringLiteral("Pulse"), 20, Qt::AlignRight},
                 {QStringLiteral("Outcome"), 26, Qt::AlignHCenter}},
                rows);
+    if (!listed.note(QStringLiteral("measurements")).isEmpty())
+        flow.paragraph(listed.note(QStringLiteral("measurements")), 8, kGrey);
 }
 
 void ReportPdf::curveSection(PageFlow &flow, const CheckReport &report)
@@ -505,17 +673,39 @@ void ReportPdf::curveSection(PageFlow &flow, const CheckReport &report)
     const QList<CheckReport::Measurement> &list = report.measurements.list;
     if (list.isEmpty())
         return;
-    flow.heading(QStringLiteral("Pressure curve of each measurement"));
+    flow.heading(QStringLiteral("Pressure curves"));
+    QList<int> kept;
+    for (int i = 0; i < list.size(); ++i) {
+        if (list.at(i).hasCurve)
+            kept.append(i);
+    }
+    QList<int> numbers;
+    for (const int i : std::as_const(kept))
+        numbers.append(i + 1);
+    if (kept.isEmpty())
+        flow.paragraph(QStringLiteral("No measurement's curve was kept."));
+    else if (kept.size() == list.size())
+        flow.paragraph(QStringLiteral("The cuff pressure of each measurement from its start."),
+                       8.5);
+    else
+        flow.paragraph(
+            QStringLiteral("The checks keep the curves of a long session's first and "
+                           "latest measurements only; shown are %1 (%2 of %3 measurements). The "
+                           "statistics are over all of them.")
+                .arg(ranges(numbers))
+                .arg(kept.size())
+                .arg(list.size()),
+            8.5);
     constexpr int kColumns = 3;
-    constexpr double kHeight = 42;
-    for (int first = 0; first < list.size(); first += kColumns) {
-        flow.box(kHeight, [&](const QRectF &box) {
-            const double gap = flow.mm(3);
+    const double unit = flow.mm(1);
+    for (int first = 0; first < kept.size(); first += kColumns) {
+        const QList<int> row = kept.mid(first, kColumns);
+        flow.box(42, [&list, row, unit](QPainter &p, const QRectF &box) {
+            const double gap = 3 * unit;
             const double width = (box.width() - gap * (kColumns - 1)) / kColumns;
-            for (int i = first; i < std::min<int>(first + kColumns, list.size()); ++i) {
-                const QRectF cell(box.left() + (i - first) * (width + gap), box.top(), width,
-                                  box.height());
-                ReportCharts::curve(flow.painter(), cell, flow.mm(1), list.at(i), i + 1);
+            for (int j = 0; j < row.size(); ++j) {
+                const QRectF cell(box.left() + j * (width + gap), box.top(), width, box.height());
+                ReportCharts::curve(p, cell, unit, list.at(row.at(j)), row.at(j) + 1);
             }
         });
     }
@@ -523,40 +713,21 @@ void ReportPdf::curveSection(PageFlow &flow, const CheckReport &report)
 
 void ReportPdf::limitsSection(PageFlow &flow, const CheckReport &report)
 {
-    flow.need(90); // the table stays on one page
     flow.heading(QStringLiteral("Limits used"));
-    const CheckLimits &l = report.limits;
-    const QList<std::tuple<QString, double, QString, QString>> items{
-        {QStringLiteral("Static pressure, largest |error|"), l.staticMmHg, QStringLiteral("mmHg"),
-         QStringLiteral("static_mmHg")},
-        {QStringLiteral("Static point: readings over"), l.staticWindowS, QStringLiteral("s"),
-         QStringLiteral("static_window_s")},
-        {QStringLiteral("Static point: largest spread"), l.staticSpreadMmHg, QStringLiteral("mmHg"),
-         QStringLiteral("static_spread_mmHg")},
-        {QStringLiteral("Leak rate, largest"), l.leakMmHgPerMin, QStringLiteral("mmHg/min"),
-         QStringLiteral("leak_mmHg_per_min")},
-        {QStringLiteral("Leak test: settling after the peak"), l.leakSettleS, QStringLiteral("s"),
-         QStringLiteral("leak_settle_s")},
-        {QStringLiteral("Leak test: window"), l.leakWindowS, QStringLiteral("s"),
-         QStringLiteral("leak_window_s")},
-        {QStringLiteral("Highest cuff pressure, adult"), l.maxPressureAdultMmHg,
-         QStringLiteral("mmHg"), QStringLiteral("max_pressure_adult_mmHg")},
-        {QStringLiteral("Highest cuff pressure, neonate"), l.maxPressureNeonateMmHg,
-         QStringLiteral("mmHg"), QStringLiteral("max_pressure_neonate_mmHg")},
-        {QStringLiteral("Measurements: largest |mean error|"), l.meanErrorMmHg,
-         QStringLiteral("mmHg"), QStringLiteral("mean_error_mmHg")},
-        {QStringLiteral("Measurements: largest SD"), l.sdMmHg, QStringLiteral("mmHg"),
-         QStringLiteral("sd_mmHg")},
-    };
     QList<QList<Cell>> rows;
-    for (const auto &[what, value, unit, key] : items)
-        rows.append({{what}, {compact(value)}, {unit}, {key}});
-    flow.table({{QStringLiteral("Limit"), 72},
+    for (const CheckLimits::Key &key : CheckLimits::keys())
+        rows.append({{QLatin1String(key.label)},
+                     {limit(report.limits.*(key.value))},
+                     {QLatin1String(key.unit)},
+                     {QLatin1String(key.name)}});
+    flow.table({{QStringLiteral("Limit"), 78},
                 {QStringLiteral("Value"), 20, Qt::AlignRight},
-                {QStringLiteral("Unit"), 24},
-                {QStringLiteral("[checks] key"), 64}},
+                {QStringLiteral("Unit"), 22},
+                {QStringLiteral("[checks] key"), 60}},
                rows);
-    flow.paragraph(QStringLiteral("A value on its limit passes. The limits come from the [checks] "
-                                  "group of the settings file where it sets them."),
+    flow.paragraph(QStringLiteral("A value on its limit passes; values are judged unrounded and "
+                                  "printed with the decimals that show their side of the limit. "
+                                  "The limits come from the [checks] group of the settings file "
+                                  "where it sets them."),
                    7.5, kGrey);
 }

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The report of a bench check as a PDF on A4: a header (program and
-// version, board, operator, reference instrument, date and time with its
-// offset, port and device), the overall verdict and a summary table with a
-// place to sign, then each check in detail (leak tests with their curves and
-// fitted lines, static points sorted by reference, over-pressure per
-// stretch, the measurements with their statistics, a chart against the set
-// point and the pressure curve of each), and the limits used. QPdfWriter
-// and QPainter only: no widgets, no display.
+// version, board, operator, reference instrument, when the session started
+// and when the report was made, port and device, set point), the overall
+// verdict and a summary table with a place to sign, the gaps in the
+// traffic, then each check in detail (leak tests with their settling,
+// window, outliers, curves and fitted lines; static points sorted by
+// reference and the refused readings; over-pressure per stretch; the
+// measurements with their statistics, a chart against the set point, a
+// table and the pressure curves the checks kept), and the limits used.
+// Every incomplete verdict says why. Long tables list their first and last
+// rows and every failed or incomplete one (ListedRows); the JSON holds all.
+// Values judged against a limit print with the decimals that show their
+// side of it (NumberText). The layout is PageFlow's; no widgets, no display.
 #pragma once
 
 #include "check_report.h"
@@ -15,7 +20,6 @@
 #include <QString>
 
 class QIODevice;
-class QPdfWriter;
 class PageFlow;
 
 class ReportPdf
@@ -26,16 +30,18 @@ public:
                       QString *error = nullptr);
 
 private:
-    static int render(const CheckReport &report, QPdfWriter &writer, const QDateTime &made,
-                      int pageCount);
     static void titleBlock(PageFlow &flow, const CheckReport &report, const QDateTime &made);
     static void banner(PageFlow &flow, const CheckReport &report);
     static void summary(PageFlow &flow, const CheckReport &report);
     static void signatures(PageFlow &flow);
+    static void gapSection(PageFlow &flow, const CheckReport &report);
     static void leakSection(PageFlow &flow, const CheckReport &report);
+    static void leakTest(PageFlow &flow, const CheckReport &report, int index);
     static void staticSection(PageFlow &flow, const CheckReport &report);
+    static void refusalTable(PageFlow &flow, const CheckReport &report);
     static void overPressureSection(PageFlow &flow, const CheckReport &report);
     static void measurementSection(PageFlow &flow, const CheckReport &report);
+    static void statisticsTable(PageFlow &flow, const CheckReport &report);
     static void measurementTable(PageFlow &flow, const CheckReport &report);
     static void curveSection(PageFlow &flow, const CheckReport &report);
     static void limitsSection(PageFlow &flow, const CheckReport &report);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The report's JSON form (its keys, one-decimal numbers, null where there is
-// nothing) and the [checks] limits read from a settings file.
+// The report's JSON form (its keys, numbers unrounded, null where there is
+// nothing, "incomplete" where nothing could be judged, strings as given) and
+// the [checks] limits read from a settings file.
 #include "check_limits.h"
 #include "report_json.h"
 
@@ -8,13 +9,18 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
 
+using Change = std::function<void(CheckReport &)>;
+Q_DECLARE_METATYPE(Change)
+
 namespace {
 
-// A report with values that test the rounding.
+// A report with values that one-decimal rounding would change.
 CheckReport sample()
 {
     CheckReport r;
@@ -34,6 +40,8 @@ CheckReport sample()
     point.boardMmHg = 99.96;
     point.errorMmHg = -0.04;
     point.verdict = Verdict::Pass;
+    r.staticPoints << point;
+    point.errorMmHg = -0.0;
     r.staticPoints << point;
     CheckReport::Stretch stretch;
     stretch.kind = "measurement";
@@ -69,59 +77,143 @@ class ChecksReportTest : public QObject
     Q_OBJECT
 
 private slots:
-    void jsonHasTheKeysAndRounds_data();
-    void jsonHasTheKeysAndRounds();
+    void jsonHasTheKeysAndFullValues_data();
+    void jsonHasTheKeysAndFullValues();
     void limitsComeFromTheSettingsFile_data();
     void limitsComeFromTheSettingsFile();
+
+private:
+    // The rows of the fields that explain a verdict: reasons, refusals, gaps.
+    static void rowsOfTheNewFields(const Change &none);
+    // The keys a script reads, each present.
+    static void keyRows(const Change &none);
 };
 
-void ChecksReportTest::jsonHasTheKeysAndRounds_data()
+void ChecksReportTest::jsonHasTheKeysAndFullValues_data()
 {
+    QTest::addColumn<Change>("change"); // made to sample() first
     QTest::addColumn<QString>("path");
     QTest::addColumn<QJsonValue>("expected");
 
+    const Change none = [](CheckReport &) {
+    };
     QTest::newRow("started with its offset")
-        << "started" << QJsonValue("2026-12-07T14:05:09+01:00");
-    QTest::newRow("operator not given is null") << "operator" << QJsonValue(QJsonValue::Null);
-    QTest::newRow("limit as a number") << "limits/max_pressure_neonate_mmHg" << QJsonValue(150);
-    QTest::newRow("rate 5.95 rounds to 6") << "leak_tests/0/rate_mmHg_per_min" << QJsonValue(6.0);
-    QTest::newRow("drop 5.96 rounds to 6") << "leak_tests/0/drop_mmHg" << QJsonValue(6.0);
+        << none << "started" << QJsonValue("2026-12-07T14:05:09+01:00");
+    QTest::newRow("operator not given is null")
+        << none << "operator" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("limit as a number")
+        << none << "limits/max_pressure_neonate_mmHg" << QJsonValue(150);
+    QTest::newRow("limit 0.04 kept as given, was 0")
+        << Change([](CheckReport &r) { r.limits.staticSpreadMmHg = 0.04; })
+        << "limits/static_spread_mmHg" << QJsonValue(0.04);
+    QTest::newRow("rate 5.95 kept, was rounded to 6")
+        << none << "leak_tests/0/rate_mmHg_per_min" << QJsonValue(5.95);
+    QTest::newRow("drop 5.96 kept, was rounded to 6")
+        << none << "leak_tests/0/drop_mmHg" << QJsonValue(5.96);
     QTest::newRow("no hold, no rate: null")
-        << "leak_tests/1/rate_mmHg_per_min" << QJsonValue(QJsonValue::Null);
+        << none << "leak_tests/1/rate_mmHg_per_min" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("rate not finite: null")
+        << Change([](CheckReport &r) { r.leakTests[0].rateMmHgPerMin = std::nan(""); })
+        << "leak_tests/0/rate_mmHg_per_min" << QJsonValue(QJsonValue::Null);
     QTest::newRow("unfinished leak test is incomplete")
-        << "leak_tests/1/verdict" << QJsonValue("incomplete");
-    QTest::newRow("error -0.04 is 0, not -0") << "static_points/0/error_mmHg" << QJsonValue(0.0);
-    QTest::newRow("board 99.96 rounds to 100") << "static_points/0/board_mmHg" << QJsonValue(100.0);
-    QTest::newRow("over-pressure kind") << "over_pressure/0/kind" << QJsonValue("measurement");
-    QTest::newRow("over-pressure fail") << "over_pressure/0/verdict" << QJsonValue("fail");
-    QTest::newRow("999 count") << "measurements/ended_999" << QJsonValue(1);
-    QTest::newRow("SD to one decimal") << "measurements/systolic/sd" << QJsonValue(1.4);
-    QTest::newRow("mean 120.25 to one decimal")
-        << "measurements/systolic/mean" << QJsonValue(120.3);
+        << none << "leak_tests/1/verdict" << QJsonValue("incomplete");
+    QTest::newRow("error -0.04 kept, was rounded to 0")
+        << none << "static_points/0/error_mmHg" << QJsonValue(-0.04);
+    QTest::newRow("error -0 is 0") << none << "static_points/1/error_mmHg" << QJsonValue(0.0);
+    QTest::newRow("board 99.96 kept, was rounded to 100")
+        << none << "static_points/0/board_mmHg" << QJsonValue(99.96);
+    QTest::newRow("over-pressure kind")
+        << none << "over_pressure/0/kind" << QJsonValue("measurement");
+    QTest::newRow("over-pressure fail") << none << "over_pressure/0/verdict" << QJsonValue("fail");
+    QTest::newRow("exceeded in seconds since the trace began")
+        << none << "over_pressure/0/exceeded_at_s" << QJsonValue(12.345);
+    QTest::newRow("999 count") << none << "measurements/ended_999" << QJsonValue(1);
+    QTest::newRow("SD kept whole, was one decimal")
+        << none << "measurements/systolic/sd" << QJsonValue(1.41421356);
+    QTest::newRow("mean 120.25 kept, was 120.3")
+        << none << "measurements/systolic/mean" << QJsonValue(120.25);
     QTest::newRow("pulse without reference has no verdict")
-        << "measurements/pulse/verdict" << QJsonValue(QJsonValue::Null);
-    QTest::newRow("one value has no SD") << "measurements/pulse/sd" << QJsonValue(QJsonValue::Null);
-    QTest::newRow("overall") << "verdict" << QJsonValue("fail");
+        << none << "measurements/pulse/verdict" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("one value has no SD")
+        << none << "measurements/pulse/sd" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("overall") << none << "verdict" << QJsonValue("fail");
+    QTest::newRow("nothing to judge reads incomplete, never null")
+        << Change([](CheckReport &r) { r.verdict = Verdict::None; }) << "verdict"
+        << QJsonValue("incomplete");
+    QTest::newRow("board keeps a bidirectional override as given")
+        << Change([](CheckReport &r) { r.session.board = QString("SN-\u202Eevil"); }) << "board"
+        << QJsonValue(QString("SN-\u202Eevil"));
+    rowsOfTheNewFields(none);
 
-    const QStringList required{
-        "program",    "board",         "operator",      "reference_instrument", "started", "limits",
-        "leak_tests", "static_points", "over_pressure", "measurements",         "verdict"};
-    for (const QString &key : required)
-        QTest::addRow("key %s present", qPrintable(key)) << key << QJsonValue("(present)");
-    for (const char *key : {"static_mmHg", "leak_mmHg_per_min", "max_pressure_adult_mmHg",
-                            "max_pressure_neonate_mmHg", "mean_error_mmHg", "sd_mmHg"})
-        QTest::addRow("limit %s present", key)
-            << QStringLiteral("limits/%1").arg(key) << QJsonValue("(present)");
-    for (const char *key : {"n", "mean", "sd", "min", "max", "reference", "mean_error", "verdict"})
-        QTest::addRow("diastolic %s present", key)
-            << QStringLiteral("measurements/diastolic/%1").arg(key) << QJsonValue("(present)");
+    keyRows(none);
 }
 
-void ChecksReportTest::jsonHasTheKeysAndRounds()
+void ChecksReportTest::keyRows(const Change &none)
 {
+    const QStringList required{
+        "program", "board",      "operator",      "reference_instrument", "started",
+        "limits",  "leak_tests", "static_points", "over_pressure",        "measurements",
+        "verdict", "refusals",   "gaps"};
+    for (const QString &key : required)
+        QTest::addRow("key %s present", qPrintable(key)) << none << key << QJsonValue("(present)");
+    for (const CheckLimits::Key &key : CheckLimits::keys())
+        QTest::addRow("limit %s present", key.name)
+            << none << QStringLiteral("limits/%1").arg(key.name) << QJsonValue("(present)");
+    for (const char *key : {"n", "mean", "sd", "min", "max", "reference", "mean_error", "verdict"})
+        QTest::addRow("diastolic %s present", key)
+            << none << QStringLiteral("measurements/diastolic/%1").arg(key)
+            << QJsonValue("(present)");
+}
+
+void ChecksReportTest::rowsOfTheNewFields(const Change &none)
+{
+    const Change incomplete = [](CheckReport &r) {
+        r.leakTests[0].verdict = Verdict::Incomplete;
+        r.leakTests[0].reason = "a gap in the traffic overlaps the window";
+        r.leakTests[0].windowStartMs = 20500;
+        r.leakTests[0].settled = false;
+        r.leakTests[0].outliers = {{30250, 150}};
+        r.overPressure[0].reason = "port lost";
+        r.measurements.reason = "3 of 5 results";
+        r.refusals << CheckReport::Refusal{61250, "COM1", 120.5, "hold the pressure steady"};
+        r.gaps << CheckReport::Gap{5000, 9250, "COM1", "316 trace lines dropped"};
+    };
+    QTest::newRow("leak reason") << incomplete << "leak_tests/0/reason"
+                                 << QJsonValue("a gap in the traffic overlaps the window");
+    QTest::newRow("leak reason null when judged")
+        << none << "leak_tests/0/reason" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("leak window start")
+        << incomplete << "leak_tests/0/window_start_s" << QJsonValue(20.5);
+    QTest::newRow("leak not settled") << incomplete << "leak_tests/0/settled" << QJsonValue(false);
+    QTest::newRow("leak outlier's time")
+        << incomplete << "leak_tests/0/outliers/0/at_s" << QJsonValue(30.25);
+    QTest::newRow("stretch reason")
+        << incomplete << "over_pressure/0/reason" << QJsonValue("port lost");
+    QTest::newRow("measurements reason")
+        << incomplete << "measurements/reason" << QJsonValue("3 of 5 results");
+    QTest::newRow("refusal time") << incomplete << "refusals/0/at_s" << QJsonValue(61.25);
+    QTest::newRow("refusal reference")
+        << incomplete << "refusals/0/reference_mmHg" << QJsonValue(120.5);
+    QTest::newRow("refusal reason")
+        << incomplete << "refusals/0/reason" << QJsonValue("hold the pressure steady");
+    QTest::newRow("gap end") << incomplete << "gaps/0/to_s" << QJsonValue(9.25);
+    QTest::newRow("gap what") << incomplete << "gaps/0/what"
+                              << QJsonValue("316 trace lines dropped");
+    QTest::newRow("every measurement listed: a 999 has no values") << Change([](CheckReport &r) {
+        CheckReport::Measurement m;
+        m.ended999 = true;
+        r.measurements.list = {CheckReport::Measurement(), m};
+    }) << "measurements/list/1/systolic" << QJsonValue(QJsonValue::Null);
+}
+
+void ChecksReportTest::jsonHasTheKeysAndFullValues()
+{
+    QFETCH(Change, change);
     QFETCH(QString, path);
     QFETCH(QJsonValue, expected);
-    const QJsonObject json = ReportJson::object(sample());
+    CheckReport report = sample();
+    change(report);
+    const QJsonObject json = ReportJson::object(report);
     const QJsonValue value = at(json, path);
     if (expected == QJsonValue("(present)"))
         QVERIFY2(!value.isUndefined(), qPrintable(path));
