@@ -97,7 +97,8 @@ QJsonArray staticPoints(const QList<CheckReport::StaticPoint> &points)
                                  {"readings", p.readings},
                                  {"at_s", seconds(p.ms)},
                                  {"port", p.port},
-                                 {"verdict", verdict(p.verdict)}});
+                                 {"verdict", verdict(p.verdict)},
+                                 {"reason", orNull(p.reason)}});
     return array;
 }
 

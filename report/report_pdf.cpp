@@ -477,6 +477,13 @@ void ReportPdf::staticSection(PageFlow &flow, const CheckReport &report)
                    rows);
         if (!listed.note(QStringLiteral("points")).isEmpty())
             flow.paragraph(listed.note(QStringLiteral("points")), 8, kGrey);
+        for (const CheckReport::StaticPoint &pt : report.staticPoints) {
+            if (!pt.reason.isEmpty())
+                flow.paragraph(
+                    QStringLiteral("Point at %1 mmHg (%2): %3.")
+                        .arg(NumberText::plain(pt.referenceMmHg), when(report, pt.ms), pt.reason),
+                    8.5);
+        }
     }
     refusalTable(flow, report);
 }

@@ -321,6 +321,10 @@ void ReportPdfTest::explanationRows()
         r.measurements.reason = "3 of 5 results";
     }) << QStringList{"~Incomplete #1: port lost: COM1", "~Incomplete: 3 of 5 results."}
                                                                  << QStringList{};
+    QTest::newRow("incomplete static point says why") << Change([](CheckReport &r) {
+        r.staticPoints.first().verdict = Verdict::Incomplete;
+        r.staticPoints.first().reason = "12 trace lines dropped";
+    }) << QStringList{"~: 12 trace lines dropped."} << QStringList{};
     QTest::newRow("summary's leak row shows the leak verdict, not another check's")
         << Change([](CheckReport &r) {
                r.leakVerdict = Verdict::Incomplete;
