@@ -44,6 +44,10 @@ const std::vector<CheckLimits::Key> &CheckLimits::keys()
         {"sd_mmHg", &CheckLimits::sdMmHg, "mmHg", 0.01, 50, false, "Measurements: largest SD"},
         {"series_min_n", &CheckLimits::seriesMinN, "", 2, 1000, true,
          "Measurements: fewest results"},
+        {"inflation_adult_s", &CheckLimits::inflationAdultS, "s", 10, 600, false,
+         "Inflation time, longest, adult"},
+        {"inflation_neonate_s", &CheckLimits::inflationNeonateS, "s", 10, 600, false,
+         "Inflation time, longest, neonate"},
     };
     return table;
 }

@@ -40,6 +40,8 @@ public:
     double staticWindowS = 2;
     double staticSpreadMmHg = 2;
     double seriesMinN = 5;
+    double inflationAdultS = 180;
+    double inflationNeonateS = 90;
 
     // One [checks] key.
     struct Key

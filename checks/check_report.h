@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The bench checks of one session as plain data: what ChecksEngine::report()
-// hands out and what the JSON form and the PDF are made from. Times are the
-// trace's milliseconds; pressures are mmHg as the board sent them; derived
-// numbers are kept unrounded. Every verdict that is not pass or fail for a
-// reason the reader must know (a gap in the traffic, unsteady readings, too
-// few results) carries that reason in words.
+// hands out (with, for a run that followed a test plan, the plan and its
+// steps that PlanJudgement adds) and what the JSON form and the PDF are made
+// from. Times are the trace's milliseconds; pressures are mmHg as the board
+// sent them; derived numbers are kept unrounded. Every verdict that is not
+// pass or fail for a reason the reader must know (a gap in the traffic,
+// unsteady readings, too few results) carries that reason in words.
 #pragma once
 
 #include "check_limits.h"
@@ -13,6 +14,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -77,20 +79,20 @@ struct CheckReport
         std::optional<double> holdMmHg; // the peak after pump-up; none when none was seen
         qint64 holdMs = 0;
         std::optional<qint64> windowStartMs; // set once the pressure has settled
-        double settleS = 0;   // from the peak to the window's start, as used
-        bool settled = true;  // false: leak_settle_max_s ran out before the pressure was stable
-        double windowS = 0;                  // seconds measured: the full window when complete
-        double dropMmHg = 0;                 // first minus last pressure of the window
+        double settleS = 0;                  // from the peak to the window's start, as used
+        bool settled = true; // false: leak_settle_max_s ran out before the pressure was stable
+        double windowS = 0;  // seconds measured: the full window when complete
+        double dropMmHg = 0; // first minus last pressure of the window
         // The least-squares leak rate, positive when the pressure falls, and
         // the fitted line's value at the window's start; from two readings on.
         std::optional<double> rateMmHgPerMin;
         double fitStartMmHg = 0;
         bool complete = false; // the window ran out (with readings to its end when judged)
         Verdict verdict = Verdict::Incomplete;
-        QString reason; // why it is incomplete; empty for pass and fail
-        int windowReadings = 0;          // readings in the window, outliers included
-        QList<PressureSample> outliers;  // readings of the window left out of the fit
-        QList<PressureSample> samples; // the whole stretch, pump-up included
+        QString reason;                 // why it is incomplete; empty for pass and fail
+        int windowReadings = 0;         // readings in the window, outliers included
+        QList<PressureSample> outliers; // readings of the window left out of the fit
+        QList<PressureSample> samples;  // the whole stretch, pump-up included
     };
 
     struct StaticPoint
@@ -116,8 +118,27 @@ struct CheckReport
         qint64 endMs = 0;
         int maxMmHg = 0;
         qint64 maxMs = 0;
-        double limitMmHg = 0; // as the settings give it
+        double limitMmHg = 0;             // as the settings give it
         std::optional<qint64> exceededMs; // first pressure above the limit
+        Verdict verdict = Verdict::Pass;
+        QString reason; // why it is incomplete (a gap in its traffic)
+    };
+
+    // The time a measurement stretch held the cuff above the threshold of
+    // its patient mode (15 mmHg adult, 5 mmHg neonate), added up over the
+    // stretch, against the longest inflation time of that mode. Leak-test and
+    // manometer stretches hold pressure on purpose and have none.
+    struct Inflation
+    {
+        QString kind; // "measurement"
+        QString port;
+        QString patient; // "adult", "neonate"
+        qint64 startMs = 0;
+        qint64 endMs = 0;
+        double thresholdMmHg = 0;
+        double seconds = 0;               // above the threshold
+        double limitS = 0;                // as the settings give it
+        std::optional<qint64> exceededMs; // the first entry after the limit was passed
         Verdict verdict = Verdict::Pass;
         QString reason; // why it is incomplete (a gap in its traffic)
     };
@@ -158,19 +179,68 @@ struct CheckReport
         QString reason; // why it is incomplete: "3 of 5 results", a gap
     };
 
+    // The test plan a run followed; none for a free check.
+    struct Plan
+    {
+        QString name;          // "Standard NIBP bench check"
+        QString version;       // "1.0"
+        QString sha256;        // of the plan file's bytes, lower-case hex
+        QString patient;       // "adult", "neonate"
+        QStringList limitKeys; // the [checks] keys the plan fixed, in its order
+    };
+
+    // One planned static point and what was recorded for it.
+    struct PlannedPoint
+    {
+        double plannedMmHg = 0;
+        std::optional<StaticPoint> recorded; // none: no reading taken for it
+        Verdict verdict = Verdict::Incomplete;
+    };
+
+    // One step of the plan: what it asked for, what was found in the trace
+    // time it ran, and its verdict. Only the part of its kind is filled.
+    struct PlanStep
+    {
+        QString step;       // "leak", "static", "series"
+        QString ending;     // "done", "cancelled", "the board did not answer", "not run"
+        qint64 startMs = 0; // both 0 when it did not run
+        qint64 endMs = 0;
+        Verdict verdict = Verdict::Incomplete;
+        QString reason; // why it failed or is incomplete; several joined by "; "
+        // leak: the planned hold and the last leak test of the step
+        double holdMinMmHg = 0;
+        double holdMaxMmHg = 0;
+        std::optional<LeakTest> leakTest;
+        // static: each planned point in the plan's order
+        QList<PlannedPoint> points;
+        // series: the set point, the results asked for and the statistics of
+        // the results in the step (judged on `count` results at least)
+        std::optional<SetPoint> setPoint;
+        int count = 0;
+        double pauseS = 0;
+        std::optional<Measurements> series;
+    };
+
     Session session;
     CheckLimits limits;
     std::optional<SetPoint> setPoint;
     QList<LeakTest> leakTests;
     QList<StaticPoint> staticPoints; // sorted by reference
     QList<Stretch> overPressure;
+    QList<Inflation> inflation; // measurement stretches only
     Measurements measurements;
     QList<Refusal> refusals; // in time order
     QList<Gap> gaps;         // in time order
 
-    // Per check and overall, by the rule in verdict.h.
+    // Under a plan (PlanJudgement): the plan and each of its steps.
+    std::optional<Plan> plan;
+    QList<PlanStep> steps;
+
+    // Per check and overall, by the rule in verdict.h. Under a plan the
+    // overall verdict is the run's (PlanJudgement).
     Verdict leakVerdict = Verdict::None;
     Verdict staticVerdict = Verdict::None;
     Verdict overPressureVerdict = Verdict::None;
+    Verdict inflationVerdict = Verdict::None;
     Verdict verdict = Verdict::None;
 };

@@ -5,6 +5,7 @@
 #include "command_frame.h"
 #include "command_set.h"
 #include "control_bytes.h"
+#include "inflation_clock.h"
 #include "leak_run.h"
 #include "measurement_statistics.h"
 #include "reply_line.h"
@@ -70,10 +71,12 @@ struct ChecksEngine::State
     bool stretchHasPressure = false;
     QList<PressureSample> measurementSamples;
     std::optional<LeakRun> leak;
-    QList<PressureSample> recent; // manometer readings of the last static window
+    std::optional<InflationClock> inflation; // of the measurement that runs
+    QList<PressureSample> recent;            // manometer readings of the last static window
     QList<CheckReport::LeakTest> leakTests;
     QList<CheckReport::StaticPoint> points;
     QList<CheckReport::Stretch> stretches;
+    QList<CheckReport::Inflation> inflations;
     QList<CheckReport::Measurement> measurements;
     QList<CheckReport::Refusal> refusals;
     QList<CheckReport::Gap> gaps;
@@ -132,6 +135,7 @@ void ChecksEngine::feed(const TrafficEntry &entry)
     s.lastMs = std::max(s.lastMs, entry.ms);
     if (s.leak)
         s.leak->advance(s.lastMs);
+    timeInflation(s.lastMs);
     if (entry.kind == QLatin1String(TrafficEntry::kSent)) {
         followPort(entry);
         sent(entry);
@@ -190,6 +194,8 @@ void ChecksEngine::lostTraffic(const CheckReport::Gap &gap)
     const QString text = gapText(gap);
     if (s.leak)
         s.leak->interrupt(text);
+    if (s.inflation)
+        s.inflation->interrupt(text);
     if (s.stretch && s.stretch->verdict != Verdict::Fail) {
         s.stretch->verdict = Verdict::Incomplete;
         s.stretch->reason = text;
@@ -257,15 +263,34 @@ void ChecksEngine::beginStretch(Mode mode, qint64 ms, const QString &why)
     s.recent.clear();
     if (mode == Mode::LeakTest)
         s.leak.emplace(m_limits, s.port, ms, kCurveMaxSamples);
+    if (mode == Mode::Measuring)
+        s.inflation.emplace(stretch, m_limits);
 }
 
-// A stretch counts for over-pressure once the board sent a pressure in it.
+// The measurement that runs has been inflated until `ms`; the moment it is
+// over its longest inflation time, that is said at once.
+void ChecksEngine::timeInflation(qint64 ms)
+{
+    State &s = *m_state;
+    if (!s.inflation || !s.inflation->advance(ms))
+        return;
+    const CheckReport::Inflation &record = s.inflation->record();
+    emit inflationTooLong(ms, record.seconds, record.limitS);
+}
+
+// A stretch counts for over-pressure and inflation time once the board sent
+// a pressure in it.
 void ChecksEngine::endStretch(qint64 ms, const QString &why)
 {
     State &s = *m_state;
-    if (s.stretch && s.stretchHasPressure)
+    timeInflation(ms);
+    if (s.stretch && s.stretchHasPressure) {
         s.stretches.append(*s.stretch);
+        if (s.inflation)
+            s.inflations.append(s.inflation->record());
+    }
     s.stretch.reset();
+    s.inflation.reset();
     if (s.leak) {
         s.leak->end(ms, why);
         s.leakTests.append(s.leak->test());
@@ -302,6 +327,8 @@ void ChecksEngine::pressure(qint64 ms, int mmHg)
         stretch.reason.clear();
         emit overPressure(ms, stretch.kind, mmHg, stretch.limitMmHg);
     }
+    if (s.inflation)
+        s.inflation->reading(ms, mmHg);
     measurementReading(ms, mmHg);
 }
 
@@ -443,6 +470,7 @@ void ChecksEngine::clear()
     s.leakTests.clear();
     s.points.clear();
     s.stretches.clear();
+    s.inflations.clear();
     s.measurements.clear();
     s.refusals.clear();
     s.gaps.clear();
@@ -456,6 +484,8 @@ void ChecksEngine::clear()
         s.stretch->reason.clear();
         s.stretchHasPressure = false;
     }
+    if (s.inflation)
+        s.inflation->restart(s.lastMs);
     emit changed();
 }
 
@@ -494,6 +524,7 @@ void ChecksEngine::judgeAcrossGaps(CheckReport &report) const
     if (report.gaps.isEmpty())
         return;
     report.overPressureVerdict = combined(report.overPressureVerdict, Verdict::Incomplete);
+    report.inflationVerdict = combined(report.inflationVerdict, Verdict::Incomplete);
     QString why = QStringLiteral("traffic lost: ") + gapText(report.gaps.constFirst());
     if (report.gaps.size() > 1)
         why += QStringLiteral(" (and %1 more)").arg(report.gaps.size() - 1);
@@ -516,8 +547,12 @@ CheckReport ChecksEngine::report() const
                          return a.referenceMmHg < b.referenceMmHg;
                      });
     report.overPressure = s.stretches;
-    if (s.stretch && s.stretchHasPressure)
+    report.inflation = s.inflations;
+    if (s.stretch && s.stretchHasPressure) {
         report.overPressure.append(*s.stretch);
+        if (s.inflation)
+            report.inflation.append(s.inflation->record());
+    }
     report.measurements = MeasurementStatistics::of(s.measurements, m_setPoint, m_limits);
     report.refusals = s.refusals;
     report.gaps = s.gaps;
@@ -528,8 +563,10 @@ CheckReport ChecksEngine::report() const
         report.staticVerdict = combined(report.staticVerdict, point.verdict);
     for (const CheckReport::Stretch &stretch : std::as_const(report.overPressure))
         report.overPressureVerdict = combined(report.overPressureVerdict, stretch.verdict);
+    for (const CheckReport::Inflation &inflation : std::as_const(report.inflation))
+        report.inflationVerdict = combined(report.inflationVerdict, inflation.verdict);
     judgeAcrossGaps(report);
     report.verdict = combined({report.leakVerdict, report.staticVerdict, report.overPressureVerdict,
-                               report.measurements.verdict});
+                               report.inflationVerdict, report.measurements.verdict});
     return report;
 }

@@ -15,7 +15,8 @@
 //   - leakState() for the running leak test, report() for the verdicts and
 //     the report (its session fields the window fills in);
 //   - changed() after every entry that changed something, overPressure() at
-//     once when a stretch first goes above its limit.
+//     once when a stretch first goes above its limit, inflationTooLong() at
+//     once when a measurement has held the cuff up longer than its limit.
 // Offline (tarnvik-report): feed() each entry of the trace, then report().
 //
 // What it knows, from the frames sent: START "01;;D7" begins a measurement
@@ -25,15 +26,17 @@
 // until one is sent). Pressures come from pressure lines as the panel reads
 // them; a result line or "999" ends a measurement. A port that closes, is
 // lost, or changes ends what runs on it. One engine serves the whole session,
-// whatever the port.
+// whatever the port. Every stretch is judged for over-pressure, every
+// measurement stretch also for its inflation time (InflationClock).
 //
 // Traffic the record lacks (the trace writer's "dropped N trace lines", a
 // port lost while a stretch runs) is a gap: what it overlaps is incomplete,
-// and so are the over-pressure check and the measurement series, which it may
-// have hidden whole stretches and results from. The engine keeps per pressure
-// line only what a running check needs; of the measurements it keeps every
-// result but the curves of the first kCurvesFirst and the latest
-// kCurvesLatest only, so a trace of any length is judged in bounded memory.
+// and so are the over-pressure check, the inflation time and the measurement
+// series, which it may have hidden whole stretches and results from. The
+// engine keeps per pressure line only what a running check needs; of the
+// measurements it keeps every result but the curves of the first
+// kCurvesFirst and the latest kCurvesLatest only, so a trace of any length is
+// judged in bounded memory.
 #pragma once
 
 #include "check_report.h"
@@ -99,6 +102,9 @@ public:
 signals:
     void changed();
     void overPressure(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
+    // The measurement that runs has held the cuff above its threshold for
+    // `seconds`, over the limit of its patient mode.
+    void inflationTooLong(qint64 ms, double seconds, double limitS);
     void pointRecorded(const CheckReport::StaticPoint &point);
     void pointRefused(double referenceMmHg, const QString &reason);
 
@@ -117,6 +123,7 @@ private:
     void refuse(qint64 ms, const QString &port, double mmHg, const QString &reason);
     void beginStretch(Mode mode, qint64 ms, const QString &why);
     void endStretch(qint64 ms, const QString &why);
+    void timeInflation(qint64 ms);
     void followPort(const TrafficEntry &entry);
     void judgeAcrossGaps(CheckReport &report) const;
 

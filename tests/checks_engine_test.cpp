@@ -105,8 +105,10 @@ CheckLimits limitsOf(const QString &lines)
     return limits;
 }
 
+// `inflations` collects the engine's inflationTooLong signals as they come.
 CheckReport reportOf(const QString &trace, const std::optional<SetPoint> &setPoint,
-                     QStringList *refusals = nullptr, const CheckLimits &limits = CheckLimits())
+                     QStringList *refusals = nullptr, const CheckLimits &limits = CheckLimits(),
+                     QStringList *inflations = nullptr)
 {
     QByteArray bytes = trace.toUtf8();
     QBuffer buffer(&bytes);
@@ -117,6 +119,17 @@ CheckReport reportOf(const QString &trace, const std::optional<SetPoint> &setPoi
                      [refusals](double mmHg, const QString &reason) {
                          if (refusals)
                              *refusals << QStringLiteral("%1: %2").arg(mmHg).arg(reason);
+                     });
+    QObject::connect(&engine, &ChecksEngine::inflationTooLong,
+                     [inflations, &engine](qint64 ms, double seconds, double limitS) {
+                         if (inflations)
+                             *inflations << QStringLiteral("at %1 after %2 s, limit %3, %4")
+                                                .arg(ms)
+                                                .arg(seconds)
+                                                .arg(limitS)
+                                                .arg(engine.mode() == ChecksEngine::Mode::Measuring
+                                                         ? "while it runs"
+                                                         : "after it");
                      });
     for (const TrafficEntry &entry : TraceReader::read(buffer))
         engine.feed(entry);
@@ -207,6 +220,8 @@ class ChecksEngineTest : public QObject
 private slots:
     void tracesGiveKnownVerdicts_data();
     void tracesGiveKnownVerdicts();
+    void inflationTimeJudged_data();
+    void inflationTimeJudged();
     void leakStateRunsDown();
     void curvesOfFirstAndLatestKept();
 };
@@ -751,6 +766,131 @@ void ChecksEngineTest::tracesGiveKnownVerdicts()
     const CheckReport report = reportOf(trace, point, &refused, limitsOf(limits));
     QCOMPARE(describe(report), expected);
     QCOMPARE(refused, refusals);
+}
+
+void ChecksEngineTest::inflationTimeJudged_data()
+{
+    QTest::addColumn<QString>("trace");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("signalled"); // inflationTooLong as it came
+    QTest::addColumn<QString>("limits");        // key=value lines over the defaults
+
+    // START at 1.0 s; the readings from 1.25 s, every 0.25 s; the result
+    // line after them.
+    const auto measurement = [](int mmHg, double seconds) {
+        return TraceText().sent("01;;D7").hold({mmHg}, seconds).result(120, 80, 93, 70).text();
+    };
+    QTest::newRow("181 s above 15 mmHg fails, at once while it runs")
+        << measurement(150, 181)
+        << QStringList{"fail measurement adult 181.0 s above 15 limit 180 at 181500",
+                       "inflation fail", "overall fail"}
+        << QStringList{"at 181500 after 180.25 s, limit 180, while it runs"} << QString();
+    QTest::newRow("180 s on the limit passes")
+        << measurement(150, 180)
+        << QStringList{"pass measurement adult 180.0 s above 15 limit 180", "inflation pass",
+                       "overall pass"}
+        << QStringList{} << QString();
+    QTest::newRow("179 s passes")
+        << measurement(150, 179)
+        << QStringList{"pass measurement adult 179.0 s above 15 limit 180", "inflation pass",
+                       "overall pass"}
+        << QStringList{} << QString();
+    QTest::newRow("a cuff at 15 mmHg exactly does not count")
+        << measurement(15, 300)
+        << QStringList{"pass measurement adult 0.0 s above 15 limit 180", "inflation pass",
+                       "overall pass"}
+        << QStringList{} << QString();
+    QTest::newRow("time above adds up: 100 s and 81 s at 16 mmHg, 100 s at 15 between, fails")
+        << TraceText()
+               .sent("01;;D7")
+               .hold({16}, 100)
+               .hold({15}, 100)
+               .hold({16}, 81)
+               .result(120, 80, 93, 70)
+               .text()
+        << QStringList{"fail measurement adult 181.0 s above 15 limit 180 at 281500",
+                       "inflation fail", "overall fail"}
+        << QStringList{"at 281500 after 180.25 s, limit 180, while it runs"} << QString();
+    QTest::newRow("neonate at 6 mmHg for 91 s fails (threshold 5, limit 90)")
+        << TraceText().sent("25;;DD").sent("01;;D7").hold({6}, 91).result(120, 80, 93, 70).text()
+        << QStringList{"fail measurement neonate 91.0 s above 5 limit 90 at 91750",
+                       "inflation fail", "overall fail"}
+        << QStringList{"at 91750 after 90.25 s, limit 90, while it runs"} << QString();
+    QTest::newRow("a leak test and a manometer held 300 s each are exempt")
+        << TraceText()
+               .sent("17;;DE")
+               .hold({250}, 300)
+               .sent("X")
+               .hold({0}, 1)
+               .sent("14;;DB")
+               .hold({250}, 300)
+               .sent("X")
+               .text()
+        << QStringList{"inflation none", "overall pass"} << QStringList{} << QString();
+    QTest::newRow("a measurement the board started by itself counts")
+        << TraceText().hold({150}, 181).result(120, 80, 93, 70).text()
+        << QStringList{"fail measurement adult 181.0 s above 15 limit 180 at 181250",
+                       "inflation fail", "overall fail"}
+        << QStringList{"at 181250 after 180.25 s, limit 180, while it runs"} << QString();
+    QTest::newRow("Break ends it: the vent does not count")
+        << TraceText().sent("01;;D7").hold({150}, 179).sent("X").hold({100}, 20).text()
+        << QStringList{"pass measurement adult 179.0 s above 15 limit 180", "inflation pass",
+                       "overall pass"}
+        << QStringList{} << QString();
+    QTest::newRow("inflation_adult_s=60 from the settings: 61 s fails")
+        << measurement(150, 61)
+        << QStringList{"fail measurement adult 61.0 s above 15 limit 60 at 61500", "inflation fail",
+                       "overall fail"}
+        << QStringList{"at 61500 after 60.25 s, limit 60, while it runs"} << "inflation_adult_s=60";
+    QTest::newRow("checks cleared mid measurement: the count starts again at the clearing")
+        << TraceText()
+               .sent("01;;D7")
+               .hold({150}, 100)
+               .event("checks cleared")
+               .hold({150}, 100)
+               .result(120, 80, 93, 70)
+               .text()
+        << QStringList{"pass measurement adult 100.3 s above 15 limit 180", "inflation pass",
+                       "overall pass"}
+        << QStringList{} << QString();
+    QTest::newRow("port lost mid measurement: incomplete")
+        << TraceText().sent("01;;D7").hold({150}, 10).event("lost: device removed").text()
+        << QStringList{"incomplete measurement adult 10.0 s above 15 limit 180 (port lost: "
+                       "device removed, 11.0 s to 11.3 s)",
+                       "inflation incomplete", "overall incomplete"}
+        << QStringList{} << QString();
+    QTest::newRow("dropped lines between measurements: inflation time incomplete")
+        << measurement(150, 1) + TraceText().wait(3).event("dropped 9 trace lines").text() +
+               TraceText().wait(4).sent("01;;D7").hold({150}, 1).result(120, 80, 93, 70).text()
+        << QStringList{"pass measurement adult 1.0 s above 15 limit 180",
+                       "pass measurement adult 1.0 s above 15 limit 180", "inflation incomplete",
+                       "overall incomplete"}
+        << QStringList{} << QString();
+}
+
+void ChecksEngineTest::inflationTimeJudged()
+{
+    QFETCH(QString, trace);
+    QFETCH(QStringList, expected);
+    QFETCH(QStringList, signalled);
+    QFETCH(QString, limits);
+    QStringList inflations;
+    const CheckReport report =
+        reportOf(trace, std::nullopt, nullptr, limitsOf(limits), &inflations);
+    QStringList lines;
+    for (const CheckReport::Inflation &i : report.inflation)
+        lines << QStringLiteral("%1 %2 %3 %4 s above %5 limit %6%7%8")
+                     .arg(verdictName(i.verdict), i.kind, i.patient, n1(i.seconds))
+                     .arg(i.thresholdMmHg)
+                     .arg(i.limitS)
+                     .arg(i.exceededMs ? QStringLiteral(" at %1").arg(*i.exceededMs) : "",
+                          because(i.reason));
+    const auto name = [](Verdict v) {
+        return v == Verdict::None ? QStringLiteral("none") : verdictName(v);
+    };
+    lines << "inflation " + name(report.inflationVerdict) << "overall " + name(report.verdict);
+    QCOMPARE(lines, expected);
+    QCOMPARE(inflations, signalled);
 }
 
 // Live, the window shows seconds left, drop so far and the running rate.
