@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
-// The program's entry: the command line, then a bench session (BenchSession)
-// on the serial port of the port map (the operator's port settings over the
+// The program's entry: the command line, then a bench core (BenchCore) on
+// the serial port of the port map (the operator's port settings over the
 // platform's port table), with the trace file when --trace is given and the
-// results file, and the event loop. The options are parsed before any port is
-// made, so a bad option never opens one. Exit codes: 0 when the window's exit
-// sequence ends the program (and for --help and --version), 2 for a bad
-// command line (an unknown -platform among it), 1 when the program cannot run
-// (no display, a trace file that cannot be written). When the exit sequence
-// has run, the loop ends at once; the record's writer gets a bounded time to
-// write what it holds, and what it could not write goes to stderr; leaving
-// main then takes the session down: the window, the About window with it, and
-// the port.
-#include "bench_session.h"
+// results file, the main window on the core, and the event loop. The options are parsed before any
+// port is made, so a bad option never opens one. Exit codes: 0 when the window's exit sequence ends
+// the program (and for --help and --version), 2 for a bad command line (an unknown -platform among
+// it), 1 when the program cannot run (no display, a trace file that cannot be written). When the
+// exit sequence has run, the loop ends at once; the record's writer gets a bounded time to write
+// what it holds, and what it could not write goes to stderr; leaving main then takes the windows
+// down (the About and Bench checks windows with the main window), then the core and its port.
+#include "bench_core.h"
+#include "main_window.h"
 #include "platform_choice.h"
 #include "port_map.h"
 #include "program_options.h"
@@ -74,22 +73,22 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    BenchSession session;
+    BenchCore core;
     QString why;
-    if (!options.tracePath().isEmpty() && !session.openTrace(options.tracePath(), why)) {
+    if (!options.tracePath().isEmpty() && !core.openTrace(options.tracePath(), why)) {
         std::fprintf(stderr, "tarnvik: cannot write the trace %s\n", qPrintable(why));
         return 1;
     }
 
     const PortMap portMap = PortMap::load();
-    MainWindow &window = session.start(std::make_unique<QtSerialPort>(portMap.table()), portMap,
-                                       options.resultsPath());
+    core.start(std::make_unique<QtSerialPort>(portMap.table()), portMap, options.resultsPath());
+    MainWindow window(core);
     // exit(), not quit(): quit() would first offer every window a close,
     // which would run the exit sequence a second time.
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
     window.show();
     const int code = QApplication::exec();
-    for (const QString &line : session.finishRecord())
+    for (const QString &line : core.finishRecord())
         std::fprintf(stderr, "tarnvik: %s\n", qPrintable(line));
     return code;
 }

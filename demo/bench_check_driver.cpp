@@ -2,15 +2,12 @@
 #include "bench_check_driver.h"
 
 #include "bench_checks_window.h"
+#include "bench_core.h"
+#include "board_reply.h"
 #include "main_window.h"
 #include "report_files.h"
 #include "simulated_board.h"
 #include "verdict.h"
-
-#include <QAction>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 
 #include <cstdio>
 
@@ -26,6 +23,11 @@ const QList<double> kHolds{50, 150, 250};
 constexpr double kGaugeOffset = 1.0; // the board reads 1 mmHg high in manometer mode
 const SimulatedBoard::SetPoint kSetPoint{120, 80, 72, 3.0};
 
+QString mmHg(double value)
+{
+    return QStringLiteral("%1 mmHg").arg(value, 0, 'f', 1);
+}
+
 QString statistic(const char *name, const CheckReport::Statistic &s)
 {
     return QStringLiteral("%1 mean %2 SD %3")
@@ -36,29 +38,20 @@ QString statistic(const char *name, const CheckReport::Statistic &s)
 
 } // namespace
 
-BenchCheckDriver::BenchCheckDriver(MainWindow &mainWindow, SimulatedBoard &board,
+BenchCheckDriver::BenchCheckDriver(MainWindow &mainWindow, BenchCore &core, SimulatedBoard &board,
                                    const QDir &output, int timeoutMs, QObject *parent)
     : QObject(parent)
     , m_mainWindow(mainWindow)
+    , m_core(core)
     , m_board(board)
     , m_output(output)
     , m_timeoutMs(timeoutMs)
 {
-    m_poll.setInterval(kPollMs);
-    connect(&m_poll, &QTimer::timeout, this, &BenchCheckDriver::poll);
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(timeoutMs);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         finish(1, QStringLiteral("the bench check did not complete within %1 s")
                       .arg(double(m_timeoutMs) / 1000.0));
-    });
-    connect(&m_board, &SimulatedBoard::measurementFinished, this, [this](bool failed) {
-        if (m_stage != Stage::Measuring)
-            return;
-        if (failed)
-            finish(1, QStringLiteral("the board ended a bench-check measurement with 999"));
-        else
-            ++m_measurementsDone;
     });
 }
 
@@ -72,134 +65,143 @@ void BenchCheckDriver::configureBoard()
 
 void BenchCheckDriver::start()
 {
-    auto *entry = m_mainWindow.findChild<QAction *>(QStringLiteral("benchChecksAction"));
-    if (entry)
-        entry->trigger();
-    m_checks = m_mainWindow.findChild<BenchChecksWindow *>();
-    if (!m_checks) {
+    m_mainWindow.showBenchChecksWindow();
+    m_checksWindow = m_mainWindow.benchChecksWindow();
+    if (!m_checksWindow) {
         finish(1, QStringLiteral("File > Bench checks did not open the Bench checks window"));
+        return;
+    }
+    if (!m_core.panel().isIdle()) {
+        finish(1, QStringLiteral("the panel is not idle at the start of the bench check"));
         return;
     }
     m_clock.start();
     m_deadline.start();
     configureBoard();
     fillIn();
+    follow();
     say(QStringLiteral("bench check: leak test, three manometer points, %1 measurements "
                        "around %2/%3")
             .arg(kMeasurements)
             .arg(kSetPoint.systolic)
             .arg(kSetPoint.diastolic));
     m_stage = Stage::LeakTest;
-    m_poll.start();
+    later([this] {
+        m_core.panel().startLeakTest();
+        say(QStringLiteral("bench check: leak test"));
+    });
 }
 
-// A new board in the Bench checks window: its checks cleared (the demo's
-// first measurement is no part of them), who and what, and the set point.
+// A new board: its checks cleared (the demo's first measurement is no part
+// of them), who and what, and the set point.
 void BenchCheckDriver::fillIn()
 {
-    m_checks->findChild<QPushButton *>(QStringLiteral("clearChecks"))->click();
-    const auto type = [this](const char *field, const QString &text) {
-        auto *edit = m_checks->findChild<QLineEdit *>(QLatin1String(field));
-        edit->setText(text);
-        edit->setCursorPosition(0);
-    };
-    type("boardId", QStringLiteral("DEMO-0001"));
-    type("operatorName", QStringLiteral("tarnvik-demo"));
-    type("referenceInstrument", QStringLiteral("simulated gauge and BP simulator"));
-    type("setSystolic", QString::number(kSetPoint.systolic));
-    type("setDiastolic", QString::number(kSetPoint.diastolic));
-    type("setPulse", QString::number(kSetPoint.pulse));
+    m_core.clearChecks();
+    m_core.setSessionField(BenchCore::SessionField::Board, QStringLiteral("DEMO-0001"));
+    m_core.setSessionField(BenchCore::SessionField::Operator, QStringLiteral("tarnvik-demo"));
+    m_core.setSessionField(BenchCore::SessionField::Instrument,
+                           QStringLiteral("simulated gauge and BP simulator"));
+    m_core.setSetPoint(SetPoint{double(kSetPoint.systolic), double(kSetPoint.diastolic),
+                                std::nullopt, double(kSetPoint.pulse)});
 }
 
-bool BenchCheckDriver::idle() const
+void BenchCheckDriver::follow()
 {
-    return m_board.mode() == SimulatedBoard::Mode::Idle && m_board.pressure() == 0 &&
-           m_mainWindow.panel().isIdle();
+    connect(&m_core.panel().state(), &BoardState::textChanged, this,
+            [this](BoardState::Field field, const QString &text) {
+                if (field == BoardState::Field::ReplyLine && !text.isEmpty())
+                    lineShown(text);
+            });
+    connect(&m_core.panel(), &BoardPanel::measurementEnded, this,
+            &BenchCheckDriver::measurementEnded);
+    const ChecksEngine &checks = m_core.checks();
+    connect(&checks, &ChecksEngine::changed, this, &BenchCheckDriver::leakTestChanged);
+    connect(
+        &checks, &ChecksEngine::pointRecorded, this, [this](const CheckReport::StaticPoint &point) {
+            ++m_pointsRecorded;
+            const QString error = QString::number(point.errorMmHg, 'f', 1);
+            m_pointOutcome = QStringLiteral("Recorded %1: the board read %2, error %3%4 mmHg: %5.")
+                                 .arg(mmHg(point.referenceMmHg), mmHg(point.boardMmHg),
+                                      error.toDouble() > 0 ? QStringLiteral("+") : QString(), error,
+                                      verdictName(point.verdict).toUpper());
+        });
+    connect(&checks, &ChecksEngine::pointRefused, this, [this](double, const QString &reason) {
+        m_pointOutcome = QStringLiteral("Not recorded: %1.").arg(reason);
+    });
+    connect(&m_core, &BenchCore::readingRefused, this,
+            [this] { m_pointOutcome = QStringLiteral("No port is open: nothing recorded."); });
 }
 
-bool BenchCheckDriver::click(const char *button)
+// The signals come from inside the panel and the checks at work; what the
+// operator does in answer comes after.
+void BenchCheckDriver::later(std::function<void()> step)
 {
-    auto *found = m_mainWindow.findChild<QPushButton *>(QLatin1String(button));
-    if (!found) {
-        finish(1, QStringLiteral("the main window has no button %1").arg(QLatin1String(button)));
-        return false;
-    }
-    found->click();
-    return true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, step = std::move(step)] {
+            if (m_stage != Stage::Done)
+                step();
+        },
+        Qt::QueuedConnection);
 }
 
-void BenchCheckDriver::poll()
+void BenchCheckDriver::leakTestChanged()
 {
-    switch (m_stage) {
-    case Stage::LeakTest:
-    case Stage::LeakEnd:
-        pollLeakTest();
-        break;
-    case Stage::Manometer:
-    case Stage::ManometerEnd:
-        pollManometer();
-        break;
-    case Stage::Measuring:
-        pollMeasurements();
-        break;
-    case Stage::Setup:
-    case Stage::Done:
-        break;
-    }
+    if (m_stage != Stage::LeakTest ||
+        m_core.checks().leakState().phase != ChecksEngine::LeakState::Phase::Done)
+        return;
+    m_stage = Stage::LeakEnd;
+    later([this] { m_core.panel().breakOperation(); });
 }
 
-void BenchCheckDriver::pollLeakTest()
+void BenchCheckDriver::lineShown(const QString &line)
 {
-    if (m_stage == Stage::LeakTest) {
-        if (!m_clicked) {
-            if (idle() && click("LeakTest")) {
-                m_clicked = true;
-                say(QStringLiteral("bench check: leak test"));
-            }
-            return;
-        }
-        if (m_checks->findChild<QLabel *>(QStringLiteral("leakPhase"))->text() !=
-            QLatin1String("done"))
-            return;
-        m_stage = Stage::LeakEnd;
-        m_clicked = false;
-        click("Break");
+    const BoardReply reply(line);
+    if (reply.kind() != BoardReply::Kind::Pressure || !reply.pressure())
+        return;
+    const int pressure = *reply.pressure();
+    if ((m_stage == Stage::LeakEnd || m_stage == Stage::ManometerEnd) && pressure == 0 &&
+        m_core.panel().isIdle()) {
+        vented();
         return;
     }
-    if (!idle())
+    if (m_stage != Stage::Manometer)
         return;
-    m_stage = Stage::Manometer;
+    m_steadyLines = pressure == m_lastMmHg ? m_steadyLines + 1 : 1;
+    m_lastMmHg = pressure;
+    if (m_steadyLines == kSteadyLinesBeforeReading && pressure > kGaugeOffset)
+        holdSteady(pressure);
 }
 
-void BenchCheckDriver::pollManometer()
+// The cuff is down after Break: on to the next part.
+void BenchCheckDriver::vented()
 {
-    if (m_stage == Stage::ManometerEnd) {
-        if (idle()) {
-            m_stage = Stage::Measuring;
-            m_clicked = false;
-        }
-        return;
-    }
-    if (!m_clicked) {
-        if (idle() && click("ManoMode")) {
-            m_clicked = true;
+    if (m_stage == Stage::LeakEnd) {
+        m_stage = Stage::Manometer;
+        later([this] {
+            m_core.panel().startManometer();
             say(QStringLiteral("bench check: manometer"));
-        }
+        });
         return;
     }
-    const int hold = m_board.holdIndex();
-    if (hold <= m_lastHoldTried || m_board.heldSteps() < kHeldStepsBeforeReading)
-        return;
-    m_lastHoldTried = hold;
-    // The operator reads the reference gauge on the cuff line and types it in.
-    const QString reading = QString::number(m_board.appliedPressure(), 'f', 1);
-    m_checks->findChild<QLineEdit *>(QStringLiteral("referenceReading"))->setText(reading);
-    m_checks->recordPoint();
-    const QString note = m_checks->findChild<QLabel *>(QStringLiteral("pointNote"))->text();
-    say(QStringLiteral("bench check: gauge reads %1 mmHg: %2").arg(reading, note));
-    if (note.startsWith(QLatin1String("Recorded")))
-        ++m_pointsRecorded;
-    if (hold + 1 < kHolds.size())
+    m_stage = Stage::Measuring;
+    later([this] { startMeasurement(); });
+}
+
+// The operator reads the reference gauge on the cuff line and records it.
+void BenchCheckDriver::holdSteady(int boardMmHg)
+{
+    const double reading = boardMmHg - kGaugeOffset;
+    later([this, reading] { readGauge(reading); });
+}
+
+void BenchCheckDriver::readGauge(double reading)
+{
+    m_pointOutcome.clear();
+    m_core.recordReading(reading);
+    ++m_holdsRead;
+    say(QStringLiteral("bench check: gauge reads %1: %2").arg(mmHg(reading), m_pointOutcome));
+    if (m_holdsRead < kHolds.size())
         return;
     if (m_pointsRecorded != kHolds.size()) {
         finish(1, QStringLiteral("only %1 of %2 manometer points were recorded")
@@ -208,45 +210,54 @@ void BenchCheckDriver::pollManometer()
         return;
     }
     m_stage = Stage::ManometerEnd;
-    click("Break");
+    m_core.panel().breakOperation();
 }
 
-void BenchCheckDriver::pollMeasurements()
+void BenchCheckDriver::measurementEnded(const MeasurementEnd &end)
 {
-    // Each START waits for its result and for the window to show it.
-    if (m_measurementsDone < m_measurementsStarted || !idle())
+    if (m_stage != Stage::Measuring)
         return;
+    if (end.outcome == MeasurementEnd::Outcome::EndValue) {
+        finish(1, QStringLiteral("the board ended a bench-check measurement with 999"));
+        return;
+    }
+    ++m_measurementsDone;
+    later([this] { startMeasurement(); });
+}
+
+// Each START once the last result is shown; the report once all are.
+void BenchCheckDriver::startMeasurement()
+{
     if (m_measurementsDone >= kMeasurements) {
         save();
         return;
     }
-    if (click("StartStop")) {
-        ++m_measurementsStarted;
-        say(QStringLiteral("bench check: measurement %1 of %2")
-                .arg(m_measurementsStarted)
-                .arg(kMeasurements));
-    }
+    m_core.panel().startMeasurement();
+    ++m_measurementsStarted;
+    say(QStringLiteral("bench check: measurement %1 of %2")
+            .arg(m_measurementsStarted)
+            .arg(kMeasurements));
 }
 
 void BenchCheckDriver::save()
 {
-    m_poll.stop();
     const QString pdf = m_output.absoluteFilePath(QString::fromLatin1(kReportFile));
+    const CheckReport report = m_core.report();
     QString error;
-    if (!m_checks->saveReport(pdf, &error)) {
+    if (!ReportFiles::save(report, pdf, ReportFiles::jsonBeside(pdf), QDateTime::currentDateTime(),
+                           &error)) {
         finish(1, QStringLiteral("cannot save the report: %1").arg(error));
         return;
     }
     say(QStringLiteral("saved %1 and %2").arg(pdf, ReportFiles::jsonBeside(pdf)));
-    m_checks->refresh();
+    m_checksWindow->refresh();
     const QString picture = m_output.absoluteFilePath(QString::fromLatin1(kWindowPicture));
-    if (!m_checks->grab().save(picture)) {
+    if (!m_checksWindow->grab().save(picture)) {
         finish(1, QStringLiteral("cannot write %1").arg(picture));
         return;
     }
     say(QStringLiteral("saved %1").arg(picture));
 
-    const CheckReport report = m_checks->report();
     const CheckReport::Measurements &m = report.measurements;
     say(QStringLiteral("bench check: leak test %1, static pressure %2 (%3 points), "
                        "over-pressure %4, measurements %5 (%6 results; %7; %8)")
@@ -270,7 +281,6 @@ void BenchCheckDriver::finish(int exitCode, const QString &message)
         return;
     m_stage = Stage::Done;
     m_exitCode = exitCode;
-    m_poll.stop();
     m_deadline.stop();
     say(message);
     emit finished();

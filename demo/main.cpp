@@ -17,11 +17,12 @@
 // A headless run writes its results file and trace into the output folder;
 // --results and --trace choose other files (and also serve an interactive run).
 #include "bench_check_driver.h"
-#include "bench_session.h"
+#include "bench_core.h"
 #include "checks_engine.h"
 #include "curve_picture.h"
 #include "demo_driver.h"
 #include "line_printer.h"
+#include "main_window.h"
 #include "port_map.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
@@ -260,15 +261,32 @@ void setUpBoard(SimulatedBoards &boards, const DemoOptions &options, bool headle
             .arg(PortTable::caption(2), PortTable::caption(PortTable::kPortCount)));
 }
 
+// The core on the boards' terminals, its trace and results where the options
+// say, its times from the board's clock. False, said why, when the trace
+// cannot be written.
+bool startCore(BenchCore &core, const SimulatedBoards &boards, const DemoOptions &options)
+{
+    QString why;
+    if (!options.tracePath.isEmpty() && !core.openTrace(options.tracePath, why)) {
+        std::fprintf(stderr, "tarnvik-demo: cannot write the trace %s\n", qPrintable(why));
+        return false;
+    }
+    const SimulatedBoard &board = boards.board(kBoardPort);
+    core.recorder().setClock([&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
+    core.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(),
+               options.resultsPath);
+    return true;
+}
+
 // What went over the line, the results written and, after a headless run,
 // the curve of its measurement. Returns the exit code, given `rc` so far.
-int reportRun(int rc, const LinePrinter &printer, const BenchSession &session,
-              const DemoOptions &options, bool headless)
+int reportRun(int rc, const LinePrinter &printer, const BenchCore &core, const DemoOptions &options,
+              bool headless)
 {
     say(QStringLiteral("%1 frames to the board, %2 lines from it")
             .arg(printer.framesPrinted())
             .arg(printer.linesPrinted()));
-    if (const ResultLog *results = session.results())
+    if (const ResultLog *results = core.results())
         say(QStringLiteral("%1 result row(s) appended to %2")
                 .arg(results->rowsWritten())
                 .arg(results->path()));
@@ -310,24 +328,18 @@ int main(int argc, char *argv[])
     LinePrinter printer(stdout);
     setUpBoard(boards, *options, headless, printer);
 
-    // The session (window and port) goes before the boards' terminals.
-    BenchSession session;
-    QString why;
-    if (!options->tracePath.isEmpty() && !session.openTrace(options->tracePath, why)) {
-        std::fprintf(stderr, "tarnvik-demo: cannot write the trace %s\n", qPrintable(why));
+    // The core (and its port) and the window on it go before the boards' terminals.
+    BenchCore core;
+    if (!startCore(core, boards, *options))
         return 2;
-    }
-    session.recorder().setClock(
-        [&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
-    MainWindow &window =
-        session.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(),
-                      options->resultsPath);
+    MainWindow window(core);
     std::unique_ptr<DemoDriver> driver;
     std::unique_ptr<BenchCheckDriver> benchCheck;
     if (headless) {
         const int timeoutMs = int(options->timeout * 1000.0);
         driver = std::make_unique<DemoDriver>(window, board, options->output, timeoutMs);
-        benchCheck = std::make_unique<BenchCheckDriver>(window, board, options->output, timeoutMs);
+        benchCheck =
+            std::make_unique<BenchCheckDriver>(window, core, board, options->output, timeoutMs);
         driver->thenRun(*benchCheck);
     }
     QObject::connect(&window, &MainWindow::programEnded, &app,
@@ -344,7 +356,7 @@ int main(int argc, char *argv[])
     } else
         say(QStringLiteral("click START to measure; close the window to end"));
     const int rc = QApplication::exec();
-    for (const QString &line : session.finishRecord())
+    for (const QString &line : core.finishRecord())
         std::fprintf(stderr, "tarnvik-demo: %s\n", qPrintable(line));
-    return reportRun(rc, printer, session, *options, headless);
+    return reportRun(rc, printer, core, *options, headless);
 }

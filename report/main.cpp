@@ -20,6 +20,7 @@
 #include "checks_engine.h"
 #include "plain_file_check.h"
 #include "report_files.h"
+#include "report_header.h"
 #include "report_options.h"
 #include "tarnvik_version.h"
 #include "trace_reader.h"
@@ -112,13 +113,10 @@ CheckReport sessionReport(const ChecksEngine &engine, const std::optional<TraceH
                           const ReportOptions &options)
 {
     CheckReport report = engine.report();
-    report.session.program =
-        QStringLiteral("tarnvik %1").arg(QStringLiteral(TARNVIK_VERSION_STRING));
-    report.session.board = options.board;
-    report.session.operatorName = options.operatorName;
-    report.session.instrument = options.instrument;
+    ReportHeader session{options.board, options.operatorName, options.instrument, QDateTime()};
     if (header)
-        report.session.started = header->started;
+        session.started = header->started;
+    session.fill(report); // no device: the trace does not name one
     return report;
 }
 

@@ -1,22 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "report_options.h"
 
+#include "bench_input.h"
 #include "port_map.h"
 #include "report_files.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
-
-std::optional<double> ReportOptions::reading(const QString &text)
-{
-    static const QRegularExpression form(QStringLiteral("^\\d{1,3}(\\.\\d)?$"));
-    if (!form.match(text).hasMatch())
-        return std::nullopt;
-    const double value = text.toDouble();
-    if (value <= 0)
-        return std::nullopt;
-    return value;
-}
 
 namespace {
 
@@ -27,6 +17,8 @@ const char kDescription[] =
     "trace that cannot be read or holds no trace line, or a report that cannot be written "
     "(then nothing has changed).";
 
+// The set point of --reference-bp SYS/DIA[/MAP] and --reference-pulse N, as
+// BenchInput takes it from the Bench checks window's fields.
 std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QString &why)
 {
     if (bp.isEmpty()) {
@@ -34,30 +26,23 @@ std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QStr
             why = QStringLiteral("--reference-pulse needs --reference-bp");
         return std::nullopt;
     }
-    const QStringList parts = bp.split(QLatin1Char('/'));
-    QList<double> values;
-    for (const QString &part : parts) {
-        if (const std::optional<double> v = ReportOptions::reading(part))
-            values.append(*v);
+    if (!pulse.isEmpty() && !BenchInput::setPointValue(pulse)) {
+        why = QStringLiteral("--reference-pulse %1 is not a pulse rate").arg(pulse);
+        return std::nullopt;
     }
-    if (parts.size() < 2 || parts.size() > 3 || values.size() != parts.size() ||
-        values.at(0) <= values.at(1)) {
+    const QStringList parts = bp.split(QLatin1Char('/'));
+    const BenchInput::SetPointCheck check =
+        (parts.size() == 2 || parts.size() == 3) && !parts.contains(QString())
+            ? BenchInput::checkSetPoint(
+                  BenchInput::TypedSetPoint{parts.at(0), parts.at(1), parts.value(2), pulse})
+            : BenchInput::SetPointCheck{};
+    if (check.outcome != BenchInput::SetPointCheck::Outcome::Given) {
         why = QStringLiteral("--reference-bp %1 is not SYS/DIA or SYS/DIA/MAP in mmHg with "
                              "systolic above diastolic")
                   .arg(bp);
         return std::nullopt;
     }
-    SetPoint point{values.at(0), values.at(1), std::nullopt, std::nullopt};
-    if (values.size() == 3)
-        point.mean = values.at(2);
-    if (!pulse.isEmpty()) {
-        point.pulse = ReportOptions::reading(pulse);
-        if (!point.pulse) {
-            why = QStringLiteral("--reference-pulse %1 is not a pulse rate").arg(pulse);
-            return std::nullopt;
-        }
-    }
-    return point;
+    return check.setPoint;
 }
 
 // "-o or --output": how the user may have written an option.

@@ -31,6 +31,4 @@ public:
     enum class Outcome { Run, Help, Version, Bad };
     // `message` gets the help or version text, or the reason with the usage.
     static Outcome parse(const QStringList &arguments, ReportOptions &options, QString &message);
-    // "120", "120.5": a pressure or rate of up to three digits and one decimal.
-    static std::optional<double> reading(const QString &text);
 };

@@ -234,6 +234,10 @@ void ChecksReportToolTest::exitStatusIsTheVerdict_data()
         << Run{leakTrace(4), out + QStringList{"--reference-bp", "80/120"}, 2};
     QTest::newRow("systolic equal to diastolic")
         << Run{leakTrace(4), out + QStringList{"--reference-bp", "120/120"}, 2};
+    QTest::newRow("diastolic 0, refused as in the Bench checks window")
+        << Run{leakTrace(4), out + QStringList{"--reference-bp", "120/0"}, 2};
+    QTest::newRow("empty mean after the last slash")
+        << Run{leakTrace(4), out + QStringList{"--reference-bp", "120/80/"}, 2};
     QTest::newRow("set point with letters")
         << Run{leakTrace(4), out + QStringList{"--reference-bp", "12O/80"}, 2};
     QTest::newRow("pulse without blood pressure")

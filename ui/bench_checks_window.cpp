@@ -2,7 +2,6 @@
 #include "bench_checks_window.h"
 
 #include "report_files.h"
-#include "tarnvik_version.h"
 #include "verdict_badge.h"
 
 #include <QBoxLayout>
@@ -22,6 +21,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTextLayout>
@@ -190,19 +190,11 @@ QGroupBox *checkBox(const QString &title, VerdictBadge *badge, QLayout *content)
     return box;
 }
 
-// An optional whole number of mmHg or beats a minute typed in a set-point field.
-std::optional<double> fieldValue(const QLineEdit &field)
-{
-    bool ok = false;
-    const int value = field.text().trimmed().toInt(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
-
 } // namespace
 
-BenchChecksWindow::BenchChecksWindow(ChecksEngine &engine, QWidget *parent)
+BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_engine(engine)
+    , m_core(core)
 {
     setWindowTitle(tr("Bench checks"));
     setObjectName(QStringLiteral("benchChecks"));
@@ -240,15 +232,51 @@ BenchChecksWindow::BenchChecksWindow(ChecksEngine &engine, QWidget *parent)
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &BenchChecksWindow::refresh);
-    connect(&m_engine, &ChecksEngine::changed, this, [this] {
+    followCore();
+    refresh();
+}
+
+// The fields show what the core holds when the window is built, and follow
+// it from then on; what is typed goes to the core.
+void BenchChecksWindow::followCore()
+{
+    using SessionField = BenchCore::SessionField;
+    for (SessionField field :
+         {SessionField::Board, SessionField::Operator, SessionField::Instrument})
+        showSessionField(field, m_core.sessionField(field));
+    showSetPoint(m_core.setPoint());
+    connect(m_board, &QLineEdit::textChanged, &m_core,
+            [this](const QString &text) { m_core.setSessionField(SessionField::Board, text); });
+    connect(m_operator, &QLineEdit::textChanged, &m_core,
+            [this](const QString &text) { m_core.setSessionField(SessionField::Operator, text); });
+    connect(m_instrument, &QLineEdit::textChanged, &m_core, [this](const QString &text) {
+        m_core.setSessionField(SessionField::Instrument, text);
+    });
+    for (QLineEdit *edit : {m_setSystolic, m_setDiastolic, m_setMean, m_setPulse})
+        connect(edit, &QLineEdit::textChanged, this, &BenchChecksWindow::setPointEdited);
+
+    connect(&m_core, &BenchCore::sessionFieldChanged, this, &BenchChecksWindow::showSessionField);
+    connect(&m_core, &BenchCore::setPointChanged, this, &BenchChecksWindow::showSetPoint);
+    connect(&m_core, &BenchCore::readingRefused, this, &BenchChecksWindow::readingRefused);
+    connect(&m_core, &BenchCore::reportChanged, this, [this] {
         if (!m_refresh.isActive())
             m_refresh.start();
     });
-    connect(&m_engine, &ChecksEngine::overPressure, this, &BenchChecksWindow::overPressureSeen);
-    connect(&m_engine, &ChecksEngine::pointRecorded, this, &BenchChecksWindow::pointRecorded);
-    connect(&m_engine, &ChecksEngine::pointRefused, this, &BenchChecksWindow::pointRefused);
-    setPointEdited();
-    refresh();
+    const ChecksEngine &checks = m_core.checks();
+    connect(&checks, &ChecksEngine::overPressure, this, &BenchChecksWindow::overPressureSeen);
+    connect(&checks, &ChecksEngine::pointRecorded, this, &BenchChecksWindow::pointRecorded);
+    connect(&checks, &ChecksEngine::pointRefused, this, &BenchChecksWindow::pointRefused);
+}
+
+void BenchChecksWindow::showSessionField(BenchCore::SessionField field, const QString &text)
+{
+    QLineEdit *edit = field == BenchCore::SessionField::Board      ? m_board
+                      : field == BenchCore::SessionField::Operator ? m_operator
+                                                                   : m_instrument;
+    if (edit->text() == text)
+        return;
+    edit->setText(text);
+    edit->setCursorPosition(0); // a text given elsewhere reads from its start
 }
 
 // Board ID and operator share a row; the reference instrument has the next.
@@ -384,7 +412,6 @@ void BenchChecksWindow::buildSetPointRow(QBoxLayout &into)
         caption->setBuddy(edit);
         layout->addWidget(caption);
         layout->addWidget(edit);
-        connect(edit, &QLineEdit::textChanged, this, &BenchChecksWindow::setPointEdited);
         return edit;
     };
     m_setSystolic = field("setSystolic", tr("s&ystolic"), 299);
@@ -457,7 +484,7 @@ void BenchChecksWindow::buildButtonRow(QBoxLayout &into)
 void BenchChecksWindow::refresh()
 {
     m_refresh.stop();
-    const CheckReport checks = m_engine.report();
+    const CheckReport checks = m_core.checks().report();
     showLeakTest(checks);
     showOverPressure(checks);
     showStaticPoints(checks);
@@ -467,7 +494,7 @@ void BenchChecksWindow::refresh()
 
 void BenchChecksWindow::showLeakTest(const CheckReport &checks)
 {
-    const ChecksEngine::LeakState state = m_engine.leakState();
+    const ChecksEngine::LeakState state = m_core.checks().leakState();
     const QString none = QString::fromUtf8(kNoValue);
     std::optional<double> hold = state.holdMmHg;
     std::optional<double> rate = state.rateMmHgPerMin;
@@ -521,9 +548,10 @@ void BenchChecksWindow::showOverPressure(const CheckReport &checks)
                  tr("Within the limit. Highest of the last stretch: %1.").arg(where), false);
         return;
     }
+    const QDateTime started = m_core.started();
     const QString when =
-        m_started.isValid()
-            ? m_started.addMSecs(*shown->exceededMs).toString(QStringLiteral("HH:mm:ss"))
+        started.isValid()
+            ? started.addMSecs(*shown->exceededMs).toString(QStringLiteral("HH:mm:ss"))
             : tr("%1 s").arg(*shown->exceededMs / 1000.0, 0, 'f', 1);
     showNote(m_pressureState,
              tr("ABOVE THE LIMIT at %1: %2.%3")
@@ -571,36 +599,59 @@ void BenchChecksWindow::showMeasurements(const CheckReport &checks)
 
 void BenchChecksWindow::setPointEdited()
 {
-    const std::optional<double> systolic = fieldValue(*m_setSystolic);
-    const std::optional<double> diastolic = fieldValue(*m_setDiastolic);
-    std::optional<SetPoint> setPoint;
-    if (systolic && diastolic && *systolic > *diastolic)
-        setPoint = SetPoint{*systolic, *diastolic, fieldValue(*m_setMean), fieldValue(*m_setPulse)};
-    m_engine.setSetPoint(setPoint);
-    if (setPoint)
+    m_typingSetPoint = true;
+    m_core.setSetPoint(BenchInput::TypedSetPoint{m_setSystolic->text(), m_setDiastolic->text(),
+                                                 m_setMean->text(), m_setPulse->text()});
+    m_typingSetPoint = false;
+}
+
+// The note says how the core took the set point. A set point that did not
+// come from these fields (given by whoever else drives the core, or none)
+// is shown in them too.
+void BenchChecksWindow::showSetPoint(const BenchInput::SetPointCheck &check)
+{
+    using Outcome = BenchInput::SetPointCheck::Outcome;
+    if (check.outcome == Outcome::Given)
         showNote(m_setPointNote, QString(), false);
-    else if (!systolic && !diastolic)
+    else if (check.outcome == Outcome::NotGiven)
         showNote(m_setPointNote, tr("none: statistics only"), false);
     else
-        showNote(m_setPointNote, tr("needs systolic above diastolic"), true);
+        showNote(m_setPointNote, check.refusal, true);
+    if (!m_typingSetPoint && check.outcome != Outcome::Refused) {
+        const std::optional<SetPoint> &given = check.setPoint;
+        const auto text = [](const std::optional<double> &value) {
+            return value ? QString::number(*value) : QString();
+        };
+        const QSignalBlocker blockers[] = {QSignalBlocker(m_setSystolic),
+                                           QSignalBlocker(m_setDiastolic),
+                                           QSignalBlocker(m_setMean), QSignalBlocker(m_setPulse)};
+        m_setSystolic->setText(given ? text(given->systolic) : QString());
+        m_setDiastolic->setText(given ? text(given->diastolic) : QString());
+        m_setMean->setText(given ? text(given->mean) : QString());
+        m_setPulse->setText(given ? text(given->pulse) : QString());
+    }
     refresh();
 }
 
 void BenchChecksWindow::recordPoint()
 {
-    QString text = m_reference->text().trimmed();
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double reading = text.toDouble(&ok);
-    // The trace holds a reading of up to three digits and one decimal.
-    if (!ok || !(reading >= 0.0) || reading >= 999.95) {
-        showNote(m_pointNote, tr("Type the gauge's reading in mmHg (0 to 999.9)."), true);
-        m_reference->setFocus();
+    // The core writes the reading; the engine answers with pointRecorded or
+    // pointRefused, the core with readingRefused.
+    const std::optional<double> reading = BenchInput::referenceReading(m_reference->text());
+    if (!reading)
+        readingRefused(0.0, BenchCore::Refusal::NotAReading);
+    else
+        m_core.recordReading(*reading);
+}
+
+void BenchChecksWindow::readingRefused(double, BenchCore::Refusal why)
+{
+    if (why == BenchCore::Refusal::NoOpenPort) {
+        showNote(m_pointNote, tr("No port is open: nothing recorded."), true);
         return;
     }
-    if (!m_writeEvent || !m_writeEvent(ChecksEngine::referenceEvent(reading)))
-        showNote(m_pointNote, tr("No port is open: nothing recorded."), true);
-    // Otherwise the engine answers with pointRecorded or pointRefused.
+    showNote(m_pointNote, tr("Type the gauge's reading in mmHg (0 to 999.9)."), true);
+    m_reference->setFocus();
 }
 
 void BenchChecksWindow::pointRecorded(const CheckReport::StaticPoint &point)
@@ -628,11 +679,7 @@ void BenchChecksWindow::overPressureSeen(qint64, const QString &, int, double)
 
 void BenchChecksWindow::clearChecks()
 {
-    const QString cleared = QString::fromLatin1(ChecksEngine::kClearedEvent);
-    // Through the trace when a port is open, so a report of it starts here too.
-    if (!m_writeEvent || !m_writeEvent(cleared))
-        m_engine.clear();
-    m_board->clear();
+    m_core.clearChecks();
     m_reference->clear();
     showNote(m_pointNote, QString(), false);
     showNote(m_saveNote, QString(), false);
@@ -640,29 +687,15 @@ void BenchChecksWindow::clearChecks()
     m_board->setFocus();
 }
 
-CheckReport BenchChecksWindow::report() const
-{
-    CheckReport checks = m_engine.report();
-    checks.session.program =
-        QStringLiteral("tarnvik %1").arg(QLatin1String(TARNVIK_VERSION_STRING));
-    checks.session.board = m_board->text().trimmed();
-    checks.session.operatorName = m_operator->text().trimmed();
-    checks.session.instrument = m_instrument->text().trimmed();
-    checks.session.started = m_started;
-    if (m_deviceOf && !checks.session.port.isEmpty())
-        checks.session.device = m_deviceOf(checks.session.port);
-    return checks;
-}
-
 bool BenchChecksWindow::saveReport(const QString &pdfPath, QString *error)
 {
-    return ReportFiles::save(report(), pdfPath, ReportFiles::jsonBeside(pdfPath),
+    return ReportFiles::save(m_core.report(), pdfPath, ReportFiles::jsonBeside(pdfPath),
                              QDateTime::currentDateTime(), error);
 }
 
 void BenchChecksWindow::saveReportChosen()
 {
-    const QString board = m_board->text().trimmed();
+    const QString board = m_core.sessionField(BenchCore::SessionField::Board).trimmed();
     QString name =
         board.isEmpty() ? QStringLiteral("bench-check") : QStringLiteral("board-%1").arg(board);
     name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));

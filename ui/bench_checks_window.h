@@ -8,12 +8,15 @@
 // the set point typed in; a PASS / FAIL / INCOMPLETE badge per check and for
 // the board; "Clear" for a new board and "Save report…".
 //
-// It reads everything from a ChecksEngine that the session feeds with the
-// port's traffic. A reference reading and "Clear" are events of the open
-// port: the window hands their text to the event writer, which puts them
-// through the traffic recorder, so the trace has them and the engine sees
-// them at the same millisecond as the traffic around them. The engine's
-// answer (a point recorded or refused) comes back through its signals.
+// It is a view of a bench core: it shows the core's checks and fields and
+// turns typing and clicks into the core's calls. What is typed in the board,
+// operator, instrument and set-point fields goes to the core as it is typed,
+// and the fields follow what the core holds (cleared with "Clear", or set by
+// whoever else drives the core). A reading typed in the reference field is
+// checked (BenchInput) and handed to the core, which writes it through the
+// traffic recorder as an event of the open port; the engine's answer (a point
+// recorded or refused) and the core's refusal come back by signal. The
+// report is the core's; the window writes it as PDF and JSON (ReportFiles).
 //
 // It fits a netbook's screen beside the main window: its size never follows
 // what it says. Each text that can grow long has a fixed number of lines and
@@ -22,16 +25,14 @@
 // smaller than its content it scrolls instead of leaving the screen.
 #pragma once
 
+#include "bench_core.h"
 #include "check_report.h"
-#include "checks_engine.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 
 class QBoxLayout;
@@ -46,12 +47,6 @@ class BenchChecksWindow : public QWidget
     Q_OBJECT
 
 public:
-    // Writes an event of the open port ("reference 120", "checks cleared");
-    // false when there is no open port to write it for.
-    using EventWriter = std::function<bool(const QString &event)>;
-    // The device behind a port caption ("COM1" -> "/dev/ttyUSB0").
-    using DeviceLookup = std::function<QString(const QString &port)>;
-
     static constexpr int kRefreshMs = 100;
     // Pixels between the main window and this one.
     static constexpr int kGap = 8;
@@ -59,27 +54,20 @@ public:
     // screen has room.
     static constexpr int kMorePointRows = 4;
 
-    // `engine` must outlive the window. A top-level window; with a parent it
-    // is closed and deleted with it.
-    explicit BenchChecksWindow(ChecksEngine &engine, QWidget *parent = nullptr);
-
-    void setEventWriter(EventWriter writer) { m_writeEvent = std::move(writer); }
-    void setDeviceLookup(DeviceLookup lookup) { m_deviceOf = std::move(lookup); }
-    // When the session (and its trace) began; the report's start time.
-    void setSessionStart(const QDateTime &started) { m_started = started; }
+    // `core` must be started and outlive the window. A top-level window; with
+    // a parent it is closed and deleted with it.
+    explicit BenchChecksWindow(BenchCore &core, QWidget *parent = nullptr);
 
     // Records the reading typed in the reference field as a static point.
     void recordPoint();
     // Starts a new board: the checks and the board ID are cleared.
     void clearChecks();
-    // The engine's report with this window's session fields.
-    CheckReport report() const;
-    // Writes the report to `pdfPath` and its JSON beside it.
+    // Writes the core's report to `pdfPath` and its JSON beside it.
     bool saveReport(const QString &pdfPath, QString *error);
     // Writes the report to `path` (".pdf" added when it has another ending)
     // and says in the window where, or why it could not.
     void saveReportAndSay(QString path);
-    // Shows the engine's state now (the window also does so by itself).
+    // Shows the core's checks now (the window also does so by itself).
     void refresh();
     // Puts the window to the right of `main`, or as near to it as the screen
     // allows: the window and its frame stay inside the screen's available
@@ -102,6 +90,9 @@ private:
     QWidget *buildMeasurementBox();
     void buildSetPointRow(QBoxLayout &into);
     void buildButtonRow(QBoxLayout &into);
+    void followCore();
+    void showSessionField(BenchCore::SessionField field, const QString &text);
+    void showSetPoint(const BenchInput::SetPointCheck &check);
     void showLeakTest(const CheckReport &report);
     void showOverPressure(const CheckReport &report);
     void showStaticPoints(const CheckReport &report);
@@ -109,6 +100,7 @@ private:
     void setPointEdited();
     void pointRecorded(const CheckReport::StaticPoint &point);
     void pointRefused(double referenceMmHg, const QString &reason);
+    void readingRefused(double mmHg, BenchCore::Refusal why);
     void overPressureSeen(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
     void saveReportChosen();
     void showNote(QLabel *label, const QString &text, bool problem);
@@ -116,10 +108,8 @@ private:
     void setFitted(QLabel *label, const QString &text);
     void fitText(QLabel *label);
 
-    ChecksEngine &m_engine;
-    EventWriter m_writeEvent;
-    DeviceLookup m_deviceOf;
-    QDateTime m_started;
+    BenchCore &m_core;
+    bool m_typingSetPoint = false; // the set point comes from this window's fields
     QTimer m_refresh;
     QWidget *m_content = nullptr;
     QPointer<const QWidget> m_beside;    // the window to be placed beside at the next show

@@ -3,6 +3,7 @@
 
 #include "about_window.h"
 #include "artwork.h"
+#include "bench_core.h"
 #include "clock_text.h"
 #include "legibility.h"
 #include "port_table.h"
@@ -217,6 +218,13 @@ MainWindow::MainWindow(BoardPanel &panel, QWidget *parent)
     followState();
 
     m_startButton->setFocus();
+}
+
+MainWindow::MainWindow(BenchCore &core, QWidget *parent)
+    : MainWindow(core.panel(), parent)
+{
+    m_core = &core;
+    offerBenchChecks();
 }
 
 MainWindow::~MainWindow() = default;
@@ -554,16 +562,8 @@ void MainWindow::showAboutWindow()
     m_about->activateWindow();
 }
 
-void MainWindow::offerBenchChecks(ChecksEngine &engine, BenchChecksWindow::EventWriter writeEvent,
-                                  BenchChecksWindow::DeviceLookup deviceOf,
-                                  const QDateTime &started)
+void MainWindow::offerBenchChecks()
 {
-    m_checks = &engine;
-    m_writeCheckEvent = std::move(writeEvent);
-    m_deviceOf = std::move(deviceOf);
-    m_sessionStarted = started;
-    if (m_benchChecksAction)
-        return;
     m_benchChecksAction = new QAction(QStringLiteral("&Bench checks\u2026"), m_fileMenu);
     m_benchChecksAction->setObjectName(QStringLiteral("benchChecksAction"));
     m_benchChecksAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -580,13 +580,10 @@ BenchChecksWindow *MainWindow::benchChecksWindow() const
 // One window, beside this one when first opened; a second choice brings it up.
 void MainWindow::showBenchChecksWindow()
 {
-    if (!m_checks)
+    if (!m_core)
         return;
     if (!m_benchChecks) {
-        m_benchChecks = new BenchChecksWindow(*m_checks, this);
-        m_benchChecks->setEventWriter(m_writeCheckEvent);
-        m_benchChecks->setDeviceLookup(m_deviceOf);
-        m_benchChecks->setSessionStart(m_sessionStarted);
+        m_benchChecks = new BenchChecksWindow(*m_core, this);
         m_benchChecks->placeBeside(*this);
     }
     m_benchChecks->show();

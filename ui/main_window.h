@@ -11,9 +11,10 @@
 // it was first shown, in its tooltip; an information ("COM5 is back") shows in
 // the same place in the status bar's own colours. Each Port menu entry's tooltip names its
 // device. When the panel's exit sequence has run, the window emits
-// programEnded(); the program's entry ends the event loop on it. Given the
-// session's checks (offerBenchChecks), the File menu has "Bench checks…",
-// which opens the one Bench checks window beside this one.
+// programEnded(); the program's entry ends the event loop on it. Built on a
+// bench core, it shows the core's panel and its File menu has "Bench
+// checks…", which opens the one Bench checks window on the core beside this
+// one.
 #pragma once
 
 #include "bench_checks_window.h"
@@ -27,6 +28,7 @@
 #include <array>
 
 class AboutWindow;
+class BenchCore;
 class QAction;
 class QLabel;
 class QMenu;
@@ -48,17 +50,18 @@ public:
     // Builds the window on `panel`, which must outlive it. Whoever owns the
     // panel runs its start-up before the window is first shown.
     explicit MainWindow(BoardPanel &panel, QWidget *parent = nullptr);
+    // Builds the window on the core's panel, with File > "Bench checks…"
+    // (Ctrl+B) above "Exit" for the core's checks. The core must outlive the
+    // window and be started.
+    explicit MainWindow(BenchCore &core, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     const BoardPanel &panel() const { return m_panel; }
     // The open About window, or null.
     AboutWindow *aboutWindow() const;
-    // Adds File > "Bench checks…" (Ctrl+B) above "Exit" for the checks of
-    // `engine`, which must outlive the window; the Bench checks window writes
-    // its events with `writeEvent` and names devices with `deviceOf`.
-    // `started` is when the session's recording began.
-    void offerBenchChecks(ChecksEngine &engine, BenchChecksWindow::EventWriter writeEvent,
-                          BenchChecksWindow::DeviceLookup deviceOf, const QDateTime &started);
+    // What File > "Bench checks…" does: opens the one Bench checks window,
+    // beside this one when first opened, or brings it up. Nothing without a core.
+    void showBenchChecksWindow();
     // The Bench checks window once it has been opened, or null.
     BenchChecksWindow *benchChecksWindow() const;
 
@@ -94,7 +97,7 @@ private:
 
     void showClock();
     void showAboutWindow();
-    void showBenchChecksWindow();
+    void offerBenchChecks();
 
     BoardPanel &m_panel;
     QWidget *m_client = nullptr;
@@ -112,10 +115,7 @@ private:
     QMenu *m_fileMenu = nullptr;
     QAction *m_exitAction = nullptr;
     QAction *m_benchChecksAction = nullptr;
-    ChecksEngine *m_checks = nullptr;
-    BenchChecksWindow::EventWriter m_writeCheckEvent;
-    BenchChecksWindow::DeviceLookup m_deviceOf;
-    QDateTime m_sessionStarted;
+    BenchCore *m_core = nullptr;
     QPointer<BenchChecksWindow> m_benchChecks;
     QTime m_clockReading;
     bool m_centred = false;

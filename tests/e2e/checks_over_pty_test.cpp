@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
-// The bench checks live, as the program wires them (BenchSession: the main
-// window and the Bench checks window on the real serial port class, the
-// recorder feeding the checks and the trace), against a simulated board over
+// The bench checks live, as the program wires them (a BenchCore on the real
+// serial port class, the recorder feeding the checks and the trace, the main
+// window and the Bench checks window on it), against a simulated board over
 // a pseudo-terminal; and the same trace read back offline. Live and offline
 // must give the same report, by the limits of the settings file's [checks]
 // group. A reading recorded with no port open is refused and never traced.
 // The recorder takes its times from the board's clock, so the board can run
 // fifty times faster than real time.
-#include "bench_session.h"
+#include "bench_checks_window.h"
+#include "bench_core.h"
 #include "check_limits.h"
 #include "checks_engine.h"
+#include "main_window.h"
 #include "port_map.h"
 #include "port_table.h"
 #include "pty_rig.h"
@@ -63,17 +65,17 @@ private slots:
     void liveEqualsOffline();
 
 private:
-    void drive(Run run, int count, BenchSession &session, SimulatedBoard &board, Outcome &out);
-    static void recordWithoutPort(BenchSession &session, Outcome &out);
+    void drive(Run run, int count, BenchCore &core, MainWindow &window, SimulatedBoard &board,
+               Outcome &out);
+    static void recordWithoutPort(MainWindow &window, Outcome &out);
     static void setUpBoard(SimulatedBoard &board);
     static void checkRun(const Outcome &out, const QList<TrafficEntry> &entries);
 };
 
 // A reading recorded while no port is open is refused in the window and
 // never reaches the trace or the checks.
-void ChecksOverPtyTest::recordWithoutPort(BenchSession &session, Outcome &out)
+void ChecksOverPtyTest::recordWithoutPort(MainWindow &window, Outcome &out)
 {
-    MainWindow &window = session.window();
     window.findChild<QAction *>("benchChecksAction")->trigger();
     BenchChecksWindow *checks = window.benchChecksWindow();
     QVERIFY(checks);
@@ -82,13 +84,12 @@ void ChecksOverPtyTest::recordWithoutPort(BenchSession &session, Outcome &out)
     out.note = checks->findChild<QLabel *>("pointNote")->text();
 }
 
-void ChecksOverPtyTest::drive(Run run, int count, BenchSession &session, SimulatedBoard &board,
-                              Outcome &out)
+void ChecksOverPtyTest::drive(Run run, int count, BenchCore &core, MainWindow &window,
+                              SimulatedBoard &board, Outcome &out)
 {
-    MainWindow &window = session.window();
     const auto idle = [&] {
         return board.mode() == SimulatedBoard::Mode::Idle && board.pressure() == 0 &&
-               session.panel().isIdle();
+               window.panel().isIdle();
     };
     const auto click = [&](const char *name) {
         window.findChild<QPushButton *>(QLatin1String(name))->click();
@@ -97,7 +98,7 @@ void ChecksOverPtyTest::drive(Run run, int count, BenchSession &session, Simulat
     if (run == Run::LeakTest) {
         click("LeakTest");
         QVERIFY(waitFor([&] {
-            return session.checks().leakState().phase == ChecksEngine::LeakState::Phase::Done;
+            return core.checks().leakState().phase == ChecksEngine::LeakState::Phase::Done;
         }));
         click("Break");
     } else if (run == Run::Manometer) {
@@ -188,30 +189,30 @@ void ChecksOverPtyTest::liveEqualsOffline()
         SimulatedBoard &board = boards.board(kPort);
         setUpBoard(board);
 
-        BenchSession session;
+        BenchCore core;
         QString why;
-        QVERIFY2(session.openTrace(tracePath, why), qPrintable(why));
-        session.recorder().setClock(
+        QVERIFY2(core.openTrace(tracePath, why), qPrintable(why));
+        core.recorder().setClock(
             [&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
         QStringList devices = boards.devicePaths();
         for (int port = 1; !portOpen && port <= devices.size(); ++port)
             devices[port - 1] = dir.filePath(QStringLiteral("absent%1").arg(port));
         const PortMap portMap = PortMap::load(settingsPath, PortTable(devices));
-        MainWindow &window =
-            session.start(std::make_unique<QtSerialPort>(portMap.table()), portMap, QString());
-        connect(&session.checks(), &ChecksEngine::overPressure, this,
+        core.start(std::make_unique<QtSerialPort>(portMap.table()), portMap, QString());
+        MainWindow window(core);
+        connect(&core.checks(), &ChecksEngine::overPressure, this,
                 [&out] { ++out.overPressureSignals; });
         window.show();
         boards.start();
         if (portOpen)
-            drive(run, measurements, session, board, out);
+            drive(run, measurements, core, window, board, out);
         else
-            recordWithoutPort(session, out);
+            recordWithoutPort(window, out);
         if (QTest::currentTestFailed())
             return;
         window.findChild<QAction *>("menEnde")->trigger();
-        session.recorder().finish();
-        out.live = session.checks().report();
+        core.recorder().finish();
+        out.live = core.checks().report();
         out.liveJson = ReportJson::object(out.live);
     }
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The record never holds back the board: a bench session (the real window
-// and serial port class, a simulated board behind a pseudo-terminal) whose
-// disk stops answering for seconds still sends START and Break the moment
-// they are clicked, and every result row is in the file once the disk
-// answers again.
-#include "bench_session.h"
+// The record never holds back the board: a bench core with the real window
+// on it (the real serial port class, a simulated board behind a
+// pseudo-terminal) whose disk stops answering for seconds still sends START
+// and Break the moment they are clicked, and every result row is in the file
+// once the disk answers again.
+#include "bench_core.h"
+#include "main_window.h"
 #include "port_map.h"
 #include "port_table.h"
 #include "pty_rig.h"
@@ -61,13 +62,14 @@ void RecordOverPtyTest::hungDiskHoldsBackNeitherStartNorBreak()
     boards.setTimeScale(20.0);
     SimulatedBoard &board = boards.board(1);
     auto disk = std::make_shared<HangingDisk>();
-    BenchSession session(disk);
+    BenchCore core(disk);
     QString why;
-    QVERIFY2(session.openTrace(dir.filePath("trace.txt"), why), qPrintable(why));
-    MainWindow &window = session.start(
-        std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(), resultsPath);
+    QVERIFY2(core.openTrace(dir.filePath("trace.txt"), why), qPrintable(why));
+    core.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(),
+               resultsPath);
+    MainWindow window(core);
     QSignalSpy ends(&window.panel(), &BoardPanel::measurementEnded);
-    QSignalSpy notices(&session.panel().state(), &BoardState::failureChanged);
+    QSignalSpy notices(&core.panel().state(), &BoardState::failureChanged);
     QElapsedTimer clock;
     clock.start();
     QHash<QString, qint64> arrived; // command text -> when the board had it
@@ -101,20 +103,20 @@ void RecordOverPtyTest::hungDiskHoldsBackNeitherStartNorBreak()
     QVERIFY(PtyRig::waitFor([&] { return ends.size() == 2; }, 20000, 2));
     PtyRig::run(int(qMax<qint64>(0, 3000 - (clock.elapsed() - hungAt))));
     QVERIFY(clock.elapsed() - hungAt >= 3000);
-    QCOMPARE(session.record().rowsWritten(), 0);
+    QCOMPARE(core.record().rowsWritten(), 0);
     QVERIFY(!notices.isEmpty());
     QVERIFY2(notices.last().at(0).toString().contains("The disk does not keep up"),
              qPrintable(notices.last().at(0).toString()));
-    QCOMPARE(session.panel().state().failureNotice(), notices.last().at(0).toString());
+    QCOMPARE(core.panel().state().failureNotice(), notices.last().at(0).toString());
 
     disk->gate.release();
-    QVERIFY(session.record().waitWritten(10000));
+    QVERIFY(core.record().waitWritten(10000));
     QFile file(resultsPath);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = file.readAll().split('\n');
     QCOMPARE(rows.size(), 1 + 2 + 1); // the header, the two ends, nothing after the last CRLF
-    QCOMPARE(session.record().rowsWritten(), 2);
-    QTRY_COMPARE(session.panel().state().failureNotice(), QString());
+    QCOMPARE(core.record().rowsWritten(), 2);
+    QTRY_COMPARE(core.panel().state().failureNotice(), QString());
     boards.stop();
 }
 

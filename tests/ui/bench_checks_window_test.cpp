@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
-// The Bench checks window over a checks engine fed by hand, as the session
-// feeds it from the port: recording a manometer point typed in the reference
-// field (Enter or Record), the refusals and what stays for a retry, the
-// over-pressure badge turning at once, "Clear", and the saved report's
-// session fields; and how the main window offers it in its File menu.
+// The Bench checks window as a view of a bench core on the in-memory port,
+// whose checks are fed by hand as the recorder feeds them from the port:
+// recording a manometer point typed in the reference field (Enter or Record),
+// the refusals and what stays for a retry, the over-pressure badge turning at
+// once, "Clear", the set point's refusals, and the saved report's session
+// fields; and how the main window offers it in its File menu.
 #include "bench_checks_window.h"
+#include "bench_core.h"
 #include "command_set.h"
 #include "main_window.h"
 #include "memory_serial_port.h"
+#include "port_map.h"
+#include "trace_header.h"
 #include "verdict_badge.h"
 
 #include <QFile>
@@ -28,41 +32,48 @@ namespace {
 
 constexpr const char *kPort = "COM1";
 
-// Feeds an engine as the live session does: a pressure line every 250 ms on
-// COM1, and the window's events at the time they are written.
+// A started core on the in-memory port, COM1 open unless `portOpen` is false.
+// Its checks are fed as the live session feeds them: a pressure line every
+// 250 ms on COM1; the recorder takes its times from the same clock, so the
+// events the core writes (kept in `written`) fall in at the time they are
+// written.
 class Feed
 {
 public:
-    explicit Feed(ChecksEngine &engine)
-        : m_engine(engine)
-    {}
+    explicit Feed(bool portOpen = true)
+    {
+        auto port = std::make_unique<MemorySerialPort>();
+        if (!portOpen)
+            port->setOnlyOpenable({});
+        core.recorder().setClock([this] { return m_ms; });
+        QObject::connect(&core.recorder(), &TrafficRecorder::entryRecorded, &core,
+                         [this](const TrafficEntry &entry) {
+                             if (entry.kind.startsWith(QLatin1String("reference")) ||
+                                 entry.kind == QLatin1String(ChecksEngine::kClearedEvent))
+                                 written.append(entry.kind);
+                         });
+        core.start(std::move(port), PortMap(), QString());
+    }
     void sent(const char *frame)
     {
-        m_engine.feed({m_ms, kPort, QStringLiteral("sent"), QByteArray("\x02") + frame + '\x03'});
+        core.checks().feed(
+            {m_ms, kPort, QStringLiteral("sent"), QByteArray("\x02") + frame + '\x03'});
     }
     void pressures(const QList<int> &pattern, int count)
     {
         for (int i = 0; i < count; ++i) {
             m_ms += 250;
             const QByteArray line = QByteArray::number(pattern.at(i % pattern.size()));
-            m_engine.feed({m_ms, kPort, QStringLiteral("received"),
-                           '\x02' + line.rightJustified(3, '0') + '\r'});
+            core.checks().feed({m_ms, kPort, QStringLiteral("received"),
+                                '\x02' + line.rightJustified(3, '0') + '\r'});
         }
     }
-    bool event(const QString &text)
-    {
-        if (!m_portOpen)
-            return false;
-        written.append(text);
-        m_engine.feed({m_ms, kPort, text, {}});
-        return true;
-    }
+    ChecksEngine &engine() { return core.checks(); }
 
+    BenchCore core;
     QStringList written;
-    bool m_portOpen = true;
 
 private:
-    ChecksEngine &m_engine;
     qint64 m_ms = 1000;
 };
 
@@ -115,6 +126,7 @@ private slots:
     void setPointNeedsSystolicAboveDiastolic();
     void overPressureShowsAtOnce();
     void clearStartsNewBoard();
+    void fieldsFollowTheCore();
     void savedReportCarriesSession();
     void fileMenuOpensOneWindowBesideMain();
     void staysInsideTheScreen_data();
@@ -185,11 +197,8 @@ void TestBenchChecksWindow::recordPoint()
     QFETCH(bool, byButton);
     QFETCH(bool, portOpen);
 
-    ChecksEngine engine;
-    Feed feed(engine);
-    feed.m_portOpen = portOpen;
-    BenchChecksWindow window(engine);
-    window.setEventWriter([&feed](const QString &text) { return feed.event(text); });
+    Feed feed(portOpen);
+    BenchChecksWindow window(feed.core);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     if (manometer)
@@ -208,7 +217,7 @@ void TestBenchChecksWindow::recordPoint()
     QCOMPARE(feed.written, event.isEmpty() ? QStringList() : QStringList{event});
     QFETCH(int, points);
     QCOMPARE(child<QTableWidget>(window, "staticPoints")->rowCount(), points);
-    QCOMPARE(engine.report().staticPoints.size(), points);
+    QCOMPARE(feed.engine().report().staticPoints.size(), points);
     QFETCH(QString, note);
     QVERIFY2(child<QLabel>(window, "pointNote")->text().contains(note),
              qPrintable(child<QLabel>(window, "pointNote")->text()));
@@ -240,14 +249,18 @@ void TestBenchChecksWindow::setPointNeedsSystolicAboveDiastolic_data()
     QTest::newRow("none: statistics only") << ""
                                            << ""
                                            << "none: statistics only" << 0;
+    QTest::newRow("diastolic 0 is refused as tarnvik-report refuses it (was taken)")
+        << "120"
+        << "0"
+        << "needs values above 0 of up to three digits" << 0;
 }
 
 void TestBenchChecksWindow::setPointNeedsSystolicAboveDiastolic()
 {
     QFETCH(QString, systolic);
     QFETCH(QString, diastolic);
-    ChecksEngine engine;
-    BenchChecksWindow window(engine);
+    Feed feed;
+    BenchChecksWindow window(feed.core);
     child<QLineEdit>(window, "setSystolic")->setText("120");
     child<QLineEdit>(window, "setDiastolic")->setText("80");
     child<QLineEdit>(window, "setSystolic")->setText(systolic);
@@ -256,15 +269,14 @@ void TestBenchChecksWindow::setPointNeedsSystolicAboveDiastolic()
     QFETCH(QString, note);
     QCOMPARE(child<QLabel>(window, "setPointNote")->text(), note);
     QFETCH(int, reference);
-    const std::optional<double> judgedBy = engine.report().measurements.systolic.reference;
+    const std::optional<double> judgedBy = feed.engine().report().measurements.systolic.reference;
     QCOMPARE(judgedBy.value_or(0), double(reference));
 }
 
 void TestBenchChecksWindow::overPressureShowsAtOnce()
 {
-    ChecksEngine engine;
-    Feed feed(engine);
-    BenchChecksWindow window(engine);
+    Feed feed;
+    BenchChecksWindow window(feed.core);
     feed.sent(CommandSet::kStart);
     feed.pressures({290, 301}, 2);
     // No waiting for the window's periodic refresh.
@@ -275,10 +287,8 @@ void TestBenchChecksWindow::overPressureShowsAtOnce()
 
 void TestBenchChecksWindow::clearStartsNewBoard()
 {
-    ChecksEngine engine;
-    Feed feed(engine);
-    BenchChecksWindow window(engine);
-    window.setEventWriter([&feed](const QString &text) { return feed.event(text); });
+    Feed feed;
+    BenchChecksWindow window(feed.core);
     feed.sent(CommandSet::kManometer);
     feed.pressures({124}, 12);
     child<QLineEdit>(window, "boardId")->setText("4711");
@@ -295,14 +305,34 @@ void TestBenchChecksWindow::clearStartsNewBoard()
     QCOMPARE(child<QLineEdit>(window, "operatorName")->text(), QString("A. Berg"));
 }
 
+// What another driver of the core gives it shows in the window, and what is
+// typed in the window reaches the core.
+void TestBenchChecksWindow::fieldsFollowTheCore()
+{
+    Feed feed;
+    BenchChecksWindow window(feed.core);
+    feed.core.setSessionField(BenchCore::SessionField::Board, "4711");
+    feed.core.setSetPoint(SetPoint{120, 80, std::nullopt, 72});
+    QCOMPARE(child<QLineEdit>(window, "boardId")->text(), QString("4711"));
+    QCOMPARE(child<QLineEdit>(window, "setSystolic")->text(), QString("120"));
+    QCOMPARE(child<QLineEdit>(window, "setDiastolic")->text(), QString("80"));
+    QCOMPARE(child<QLineEdit>(window, "setMean")->text(), QString());
+    QCOMPARE(child<QLineEdit>(window, "setPulse")->text(), QString("72"));
+    QCOMPARE(child<QLabel>(window, "setPointNote")->text(), QString());
+
+    child<QLineEdit>(window, "setDiastolic")->setText("120");
+    QCOMPARE(feed.core.setPoint().outcome, BenchInput::SetPointCheck::Outcome::Refused);
+    QCOMPARE(child<QLineEdit>(window, "setDiastolic")->text(), QString("120"));
+    child<QLineEdit>(window, "operatorName")->setText("A. Berg");
+    QCOMPARE(feed.core.sessionField(BenchCore::SessionField::Operator), QString("A. Berg"));
+    feed.core.clearChecks();
+    QCOMPARE(child<QLineEdit>(window, "boardId")->text(), QString());
+}
+
 void TestBenchChecksWindow::savedReportCarriesSession()
 {
-    ChecksEngine engine;
-    Feed feed(engine);
-    BenchChecksWindow window(engine);
-    window.setDeviceLookup([](const QString &port) { return "/dev/pts/" + port; });
-    const QDateTime started(QDate(2026, 12, 7), QTime(14, 5, 9), Qt::OffsetFromUTC, 3600);
-    window.setSessionStart(started);
+    Feed feed;
+    BenchChecksWindow window(feed.core);
     feed.sent(CommandSet::kStart);
     feed.pressures({150, 100}, 4);
     child<QLineEdit>(window, "boardId")->setText(" 4711 ");
@@ -321,8 +351,8 @@ void TestBenchChecksWindow::savedReportCarriesSession()
     QCOMPARE(report.value("board").toString(), QString("4711"));
     QCOMPARE(report.value("operator").toString(), QString("A. Berg"));
     QCOMPARE(report.value("reference_instrument").toString(), QString("DG-2 #118"));
-    QCOMPARE(report.value("device").toString(), QString("/dev/pts/COM1"));
-    QVERIFY(report.value("started").toString().startsWith("2026-12-07T14:05:09+01:00"));
+    QCOMPARE(report.value("device").toString(), QString("memory port 1"));
+    QCOMPARE(report.value("started").toString(), TraceHeader::isoWithOffset(feed.core.started()));
     QCOMPARE(
         report.value("measurements").toObject().value("systolic").toObject().value("reference"),
         QJsonValue(120));
@@ -330,13 +360,8 @@ void TestBenchChecksWindow::savedReportCarriesSession()
 
 void TestBenchChecksWindow::fileMenuOpensOneWindowBesideMain()
 {
-    ChecksEngine engine;
-    MemorySerialPort port;
-    BoardPanel panel(port);
-    MainWindow main(panel);
-    panel.startUp();
-    main.offerBenchChecks(
-        engine, [](const QString &) { return true; }, {}, QDateTime::currentDateTime());
+    Feed feed;
+    MainWindow main(feed.core);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
 
@@ -401,10 +426,8 @@ void TestBenchChecksWindow::staysInsideTheScreen()
     main.move(mainAtRight ? room.right() - main.frameGeometry().width() + 1 : room.left(),
               room.top());
 
-    ChecksEngine engine;
-    Feed feed(engine);
-    BenchChecksWindow window(engine);
-    window.setEventWriter([&feed](const QString &text) { return feed.event(text); });
+    Feed feed;
+    BenchChecksWindow window(feed.core);
     window.placeBeside(main);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
