@@ -173,6 +173,8 @@ bool ArchiveConnection::commit(QString *why)
 
 void ArchiveConnection::rollback()
 {
+    if (!isOpen())
+        return;
     QSqlQuery query(database());
     query.exec(QStringLiteral("ROLLBACK"));
 }

@@ -25,7 +25,8 @@ public:
 
     ArchivePusher(const ArchiveLocation &local, const ArchiveLocation &line,
                   QObject *parent = nullptr, int intervalMs = kIntervalMs);
-    // Waits for a pass that runs to end (a connection attempt gives up within 5 s).
+    // Waits for a pass that runs to end: a connection attempt gives up
+    // within 5 s, a statement the server holds up within 30 s.
     ~ArchivePusher() override;
 
     // Starts the thread and the first pass.

@@ -5,6 +5,8 @@
 #include "archive_schema.h"
 #include "plain_file_check.h"
 
+#include <QSqlQuery>
+
 PushWorker::PushWorker(const ArchiveLocation &local, const ArchiveLocation &line, int intervalMs)
     : m_localLocation(local)
     , m_lineLocation(line)
@@ -44,6 +46,9 @@ bool PushWorker::connect(QString *why)
     bool usable = m_line->open(ArchiveConnection::Create::ExistingOnly, &failure);
     if (usable) {
         QSqlDatabase db = m_line->database();
+        // A statement the server holds up (a lock) fails in time, so that the
+        // program can end.
+        QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs));
         usable = ArchiveSchema::prepare(db, ArchiveSchema::Mode::RequireCurrent, &failure);
         if (!usable)
             failure =
@@ -56,8 +61,9 @@ bool PushWorker::connect(QString *why)
     return usable;
 }
 
-// Pushes until nothing waits, then counts what waits. A failure drops the
-// line's connection (it is made again next time) and keeps the timer going.
+// Pushes a batch at a time until nothing waits, saying after each what went
+// and what waits. A failure drops the line's connection (it is made again
+// next time) and keeps the timer going.
 void PushWorker::pass()
 {
     if (!m_timer)
@@ -70,24 +76,36 @@ void PushWorker::pass()
     }
     QString why;
     bool done = connect(&why);
-    if (done) {
+    int waiting = done ? -1 : 0;
+    while (done && waiting != 0) {
         ArchivePush push(*m_local, *m_line);
         int copied = 0;
-        done = push.pushAll(copied, &why);
+        done = push.pushBatch(copied, &why);
         if (copied > 0)
             emit rowsPushed(copied);
-        if (!done)
-            m_line.reset();
+        waiting = countPending();
+        if (copied == 0)
+            break;
     }
-    int runs = 0;
-    int acts = 0;
-    QString countFailure;
-    if (m_local && ArchivePush::pending(*m_local, m_lineLocation.text(), runs, acts, &countFailure))
-        emit pendingCounted(runs, acts);
-    if (!done)
+    if (!done) {
+        m_line.reset();
+        countPending();
         emit pushFailed(why);
-    if (!done || runs + acts > 0)
+    }
+    if (!done || waiting > 0)
         m_timer->start();
     else
         m_timer->stop();
+}
+
+// Says what waits; the number of rows, or -1 when the local archive cannot say.
+int PushWorker::countPending()
+{
+    int runs = 0;
+    int acts = 0;
+    QString why;
+    if (!m_local || !ArchivePush::pending(*m_local, m_lineLocation.text(), runs, acts, &why))
+        return -1;
+    emit pendingCounted(runs, acts);
+    return runs + acts;
 }

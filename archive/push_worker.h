@@ -33,8 +33,11 @@ signals:
     void pushFailed(const QString &cause);
 
 private:
+    static constexpr int kStatementTimeoutMs = 30000;
+
     bool connect(QString *why);
     void pass();
+    int countPending();
 
     ArchiveLocation m_localLocation;
     ArchiveLocation m_lineLocation;
