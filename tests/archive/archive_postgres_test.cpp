@@ -126,8 +126,8 @@ private:
             qFatal("%s", qPrintable(store.failure()));
         QUuid first;
         for (int i = 0; i < runs; ++i) {
-            const RunRecord record = run(QStringLiteral("B-%1").arg(i % 5),
-                                         i % 4 ? "pass" : "fail", at(1 + i % 20, 8, i % 60), 2.0);
+            const RunRecord record = run(QStringLiteral("B-%1").arg(i % 5), i % 4 ? "pass" : "fail",
+                                         at(1 + i % 20, 8, i % 60), 2.0);
             first = i == 0 ? record.id : first;
             if (!store.store(record))
                 qFatal("%s", qPrintable(store.failure()));
@@ -293,7 +293,9 @@ void ArchivePostgresTest::verifyNamesTampering()
     QVERIFY(tool.waitForFinished(30000));
     const QString out = QString::fromUtf8(tool.readAllStandardOutput());
     QCOMPARE(tool.exitCode(), 1);
-    QVERIFY2(QRegularExpression("station bench-1, run [0-9a-f-]{36} \\(#3\\) was changed").match(out).hasMatch(),
+    QVERIFY2(QRegularExpression("station bench-1, run [0-9a-f-]{36} \\(#3\\) was changed")
+                 .match(out)
+                 .hasMatch(),
              qPrintable(out));
     QVERIFY2(QRegularExpression("station bench-2, run [0-9a-f-]{36} \\(#3\\) row #2 before it is "
                                 "missing")
@@ -307,14 +309,16 @@ void ArchivePostgresTest::verifyNamesTampering()
 void ArchivePostgresTest::benchRoleInsertsAndSelectsOnly()
 {
     QVERIFY(makeDatabase("roles"));
-    QVERIFY(admin("postgres", {"DROP DATABASE IF EXISTS roles_empty", "CREATE DATABASE roles_empty"}));
+    QVERIFY(
+        admin("postgres", {"DROP DATABASE IF EXISTS roles_empty", "CREATE DATABASE roles_empty"}));
     QString why;
     QVERIFY2(admin("postgres", {"DROP ROLE IF EXISTS tarnvik_bench"}, &why), qPrintable(why));
-    QVERIFY2(admin("roles", {"CREATE ROLE tarnvik_bench LOGIN",
-                             "GRANT SELECT ON archive_schema TO tarnvik_bench",
-                             "GRANT SELECT, INSERT ON runs, acts TO tarnvik_bench"},
-                   &why),
-             qPrintable(why));
+    QVERIFY2(
+        admin("roles",
+              {"CREATE ROLE tarnvik_bench LOGIN", "GRANT SELECT ON archive_schema TO tarnvik_bench",
+               "GRANT SELECT, INSERT ON runs, acts TO tarnvik_bench"},
+              &why),
+        qPrintable(why));
     const ArchiveLocation line = lineDatabase("roles", "tarnvik_bench");
     const ArchiveLocation local = localArchive("roles.sqlite", "bench-1", 3);
     QFile settings(m_dir.filePath("roles.conf"));

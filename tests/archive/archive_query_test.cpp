@@ -52,8 +52,7 @@ void ArchiveQueryTest::initTestCase()
     QVERIFY(bench1.open() && bench2.open());
     QList<RunRecord> runs = {run("B-1", "pass", at(1, 8), 2.0, {1.0}),
                              run("B-1", "fail", at(1, 9), 7.25, {-3.1, 2.0}),
-                             run("B-2", "pass", at(1, 10)),
-                             run("B-1", "incomplete", at(2, 8)),
+                             run("B-2", "pass", at(1, 10)), run("B-1", "incomplete", at(2, 8)),
                              run("B-3", "pass", at(2, 9), 1.0)};
     runs[2].planName.clear(); // a free check
     runs[2].planVersion.clear();
@@ -86,9 +85,10 @@ void ArchiveQueryTest::filters_data()
         << filter([](RunFilter &f) { f.since = at(1, 9).addSecs(1); })
         << QStringList{"3", "4", "5"};
     QTest::newRow("since in another zone, the same moment")
-        << filter([](RunFilter &f) { f.since = at(1, 9).toUTC(); }) << QStringList{"2", "3", "4", "5"};
-    QTest::newRow("until is before") << filter([](RunFilter &f) { f.until = at(1, 9); })
-                                     << QStringList{"1"};
+        << filter([](RunFilter &f) { f.since = at(1, 9).toUTC(); })
+        << QStringList{"2", "3", "4", "5"};
+    QTest::newRow("until is before")
+        << filter([](RunFilter &f) { f.until = at(1, 9); }) << QStringList{"1"};
     QTest::newRow("verdict") << filter([](RunFilter &f) { f.verdict = "pass"; })
                              << QStringList{"1", "3", "5"};
     QTest::newRow("station") << filter([](RunFilter &f) { f.station = "bench-2"; })
@@ -101,8 +101,8 @@ void ArchiveQueryTest::filters_data()
     }) << QStringList{"2"};
     QTest::newRow("the newest two, oldest first")
         << filter([](RunFilter &f) { f.limit = 2; }) << QStringList{"4", "5"};
-    QTest::newRow("a board with no runs") << filter([](RunFilter &f) { f.board = "B-9"; })
-                                          << QStringList();
+    QTest::newRow("a board with no runs")
+        << filter([](RunFilter &f) { f.board = "B-9"; }) << QStringList();
 }
 
 void ArchiveQueryTest::filters()
@@ -118,10 +118,12 @@ void ArchiveQueryTest::boardHistory_data()
     QTest::addColumn<int>("current"); // the run just stored, 0 for none
     QTest::addColumn<QString>("sentence");
     QTest::newRow("no earlier run") << "B-9" << 0 << "1st run of this board";
-    QTest::newRow("the run just stored is not an earlier one") << "B-2" << 3 << "1st run of this board";
+    QTest::newRow("the run just stored is not an earlier one")
+        << "B-2" << 3 << "1st run of this board";
     QTest::newRow("third run; last failed with a leak and a static error")
-        << "B-1" << 4 << "3rd run of this board; last: FAIL on 2026-12-01, leak 7.3 mmHg/min, "
-                         "static error -3.1 mmHg";
+        << "B-1" << 4
+        << "3rd run of this board; last: FAIL on 2026-12-01, leak 7.3 mmHg/min, "
+           "static error -3.1 mmHg";
     QTest::newRow("fourth run: the incomplete one last, without figures")
         << "B-1" << 0 << "4th run of this board; last: INCOMPLETE on 2026-12-02";
 }
@@ -143,9 +145,19 @@ void ArchiveQueryTest::ordinal_data()
 {
     QTest::addColumn<int>("n");
     QTest::addColumn<QString>("text");
-    for (const auto &[n, text] : std::initializer_list<std::pair<int, const char *>>{
-             {1, "1st"}, {2, "2nd"}, {3, "3rd"}, {4, "4th"}, {11, "11th"}, {12, "12th"},
-             {13, "13th"}, {21, "21st"}, {22, "22nd"}, {111, "111th"}, {112, "112th"}, {123, "123rd"}})
+    for (const auto &[n, text] :
+         std::initializer_list<std::pair<int, const char *>>{{1, "1st"},
+                                                             {2, "2nd"},
+                                                             {3, "3rd"},
+                                                             {4, "4th"},
+                                                             {11, "11th"},
+                                                             {12, "12th"},
+                                                             {13, "13th"},
+                                                             {21, "21st"},
+                                                             {22, "22nd"},
+                                                             {111, "111th"},
+                                                             {112, "112th"},
+                                                             {123, "123rd"}})
         QTest::newRow(text) << n << QString::fromLatin1(text);
 }
 
@@ -164,9 +176,9 @@ void ArchiveQueryTest::yieldAndFigures()
     QVERIFY2(query.yieldPerDay(RunFilter(), days, &why), qPrintable(why));
     QCOMPARE(days.size(), 2);
     QCOMPARE(days.at(0).key, QStringLiteral("2026-12-01"));
-    QCOMPARE((QList<int>{days.at(0).runs, days.at(0).passed, days.at(0).failed,
-                         days.at(0).incomplete}),
-             (QList<int>{3, 2, 1, 0}));
+    QCOMPARE(
+        (QList<int>{days.at(0).runs, days.at(0).passed, days.at(0).failed, days.at(0).incomplete}),
+        (QList<int>{3, 2, 1, 0}));
     QCOMPARE(days.at(1).incomplete, 1);
     QCOMPARE(days.at(1).yield(), 0.5);
     QList<YieldCount> plans;

@@ -30,12 +30,15 @@ void ArchiveSettingsTest::location_data()
         QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(expected);
     };
     row("sqlite, absolute", "sqlite:/var/lib/a.sqlite", "sqlite /var/lib/a.sqlite");
-    row("sqlite, relative to the folder", "sqlite:data/../a.sqlite", "sqlite /etc/tarnvik/a.sqlite");
+    row("sqlite, relative to the folder", "sqlite:data/../a.sqlite",
+        "sqlite /etc/tarnvik/a.sqlite");
     row("sqlite without a path", "sqlite:", "refused: names no file");
     row("socket folder as host=", "postgresql://bench@/tarnvik?host=/run/postgresql",
         "pg bench|/run/postgresql|-1|tarnvik|");
-    row("host and port", "postgresql://bench@db.line:5433/tarnvik", "pg bench|db.line|5433|tarnvik|");
-    row("postgres:// and an IPv6 address", "postgres://[::1]:5432/tarnvik", "pg |::1|5432|tarnvik|");
+    row("host and port", "postgresql://bench@db.line:5433/tarnvik",
+        "pg bench|db.line|5433|tarnvik|");
+    row("postgres:// and an IPv6 address", "postgres://[::1]:5432/tarnvik",
+        "pg |::1|5432|tarnvik|");
     row("percent-encoded socket folder", "postgresql://bench@%2Frun%2Fpg/tarnvik",
         "pg bench|/run/pg|-1|tarnvik|");
     row("sslmode passed on", "postgresql://bench@db/tarnvik?sslmode=verify-full&connect_timeout=3",
@@ -52,7 +55,8 @@ void ArchiveSettingsTest::location_data()
     row("port 65536", "postgresql://db:65536/tarnvik", "refused: port \"65536\"");
     row("port 65535", "postgresql://db:65535/tarnvik", "pg |db|65535|tarnvik|");
     row("host twice", "postgresql://db/tarnvik?host=/run/pg", "refused: names its host twice");
-    row("unknown parameter", "postgresql://db/tarnvik?sslmod=require", "refused: \"sslmod\" is unknown");
+    row("unknown parameter", "postgresql://db/tarnvik?sslmod=require",
+        "refused: \"sslmod\" is unknown");
     row("parameter with a space", "postgresql://db/tarnvik?application_name=a%20b",
         "refused: holds a space");
     row("parameter given twice", "postgresql://db/tarnvik?sslmode=require&sslmode=disable",
@@ -96,30 +100,47 @@ void ArchiveSettingsTest::settings_data()
     QTest::addColumn<QString>("line");       // the URI, or ""
     QTest::addColumn<QString>("station");    // "host" for the host name
     QTest::addColumn<QString>("problem");    // in problems(), or ""
-    QTest::newRow("no file") << QByteArray("NONE") << "default" << "" << "host" << "";
-    QTest::newRow("a FIFO in the file's place is not read")
-        << QByteArray("FIFO") << "default" << "" << "host" << "it is a FIFO";
+    QTest::newRow("no file") << QByteArray("NONE") << "default"
+                             << ""
+                             << "host"
+                             << "";
+    QTest::newRow("a FIFO in the file's place is not read") << QByteArray("FIFO") << "default"
+                                                            << ""
+                                                            << "host"
+                                                            << "it is a FIFO";
     QTest::newRow("sqlite relative to the settings file")
-        << QByteArray("[archive]\ndatabase=sqlite:runs.sqlite\nstation=bench-3\n")
-        << "runs.sqlite" << "" << "bench-3" << "";
+        << QByteArray("[archive]\ndatabase=sqlite:runs.sqlite\nstation=bench-3\n") << "runs.sqlite"
+        << ""
+        << "bench-3"
+        << "";
     QTest::newRow("line database: runs stored in the default file first")
         << QByteArray("[archive]\ndatabase=postgresql://bench@/tarnvik?host=/run/postgresql\n")
-        << "default" << "postgresql://bench@/tarnvik?host=/run/postgresql" << "host" << "";
+        << "default"
+        << "postgresql://bench@/tarnvik?host=/run/postgresql"
+        << "host"
+        << "";
     QTest::newRow("a password refused and named; runs stay local")
         << QByteArray("[archive]\ndatabase=postgresql://bench:hunter2@db/tarnvik\n") << "default"
-        << "" << "host" << "holds a password";
+        << ""
+        << "host"
+        << "holds a password";
     QTest::newRow("station of 65 characters refused")
-        << QByteArray("[archive]\nstation=" + QByteArray(65, 'x') + "\n") << "default" << ""
-        << "host" << "is no station name";
+        << QByteArray("[archive]\nstation=" + QByteArray(65, 'x') + "\n") << "default"
+        << ""
+        << "host"
+        << "is no station name";
     QTest::newRow("station of 64 characters taken")
-        << QByteArray("[archive]\nstation=" + QByteArray(64, 'x') + "\n") << "default" << ""
-        << QString(64, 'x') << "";
-    QTest::newRow("unknown entry named")
-        << QByteArray("[archive]\ndatabse=sqlite:a\n") << "default" << "" << "host"
-        << "unknown entry \"databse\"";
+        << QByteArray("[archive]\nstation=" + QByteArray(64, 'x') + "\n") << "default"
+        << "" << QString(64, 'x') << "";
+    QTest::newRow("unknown entry named") << QByteArray("[archive]\ndatabse=sqlite:a\n") << "default"
+                                         << ""
+                                         << "host"
+                                         << "unknown entry \"databse\"";
     QTest::newRow("other groups are not the archive's")
-        << QByteArray("[ports]\nCOM1=/dev/null\n[checks]\nstation=x\n") << "default" << ""
-        << "host" << "";
+        << QByteArray("[ports]\nCOM1=/dev/null\n[checks]\nstation=x\n") << "default"
+        << ""
+        << "host"
+        << "";
 }
 
 void ArchiveSettingsTest::settings()
