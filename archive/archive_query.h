@@ -4,8 +4,8 @@
 // the leak rate and the largest static error over time (columns filled when
 // a run is stored, so no report is read for them); one run in full with the
 // acts on it. Each query returns false, with why, only when the archive
-// cannot be read. List queries use the indexes on (board, started_ms) and
-// (started_ms).
+// cannot be read. List queries use the indexes on (board, started_ms),
+// (started_ms) and (verdict, started_ms).
 #pragma once
 
 #include "archive_connection.h"

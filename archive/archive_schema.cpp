@@ -11,7 +11,8 @@ namespace {
 // Version 1: the runs, the acts, the schema's version. %BYTES% is the only
 // type that differs between the engines. Each row names its station, its
 // number in the station's chain, the SHA-256 of the previous row of the
-// station and its own.
+// station and its own. The large columns (the steps, the report, the PDF)
+// come last, so that a list or a count reads the small ones without them.
 const char *const kVersion1[] = {
     "CREATE TABLE archive_schema (version INTEGER NOT NULL)",
     "INSERT INTO archive_schema (version) VALUES (1)",
@@ -31,17 +32,18 @@ const char *const kVersion1[] = {
     " started_ms BIGINT NOT NULL,"
     " program_version TEXT NOT NULL,"
     " verdict TEXT NOT NULL CHECK (verdict IN ('pass', 'fail', 'incomplete')),"
-    " steps_json TEXT NOT NULL,"
-    " report_json TEXT NOT NULL,"
-    " pdf %BYTES% NOT NULL,"
     " trace_sha256 TEXT NOT NULL,"
     " leak_mmhg_per_min DOUBLE PRECISION,"
     " static_error_mmhg DOUBLE PRECISION,"
     " prev_sha256 TEXT NOT NULL,"
     " content_sha256 TEXT NOT NULL,"
+    " steps_json TEXT NOT NULL,"
+    " report_json TEXT NOT NULL,"
+    " pdf %BYTES% NOT NULL,"
     " CONSTRAINT runs_station_seq UNIQUE (station, seq))",
     "CREATE INDEX runs_board_started ON runs (board, started_ms)",
     "CREATE INDEX runs_started ON runs (started_ms)",
+    "CREATE INDEX runs_verdict_started ON runs (verdict, started_ms)",
     "CREATE TABLE acts ("
     " uuid TEXT PRIMARY KEY,"
     " station TEXT NOT NULL,"
@@ -87,13 +89,13 @@ const QList<Column> kRunColumns = {
     {"started_ms", Type::Integer},
     {"program_version", Type::Text},
     {"verdict", Type::Text},
-    {"steps_json", Type::Text},
-    {"report_json", Type::Text},
-    {"pdf", Type::Bytes},
     {"trace_sha256", Type::Text},
     {"leak_mmhg_per_min", Type::Real},
     {"static_error_mmhg", Type::Real},
     {"prev_sha256", Type::Text},
+    {"steps_json", Type::Text},
+    {"report_json", Type::Text},
+    {"pdf", Type::Bytes},
 };
 
 const QList<Column> kActColumns = {
@@ -125,6 +127,16 @@ QString ArchiveSchema::tableName(Table table)
 const QList<ArchiveSchema::Column> &ArchiveSchema::columns(Table table)
 {
     return table == Table::Runs ? kRunColumns : kActColumns;
+}
+
+int ArchiveSchema::columnIndex(Table table, const QString &name)
+{
+    const QList<Column> &list = columns(table);
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list.at(i).name == name)
+            return int(i);
+    }
+    return -1;
 }
 
 QString ArchiveSchema::columnList(Table table)

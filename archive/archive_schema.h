@@ -36,6 +36,8 @@ public:
     // Every column of the table but the row's own SHA-256, in canonical order.
     static const QList<Column> &columns(Table table);
     static QString columnList(Table table);
+    // The column's place in columns(table), -1 when there is none.
+    static int columnIndex(Table table, const QString &name);
 
     // Makes the database's schema current (or checks that it is, by `mode`).
     // False, with why in `why`, when it cannot.

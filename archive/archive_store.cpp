@@ -113,13 +113,13 @@ QVariantList ArchiveStore::runValues(const RunRecord &record, qint64 seq, const 
             record.started.toMSecsSinceEpoch(),
             text(record.programVersion),
             text(record.verdict),
-            text(QString::fromUtf8(record.stepsJson)),
-            text(QString::fromUtf8(record.reportJson)),
-            record.pdf.isNull() ? QByteArray("") : record.pdf,
             text(record.traceSha256),
             leak,
             staticError,
-            text(previous)};
+            text(previous),
+            text(QString::fromUtf8(record.stepsJson)),
+            text(QString::fromUtf8(record.reportJson)),
+            record.pdf.isNull() ? QByteArray("") : record.pdf};
 }
 
 QVariantList ArchiveStore::actValues(const ActRecord &act, qint64 seq, const QString &previous)

@@ -66,12 +66,14 @@ private:
             QVariantList values;
             for (int i = 0; i < columns.size(); ++i)
                 values << query.value(i);
-            ChainRow row{m_table,
-                         values.at(2).toLongLong(),
-                         values.at(0).toString(),
-                         values.last().toString(),
-                         query.value(int(columns.size())).toString(),
-                         RowContent::sha256(m_table, values)};
+            ChainRow row{
+                m_table,
+                values.at(2).toLongLong(),
+                values.at(0).toString(),
+                values.at(ArchiveSchema::columnIndex(m_table, QStringLiteral("prev_sha256")))
+                    .toString(),
+                query.value(int(columns.size())).toString(),
+                RowContent::sha256(m_table, values)};
             m_after = row.seq;
             m_rows.push_back(row);
             ++count;

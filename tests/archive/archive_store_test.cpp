@@ -135,12 +135,16 @@ void ArchiveStoreTest::figuresAtInsert()
     const QVariantList values = ArchiveStore::runValues(record, 1, RowContent::chainStart());
     QFETCH(QVariant, leak);
     QFETCH(QVariant, error);
-    QCOMPARE(values.at(19).isNull(), leak.isNull());
-    QCOMPARE(values.at(20).isNull(), error.isNull());
+    const QVariant storedLeak =
+        values.at(ArchiveSchema::columnIndex(ArchiveSchema::Table::Runs, "leak_mmhg_per_min"));
+    const QVariant storedError =
+        values.at(ArchiveSchema::columnIndex(ArchiveSchema::Table::Runs, "static_error_mmhg"));
+    QCOMPARE(storedLeak.isNull(), leak.isNull());
+    QCOMPARE(storedError.isNull(), error.isNull());
     if (!leak.isNull())
-        QCOMPARE(values.at(19).toDouble(), leak.toDouble());
+        QCOMPARE(storedLeak.toDouble(), leak.toDouble());
     if (!error.isNull())
-        QCOMPARE(values.at(20).toDouble(), error.toDouble());
+        QCOMPARE(storedError.toDouble(), error.toDouble());
 }
 
 // Runs and acts share their station's numbers; another station has its own chain.
