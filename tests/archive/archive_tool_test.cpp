@@ -24,6 +24,12 @@ using namespace archive_test;
 
 namespace {
 
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 struct Result
 {
     int status = -1;
@@ -258,10 +264,7 @@ void ArchiveToolTest::pdf()
     } else if (setup == "no-folder") {
         target = folder.filePath("missing/run.pdf");
     }
-    const QByteArray archiveBefore = [this] {
-        QFile file(m_archive);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
+    const QByteArray archiveBefore = contentOf(m_archive);
     const Result result =
         tool({"--database", "sqlite:" + m_archive, "show", m_ids.at(1), "--pdf", target});
     QCOMPARE(result.status, status);
@@ -270,12 +273,8 @@ void ArchiveToolTest::pdf()
     const QStringList left =
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QVERIFY2(left.filter(QRegularExpression("^\\.")).isEmpty(), qPrintable(left.join(' ')));
-    QFile kept(other);
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(kept.readAll(), QByteArray("keep me"));
-    QFile archive(m_archive);
-    QVERIFY(archive.open(QIODevice::ReadOnly));
-    QCOMPARE(archive.readAll(), archiveBefore);
+    QCOMPARE(contentOf(other), QByteArray("keep me"));
+    QCOMPARE(contentOf(m_archive), archiveBefore);
     if (status != 0)
         return;
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
