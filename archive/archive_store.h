@@ -39,6 +39,9 @@ public:
 
     QString station() const { return m_station; }
     const ArchiveLocation &location() const { return m_connection.location(); }
+    // The open connection, for the history's queries in the same thread
+    // (ArchiveQuery(store.connection())).
+    ArchiveConnection &connection() { return m_connection; }
 
     // The values of a run's or an act's columns as stored, in the schema's
     // order, for the station's row number `seq` after the row `previous`.

@@ -80,12 +80,11 @@ void ArchiveStoreTest::storedRunReadsBack()
     record.pdf += QByteArray("\0\xff\x01", 3);
     QVERIFY2(store.store(record), qPrintable(store.failure()));
 
-    ArchiveConnection connection(store.location());
     QString why;
-    QVERIFY(connection.open(ArchiveConnection::Create::ExistingOnly, &why));
     QVariantMap row;
-    QVERIFY2(ArchiveQuery(connection).run(record.id.toString(QUuid::WithoutBraces), row, &why),
-             qPrintable(why));
+    QVERIFY2(
+        ArchiveQuery(store.connection()).run(record.id.toString(QUuid::WithoutBraces), row, &why),
+        qPrintable(why));
     QCOMPARE(row.value("station").toString(), QStringLiteral("bench-1"));
     QCOMPARE(row.value("seq").toLongLong(), 1);
     QCOMPARE(row.value("board").toString(), QStringLiteral("B-4711"));
