@@ -268,6 +268,27 @@ QString StagedFile::putBack(const QString &kept, bool exchanged)
         .arg(m_target, kept);
 }
 
+bool StagedFile::commit(QString *error)
+{
+    if (!m_created || isOpen())
+        fail(QStringLiteral("it is not finished"));
+    // Looked at again: what was put there while the file was written is not replaced either.
+    if (const PlainFileCheck now(m_final); !now.isPlain())
+        fail(now.reason());
+    if (m_failure.isEmpty()) {
+        if (const int code = replaceName(m_file.fileName(), m_final); code != 0)
+            fail(reasonOf(code));
+    }
+    if (!m_failure.isEmpty()) {
+        if (error)
+            *error = m_failure;
+        return false;
+    }
+    m_placed = true;
+    syncFolder(m_final);
+    return true;
+}
+
 bool StagedFile::commitPair(StagedFile &first, StagedFile &second, QString *error)
 {
     const auto fail = [error](const QString &why) {

@@ -7,7 +7,7 @@
 // Every write is checked; finish() writes out the rest, puts the file on the
 // disk (fsync) and closes it. Any failure is kept in the system's words
 // ("No space left on device") for failure(). Nothing is renamed before
-// commitPair(), and a StagedFile that was not put in place removes its
+// commit() or commitPair(), and a StagedFile that was not put in place removes its
 // temporary file when it goes. ReportFiles writes the report's PDF and JSON
 // through two of these.
 #pragma once
@@ -30,6 +30,12 @@ public:
     QString failure() const { return m_failure; }
     // The temporary file while it exists under its own name.
     QString temporaryPath() const { return m_file.fileName(); }
+
+    // Puts one finished file in place: renamed over the file it replaces
+    // (or into a new name), its folder synced. False, with why in `error`,
+    // when the target became something other than a regular file meanwhile
+    // or the rename failed; the previous file is whole then.
+    bool commit(QString *error);
 
     // Puts two finished files in place: both names change, or neither does.
     // `first` is renamed into place keeping the file it replaces (exchanged

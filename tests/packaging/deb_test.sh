@@ -32,7 +32,8 @@ deb=${debs[0]}
 
 # Depends, one package name a line, versions dropped.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/(.*)//; s/[[:space:]]//g' | sed '/^$/d')
-for pkg in fonts-liberation libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
+for pkg in fonts-liberation libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
+    libqt6sql6 libqt6sql6-sqlite libqt6sql6-psql; do
     grep -qx "$pkg" <<< "$depends" || fail "Depends lacks $pkg: $(dpkg-deb -f "$deb" Depends)"
 done
 # Build-time only: the icon renderer's library must not reach the package.

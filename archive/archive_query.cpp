@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: MIT
+#include "archive_query.h"
+
+#include "archive_schema.h"
+
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+const QString kSummaryColumns = QStringLiteral(
+    "uuid, station, seq, board, operator_name, plan_name, plan_version, started, ended, "
+    "started_ms, verdict, leak_mmhg_per_min, static_error_mmhg");
+
+std::optional<double> optionalReal(const QVariant &value)
+{
+    return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
+}
+
+} // namespace
+
+ArchiveQuery::ArchiveQuery(ArchiveConnection &connection)
+    : m_connection(connection)
+{}
+
+QString ArchiveQuery::where(const RunFilter &filter, QVariantList &values)
+{
+    QStringList conditions;
+    const auto equal = [&](const char *column, const QString &value) {
+        if (!value.isEmpty()) {
+            conditions << QStringLiteral("%1 = ?").arg(QLatin1String(column));
+            values << value;
+        }
+    };
+    equal("board", filter.board);
+    equal("verdict", filter.verdict);
+    equal("station", filter.station);
+    equal("plan_name", filter.plan);
+    if (filter.since.isValid()) {
+        conditions << QStringLiteral("started_ms >= ?");
+        values << filter.since.toMSecsSinceEpoch();
+    }
+    if (filter.until.isValid()) {
+        conditions << QStringLiteral("started_ms < ?");
+        values << filter.until.toMSecsSinceEpoch();
+    }
+    return conditions.isEmpty()
+               ? QString()
+               : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+}
+
+bool ArchiveQuery::exec(QSqlQuery &query, const QString &sql, const QVariantList &values,
+                        QString *why)
+{
+    query.setForwardOnly(true);
+    if (query.prepare(sql)) {
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        if (query.exec())
+            return true;
+    }
+    *why = m_connection.reason(query.lastError());
+    return false;
+}
+
+RunSummary ArchiveQuery::summaryOf(const QSqlQuery &query)
+{
+    RunSummary run;
+    run.uuid = query.value(0).toString();
+    run.station = query.value(1).toString();
+    run.seq = query.value(2).toLongLong();
+    run.board = query.value(3).toString();
+    run.operatorName = query.value(4).toString();
+    run.plan = query.value(5).toString();
+    run.planVersion = query.value(6).toString();
+    run.started = query.value(7).toString();
+    run.ended = query.value(8).toString();
+    run.startedMs = query.value(9).toLongLong();
+    run.verdict = query.value(10).toString();
+    run.leakMmHgPerMin = optionalReal(query.value(11));
+    run.staticErrorMmHg = optionalReal(query.value(12));
+    return run;
+}
+
+bool ArchiveQuery::runs(const RunFilter &filter, QList<RunSummary> &runs, QString *why)
+{
+    QVariantList values;
+    QString sql =
+        QStringLiteral("SELECT %1 FROM runs%2").arg(kSummaryColumns, where(filter, values));
+    const bool newest = filter.limit > 0;
+    sql += newest ? QStringLiteral(" ORDER BY started_ms DESC, station DESC, seq DESC LIMIT %1")
+                        .arg(filter.limit)
+                  : QStringLiteral(" ORDER BY started_ms, station, seq");
+    QSqlQuery query(m_connection.database());
+    if (!exec(query, sql, values, why))
+        return false;
+    runs.clear();
+    while (query.next())
+        runs << summaryOf(query);
+    if (newest)
+        std::reverse(runs.begin(), runs.end());
+    return true;
+}
+
+bool ArchiveQuery::boardHistory(const QString &board, const QString &current, BoardHistory &history,
+                                QString *why)
+{
+    QSqlQuery query(m_connection.database());
+    if (!exec(query, QStringLiteral("SELECT count(*) FROM runs WHERE board = ? AND uuid <> ?"),
+              {board, current.isNull() ? QStringLiteral("") : current}, why))
+        return false;
+    history = BoardHistory();
+    history.earlierRuns = query.next() ? query.value(0).toInt() : 0;
+    query.finish();
+    if (!exec(query,
+              QStringLiteral("SELECT %1 FROM runs WHERE board = ? AND uuid <> ? ORDER BY "
+                             "started_ms DESC, seq DESC LIMIT 1")
+                  .arg(kSummaryColumns),
+              {board, current.isNull() ? QStringLiteral("") : current}, why))
+        return false;
+    if (query.next())
+        history.last = summaryOf(query);
+    return true;
+}
+
+bool ArchiveQuery::yieldBy(const QString &key, const RunFilter &filter, QList<YieldCount> &counts,
+                           QString *why)
+{
+    QVariantList values;
+    const QString sql = QStringLiteral("SELECT %1 AS k, count(*), "
+                                       "sum(CASE WHEN verdict = 'pass' THEN 1 ELSE 0 END), "
+                                       "sum(CASE WHEN verdict = 'fail' THEN 1 ELSE 0 END), "
+                                       "sum(CASE WHEN verdict = 'incomplete' THEN 1 ELSE 0 END) "
+                                       "FROM runs%2 GROUP BY k ORDER BY k")
+                            .arg(key, where(filter, values));
+    QSqlQuery query(m_connection.database());
+    if (!exec(query, sql, values, why))
+        return false;
+    counts.clear();
+    while (query.next())
+        counts << YieldCount{query.value(0).toString(), query.value(1).toInt(),
+                             query.value(2).toInt(), query.value(3).toInt(),
+                             query.value(4).toInt()};
+    return true;
+}
+
+bool ArchiveQuery::yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, QString *why)
+{
+    // The date as the station wrote it: the bench's own day.
+    return yieldBy(QStringLiteral("substr(started, 1, 10)"), filter, days, why);
+}
+
+bool ArchiveQuery::yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, QString *why)
+{
+    const QString key = QStringLiteral("plan_name || CASE WHEN plan_version = '' THEN '' ELSE "
+                                       "' ' || plan_version END");
+    return yieldBy(key, filter, plans, why);
+}
+
+bool ArchiveQuery::figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why)
+{
+    QVariantList values;
+    QString condition = where(filter, values);
+    condition += (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
+                 QStringLiteral("(leak_mmhg_per_min IS NOT NULL OR static_error_mmhg IS NOT NULL)");
+    QSqlQuery query(m_connection.database());
+    if (!exec(query,
+              QStringLiteral("SELECT %1 FROM runs%2 ORDER BY started_ms, station, seq")
+                  .arg(kSummaryColumns, condition),
+              values, why))
+        return false;
+    runs.clear();
+    while (query.next())
+        runs << summaryOf(query);
+    return true;
+}
+
+bool ArchiveQuery::resolve(const QString &given, QString &uuid, QString *why)
+{
+    static const QRegularExpression form(QStringLiteral("^[0-9a-fA-F-]{8,36}$"));
+    if (!form.match(given).hasMatch()) {
+        *why = QStringLiteral("\"%1\" is no run's UUID (or its first 8 or more characters)")
+                   .arg(given);
+        return false;
+    }
+    QSqlQuery query(m_connection.database());
+    if (!exec(query,
+              QStringLiteral("SELECT uuid FROM runs WHERE uuid LIKE ? ORDER BY uuid LIMIT 2"),
+              {given.toLower() + QLatin1Char('%')}, why))
+        return false;
+    QStringList found;
+    while (query.next())
+        found << query.value(0).toString();
+    if (found.size() == 1) {
+        uuid = found.constFirst();
+        return true;
+    }
+    *why = found.isEmpty() ? QStringLiteral("the archive holds no run %1").arg(given)
+                           : QStringLiteral("%1 is the start of more than one run's UUID; give "
+                                            "more of it")
+                                 .arg(given);
+    return false;
+}
+
+bool ArchiveQuery::rows(const QString &sql, const QVariantList &values, QList<QVariantMap> &rows,
+                        QString *why)
+{
+    QSqlQuery query(m_connection.database());
+    if (!exec(query, sql, values, why))
+        return false;
+    rows.clear();
+    while (query.next()) {
+        const QSqlRecord record = query.record();
+        QVariantMap row;
+        for (int i = 0; i < record.count(); ++i)
+            row.insert(record.fieldName(i), query.value(i));
+        rows << row;
+    }
+    return true;
+}
+
+bool ArchiveQuery::run(const QString &uuid, QVariantMap &row, QString *why)
+{
+    QList<QVariantMap> found;
+    if (!rows(QStringLiteral("SELECT %1, content_sha256 FROM runs WHERE uuid = ?")
+                  .arg(ArchiveSchema::columnList(ArchiveSchema::Table::Runs)),
+              {uuid}, found, why))
+        return false;
+    if (found.isEmpty()) {
+        *why = QStringLiteral("the archive holds no run %1").arg(uuid);
+        return false;
+    }
+    row = found.constFirst();
+    return true;
+}
+
+bool ArchiveQuery::actsOn(const QString &uuid, QList<QVariantMap> &acts, QString *why)
+{
+    return rows(QStringLiteral("SELECT %1, content_sha256 FROM acts WHERE run_uuid = ? ORDER BY "
+                               "acted_at, station, seq")
+                    .arg(ArchiveSchema::columnList(ArchiveSchema::Table::Acts)),
+                {uuid}, acts, why);
+}
+
+QString ArchiveQuery::exportColumns()
+{
+    QStringList names;
+    for (const ArchiveSchema::Column &column : ArchiveSchema::columns(ArchiveSchema::Table::Runs)) {
+        if (column.type != ArchiveSchema::ColumnType::Bytes)
+            names << column.name;
+    }
+    return names.join(QStringLiteral(", ")) +
+           QStringLiteral(", length(pdf) AS pdf_bytes, content_sha256");
+}
+
+bool ArchiveQuery::forEachRun(const RunFilter &filter,
+                              const std::function<void(const QVariantMap &)> &take, QString *why)
+{
+    constexpr int kPage = 500;
+    QVariantList values;
+    QString condition = where(filter, values);
+    condition += condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM runs%2(started_ms, station, seq) > (?, ?, ?) "
+                       "ORDER BY started_ms, station, seq LIMIT %3")
+            .arg(exportColumns(), condition)
+            .arg(kPage);
+    QVariantList after = {std::numeric_limits<qint64>::min(), QStringLiteral(""), qint64(0)};
+    for (;;) {
+        QList<QVariantMap> page;
+        if (!rows(sql, values + after, page, why))
+            return false;
+        for (const QVariantMap &row : std::as_const(page))
+            take(row);
+        if (page.size() < kPage)
+            return true;
+        const QVariantMap &last = page.constLast();
+        after = {last.value(QStringLiteral("started_ms")), last.value(QStringLiteral("station")),
+                 last.value(QStringLiteral("seq"))};
+    }
+}

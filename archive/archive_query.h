@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+// The archive's history, from either engine: runs by board, time, verdict,
+// station and plan; a board's earlier runs; the yield per day and per plan;
+// the leak rate and the largest static error over time (columns filled when
+// a run is stored, so no report is read for them); one run in full with the
+// acts on it. Each query returns false, with why, only when the archive
+// cannot be read. List queries use the indexes on (board, started_ms),
+// (started_ms) and (verdict, started_ms).
+#pragma once
+
+#include "archive_connection.h"
+#include "board_history.h"
+#include "run_filter.h"
+#include "run_summary.h"
+#include "yield_count.h"
+
+#include <QList>
+#include <QVariantMap>
+
+#include <functional>
+
+class QSqlQuery;
+
+class ArchiveQuery
+{
+public:
+    explicit ArchiveQuery(ArchiveConnection &connection);
+
+    // Oldest first (the newest `limit` when the filter sets one).
+    bool runs(const RunFilter &filter, QList<RunSummary> &runs, QString *why);
+    // The board's runs but `current` (the one just stored, when given).
+    bool boardHistory(const QString &board, const QString &current, BoardHistory &history,
+                      QString *why);
+    bool yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, QString *why);
+    bool yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, QString *why);
+    // The runs with a leak rate or a static error, oldest first.
+    bool figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why);
+
+    // Every run the filter takes, oldest first, a page at a time (memory does
+    // not grow with the archive): each run's columns by name but the PDF,
+    // with pdf_bytes (its size) and content_sha256.
+    bool forEachRun(const RunFilter &filter, const std::function<void(const QVariantMap &)> &take,
+                    QString *why);
+
+    // The run's full UUID from the UUID or its start (at least 8 characters);
+    // why says so when there is none or more than one.
+    bool resolve(const QString &given, QString &uuid, QString *why);
+    // Every column of the run by name, its SHA-256 as content_sha256.
+    bool run(const QString &uuid, QVariantMap &row, QString *why);
+    // The acts on the run, in the order they were stored.
+    bool actsOn(const QString &uuid, QList<QVariantMap> &acts, QString *why);
+
+private:
+    // "WHERE ..." for the filter, its values bound to `query` after prepare().
+    static QString where(const RunFilter &filter, QVariantList &values);
+    bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *why);
+    static RunSummary summaryOf(const QSqlQuery &query);
+    bool yieldBy(const QString &key, const RunFilter &filter, QList<YieldCount> &counts,
+                 QString *why);
+    static QString exportColumns();
+    bool rows(const QString &sql, const QVariantList &values, QList<QVariantMap> &rows,
+              QString *why);
+
+    ArchiveConnection &m_connection;
+};
