@@ -197,7 +197,7 @@ void ResultLogTest::unwritableFileIsReportedOnce_data()
     QTest::newRow("a file where its folder belongs, told in a sentence")
         << "file for folder"
         << "sub/results.csv"
-        << "Results not written to %1: its folder cannot be created because %2/sub is not a "
+        << "Results not written to %1: its folder cannot be created because %2 is not a "
            "folder." +
                kept;
 }
@@ -218,7 +218,7 @@ void ResultLogTest::unwritableFileIsReportedOnce()
     LoggedPanel logged(path);
     // Told before any result, and only once.
     notice.replace("%1", QDir::toNativeSeparators(path))
-        .replace("%2", QDir::toNativeSeparators(dir.path()));
+        .replace("%2", QDir::toNativeSeparators(dir.filePath("sub")));
     QTRY_COMPARE(logged.fixture.display.failures(), QStringList{notice});
     logged.line(kResult, 2);
     logged.line("150", 1);
