@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "curve_picture.h"
 
+#include "axis_step.h"
+#include "curve_line.h"
+
 #include <QFont>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
 const QColor kBackground(0xff, 0xff, 0xff);
 const QColor kGrid(0xe0, 0xe0, 0xe0);
 const QColor kAxis(0x40, 0x40, 0x40);
-const QColor kCurve(0x1f, 0x5f, 0xbf);
 
 QColor markColour(MeasurementCurve::Mark mark)
 {
@@ -28,18 +28,6 @@ QColor markColour(MeasurementCurve::Mark mark)
         return QColor(0xc0, 0x10, 0x10);
     }
     return kAxis;
-}
-
-// A tick step of 1, 2 or 5 times a power of ten giving about `ticks` ticks.
-double niceStep(double range, int ticks)
-{
-    const double raw = range / std::max(1, ticks);
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double m : {1.0, 2.0, 5.0}) {
-        if (m * power >= raw)
-            return m * power;
-    }
-    return 10.0 * power;
 }
 
 QString outcome(const MeasurementCurve &curve)
@@ -71,11 +59,11 @@ struct PanelScale
         int top = 50;
         for (const MeasurementCurve::Point &point : curve.points)
             top = std::max(top, point.pressure);
-        yStep = niceStep(top, 6);
-        yMax = std::ceil(top / yStep) * yStep;
+        yStep = AxisStep::nice(top, 6);
+        yMax = AxisStep::up(top, yStep);
         const double seconds = std::max(1.0, double(curve.endMs - curve.startMs) / 1000.0);
-        xStep = niceStep(seconds, 8);
-        xMax = std::ceil(seconds / xStep) * xStep;
+        xStep = AxisStep::nice(seconds, 8);
+        xMax = AxisStep::up(seconds, xStep);
     }
     double x(qint64 ms) const
     {
@@ -91,29 +79,14 @@ struct PanelScale
     double yStep = 1, yMax = 1, xStep = 1, xMax = 1;
 };
 
-// The curve as a line through its points. Where many points fall into one
-// pixel column, only the first, the lowest, the highest and the last of them
-// are drawn: the picture is the same, and a long curve costs no more to draw
-// than the panel is wide.
-QPainterPath curvePath(const PanelScale &scale, const QList<MeasurementCurve::Point> &points)
+// The curve's points placed in the panel.
+QList<QPointF> placed(const PanelScale &scale, const QList<MeasurementCurve::Point> &points)
 {
-    QPainterPath path;
-    path.moveTo(scale.x(points.first().ms), scale.y(points.first().pressure));
-    qsizetype i = 0;
-    while (i < points.size()) {
-        const int column = int(std::floor(scale.x(points.at(i).ms)));
-        qsizetype low = i, high = i, last = i;
-        while (last + 1 < points.size() &&
-               int(std::floor(scale.x(points.at(last + 1).ms))) == column) {
-            ++last;
-            low = points.at(last).pressure < points.at(low).pressure ? last : low;
-            high = points.at(last).pressure > points.at(high).pressure ? last : high;
-        }
-        for (const qsizetype k : {i, std::min(low, high), std::max(low, high), last})
-            path.lineTo(scale.x(points.at(k).ms), scale.y(points.at(k).pressure));
-        i = last + 1;
-    }
-    return path;
+    QList<QPointF> placed;
+    placed.reserve(points.size());
+    for (const MeasurementCurve::Point &point : points)
+        placed.append(QPointF(scale.x(point.ms), scale.y(point.pressure)));
+    return placed;
 }
 
 // The title and, below it, the outcome in bold.
@@ -223,10 +196,5 @@ void CurvePicture::drawPanel(QPainter &painter, const QRect &area, const Measure
     drawHeading(painter, area, curve, number);
     drawAxes(painter, area, scale);
     drawMarks(painter, scale, curve);
-    if (!curve.points.isEmpty()) {
-        const QPainterPath path = curvePath(scale, curve.points);
-        painter.setPen(QPen(kCurve, 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
-    }
+    CurveLine::draw(painter, placed(scale, curve.points), 2);
 }

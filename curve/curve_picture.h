@@ -2,9 +2,10 @@
 // Draws measurement curves as a picture: one panel per measurement, at most a
 // page of kPageSize measurements in a grid of up to three columns, each with the cuff pressure in
 // mmHg over the seconds since the measurement began, START, Break, result and "999" as marked
-// vertical lines, and the result values (or how it ended) written beside the curve. Plain QPainter
-// on a QImage: no widgets and no display are needed, only a QGuiApplication for the fonts (the
-// offscreen platform does).
+// vertical lines, and the result values (or how it ended) written beside the curve. The curve is
+// drawn as CurveLine draws it and the axes step as AxisStep says, as in the report's charts. Plain
+// QPainter on a QImage: no widgets and no display are needed, only a QGuiApplication for the fonts
+// (the offscreen platform does).
 #pragma once
 
 #include "measurement_curve.h"

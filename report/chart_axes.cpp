@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "chart_axes.h"
 
+#include "axis_step.h"
+
 #include <QPainter>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 const QColor kGrid(0xe2, 0xe2, 0xe2);
@@ -16,17 +17,6 @@ QString tick(double value, double step)
 }
 } // namespace
 
-double ChartAxes::niceStep(double range, int ticks)
-{
-    const double raw = std::max(range, 1e-9) / std::max(1, ticks);
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double m : {1.0, 2.0, 5.0}) {
-        if (m * power >= raw * (1 - 1e-9))
-            return m * power;
-    }
-    return 10.0 * power;
-}
-
 ChartAxes::ChartAxes(const QRectF &box, double unit, double xMin, double xMax, double yMin,
                      double yMax, bool exactX)
     : m_plot(box.adjusted(14 * unit, 3 * unit, -4 * unit, -10 * unit))
@@ -36,14 +26,14 @@ ChartAxes::ChartAxes(const QRectF &box, double unit, double xMin, double xMax, d
         xMax = xMin + 1;
     if (yMax <= yMin)
         yMax = yMin + 10;
-    m_xStep = niceStep(xMax - xMin, 8);
+    m_xStep = AxisStep::nice(xMax - xMin, 8);
     if (exactX)
         m_xStep = std::max(1.0, m_xStep);
-    m_xMin = exactX ? xMin : std::floor(xMin / m_xStep) * m_xStep;
-    m_xMax = exactX ? xMax : std::ceil(xMax / m_xStep - 1e-9) * m_xStep;
-    m_yStep = niceStep(yMax - yMin, 5);
-    m_yMin = std::floor(yMin / m_yStep) * m_yStep;
-    m_yMax = std::ceil(yMax / m_yStep - 1e-9) * m_yStep;
+    m_xMin = exactX ? xMin : AxisStep::down(xMin, m_xStep);
+    m_xMax = exactX ? xMax : AxisStep::up(xMax, m_xStep);
+    m_yStep = AxisStep::nice(yMax - yMin, 5);
+    m_yMin = AxisStep::down(yMin, m_yStep);
+    m_yMax = AxisStep::up(yMax, m_yStep);
 }
 
 QPointF ChartAxes::at(double x, double y) const
@@ -60,8 +50,7 @@ void ChartAxes::draw(QPainter &painter, const QString &xTitle, const QString &yT
     font.setBold(false);
     painter.setFont(font);
     const double u = m_unit;
-    for (double x = std::ceil(m_xMin / m_xStep - 1e-9) * m_xStep; x <= m_xMax + m_xStep * 1e-6;
-         x += m_xStep) {
+    for (double x = AxisStep::up(m_xMin, m_xStep); x <= m_xMax + m_xStep * 1e-6; x += m_xStep) {
         const QPointF p = at(x, m_yMin);
         painter.setPen(QPen(kGrid, 0.15 * u));
         painter.drawLine(p, QPointF(p.x(), m_plot.top()));

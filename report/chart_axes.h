@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // A chart's frame: the plot area inside a box, value ranges with tick steps
-// of 1, 2 or 5 times a power of ten, grid, tick labels and axis titles, and
-// the mapping from values to the painter's device units. `unit` is device
-// units per millimetre, so that lines and text keep their size on any device.
+// of 1, 2 or 5 times a power of ten (AxisStep, as the curve tool's axes),
+// grid, tick labels and axis titles, and the mapping from values to the
+// painter's device units. `unit` is device units per millimetre, so that
+// lines and text keep their size on any device.
 #pragma once
 
 #include <QPointF>
@@ -23,8 +24,6 @@ public:
     QPointF at(double x, double y) const;
     const QRectF &plot() const { return m_plot; }
     double unit() const { return m_unit; }
-
-    static double niceStep(double range, int ticks);
 
 private:
     QRectF m_plot;

@@ -2,6 +2,7 @@
 #include "report_charts.h"
 
 #include "chart_axes.h"
+#include "curve_line.h"
 #include "number_text.h"
 
 #include <QPainter>
@@ -12,7 +13,6 @@
 
 namespace {
 
-const QColor kCurve(0x1f, 0x5f, 0xbf);
 const QColor kFit(0xc0, 0x20, 0x20);
 const QColor kWindow(0xf3, 0xf0, 0xdc);
 const QColor kSystolic(0x1f, 0x5f, 0xbf);
@@ -27,18 +27,15 @@ constexpr int kGroups = 300;
 using Result = std::pair<int, const CheckReport::Measurement *>; // number, measurement
 using Pick = std::optional<int> CheckReport::Measurement::*;
 
-void polyline(QPainter &painter, const ChartAxes &axes, const QList<PressureSample> &samples,
-              qint64 originMs, QColor colour)
+// Cuff pressures as the pressure curve, in seconds since `originMs`.
+void pressureLine(QPainter &painter, const ChartAxes &axes, const QList<PressureSample> &samples,
+                  qint64 originMs)
 {
-    if (samples.isEmpty())
-        return;
-    QPainterPath path;
-    path.moveTo(axes.at((samples.first().ms - originMs) / 1000.0, samples.first().mmHg));
+    QList<QPointF> placed;
+    placed.reserve(samples.size());
     for (const PressureSample &s : samples)
-        path.lineTo(axes.at((s.ms - originMs) / 1000.0, s.mmHg));
-    painter.setPen(QPen(colour, 0.3 * axes.unit()));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(path);
+        placed.append(axes.at((s.ms - originMs) / 1000.0, s.mmHg));
+    CurveLine::draw(painter, placed, 0.3 * axes.unit());
 }
 
 // The readings left out of a leak fit, each marked with an ×.
@@ -129,7 +126,7 @@ void ReportCharts::leakStretch(QPainter &painter, const QRectF &box, double unit
         painter.fillRect(band.normalized().intersected(axes.plot()), kWindow);
     }
     axes.draw(painter, QStringLiteral("s since Leak Test"), QStringLiteral("mmHg"));
-    polyline(painter, axes, test.samples, test.startMs, kCurve);
+    pressureLine(painter, axes, test.samples, test.startMs);
     outliers(painter, axes, test.outliers, test.startMs);
     title(painter, box, unit, QStringLiteral("Whole leak test (window shaded)"));
 }
@@ -162,7 +159,7 @@ void ReportCharts::leakWindow(QPainter &painter, const QRectF &box, double unit,
     const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0, test.windowS, low - 2,
                          high + 2);
     axes.draw(painter, QStringLiteral("s since the window began"), QStringLiteral("mmHg"));
-    polyline(painter, axes, window, from, kCurve);
+    pressureLine(painter, axes, window, from);
     outliers(painter, axes, test.outliers, from);
     const QPointF corner = axes.plot().topRight() + QPointF(-45 * unit, 3 * unit);
     if (!test.outliers.isEmpty())
@@ -245,7 +242,7 @@ void ReportCharts::curve(QPainter &painter, const QRectF &box, double unit,
     const double seconds = std::max(1.0, (measurement.ms - origin) / 1000.0);
     const ChartAxes axes(box.adjusted(0, 3.5 * unit, 0, 0), unit, 0, seconds, 0, top * 1.05);
     axes.draw(painter, QStringLiteral("s"), QStringLiteral("mmHg"));
-    polyline(painter, axes, measurement.samples, origin, kCurve);
+    pressureLine(painter, axes, measurement.samples, origin);
     QString outcome = QStringLiteral("ended with 999");
     if (!measurement.ended999)
         outcome = QStringLiteral("%1/%2 (%3), pulse %4")

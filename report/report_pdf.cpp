@@ -6,6 +6,7 @@
 #include "page_flow.h"
 #include "report_charts.h"
 #include "trace_header.h"
+#include "verdict_palette.h"
 
 #include <QPainter>
 #include <QPdfWriter>
@@ -18,44 +19,19 @@ namespace {
 using Cell = PageFlow::Cell;
 using Column = PageFlow::Column;
 
-const QColor kPassFill(0xd4, 0xef, 0xd4);
-const QColor kFailFill(0xf8, 0xcf, 0xcf);
-const QColor kIncompleteFill(0xfb, 0xe6, 0xb8);
-const QColor kNoneFill(0xea, 0xea, 0xea);
-const QColor kPassInk(0x1b, 0x6e, 0x2a);
-const QColor kFailInk(0xb0, 0x10, 0x10);
-const QColor kIncompleteInk(0x9a, 0x60, 0x00);
 const QColor kGrey(0x60, 0x60, 0x60);
 const QColor kTitle(0x1a, 0x3a, 0x6a);
 
+// A verdict's colours from the one palette; what could not be judged (a gap,
+// a refused reading, a "999") takes the colours of an incomplete check.
 QColor fill(Verdict verdict)
 {
-    switch (verdict) {
-    case Verdict::Pass:
-        return kPassFill;
-    case Verdict::Fail:
-        return kFailFill;
-    case Verdict::Incomplete:
-        return kIncompleteFill;
-    case Verdict::None:
-        break;
-    }
-    return kNoneFill;
+    return QColor(QRgb(VerdictPalette::of(verdict).fill));
 }
 
 QColor ink(Verdict verdict)
 {
-    switch (verdict) {
-    case Verdict::Pass:
-        return kPassInk;
-    case Verdict::Fail:
-        return kFailInk;
-    case Verdict::Incomplete:
-        return kIncompleteInk;
-    case Verdict::None:
-        break;
-    }
-    return kGrey;
+    return QColor(QRgb(VerdictPalette::of(verdict).ink));
 }
 
 QString badge(Verdict verdict, const QString &none = QStringLiteral("—"))
@@ -302,7 +278,7 @@ void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
         flow.paragraph(QStringLiteral("The record misses traffic in %1 place(s) (Gaps in the "
                                       "traffic): what they touch could not be judged.")
                            .arg(report.gaps.size()),
-                       8.5, kIncompleteInk);
+                       8.5, ink(Verdict::Incomplete));
 }
 
 void ReportPdf::signatures(PageFlow &flow)
@@ -343,7 +319,7 @@ void ReportPdf::gapSection(PageFlow &flow, const CheckReport &report)
                      {when(report, g.fromMs)},
                      {when(report, g.toMs)},
                      {g.port},
-                     {g.what, kIncompleteFill}});
+                     {g.what, fill(Verdict::Incomplete)}});
     }
     flow.table({{QStringLiteral("#"), 12, Qt::AlignRight},
                 {timeTitle(report, QStringLiteral("From")), 28, Qt::AlignRight},
@@ -427,7 +403,7 @@ void ReportPdf::leakTest(PageFlow &flow, const CheckReport &report, int index)
     flow.paragraph(leakWindowText(report, t), 8.5);
     if (t.verdict == Verdict::Incomplete)
         flow.paragraph(QStringLiteral("Incomplete: %1.").arg(leakIncomplete(report, t)), 8.5,
-                       kIncompleteInk);
+                       ink(Verdict::Incomplete));
     const double unit = flow.mm(1);
     flow.box(58, [&t, unit, rateLimit](QPainter &p, const QRectF &box) {
         const double gap = 6 * unit;
@@ -504,7 +480,7 @@ void ReportPdf::refusalTable(PageFlow &flow, const CheckReport &report)
                      {when(report, r.ms)},
                      {r.port},
                      {NumberText::plain(r.referenceMmHg)},
-                     {r.reason, kIncompleteFill}});
+                     {r.reason, fill(Verdict::Incomplete)}});
     }
     flow.table({{QStringLiteral("#"), 12, Qt::AlignRight},
                 {timeTitle(report), 28, Qt::AlignRight},
@@ -556,7 +532,7 @@ void ReportPdf::overPressureSection(PageFlow &flow, const CheckReport &report)
     if (!listed.note(QStringLiteral("stretches")).isEmpty())
         flow.paragraph(listed.note(QStringLiteral("stretches")), 8, kGrey);
     for (const QString &reason : std::as_const(reasons))
-        flow.paragraph(QStringLiteral("Incomplete %1").arg(reason), 8.5, kIncompleteInk);
+        flow.paragraph(QStringLiteral("Incomplete %1").arg(reason), 8.5, ink(Verdict::Incomplete));
 }
 
 void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
@@ -566,7 +542,8 @@ void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
     if (m.list.isEmpty()) {
         flow.paragraph(QStringLiteral("No result line and no \"999\" in this session."));
         if (m.verdict == Verdict::Incomplete && !m.reason.isEmpty())
-            flow.paragraph(QStringLiteral("Incomplete: %1.").arg(m.reason), 8.5, kIncompleteInk);
+            flow.paragraph(QStringLiteral("Incomplete: %1.").arg(m.reason), 8.5,
+                           ink(Verdict::Incomplete));
         return;
     }
     flow.paragraph(QStringLiteral("%1 result(s), %2 measurement(s) ended with \"999\". Set point: "
@@ -580,7 +557,7 @@ void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
         flow.paragraph(
             QStringLiteral("Incomplete: %1.")
                 .arg(m.reason.isEmpty() ? QStringLiteral("a value has too few results") : m.reason),
-            8.5, kIncompleteInk);
+            8.5, ink(Verdict::Incomplete));
     statisticsTable(flow, report);
     if (m.count > 0) {
         const double unit = flow.mm(1);
@@ -659,7 +636,7 @@ void ReportPdf::measurementTable(PageFlow &flow, const CheckReport &report)
                      {r.ended999 ? QString() : value(r.diastolic)},
                      {r.ended999 ? QString() : value(r.mean)},
                      {r.ended999 ? QString() : value(r.pulse)},
-                     r.ended999 ? Cell{QStringLiteral("999"), kIncompleteFill, true}
+                     r.ended999 ? Cell{QStringLiteral("999"), fill(Verdict::Incomplete), true}
                                 : Cell{QStringLiteral("result")}});
     }
     flow.table({{QStringLiteral("#"), 16, Qt::AlignRight},

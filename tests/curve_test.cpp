@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The curve picture: a trace cut into measurements with their marks, and the
 // picture drawn from them (its size and that it is not blank; no pixels are
-// compared).
+// compared); the axis steps and the curve line it shares with the report.
+#include "axis_step.h"
+#include "curve_line.h"
 #include "curve_picture.h"
 #include "measurement_curve.h"
 #include "measurement_splitter.h"
@@ -55,6 +57,12 @@ private slots:
     void onlyEndedMeasurementsAreHandedOut_data();
     void onlyEndedMeasurementsAreHandedOut();
     void pictureIsDrawn();
+    void axisStepIsRound_data();
+    void axisStepIsRound();
+    void axisEndsAreWholeSteps_data();
+    void axisEndsAreWholeSteps();
+    void curveLineKeepsEachColumnsExtremes_data();
+    void curveLineKeepsEachColumnsExtremes();
     void toolWritesPages_data();
     void toolWritesPages();
 };
@@ -202,6 +210,88 @@ void CurveTest::pictureIsDrawn()
         }
     }
     QVERIFY2(inked > 5000 && blue > 500, qPrintable(QStringLiteral("%1 %2").arg(inked).arg(blue)));
+}
+
+void CurveTest::axisStepIsRound_data()
+{
+    QTest::addColumn<double>("range");
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<double>("step");
+
+    QTest::newRow("10 in 5 ticks: 2, on the step") << 10.0 << 5 << 2.0;
+    QTest::newRow("10.01 in 5 ticks: past 2, so 5") << 10.01 << 5 << 5.0;
+    QTest::newRow("25 in 5 ticks: 5, on the step") << 25.0 << 5 << 5.0;
+    QTest::newRow("25.01 in 5 ticks: past 5, so 10") << 25.01 << 5 << 10.0;
+    QTest::newRow("1000 in 5 ticks: 200, a power of ten on its own") << 1000.0 << 5 << 200.0;
+    QTest::newRow("0.15 in 1 tick: 0.2") << 0.15 << 1 << 0.2;
+    QTest::newRow("a hair above 0.2 a tick by rounding stays 0.2") << 0.1 * 3 + 0.3 << 3 << 0.2;
+    QTest::newRow("no ticks count as one") << 7.0 << 0 << 10.0;
+    QTest::newRow("a range of 0 gets a tiny step, not the log of 0") << 0.0 << 5 << 2e-10;
+}
+
+void CurveTest::axisStepIsRound()
+{
+    QFETCH(double, range);
+    QFETCH(int, ticks);
+    QTEST(AxisStep::nice(range, ticks), "step");
+}
+
+void CurveTest::axisEndsAreWholeSteps_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<double>("down");
+    QTest::addColumn<double>("up");
+
+    QTest::newRow("on a step") << 1.2 << 0.2 << 1.2 << 1.2;
+    QTest::newRow("between steps") << 1.3 << 0.5 << 1.0 << 1.5;
+    QTest::newRow("a hair above a step by rounding (0.1 x 3) counts as on it")
+        << 0.1 * 3 << 0.1 << 0.3 << 0.3;
+    QTest::newRow("a hair below a step by rounding counts as on it") << 0.7 << 0.1 << 0.7 << 0.7;
+    QTest::newRow("below 0") << -0.3 << 0.2 << -0.4 << -0.2;
+}
+
+void CurveTest::axisEndsAreWholeSteps()
+{
+    QFETCH(double, value);
+    QFETCH(double, step);
+    QTEST(AxisStep::down(value, step), "down");
+    QTEST(AxisStep::up(value, step), "up");
+}
+
+// The line's corners: of the points in one device column (x from n to just
+// below n + 1) the first, the highest and lowest in their order, the last.
+void CurveTest::curveLineKeepsEachColumnsExtremes_data()
+{
+    QTest::addColumn<QList<QPointF>>("points");
+    QTest::addColumn<QList<QPointF>>("corners");
+
+    const QList<QPointF> spread{{0.5, 10}, {1.5, 20}, {2.5, 5}};
+    QTest::newRow("no point: no line") << QList<QPointF>() << QList<QPointF>();
+    QTest::newRow("one point: where the line starts")
+        << QList<QPointF>{{5, 5}} << QList<QPointF>{{5, 5}};
+    QTest::newRow("a column each: every point") << spread << spread;
+    QTest::newRow("one column: first, top, bottom, last")
+        << QList<QPointF>{{3.1, 50}, {3.2, 10}, {3.3, 90}, {3.4, 40}, {3.5, 60}}
+        << QList<QPointF>{{3.1, 50}, {3.2, 10}, {3.3, 90}, {3.5, 60}};
+    QTest::newRow("bottom before top: in their order")
+        << QList<QPointF>{{3.1, 50}, {3.2, 90}, {3.3, 40}, {3.4, 10}, {3.5, 60}}
+        << QList<QPointF>{{3.1, 50}, {3.2, 90}, {3.4, 10}, {3.5, 60}};
+    QTest::newRow("a column begins at its whole x")
+        << QList<QPointF>{{0.99, 5}, {1.0, 1}, {1.2, 9}, {1.3, 4}, {1.99, 6}, {2.0, 2}}
+        << QList<QPointF>{{0.99, 5}, {1.0, 1}, {1.2, 9}, {1.99, 6}, {2.0, 2}};
+    QTest::newRow("a flat column: its first and last")
+        << QList<QPointF>{{4.1, 7}, {4.2, 7}, {4.3, 7}} << QList<QPointF>{{4.1, 7}, {4.3, 7}};
+}
+
+void CurveTest::curveLineKeepsEachColumnsExtremes()
+{
+    QFETCH(QList<QPointF>, points);
+    const QPainterPath path = CurveLine::path(points);
+    QList<QPointF> corners;
+    for (int i = 0; i < path.elementCount(); ++i)
+        corners.append(path.elementAt(i));
+    QTEST(corners, "corners");
 }
 
 // The tool itself: a page of measurements a picture, the next pages beside the

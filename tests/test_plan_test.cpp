@@ -94,6 +94,7 @@ private slots:
     void limitsCombineWithTheSettings_data();
     void limitsCombineWithTheSettings();
     void schemaKnowsEveryLimit();
+    void docsListEveryLimit();
     void documentedPlansRead();
 };
 
@@ -388,6 +389,27 @@ void TestPlanTest::schemaKnowsEveryLimit()
     described.sort();
     known.sort();
     QCOMPARE(described, known);
+}
+
+// docs/bench-checks.md's table of the [checks] keys is the one in the code:
+// name, default and range, in its order.
+void TestPlanTest::docsListEveryLimit()
+{
+    static const QRegularExpression row(
+        QStringLiteral("^\\| `(\\w+)` \\| (\\S+) \\| (\\S+)–(\\S+?)(, whole)? \\|"),
+        QRegularExpression::MultilineOption);
+    QStringList documented, known;
+    for (auto it = row.globalMatch(QString::fromUtf8(resource("bench-checks.md"))); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        documented << QStringLiteral("%1 %2 %3..%4%5")
+                          .arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4),
+                               m.captured(5).isEmpty() ? "" : " whole");
+    }
+    for (const CheckLimits::Key &key : CheckLimits::keys())
+        known << QStringLiteral("%1 %2 %3..%4%5")
+                     .arg(QLatin1String(key.name), number(CheckLimits().*(key.value)),
+                          number(key.low), number(key.high), key.whole ? " whole" : "");
+    QCOMPARE(documented, known);
 }
 
 // Every plan docs/plans.md shows reads, and the built-in one is shown as it is.

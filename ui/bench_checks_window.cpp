@@ -3,6 +3,7 @@
 
 #include "report_files.h"
 #include "verdict_badge.h"
+#include "verdict_palette.h"
 
 #include <QBoxLayout>
 #include <QDir>
@@ -110,9 +111,9 @@ void setVerdictCell(QTableWidget &table, int row, int column, Verdict verdict)
     QTableWidgetItem *item = table.item(row, column);
     item->setTextAlignment(Qt::AlignCenter);
     if (verdict == Verdict::Fail)
-        item->setForeground(QColor(0xb3, 0x26, 0x1e));
+        item->setForeground(QColor(QRgb(VerdictPalette::of(Verdict::Fail).ink)));
     else if (verdict == Verdict::Pass)
-        item->setForeground(QColor(0x1b, 0x6e, 0x2a));
+        item->setForeground(QColor(QRgb(VerdictPalette::of(Verdict::Pass).ink)));
 }
 
 // Makes a label made by fittedText() as high as its lines in its font.
@@ -779,8 +780,9 @@ void BenchChecksWindow::fitBeside()
 
 void BenchChecksWindow::showNote(QLabel *label, const QString &text, bool problem)
 {
-    label->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b3261e; font-weight: bold; }")
-                                 : QString());
+    const QString ink = QColor(QRgb(VerdictPalette::of(Verdict::Fail).ink)).name();
+    label->setStyleSheet(
+        problem ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(ink) : QString());
     setFitted(label, text);
 }
 
