@@ -3,9 +3,11 @@
 // nothing, "incomplete" where nothing could be judged, strings as given) and
 // the [checks] limits read from a settings file.
 #include "check_limits.h"
+#include "json_writer.h"
 #include "report_json.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -79,6 +81,10 @@ class ChecksReportTest : public QObject
 private slots:
     void jsonHasTheKeysAndFullValues_data();
     void jsonHasTheKeysAndFullValues();
+    void jsonTextIsTheOneQtWrites_data();
+    void jsonTextIsTheOneQtWrites();
+    void jsonStringsEscapedAsQtDoes_data();
+    void jsonStringsEscapedAsQtDoes();
     void limitsComeFromTheSettingsFile_data();
     void limitsComeFromTheSettingsFile();
 
@@ -219,6 +225,72 @@ void ChecksReportTest::jsonHasTheKeysAndFullValues()
         QVERIFY2(!value.isUndefined(), qPrintable(path));
     else
         QCOMPARE(value, expected);
+}
+
+// The streamed text is the one QJsonDocument writes indented: keys sorted,
+// empty lists on two lines, numbers in their shortest form.
+void ChecksReportTest::jsonTextIsTheOneQtWrites_data()
+{
+    QTest::addColumn<Change>("change"); // made to sample() first
+
+    QTest::newRow("the sample") << Change([](CheckReport &) {});
+    QTest::newRow("nothing in it: empty lists, nulls")
+        << Change([](CheckReport &r) { r = CheckReport(); });
+    QTest::newRow("every list filled, numbers of every form") << Change([](CheckReport &r) {
+        CheckReport::Measurement m;
+        m.ms = 1234567;
+        m.port = "COM1";
+        m.systolic = 121;
+        m.pulse = -1;
+        r.measurements.list = {m, CheckReport::Measurement()};
+        r.leakTests[0].outliers = {{30250, 150}, {30500, -3}};
+        r.leakTests[0].windowStartMs = 1e15;
+        r.leakTests[0].dropMmHg = 1e-7;
+        r.leakTests[0].settleS = 9007199254740993.0; // above 2^53: no integer
+        r.staticPoints[0].spreadMmHg = -1.5e300;
+        r.refusals << CheckReport::Refusal{61250, "COM1", 120.5, "hold the pressure steady"};
+        r.gaps << CheckReport::Gap{5000, 9250, "COM1", "316 trace lines dropped"};
+        r.gaps << CheckReport::Gap{-1, 0, "", "port lost: \"x\"\n"};
+        r.session.device = "/dev/ttyUSB0";
+    });
+}
+
+void ChecksReportTest::jsonTextIsTheOneQtWrites()
+{
+    QFETCH(Change, change);
+    CheckReport report = sample();
+    change(report);
+    const QByteArray text = ReportJson::text(report);
+    QJsonParseError error;
+    const QJsonDocument read = QJsonDocument::fromJson(text, &error);
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+    QCOMPARE(QString::fromUtf8(text), QString::fromUtf8(read.toJson(QJsonDocument::Indented)));
+}
+
+void ChecksReportTest::jsonStringsEscapedAsQtDoes_data()
+{
+    QTest::addColumn<QString>("text");
+
+    QString controls;
+    for (char16_t c = 0; c < 0x20; ++c)
+        controls += QChar(c);
+    QTest::newRow("every control character") << controls + QChar(0x7f);
+    QTest::newRow("quote, backslash, slash") << QString("a\"b\\c/d");
+    QTest::newRow("two and three bytes of UTF-8, U+2028, U+FFFF")
+        << QString::fromUtf8("Grüße µ € \u2028 \u202E") + QChar(0xffff);
+    QTest::newRow("a character beyond U+FFFF") << QString::fromUtf8("cuff \U0001F600 ok");
+    QTest::newRow("a lone high surrogate before a letter") << QString(QChar(0xd83d)) + "x";
+    QTest::newRow("a lone high surrogate at the end") << "x" + QString(QChar(0xdbff));
+    QTest::newRow("a lone low surrogate") << QString(QChar(0xdc00)) + QChar(0xd800);
+}
+
+void ChecksReportTest::jsonStringsEscapedAsQtDoes()
+{
+    QFETCH(QString, text);
+    QByteArray escaped;
+    JsonWriter::escape(text, escaped);
+    const QByteArray qt = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    QCOMPARE(escaped, qt.mid(2, qt.size() - 4)); // ["..."]
 }
 
 void ChecksReportTest::limitsComeFromTheSettingsFile_data()
