@@ -104,10 +104,10 @@ void stretch(JsonWriter &w, const CheckReport::Stretch &s)
 {
     w.beginObject();
     seconds(w.key("exceeded_at_s"), s.exceededMs);
-    w.key("kind").value(s.kind);
+    w.key("kind").value(stretchKindName(s.kind));
     w.key("limit_mmHg").value(s.limitMmHg);
     w.key("max_mmHg").value(s.maxMmHg);
-    w.key("patient").value(s.patient);
+    w.key("patient").value(patientModeName(s.patient));
     w.key("port").value(s.port);
     orNull(w.key("reason"), s.reason);
     seconds(w.key("start_s"), s.startMs);

@@ -46,8 +46,7 @@ CheckReport sample()
     point.errorMmHg = -0.0;
     r.staticPoints << point;
     CheckReport::Stretch stretch;
-    stretch.kind = "measurement";
-    stretch.patient = "neonate";
+    stretch.patient = PatientMode::Neonate;
     stretch.maxMmHg = 151;
     stretch.limitMmHg = 150;
     stretch.exceededMs = 12345;
