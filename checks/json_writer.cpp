@@ -200,8 +200,6 @@ void JsonWriter::value(const QString &text)
     put("\"", 1);
     escape(text, m_buffer);
     put("\"", 1);
-    if (m_buffer.size() >= kFlushAt)
-        flush();
 }
 
 bool JsonWriter::finish()

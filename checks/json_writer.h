@@ -39,10 +39,10 @@ public:
     // false when a write failed (the device says why).
     bool finish();
 
+private:
     // `text` as a JSON string's content, escaped as QJsonDocument does.
     static void escape(const QString &text, QByteArray &into);
 
-private:
     struct Level
     {
         char close;

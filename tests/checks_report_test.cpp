@@ -6,6 +6,7 @@
 #include "json_writer.h"
 #include "report_json.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -82,8 +83,8 @@ private slots:
     void jsonHasTheKeysAndFullValues();
     void jsonTextIsTheOneQtWrites_data();
     void jsonTextIsTheOneQtWrites();
-    void jsonStringsEscapedAsQtDoes_data();
-    void jsonStringsEscapedAsQtDoes();
+    void jsonValuesWrittenAsQtDoes_data();
+    void jsonValuesWrittenAsQtDoes();
     void limitsComeFromTheSettingsFile_data();
     void limitsComeFromTheSettingsFile();
 
@@ -245,7 +246,8 @@ void ChecksReportTest::jsonTextIsTheOneQtWrites_data()
         r.leakTests[0].outliers = {{30250, 150}, {30500, -3}};
         r.leakTests[0].windowStartMs = 1e15;
         r.leakTests[0].dropMmHg = 1e-7;
-        r.leakTests[0].settleS = 9007199254740993.0; // above 2^53: no integer
+        r.leakTests[0].settleS = 9007199254740992.0;  // 2^53: still an integer
+        r.leakTests[0].windowS = 18014398509481984.0; // 2^54: no integer
         r.staticPoints[0].spreadMmHg = -1.5e300;
         r.refusals << CheckReport::Refusal{61250, "COM1", 120.5, "hold the pressure steady"};
         r.gaps << CheckReport::Gap{5000, 9250, "COM1", "316 trace lines dropped"};
@@ -266,30 +268,49 @@ void ChecksReportTest::jsonTextIsTheOneQtWrites()
     QCOMPARE(QString::fromUtf8(text), QString::fromUtf8(read.toJson(QJsonDocument::Indented)));
 }
 
-void ChecksReportTest::jsonStringsEscapedAsQtDoes_data()
+// Each value as QJsonDocument writes it: strings escaped and in UTF-8,
+// numbers whole up to 2^53 as integers, others in their shortest form.
+void ChecksReportTest::jsonValuesWrittenAsQtDoes_data()
 {
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QJsonValue>("value");
 
     QString controls;
     for (char16_t c = 0; c < 0x20; ++c)
         controls += QChar(c);
-    QTest::newRow("every control character") << controls + QChar(0x7f);
-    QTest::newRow("quote, backslash, slash") << QString("a\"b\\c/d");
+    QTest::newRow("every control character") << QJsonValue(controls + QChar(0x7f));
+    QTest::newRow("quote, backslash, slash") << QJsonValue("a\"b\\c/d");
     QTest::newRow("two and three bytes of UTF-8, U+2028, U+FFFF")
-        << QString::fromUtf8("Grüße µ € \u2028 \u202E") + QChar(0xffff);
-    QTest::newRow("a character beyond U+FFFF") << QString::fromUtf8("cuff \U0001F600 ok");
-    QTest::newRow("a lone high surrogate before a letter") << QString(QChar(0xd83d)) + "x";
-    QTest::newRow("a lone high surrogate at the end") << "x" + QString(QChar(0xdbff));
-    QTest::newRow("a lone low surrogate") << QString(QChar(0xdc00)) + QChar(0xd800);
+        << QJsonValue(QString::fromUtf8("Grüße µ € \u2028 \u202E") + QChar(0xffff));
+    QTest::newRow("a character beyond U+FFFF") << QJsonValue(QString::fromUtf8("cuff \U0001F600"));
+    QTest::newRow("a lone high surrogate before a letter")
+        << QJsonValue(QString(QChar(0xd83d)) + "x");
+    QTest::newRow("a lone high surrogate at the end") << QJsonValue("x" + QString(QChar(0xdbff)));
+    QTest::newRow("a lone low surrogate") << QJsonValue(QString(QChar(0xdc00)) + QChar(0xd800));
+    QTest::newRow("0.1") << QJsonValue(0.1);
+    QTest::newRow("-0 is 0") << QJsonValue(-0.0);
+    QTest::newRow("-5.95") << QJsonValue(-5.95);
+    QTest::newRow("1e-7") << QJsonValue(1e-7);
+    QTest::newRow("2^53") << QJsonValue(9007199254740992.0);
+    QTest::newRow("-2^53") << QJsonValue(-9007199254740992.0);
+    QTest::newRow("2^54") << QJsonValue(18014398509481984.0);
+    QTest::newRow("1e21, whole but past any integer") << QJsonValue(1e21);
+    QTest::newRow("-1.5e300") << QJsonValue(-1.5e300);
+    QTest::newRow("NaN is null") << QJsonValue(std::nan(""));
+    QTest::newRow("infinity is null") << QJsonValue(-HUGE_VAL);
 }
 
-void ChecksReportTest::jsonStringsEscapedAsQtDoes()
+void ChecksReportTest::jsonValuesWrittenAsQtDoes()
 {
-    QFETCH(QString, text);
-    QByteArray escaped;
-    JsonWriter::escape(text, escaped);
-    const QByteArray qt = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    QCOMPARE(escaped, qt.mid(2, qt.size() - 4)); // ["..."]
+    QFETCH(QJsonValue, value);
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    JsonWriter writer(buffer);
+    writer.beginArray();
+    value.isString() ? writer.value(value.toString()) : writer.value(value.toDouble());
+    writer.end();
+    QVERIFY(writer.finish());
+    QCOMPARE(text, QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Indented));
 }
 
 void ChecksReportTest::limitsComeFromTheSettingsFile_data()
