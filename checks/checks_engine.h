@@ -37,7 +37,7 @@
 // measurements it keeps every result but the curves of the first
 // kCurvesFirst and the latest kCurvesLatest only. What grows with a session
 // is a result, a stretch and an inflation record per measurement, 320 bytes
-// (BENCHMARKS.md: 100 MB judge some 230,000 measurements); report() shares
+// (BENCHMARKS.md: 100 MB hold about 230,000 measurements); report() shares
 // those lists with the report it hands out and never copies them.
 #pragma once
 
