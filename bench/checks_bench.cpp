@@ -156,9 +156,7 @@ CheckReport longSession(int count)
             one.samples.append({one.ms - 37500 + j * 250, j < 18 ? j * 10 : 180 - (j - 18)});
         m.list << one;
         CheckReport::Stretch stretch;
-        stretch.kind = "measurement";
         stretch.port = "COM1";
-        stretch.patient = "adult";
         stretch.startMs = one.ms - 37500;
         stretch.endMs = one.ms;
         stretch.maxMmHg = 180;

@@ -24,6 +24,32 @@ struct PressureSample
     int mmHg = 0;
 };
 
+// What a stretch of pressure was: the mode the board ran in.
+enum class StretchKind : quint8 { Measurement, LeakTest, Manometer };
+// The board's patient mode; the limits of over-pressure and inflation time
+// depend on it.
+enum class PatientMode : quint8 { Adult, Neonate };
+
+// "measurement", "leak test", "manometer": as the report and the JSON name it.
+inline QString stretchKindName(StretchKind kind)
+{
+    switch (kind) {
+    case StretchKind::LeakTest:
+        return QStringLiteral("leak test");
+    case StretchKind::Manometer:
+        return QStringLiteral("manometer");
+    case StretchKind::Measurement:
+        break;
+    }
+    return QStringLiteral("measurement");
+}
+
+// "adult", "neonate"
+inline QString patientModeName(PatientMode patient)
+{
+    return patient == PatientMode::Neonate ? QStringLiteral("neonate") : QStringLiteral("adult");
+}
+
 // The simulator's setting a measurement series is compared with.
 struct SetPoint
 {
@@ -108,42 +134,47 @@ struct CheckReport
         QString reason; // why it is incomplete: lost traffic in its readings' time
     };
 
-    // One measurement, leak test or manometer stretch.
+    // One measurement, leak test or manometer stretch. A long session keeps
+    // one per measurement: the small members come first, packed (112 bytes
+    // on a 64-bit build; the strings share their text, the port's with the
+    // engine's).
     struct Stretch
     {
-        QString kind; // "measurement", "leak test", "manometer"
+        StretchKind kind = StretchKind::Measurement;
+        PatientMode patient = PatientMode::Adult; // at the stretch's start
+        Verdict verdict = Verdict::Pass;
         QString port;
-        QString patient; // "adult", "neonate"
         qint64 startMs = 0;
         qint64 endMs = 0;
         int maxMmHg = 0;
         qint64 maxMs = 0;
         double limitMmHg = 0;             // as the settings give it
         std::optional<qint64> exceededMs; // first pressure above the limit
-        Verdict verdict = Verdict::Pass;
-        QString reason; // why it is incomplete (a gap in its traffic)
+        QString reason;                   // why it is incomplete (a gap in its traffic)
     };
 
     // The time a measurement stretch held the cuff above the threshold of
     // its patient mode (15 mmHg adult, 5 mmHg neonate), added up over the
     // stretch, against the longest inflation time of that mode. Leak-test and
     // manometer stretches hold pressure on purpose and have none.
+    // One per measurement, packed as Stretch (112 bytes).
     struct Inflation
     {
-        QString kind; // "measurement"
+        StretchKind kind = StretchKind::Measurement; // always
+        PatientMode patient = PatientMode::Adult;
+        Verdict verdict = Verdict::Pass;
         QString port;
-        QString patient; // "adult", "neonate"
         qint64 startMs = 0;
         qint64 endMs = 0;
         double thresholdMmHg = 0;
         double seconds = 0;               // above the threshold
         double limitS = 0;                // as the settings give it
         std::optional<qint64> exceededMs; // the first entry after the limit was passed
-        Verdict verdict = Verdict::Pass;
-        QString reason; // why it is incomplete (a gap in its traffic)
+        QString reason;                   // why it is incomplete (a gap in its traffic)
     };
 
-    // A result line or a "999".
+    // A result line or a "999"; a long session keeps every one (96 bytes on
+    // a 64-bit build, with an empty curve).
     struct Measurement
     {
         qint64 ms = 0;
@@ -244,3 +275,11 @@ struct CheckReport
     Verdict inflationVerdict = Verdict::None;
     Verdict verdict = Verdict::None;
 };
+
+// The records a long session keeps by the hundred thousand hold no pointer
+// into themselves, so QList moves them as bytes: a list that grows is
+// reallocated (a large one remapped) instead of copied record by record,
+// and the room it keeps for growth costs no memory until it is used.
+Q_DECLARE_TYPEINFO(CheckReport::Measurement, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(CheckReport::Stretch, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(CheckReport::Inflation, Q_RELOCATABLE_TYPE);

@@ -22,19 +22,19 @@ namespace {
 // difference with a reference of one decimal): a value on the limit passes.
 constexpr double kSlack = 1e-9;
 
-QString kindOf(ChecksEngine::Mode mode)
+// The kind of the stretch a mode begins (Idle begins none).
+StretchKind kindOf(ChecksEngine::Mode mode)
 {
     switch (mode) {
-    case ChecksEngine::Mode::Measuring:
-        return QStringLiteral("measurement");
     case ChecksEngine::Mode::LeakTest:
-        return QStringLiteral("leak test");
+        return StretchKind::LeakTest;
     case ChecksEngine::Mode::Manometer:
-        return QStringLiteral("manometer");
+        return StretchKind::Manometer;
+    case ChecksEngine::Mode::Measuring:
     case ChecksEngine::Mode::Idle:
         break;
     }
-    return {};
+    return StretchKind::Measurement;
 }
 
 // The count of the trace writer's "dropped N trace lines" event.
@@ -69,6 +69,7 @@ struct ChecksEngine::State
     bool venting = false; // after Break: the vent is no new measurement
     std::optional<CheckReport::Stretch> stretch;
     bool stretchHasPressure = false;
+    bool stretchListed = false; // it and its inflation record are the last of their lists
     QList<PressureSample> measurementSamples;
     std::optional<LeakRun> leak;
     std::optional<InflationClock> inflation; // of the measurement that runs
@@ -200,6 +201,7 @@ void ChecksEngine::lostTraffic(const CheckReport::Gap &gap)
         s.stretch->verdict = Verdict::Incomplete;
         s.stretch->reason = text;
     }
+    listStretch();
 }
 
 void ChecksEngine::sent(const TrafficEntry &entry)
@@ -252,8 +254,8 @@ void ChecksEngine::beginStretch(Mode mode, qint64 ms, const QString &why)
     CheckReport::Stretch stretch;
     stretch.kind = kindOf(mode);
     stretch.port = s.port;
+    stretch.patient = s.patient;
     const bool adult = s.patient == Patient::Adult;
-    stretch.patient = adult ? QStringLiteral("adult") : QStringLiteral("neonate");
     stretch.limitMmHg = adult ? m_limits.maxPressureAdultMmHg : m_limits.maxPressureNeonateMmHg;
     stretch.startMs = ms;
     stretch.endMs = ms;
@@ -272,23 +274,44 @@ void ChecksEngine::beginStretch(Mode mode, qint64 ms, const QString &why)
 void ChecksEngine::timeInflation(qint64 ms)
 {
     State &s = *m_state;
-    if (!s.inflation || !s.inflation->advance(ms))
+    if (!s.inflation)
+        return;
+    const bool tooLong = s.inflation->advance(ms);
+    listStretch();
+    if (!tooLong)
         return;
     const CheckReport::Inflation &record = s.inflation->record();
     emit inflationTooLong(ms, record.seconds, record.limitS);
 }
 
 // A stretch counts for over-pressure and inflation time once the board sent
-// a pressure in it.
+// a pressure in it. From then on it and its inflation record stand at the end
+// of their lists, brought up to date as they change, so that report() shares
+// the lists as they are: a session's hundred thousand stretches are never
+// copied to add the one that runs.
+void ChecksEngine::listStretch()
+{
+    State &s = *m_state;
+    if (!s.stretch || !s.stretchHasPressure)
+        return;
+    if (!s.stretchListed) {
+        s.stretches.append(*s.stretch);
+        if (s.inflation)
+            s.inflations.append(s.inflation->record());
+        s.stretchListed = true;
+        return;
+    }
+    s.stretches.last() = *s.stretch;
+    if (s.inflation)
+        s.inflations.last() = s.inflation->record();
+}
+
 void ChecksEngine::endStretch(qint64 ms, const QString &why)
 {
     State &s = *m_state;
     timeInflation(ms);
-    if (s.stretch && s.stretchHasPressure) {
-        s.stretches.append(*s.stretch);
-        if (s.inflation)
-            s.inflations.append(s.inflation->record());
-    }
+    listStretch();
+    s.stretchListed = false;
     s.stretch.reset();
     s.inflation.reset();
     if (s.leak) {
@@ -321,14 +344,17 @@ void ChecksEngine::pressure(qint64 ms, int mmHg)
         stretch.maxMs = ms;
     }
     s.stretchHasPressure = true;
-    if (mmHg > stretch.limitMmHg && !stretch.exceededMs) {
+    const bool exceeded = mmHg > stretch.limitMmHg && !stretch.exceededMs;
+    if (exceeded) {
         stretch.exceededMs = ms;
         stretch.verdict = Verdict::Fail;
         stretch.reason.clear();
-        emit overPressure(ms, stretch.kind, mmHg, stretch.limitMmHg);
     }
     if (s.inflation)
         s.inflation->reading(ms, mmHg);
+    listStretch();
+    if (exceeded)
+        emit overPressure(ms, stretchKindName(stretch.kind), mmHg, stretch.limitMmHg);
     measurementReading(ms, mmHg);
 }
 
@@ -475,6 +501,7 @@ void ChecksEngine::clear()
     s.refusals.clear();
     s.gaps.clear();
     s.leak.reset();
+    s.stretchListed = false;
     if (s.stretch) {
         s.stretch->startMs = s.lastMs;
         s.stretch->endMs = s.lastMs;
@@ -546,13 +573,9 @@ CheckReport ChecksEngine::report() const
                      [](const CheckReport::StaticPoint &a, const CheckReport::StaticPoint &b) {
                          return a.referenceMmHg < b.referenceMmHg;
                      });
+    // Shared, not copied; the stretch that runs is in them (listStretch).
     report.overPressure = s.stretches;
     report.inflation = s.inflations;
-    if (s.stretch && s.stretchHasPressure) {
-        report.overPressure.append(*s.stretch);
-        if (s.inflation)
-            report.inflation.append(s.inflation->record());
-    }
     report.measurements = MeasurementStatistics::of(s.measurements, m_setPoint, m_limits);
     report.refusals = s.refusals;
     report.gaps = s.gaps;

@@ -35,8 +35,10 @@
 // series, which it may have hidden whole stretches and results from. The
 // engine keeps per pressure line only what a running check needs; of the
 // measurements it keeps every result but the curves of the first
-// kCurvesFirst and the latest kCurvesLatest only, so a trace of any length is
-// judged in bounded memory.
+// kCurvesFirst and the latest kCurvesLatest only. What grows with a session
+// is a result, a stretch and an inflation record per measurement, 320 bytes
+// (BENCHMARKS.md: 100 MB hold about 230,000 measurements); report() shares
+// those lists with the report it hands out and never copies them.
 #pragma once
 
 #include "check_report.h"
@@ -53,7 +55,7 @@ class ChecksEngine : public QObject
 
 public:
     enum class Mode { Idle, Measuring, Manometer, LeakTest };
-    enum class Patient { Adult, Neonate };
+    using Patient = PatientMode;
 
     // The leak test as it runs. Live, seconds count from the last entry fed.
     struct LeakState
@@ -123,6 +125,7 @@ private:
     void refuse(qint64 ms, const QString &port, double mmHg, const QString &reason);
     void beginStretch(Mode mode, qint64 ms, const QString &why);
     void endStretch(qint64 ms, const QString &why);
+    void listStretch();
     void timeInflation(qint64 ms);
     void followPort(const TrafficEntry &entry);
     void judgeAcrossGaps(CheckReport &report) const;

@@ -5,7 +5,7 @@
 
 InflationClock::InflationClock(const CheckReport::Stretch &stretch, const CheckLimits &limits)
 {
-    const bool adult = stretch.patient == QLatin1String("adult");
+    const bool adult = stretch.patient == PatientMode::Adult;
     m_record.kind = stretch.kind;
     m_record.port = stretch.port;
     m_record.patient = stretch.patient;

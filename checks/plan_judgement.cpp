@@ -222,9 +222,10 @@ Verdict PlanJudgement::patientKept(const TestPlan &plan, const StepRun &run,
 {
     const QString wanted = TestPlan::patientName(plan.patient());
     for (const CheckReport::Stretch &stretch : report.overPressure) {
-        if (within(stretch.startMs, run) && stretch.patient != wanted) {
+        const QString patient = patientModeName(stretch.patient);
+        if (within(stretch.startMs, run) && patient != wanted) {
             why << QStringLiteral("a %1 ran in %2 mode; the plan is for %3")
-                       .arg(stretch.kind, stretch.patient, wanted);
+                       .arg(stretchKindName(stretch.kind), patient, wanted);
             return Verdict::Incomplete;
         }
     }

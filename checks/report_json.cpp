@@ -1,207 +1,236 @@
 // SPDX-License-Identifier: MIT
 #include "report_json.h"
 
+#include "json_writer.h"
 #include "trace_header.h"
 
-#include <QJsonArray>
+#include <QBuffer>
 #include <QJsonDocument>
 
-#include <cmath>
+#include <algorithm>
+#include <cstring>
+
+// Each object's keys are written sorted, as QJsonDocument orders them, so
+// that the text is the same as when the report was a QJsonDocument.
 
 namespace {
 
-QJsonValue number(double value)
+void number(JsonWriter &w, const std::optional<double> &value)
 {
-    // Unrounded; JSON has no NaN or infinity, and -0 would read "-0".
-    if (!std::isfinite(value))
-        return QJsonValue(QJsonValue::Null);
-    return value == 0.0 ? 0.0 : value;
+    value ? w.value(*value) : w.null(); // unrounded; NaN, infinity null
 }
 
-QJsonValue number(const std::optional<double> &value)
+void number(JsonWriter &w, const std::optional<int> &value)
 {
-    return value ? number(*value) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonValue number(const std::optional<int> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+    value ? w.value(*value) : w.null();
 }
 
 // A trace time: seconds since the trace began.
-QJsonValue seconds(qint64 ms)
+void seconds(JsonWriter &w, const std::optional<qint64> &ms)
 {
-    return number(ms / 1000.0);
+    ms ? w.value(*ms / 1000.0) : w.null();
 }
 
-QJsonValue seconds(const std::optional<qint64> &ms)
+void verdict(JsonWriter &w, Verdict v)
 {
-    return ms ? seconds(*ms) : QJsonValue(QJsonValue::Null);
+    v == Verdict::None ? w.null() : w.value(verdictName(v));
 }
 
-QJsonValue verdict(Verdict v)
+void orNull(JsonWriter &w, const QString &value)
 {
-    return v == Verdict::None ? QJsonValue(QJsonValue::Null) : QJsonValue(verdictName(v));
+    value.isEmpty() ? w.null() : w.value(value);
 }
 
-QJsonValue orNull(const QString &value)
+void limits(JsonWriter &w, const CheckLimits &l)
 {
-    return value.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(value);
+    std::vector<CheckLimits::Key> keys = CheckLimits::keys();
+    std::sort(keys.begin(), keys.end(), [](const CheckLimits::Key &a, const CheckLimits::Key &b) {
+        return std::strcmp(a.name, b.name) < 0;
+    });
+    w.beginObject();
+    for (const CheckLimits::Key &key : keys)
+        w.key(key.name).value(l.*(key.value));
+    w.end();
 }
 
-QJsonObject limits(const CheckLimits &l)
+void samples(JsonWriter &w, const QList<PressureSample> &list)
 {
-    QJsonObject object;
-    for (const CheckLimits::Key &key : CheckLimits::keys())
-        object.insert(QLatin1String(key.name), number(l.*(key.value)));
-    return object;
+    w.beginArray();
+    for (const PressureSample &s : list) {
+        w.beginObject();
+        seconds(w.key("at_s"), s.ms);
+        w.key("mmHg").value(s.mmHg);
+        w.end();
+    }
+    w.end();
 }
 
-QJsonArray samples(const QList<PressureSample> &list)
+void leakTest(JsonWriter &w, const CheckReport::LeakTest &t)
 {
-    QJsonArray array;
-    for (const PressureSample &s : list)
-        array.append(QJsonObject{{"at_s", seconds(s.ms)}, {"mmHg", s.mmHg}});
-    return array;
+    w.beginObject();
+    w.key("drop_mmHg").value(t.dropMmHg);
+    orNull(w.key("ended_by"), t.endedBy);
+    number(w.key("hold_mmHg"), t.holdMmHg);
+    samples(w.key("outliers"), t.outliers);
+    w.key("port").value(t.port);
+    number(w.key("rate_mmHg_per_min"), t.rateMmHgPerMin);
+    orNull(w.key("reason"), t.reason);
+    w.key("settle_s").value(t.settleS);
+    w.key("settled").value(t.settled);
+    seconds(w.key("start_s"), t.startMs);
+    verdict(w.key("verdict"), t.verdict);
+    w.key("window_readings").value(t.windowReadings);
+    w.key("window_s").value(t.windowS);
+    seconds(w.key("window_start_s"), t.windowStartMs);
+    w.end();
 }
 
-QJsonArray leakTests(const QList<CheckReport::LeakTest> &tests)
+void staticPoint(JsonWriter &w, const CheckReport::StaticPoint &p)
 {
-    QJsonArray array;
-    for (const CheckReport::LeakTest &t : tests)
-        array.append(QJsonObject{{"hold_mmHg", number(t.holdMmHg)},
-                                 {"drop_mmHg", number(t.dropMmHg)},
-                                 {"rate_mmHg_per_min", number(t.rateMmHgPerMin)},
-                                 {"window_s", number(t.windowS)},
-                                 {"port", t.port},
-                                 {"start_s", seconds(t.startMs)},
-                                 {"window_start_s", seconds(t.windowStartMs)},
-                                 {"settle_s", number(t.settleS)},
-                                 {"settled", t.settled},
-                                 {"window_readings", t.windowReadings},
-                                 {"outliers", samples(t.outliers)},
-                                 {"ended_by", orNull(t.endedBy)},
-                                 {"verdict", verdict(t.verdict)},
-                                 {"reason", orNull(t.reason)}});
-    return array;
+    w.beginObject();
+    seconds(w.key("at_s"), p.ms);
+    w.key("board_mmHg").value(p.boardMmHg);
+    w.key("error_mmHg").value(p.errorMmHg);
+    w.key("port").value(p.port);
+    w.key("readings").value(p.readings);
+    orNull(w.key("reason"), p.reason);
+    w.key("reference_mmHg").value(p.referenceMmHg);
+    w.key("spread_mmHg").value(p.spreadMmHg);
+    verdict(w.key("verdict"), p.verdict);
+    w.end();
 }
 
-QJsonArray staticPoints(const QList<CheckReport::StaticPoint> &points)
+void stretch(JsonWriter &w, const CheckReport::Stretch &s)
 {
-    QJsonArray array;
-    for (const CheckReport::StaticPoint &p : points)
-        array.append(QJsonObject{{"reference_mmHg", number(p.referenceMmHg)},
-                                 {"board_mmHg", number(p.boardMmHg)},
-                                 {"error_mmHg", number(p.errorMmHg)},
-                                 {"spread_mmHg", number(p.spreadMmHg)},
-                                 {"readings", p.readings},
-                                 {"at_s", seconds(p.ms)},
-                                 {"port", p.port},
-                                 {"verdict", verdict(p.verdict)},
-                                 {"reason", orNull(p.reason)}});
-    return array;
+    w.beginObject();
+    seconds(w.key("exceeded_at_s"), s.exceededMs);
+    w.key("kind").value(stretchKindName(s.kind));
+    w.key("limit_mmHg").value(s.limitMmHg);
+    w.key("max_mmHg").value(s.maxMmHg);
+    w.key("patient").value(patientModeName(s.patient));
+    w.key("port").value(s.port);
+    orNull(w.key("reason"), s.reason);
+    seconds(w.key("start_s"), s.startMs);
+    verdict(w.key("verdict"), s.verdict);
+    w.end();
 }
 
-QJsonArray overPressure(const QList<CheckReport::Stretch> &stretches)
+void statistic(JsonWriter &w, const CheckReport::Statistic &s)
 {
-    QJsonArray array;
-    for (const CheckReport::Stretch &s : stretches)
-        array.append(QJsonObject{{"kind", s.kind},
-                                 {"patient", s.patient},
-                                 {"port", s.port},
-                                 {"start_s", seconds(s.startMs)},
-                                 {"max_mmHg", s.maxMmHg},
-                                 {"limit_mmHg", number(s.limitMmHg)},
-                                 {"exceeded_at_s", seconds(s.exceededMs)},
-                                 {"verdict", verdict(s.verdict)},
-                                 {"reason", orNull(s.reason)}});
-    return array;
+    const auto ifAny = [&s](double value) {
+        return s.n > 0 ? std::optional<double>(value) : std::nullopt;
+    };
+    w.beginObject();
+    number(w.key("max"), ifAny(s.max));
+    number(w.key("mean"), ifAny(s.mean));
+    number(w.key("mean_error"), s.meanError);
+    number(w.key("min"), ifAny(s.min));
+    w.key("n").value(s.n);
+    number(w.key("reference"), s.reference);
+    number(w.key("sd"), s.sd);
+    verdict(w.key("verdict"), s.verdict);
+    w.end();
 }
 
-QJsonObject statistic(const CheckReport::Statistic &s)
+void measurement(JsonWriter &w, const CheckReport::Measurement &m)
 {
-    const bool any = s.n > 0;
-    return {{"n", s.n},
-            {"mean", any ? number(s.mean) : QJsonValue(QJsonValue::Null)},
-            {"sd", number(s.sd)},
-            {"min", any ? number(s.min) : QJsonValue(QJsonValue::Null)},
-            {"max", any ? number(s.max) : QJsonValue(QJsonValue::Null)},
-            {"reference", number(s.reference)},
-            {"mean_error", number(s.meanError)},
-            {"verdict", verdict(s.verdict)}};
+    w.beginObject();
+    seconds(w.key("at_s"), m.ms);
+    number(w.key("diastolic"), m.diastolic);
+    w.key("ended_999").value(m.ended999);
+    number(w.key("mean"), m.mean);
+    w.key("port").value(m.port);
+    number(w.key("pulse"), m.pulse);
+    number(w.key("systolic"), m.systolic);
+    w.end();
 }
 
-QJsonObject measurements(const CheckReport::Measurements &m)
+void measurements(JsonWriter &w, const CheckReport::Measurements &m)
 {
-    QJsonArray list;
+    w.beginObject();
+    w.key("count").value(m.count);
+    statistic(w.key("diastolic"), m.diastolic);
+    w.key("ended_999").value(m.ended999);
+    w.key("list").beginArray();
     for (const CheckReport::Measurement &one : m.list)
-        list.append(QJsonObject{{"at_s", seconds(one.ms)},
-                                {"port", one.port},
-                                {"ended_999", one.ended999},
-                                {"systolic", number(one.systolic)},
-                                {"diastolic", number(one.diastolic)},
-                                {"mean", number(one.mean)},
-                                {"pulse", number(one.pulse)}});
-    return {{"count", m.count},
-            {"ended_999", m.ended999},
-            {"systolic", statistic(m.systolic)},
-            {"diastolic", statistic(m.diastolic)},
-            {"mean", statistic(m.mean)},
-            {"pulse", statistic(m.pulse)},
-            {"verdict", verdict(m.verdict)},
-            {"reason", orNull(m.reason)},
-            {"list", list}};
+        measurement(w, one);
+    w.end();
+    statistic(w.key("mean"), m.mean);
+    statistic(w.key("pulse"), m.pulse);
+    orNull(w.key("reason"), m.reason);
+    statistic(w.key("systolic"), m.systolic);
+    verdict(w.key("verdict"), m.verdict);
+    w.end();
 }
 
-QJsonArray refusals(const QList<CheckReport::Refusal> &list)
+void refusal(JsonWriter &w, const CheckReport::Refusal &r)
 {
-    QJsonArray array;
-    for (const CheckReport::Refusal &r : list)
-        array.append(QJsonObject{{"at_s", seconds(r.ms)},
-                                 {"port", r.port},
-                                 {"reference_mmHg", number(r.referenceMmHg)},
-                                 {"reason", r.reason}});
-    return array;
+    w.beginObject();
+    seconds(w.key("at_s"), r.ms);
+    w.key("port").value(r.port);
+    w.key("reason").value(r.reason);
+    w.key("reference_mmHg").value(r.referenceMmHg);
+    w.end();
 }
 
-QJsonArray gaps(const QList<CheckReport::Gap> &list)
+void gap(JsonWriter &w, const CheckReport::Gap &g)
 {
-    QJsonArray array;
-    for (const CheckReport::Gap &g : list)
-        array.append(QJsonObject{{"from_s", seconds(g.fromMs)},
-                                 {"to_s", seconds(g.toMs)},
-                                 {"port", g.port},
-                                 {"what", g.what}});
-    return array;
+    w.beginObject();
+    seconds(w.key("from_s"), g.fromMs);
+    w.key("port").value(g.port);
+    seconds(w.key("to_s"), g.toMs);
+    w.key("what").value(g.what);
+    w.end();
+}
+
+// Each of `list` as `one` writes it, in an array.
+template <typename T, typename Write> void array(JsonWriter &w, const QList<T> &list, Write one)
+{
+    w.beginArray();
+    for (const T &item : list)
+        one(w, item);
+    w.end();
 }
 
 } // namespace
 
-QJsonObject ReportJson::object(const CheckReport &report)
+bool ReportJson::write(const CheckReport &report, QIODevice &out)
 {
     const CheckReport::Session &session = report.session;
+    JsonWriter w(out);
+    w.beginObject();
+    orNull(w.key("board"), session.board);
+    orNull(w.key("device"), session.device);
+    array(w.key("gaps"), report.gaps, gap);
+    array(w.key("leak_tests"), report.leakTests, leakTest);
+    limits(w.key("limits"), report.limits);
+    measurements(w.key("measurements"), report.measurements);
+    orNull(w.key("operator"), session.operatorName);
+    array(w.key("over_pressure"), report.overPressure, stretch);
+    orNull(w.key("port"), session.port);
+    orNull(w.key("program"), session.program);
+    orNull(w.key("reference_instrument"), session.instrument);
+    array(w.key("refusals"), report.refusals, refusal);
+    w.key("started");
+    session.started.isValid() ? w.value(TraceHeader::isoWithOffset(session.started)) : w.null();
+    array(w.key("static_points"), report.staticPoints, staticPoint);
     // Nothing to judge is no pass: a script sees "incomplete", as the exit code says.
-    const Verdict overall = report.verdict == Verdict::None ? Verdict::Incomplete : report.verdict;
-    return {{"program", orNull(session.program)},
-            {"board", orNull(session.board)},
-            {"operator", orNull(session.operatorName)},
-            {"reference_instrument", orNull(session.instrument)},
-            {"started", session.started.isValid()
-                            ? QJsonValue(TraceHeader::isoWithOffset(session.started))
-                            : QJsonValue(QJsonValue::Null)},
-            {"port", orNull(session.port)},
-            {"device", orNull(session.device)},
-            {"limits", limits(report.limits)},
-            {"leak_tests", leakTests(report.leakTests)},
-            {"static_points", staticPoints(report.staticPoints)},
-            {"refusals", refusals(report.refusals)},
-            {"over_pressure", overPressure(report.overPressure)},
-            {"measurements", measurements(report.measurements)},
-            {"gaps", gaps(report.gaps)},
-            {"verdict", verdict(overall)}};
+    verdict(w.key("verdict"),
+            report.verdict == Verdict::None ? Verdict::Incomplete : report.verdict);
+    w.end();
+    return w.finish();
 }
 
 QByteArray ReportJson::text(const CheckReport &report)
 {
-    return QJsonDocument(object(report)).toJson(QJsonDocument::Indented);
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    write(report, buffer);
+    return text;
+}
+
+QJsonObject ReportJson::object(const CheckReport &report)
+{
+    return QJsonDocument::fromJson(text(report)).object();
 }

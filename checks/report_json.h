@@ -7,17 +7,26 @@
 // Times of the trace ("..._s") are seconds since the trace began. Every
 // measurement, stretch, refusal and gap is listed, however long the session,
 // and the strings (board, operator, ...) are kept as given.
+//
+// write() streams the text onto a device as it is made (JsonWriter): the
+// report of a long session lists hundreds of thousands of measurements, and
+// its text costs no memory that way (ReportFiles writes it into its staged
+// file). The text is the one QJsonDocument writes indented, keys sorted.
 #pragma once
 
 #include "check_report.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QJsonObject>
 
 class ReportJson
 {
 public:
-    static QJsonObject object(const CheckReport &report);
-    // The object as indented UTF-8 text.
+    // False when a write to `out` failed (the device says why).
+    static bool write(const CheckReport &report, QIODevice &out);
+    // The text in memory, for a small report.
     static QByteArray text(const CheckReport &report);
+    // The text read back.
+    static QJsonObject object(const CheckReport &report);
 };

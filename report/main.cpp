@@ -12,10 +12,11 @@
 // must be a regular file and is looked at before it is opened, so a FIFO or
 // a device is refused at once instead of waited on; it is read an entry at a
 // time straight into the checks engine, so memory does not grow with its
-// length. The outputs are checked before the trace is read
-// (ReportFiles::refusal: no FIFO, device or folder, neither the trace nor
-// each other, however spelt or linked) and written all or nothing
-// (ReportFiles::save).
+// length, only with what the engine keeps (320 bytes a measurement), and
+// the JSON, which lists every measurement, is streamed into its file. The
+// outputs are checked before the trace is read (ReportFiles::refusal: no
+// FIFO, device or folder, neither the trace nor each other, however spelt or
+// linked) and written all or nothing (ReportFiles::save).
 #include "check_limits.h"
 #include "checks_engine.h"
 #include "plain_file_check.h"

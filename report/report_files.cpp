@@ -56,8 +56,8 @@ bool ReportFiles::save(const CheckReport &report, const QString &pdfPath, const 
         return fail(pdf.failure());
     if (!drawn)
         return fail(QStringLiteral("cannot write %1: %2").arg(pdfPath, why));
-    const QByteArray text = ReportJson::text(report);
-    if (json.write(text) != text.size() || !json.finish())
+    // Streamed: the JSON of a long session lists every measurement.
+    if (!ReportJson::write(report, json) || !json.finish())
         return fail(json.failure());
     return StagedFile::commitPair(json, pdf, error);
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Saves a report as a PDF and its JSON form beside it (tarnvik-report, the
 // Bench checks window). Each file is written to a temporary file beside it
-// (StagedFile), every write checked and the file synced; only when both are
+// (StagedFile; the JSON streamed into it as it is made, however long the
+// session), every write checked and the file synced; only when both are
 // whole are they renamed into place, the JSON first, then the PDF. Should
 // anything fail, neither name changes: a previous PDF and JSON stay whole
 // and together, and the temporary files go. A crash between the two renames

@@ -508,8 +508,8 @@ void ReportPdf::overPressureSection(PageFlow &flow, const CheckReport &report)
     for (const int i : listed.rows()) {
         const CheckReport::Stretch &st = list.at(i);
         rows.append({{QString::number(i + 1)},
-                     {st.kind},
-                     {st.patient},
+                     {stretchKindName(st.kind)},
+                     {patientModeName(st.patient)},
                      {st.port},
                      {when(report, st.startMs)},
                      {QString::number(st.maxMmHg)},

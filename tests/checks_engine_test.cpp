@@ -173,7 +173,8 @@ QStringList describe(const CheckReport &r)
                      .arg(n1(f.referenceMmHg), n1(f.ms / 1000.0), f.reason);
     for (const CheckReport::Stretch &s : r.overPressure)
         lines << QStringLiteral("%1 %2 %3 max %4 limit %5%6%7")
-                     .arg(verdictName(s.verdict), s.kind, s.patient)
+                     .arg(verdictName(s.verdict), stretchKindName(s.kind),
+                          patientModeName(s.patient))
                      .arg(s.maxMmHg)
                      .arg(s.limitMmHg)
                      .arg(s.exceededMs ? QStringLiteral(" at %1").arg(*s.exceededMs) : "",
@@ -223,6 +224,8 @@ private slots:
     void inflationTimeJudged_data();
     void inflationTimeJudged();
     void leakStateRunsDown();
+    void reportsTakenAsTheTraceGoes_data();
+    void reportsTakenAsTheTraceGoes();
     void curvesOfFirstAndLatestKept();
 };
 
@@ -880,7 +883,8 @@ void ChecksEngineTest::inflationTimeJudged()
     QStringList lines;
     for (const CheckReport::Inflation &i : report.inflation)
         lines << QStringLiteral("%1 %2 %3 %4 s above %5 limit %6%7%8")
-                     .arg(verdictName(i.verdict), i.kind, i.patient, n1(i.seconds))
+                     .arg(verdictName(i.verdict), stretchKindName(i.kind),
+                          patientModeName(i.patient), n1(i.seconds))
                      .arg(i.thresholdMmHg)
                      .arg(i.limitS)
                      .arg(i.exceededMs ? QStringLiteral(" at %1").arg(*i.exceededMs) : "",
@@ -894,6 +898,82 @@ void ChecksEngineTest::inflationTimeJudged()
 }
 
 // Live, the window shows seconds left, drop so far and the running rate.
+// The stretch that runs stands at the end of the engine's lists, brought up
+// to date in place, and report() shares the lists. A report taken at any
+// entry must list the stretches as the port closing there would leave them,
+// and keep what it said while the engine goes on (none listed twice, none
+// stale, none changed afterwards).
+void ChecksEngineTest::reportsTakenAsTheTraceGoes_data()
+{
+    QTest::addColumn<QString>("trace");
+
+    QTest::newRow("over-pressure in a measurement, then its result") << TraceText()
+                                                                            .sent("01;;D7")
+                                                                            .ramp(0, 600, 35)
+                                                                            .hold({305, 280}, 5)
+                                                                            .result(120, 80, 93, 70)
+                                                                            .text();
+    QTest::newRow("lines dropped in a leak test, then Break") << TraceText()
+                                                                     .leakTest(200, 4, 30)
+                                                                     .event("dropped 5 trace lines")
+                                                                     .hold({199}, 5)
+                                                                     .sent("X")
+                                                                     .text();
+    QTest::newRow("checks cleared in a measurement") << TraceText()
+                                                            .sent("01;;D7")
+                                                            .ramp(0, 600, 10)
+                                                            .event("checks cleared")
+                                                            .hold({100}, 5)
+                                                            .result(120, 80, 93, 70)
+                                                            .text();
+    QTest::newRow("too long inflated in neonate mode, the trace cut on another port")
+        << TraceText()
+               .sent("25;;DD")
+               .sent("01;;D7")
+               .hold({100}, 95)
+               .result(120, 80, 93, 70)
+               .sent("01;;D7")
+               .hold({60}, 5)
+               .port("COM2")
+               .pressure(40)
+               .hold({50}, 2)
+               .text();
+}
+
+void ChecksEngineTest::reportsTakenAsTheTraceGoes()
+{
+    QFETCH(QString, trace);
+    const auto stretches = [](const CheckReport &r) {
+        QStringList all = describe(r).filter(QRegularExpression("^\\S+ (measurement|leak|man)"));
+        for (const CheckReport::Inflation &i : r.inflation)
+            all << QStringLiteral("inflation %1 %2 %3 s from %4 to %5%6")
+                       .arg(verdictName(i.verdict), patientModeName(i.patient), n1(i.seconds))
+                       .arg(i.startMs)
+                       .arg(i.endMs)
+                       .arg(i.exceededMs ? QStringLiteral(" at %1").arg(*i.exceededMs) : "");
+        return all;
+    };
+    QByteArray bytes = trace.toUtf8();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QStringList traceLines = trace.split('\n', Qt::SkipEmptyParts);
+    ChecksEngine engine;
+    QList<CheckReport> taken;
+    QList<QStringList> said;
+    for (const TrafficEntry &entry : TraceReader::read(buffer)) {
+        engine.feed(entry);
+        taken << engine.report();
+        said << stretches(taken.constLast());
+        const QString closed = QStringLiteral("%1 %2 closed\n").arg(entry.ms).arg(entry.port);
+        const QStringList upToHere = traceLines.mid(0, taken.size());
+        QCOMPARE(said.constLast(),
+                 stretches(reportOf(upToHere.join('\n') + '\n' + closed, std::nullopt)));
+    }
+    QCOMPARE(taken.size(), traceLines.size());
+    for (qsizetype i = 0; i < taken.size(); ++i)
+        QCOMPARE(stretches(taken.at(i)), said.at(i));
+}
+
 void ChecksEngineTest::leakStateRunsDown()
 {
     QByteArray bytes = TraceText().leakTest(200, 6, 36).text().toUtf8();

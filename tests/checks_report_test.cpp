@@ -3,9 +3,12 @@
 // nothing, "incomplete" where nothing could be judged, strings as given) and
 // the [checks] limits read from a settings file.
 #include "check_limits.h"
+#include "json_writer.h"
 #include "report_json.h"
 
+#include <QBuffer>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,8 +47,7 @@ CheckReport sample()
     point.errorMmHg = -0.0;
     r.staticPoints << point;
     CheckReport::Stretch stretch;
-    stretch.kind = "measurement";
-    stretch.patient = "neonate";
+    stretch.patient = PatientMode::Neonate;
     stretch.maxMmHg = 151;
     stretch.limitMmHg = 150;
     stretch.exceededMs = 12345;
@@ -79,6 +81,10 @@ class ChecksReportTest : public QObject
 private slots:
     void jsonHasTheKeysAndFullValues_data();
     void jsonHasTheKeysAndFullValues();
+    void jsonTextIsTheOneQtWrites_data();
+    void jsonTextIsTheOneQtWrites();
+    void jsonValuesWrittenAsQtDoes_data();
+    void jsonValuesWrittenAsQtDoes();
     void limitsComeFromTheSettingsFile_data();
     void limitsComeFromTheSettingsFile();
 
@@ -219,6 +225,92 @@ void ChecksReportTest::jsonHasTheKeysAndFullValues()
         QVERIFY2(!value.isUndefined(), qPrintable(path));
     else
         QCOMPARE(value, expected);
+}
+
+// The streamed text is the one QJsonDocument writes indented: keys sorted,
+// empty lists on two lines, numbers in their shortest form.
+void ChecksReportTest::jsonTextIsTheOneQtWrites_data()
+{
+    QTest::addColumn<Change>("change"); // made to sample() first
+
+    QTest::newRow("the sample") << Change([](CheckReport &) {});
+    QTest::newRow("nothing in it: empty lists, nulls")
+        << Change([](CheckReport &r) { r = CheckReport(); });
+    QTest::newRow("every list filled, numbers of every form") << Change([](CheckReport &r) {
+        CheckReport::Measurement m;
+        m.ms = 1234567;
+        m.port = "COM1";
+        m.systolic = 121;
+        m.pulse = -1;
+        r.measurements.list = {m, CheckReport::Measurement()};
+        r.leakTests[0].outliers = {{30250, 150}, {30500, -3}};
+        r.leakTests[0].windowStartMs = 1e15;
+        r.leakTests[0].dropMmHg = 1e-7;
+        r.leakTests[0].settleS = 9007199254740992.0;  // 2^53: still an integer
+        r.leakTests[0].windowS = 18014398509481984.0; // 2^54: no integer
+        r.staticPoints[0].spreadMmHg = -1.5e300;
+        r.refusals << CheckReport::Refusal{61250, "COM1", 120.5, "hold the pressure steady"};
+        r.gaps << CheckReport::Gap{5000, 9250, "COM1", "316 trace lines dropped"};
+        r.gaps << CheckReport::Gap{-1, 0, "", "port lost: \"x\"\n"};
+        r.session.device = "/dev/ttyUSB0";
+    });
+}
+
+void ChecksReportTest::jsonTextIsTheOneQtWrites()
+{
+    QFETCH(Change, change);
+    CheckReport report = sample();
+    change(report);
+    const QByteArray text = ReportJson::text(report);
+    QJsonParseError error;
+    const QJsonDocument read = QJsonDocument::fromJson(text, &error);
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+    QCOMPARE(QString::fromUtf8(text), QString::fromUtf8(read.toJson(QJsonDocument::Indented)));
+}
+
+// Each value as QJsonDocument writes it: strings escaped and in UTF-8,
+// numbers whole up to 2^53 as integers, others in their shortest form.
+void ChecksReportTest::jsonValuesWrittenAsQtDoes_data()
+{
+    QTest::addColumn<QJsonValue>("value");
+
+    QString controls;
+    for (char16_t c = 0; c < 0x20; ++c)
+        controls += QChar(c);
+    QTest::newRow("every control character") << QJsonValue(controls + QChar(0x7f));
+    QTest::newRow("quote, backslash, slash") << QJsonValue("a\"b\\c/d");
+    QTest::newRow("two and three bytes of UTF-8, U+2028, U+FFFF")
+        << QJsonValue(QString::fromUtf8("Grüße µ € \u2028 \u202E") + QChar(0xffff));
+    QTest::newRow("a character beyond U+FFFF") << QJsonValue(QString::fromUtf8("cuff \U0001F600"));
+    QTest::newRow("a lone high surrogate before a letter")
+        << QJsonValue(QString(QChar(0xd83d)) + "x");
+    QTest::newRow("a lone high surrogate at the end") << QJsonValue("x" + QString(QChar(0xdbff)));
+    QTest::newRow("a lone low surrogate") << QJsonValue(QString(QChar(0xdc00)) + QChar(0xd800));
+    QTest::newRow("0.1") << QJsonValue(0.1);
+    QTest::newRow("-0 is 0") << QJsonValue(-0.0);
+    QTest::newRow("-5.95") << QJsonValue(-5.95);
+    QTest::newRow("1e-7") << QJsonValue(1e-7);
+    QTest::newRow("2^53") << QJsonValue(9007199254740992.0);
+    QTest::newRow("-2^53") << QJsonValue(-9007199254740992.0);
+    QTest::newRow("2^54") << QJsonValue(18014398509481984.0);
+    QTest::newRow("1e21, whole but past any integer") << QJsonValue(1e21);
+    QTest::newRow("-1.5e300") << QJsonValue(-1.5e300);
+    QTest::newRow("NaN is null") << QJsonValue(std::nan(""));
+    QTest::newRow("infinity is null") << QJsonValue(-HUGE_VAL);
+}
+
+void ChecksReportTest::jsonValuesWrittenAsQtDoes()
+{
+    QFETCH(QJsonValue, value);
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    JsonWriter writer(buffer);
+    writer.beginArray();
+    value.isString() ? writer.value(value.toString()) : writer.value(value.toDouble());
+    writer.end();
+    QVERIFY(writer.finish());
+    QCOMPARE(text, QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Indented));
 }
 
 void ChecksReportTest::limitsComeFromTheSettingsFile_data()

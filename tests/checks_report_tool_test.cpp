@@ -309,6 +309,17 @@ void ChecksReportToolTest::faultsLeaveEverythingAsItWas_data()
         << Run{trace, out + QStringList{"--json", "no/such/r.json"}, 2, previous, "does not exist"};
     QTest::newRow("disk full in the PDF after the JSON: the previous report kept whole")
         << Run{trace, out, 2, previous, "File too large", {}, 8192};
+    // 3000 results: a PDF of about 85 KB, a JSON of 1.6 MB that fails while it streams.
+    QString results;
+    for (int n = 0, ms = 0; n < 3000; ++n, ms += 750)
+        results += QStringLiteral("%1 COM1 sent <STX>01;;D7<ETX>\n"
+                                  "%2 COM1 received <STX>150<CR>\n"
+                                  "%3 COM1 received <STX>S0001 A 160    120080093  072<CR>\n")
+                       .arg(ms)
+                       .arg(ms + 250)
+                       .arg(ms + 500);
+    QTest::newRow("disk full while the JSON streams, the PDF whole: the previous report kept")
+        << Run{results, out, 2, previous, "report.json: File too large", {}, 256 * 1024};
 }
 
 void ChecksReportToolTest::faultsLeaveEverythingAsItWas()

@@ -49,11 +49,11 @@ CheckReport goodRun()
         m.pulse = 70;
         report.measurements.list << m;
     }
-    for (auto [kind, start] :
-         {std::pair{"leak test", 1000}, {"manometer", 100000}, {"measurement", 200000}}) {
+    for (auto [kind, start] : {std::pair{StretchKind::LeakTest, 1000},
+                               {StretchKind::Manometer, 100000},
+                               {StretchKind::Measurement, 200000}}) {
         CheckReport::Stretch stretch;
         stretch.kind = kind;
-        stretch.patient = "adult";
         stretch.startMs = start;
         report.overPressure << stretch;
     }
@@ -236,8 +236,6 @@ void PlanJudgementTest::runsJudged_data()
     QTest::newRow("over-pressure failed outside every step: the run fails")
         << Change([](CheckReport &r, QList<StepRun> &) {
                CheckReport::Stretch between;
-               between.kind = "measurement";
-               between.patient = "adult";
                between.startMs = 98000;
                between.verdict = Verdict::Fail;
                r.overPressure << between;
@@ -253,7 +251,9 @@ void PlanJudgementTest::runsJudged_data()
            })
         << QStringList{"leak pass", "static pass", "series pass", "run incomplete"};
     QTest::newRow("a step in neonate mode under an adult plan is incomplete")
-        << Change([](CheckReport &r, QList<StepRun> &) { r.overPressure[1].patient = "neonate"; })
+        << Change([](CheckReport &r, QList<StepRun> &) {
+               r.overPressure[1].patient = PatientMode::Neonate;
+           })
         << QStringList{"leak pass",
                        "static incomplete (a manometer ran in neonate mode; the plan is for adult)",
                        "series pass", "run incomplete"};

@@ -83,9 +83,7 @@ CheckReport sample()
     r.leakTests << leak;
     r.staticPoints << CheckReport::StaticPoint{90000, "COM1", 100, 101, 1, 0.5, 8, Verdict::Pass};
     CheckReport::Stretch stretch;
-    stretch.kind = "measurement";
     stretch.port = "COM1";
-    stretch.patient = "adult";
     stretch.startMs = 100000;
     stretch.maxMmHg = 180;
     stretch.limitMmHg = 300;

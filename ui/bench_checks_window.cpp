@@ -542,7 +542,7 @@ void BenchChecksWindow::showOverPressure(const CheckReport &checks)
     }
     const QString where = tr("%1 mmHg in a %2 (%3, limit %4 mmHg)")
                               .arg(shown->maxMmHg)
-                              .arg(shown->kind, shown->patient)
+                              .arg(stretchKindName(shown->kind), patientModeName(shown->patient))
                               .arg(shown->limitMmHg);
     if (above == 0) {
         showNote(m_pressureState,
