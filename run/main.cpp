@@ -25,6 +25,7 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 
 #include <csignal>
 #include <cstdio>
@@ -78,6 +79,18 @@ std::optional<TestPlan> loadPlan(const QString &name)
     return parsed.plan;
 }
 
+// Why the one device did not open, from the panel's notice of the ports
+// it tried ("COM1 (/dev/ttyUSB0) could not be opened: not present").
+QString openFailure(const QString &notice)
+{
+    const QString opened = QStringLiteral(" could not be opened: ");
+    for (const QString &line : notice.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("COM1 (")) && line.contains(opened))
+            return line.mid(line.indexOf(opened) + opened.size());
+    }
+    return notice;
+}
+
 bool hasStaticStep(const TestPlan &plan)
 {
     for (const TestPlan::Step &step : plan.steps()) {
@@ -114,6 +127,10 @@ int main(int argc, char *argv[])
     QGuiApplication::setApplicationName(QStringLiteral("tarnvik-run"));
     QGuiApplication::setApplicationVersion(QStringLiteral(TARNVIK_VERSION_STRING));
 
+    // The panel's log of the ports it tries: the tool says itself what
+    // became of its one device.
+    QLoggingCategory::setFilterRules(QStringLiteral("tarnvik.ports=false"));
+
     int exit = kBad;
     const std::optional<RunOptions> options = commandLine(exit);
     if (!options)
@@ -136,8 +153,9 @@ int main(int argc, char *argv[])
     core.start(std::make_unique<QtSerialPort>(PortTable({options->device})), options->settings,
                QString());
     if (!core.panel().port().isOpen())
-        return complain(QStringLiteral("cannot open %1: %2")
-                            .arg(options->device, core.panel().state().failureNotice()));
+        return complain(
+            QStringLiteral("cannot open %1: %2")
+                .arg(options->device, openFailure(core.panel().state().failureNotice())));
     HeadlessRun run(core, *options, readings.get());
     QObject::connect(&stops, &StopSignals::stopAsked, &run, &HeadlessRun::stop);
     QObject::connect(&run, &HeadlessRun::done, &app, [](int status) {

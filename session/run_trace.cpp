@@ -6,8 +6,9 @@
 #include "traffic_recorder.h"
 #include "traffic_trace.h"
 
-RunTrace::RunTrace(TrafficRecorder &recorder, QObject *parent)
+RunTrace::RunTrace(TrafficRecorder &recorder, qsizetype maxBytes, QObject *parent)
     : QObject(parent)
+    , m_maxBytes(maxBytes)
 {
     const TraceHeader header{QStringLiteral("tarnvik"), QStringLiteral(TARNVIK_VERSION_STRING),
                              recorder.started()};
@@ -20,7 +21,7 @@ void RunTrace::keep(const TrafficEntry &entry)
     if (m_taken)
         return;
     const QByteArray line = TrafficTrace::line(entry).toUtf8() + '\n';
-    if (m_dropped == 0 && m_text.size() + line.size() <= kMaxBytes) {
+    if (m_dropped == 0 && m_text.size() + line.size() <= m_maxBytes) {
         m_text += line;
         return;
     }

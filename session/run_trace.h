@@ -5,7 +5,7 @@
 // entry the recorder hands out, in the format TrafficTrace writes and
 // TraceReader reads. The runner saves it beside the run's report, written
 // only once the run is over, so the disk is never waited on while the board
-// runs. A run that goes past kMaxBytes keeps its beginning: the lines after
+// runs. A run that goes past its bytes (kMaxBytes) keeps its beginning: the lines after
 // are counted and the trace ends with the event that says how many were
 // dropped, which the checks read as lost traffic.
 #pragma once
@@ -24,8 +24,10 @@ class RunTrace : public QObject
 public:
     static constexpr qsizetype kMaxBytes = qsizetype(64) << 20;
 
-    // Keeps `recorder`'s entries from now on; `recorder` must outlive it.
-    explicit RunTrace(TrafficRecorder &recorder, QObject *parent = nullptr);
+    // Keeps `recorder`'s entries from now on, `maxBytes` of them at most;
+    // `recorder` must outlive it.
+    explicit RunTrace(TrafficRecorder &recorder, qsizetype maxBytes = kMaxBytes,
+                      QObject *parent = nullptr);
 
     // The trace so far; nothing is kept after it.
     QByteArray take();
@@ -34,6 +36,7 @@ public:
 private:
     void keep(const TrafficEntry &entry);
 
+    qsizetype m_maxBytes;
     QByteArray m_text;
     QByteArray m_lastDropped; // the last line that did not fit
     qint64 m_dropped = 0;
