@@ -85,6 +85,7 @@ PlanRunner::PlanRunner(BenchCore &core, Saver saver, QObject *parent)
                                   .arg(m_waitingFor));
     });
     m_pause.setSingleShot(true);
+    m_pause.setTimerType(Qt::PreciseTimer); // the plan's pause, not about 5 % of it
     connect(&m_pause, &QTimer::timeout, this, [this] {
         if (m_phase == Phase::Pausing)
             beginMeasurement();
@@ -374,12 +375,16 @@ void PlanRunner::holdingLine(qint64 ms, std::optional<int> mmHg)
     }
 }
 
-// The measurement's end comes with the panel's next tick (measured() stops
-// the deadline), though the board falls silent after its result or "999".
+// The measurement ends once the panel has read its result or "999" (its
+// measurementEnded, which makes it idle for the next START): read at once
+// rather than at its next tick, which could be up to 150 ms away. The
+// deadline runs on until then (measured() stops it).
 void PlanRunner::measuringLine(const BoardReply &reply, qint64)
 {
-    if (reply.kind() == BoardReply::Kind::Result || reply.kind() == BoardReply::Kind::EndValue)
+    if (reply.kind() == BoardReply::Kind::Result || reply.kind() == BoardReply::Kind::EndValue) {
+        later([this] { m_core.panel().interpretLatestLine(); });
         return;
+    }
     const bool adult = m_plan->patient() == TestPlan::Patient::Adult;
     const double longest = adult ? m_limits.inflationAdultS : m_limits.inflationNeonateS;
     if (overdue(longest + kMeasurementMarginS)) {

@@ -80,6 +80,7 @@ private slots:
     void planRuns();
 
 private:
+    void runPlan(const QString &settings, const QString &reports, Run &run);
     static void setUpBoard(SimulatedBoard &board);
     static void playOperator(PlanRunner &runner, SimulatedBoard &board, BenchCore &core, Run &run);
     static void checkFiles(const PlanRunner::Outcome &outcome, const QString &settings);
@@ -189,9 +190,50 @@ void PlanOverPtyTest::playOperator(PlanRunner &runner, SimulatedBoard &board, Be
     });
 }
 
-void PlanOverPtyTest::planRuns()
+// Runs the row's plan on a core against the board, the test at the bench.
+void PlanOverPtyTest::runPlan(const QString &settings, const QString &reports, Run &run)
 {
     QFETCH(QString, plan);
+    SimulatedBoards boards({kPort});
+    QVERIFY(boards.isValid());
+    SimulatedBoard &board = boards.board(kPort);
+    setUpBoard(board);
+    BenchCore core;
+    core.recorder().setClock([&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
+    core.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), settings,
+               QString());
+    boards.start();
+    QVERIFY(PtyRig::waitFor([&] { return board.commands().size() >= 4; }, kTimeoutMs, 1));
+
+    PlanRunner runner(core, [](const QString &folder, const CheckReport &report,
+                               const QByteArray &trace, const QDateTime &started) {
+        const RunFiles::Written w =
+            RunFiles::save(folder, report, trace, started, QDateTime::currentDateTime());
+        return PlanRunner::Files{w.pdf, w.json, w.trace, w.failure};
+    });
+    runner.setTimeScale(kTimeScale);
+    playOperator(runner, board, core, run);
+    connect(&runner, &PlanRunner::finished, this,
+            [&run](const PlanRunner::Outcome &outcome) { run.outcome = outcome; });
+    QString why;
+    QVERIFY2(runner.start(planOf(plan), {"SN-0412", "A. Tester", "gauge 7", reports}, &why),
+             qPrintable(why));
+    QVERIFY(PtyRig::waitFor([&] { return run.outcome.has_value(); }, kTimeoutMs, 1));
+    // A Break sent at the end is on its way over the terminal.
+    const auto lastTaken = [&board] {
+        const QList<SimulatedBoard::Command> taken =
+            board.isSilent() ? board.ignoredFrames() : board.commands();
+        return taken.isEmpty() ? QString() : taken.constLast().text;
+    };
+    if (run.outcome->end != PlanRunner::End::Completed)
+        PtyRig::waitFor([&] { return lastTaken() == QLatin1String("X"); }, 2000, 1);
+    run.lastCommand = lastTaken();
+    core.clearChecks();
+    run.limitsAfterClear = core.checks().limits();
+}
+
+void PlanOverPtyTest::planRuns()
+{
     QFETCH(QString, checks);
     QTemporaryDir dir;
     const QString settings = dir.filePath("tarnvik.conf");
@@ -200,53 +242,16 @@ void PlanOverPtyTest::planRuns()
     file.write("[checks]\n" + checks.toUtf8() + '\n');
     file.close();
     QVERIFY(QDir(dir.path()).mkdir("reports"));
-
     Run run;
-    {
-        SimulatedBoards boards({kPort});
-        QVERIFY(boards.isValid());
-        SimulatedBoard &board = boards.board(kPort);
-        setUpBoard(board);
-        BenchCore core;
-        core.recorder().setClock(
-            [&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
-        core.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), settings,
-                   QString());
-        boards.start();
-        QVERIFY(PtyRig::waitFor([&] { return board.commands().size() >= 4; }, kTimeoutMs, 1));
-
-        PlanRunner runner(core, [](const QString &folder, const CheckReport &report,
-                                   const QByteArray &trace, const QDateTime &started) {
-            const RunFiles::Written w =
-                RunFiles::save(folder, report, trace, started, QDateTime::currentDateTime());
-            return PlanRunner::Files{w.pdf, w.json, w.trace, w.failure};
-        });
-        runner.setTimeScale(kTimeScale);
-        playOperator(runner, board, core, run);
-        connect(&runner, &PlanRunner::finished, this,
-                [&run](const PlanRunner::Outcome &outcome) { run.outcome = outcome; });
-        QString why;
-        QVERIFY2(runner.start(planOf(plan),
-                              {"SN-0412", "A. Tester", "gauge 7", dir.filePath("reports")}, &why),
-                 qPrintable(why));
-        QVERIFY(PtyRig::waitFor([&] { return run.outcome.has_value(); }, kTimeoutMs, 1));
-        // A Break sent at the end is on its way over the terminal.
-        const auto lastTaken = [&board] {
-            const QList<SimulatedBoard::Command> taken =
-                board.isSilent() ? board.ignoredFrames() : board.commands();
-            return taken.isEmpty() ? QString() : taken.constLast().text;
-        };
-        if (run.outcome->end != PlanRunner::End::Completed)
-            PtyRig::waitFor([&] { return lastTaken() == QLatin1String("X"); }, 2000, 1);
-        run.lastCommand = lastTaken();
-        core.clearChecks();
-        run.limitsAfterClear = core.checks().limits();
-    }
+    runPlan(settings, dir.filePath("reports"), run);
+    if (QTest::currentTestFailed())
+        return;
 
     QFETCH(PlanRunner::End, end);
     QFETCH(Verdict, verdict);
     QFETCH(QStringList, steps);
     QFETCH(QString, why);
+    QFETCH(double, stallS);
     const PlanRunner::Outcome &outcome = *run.outcome;
     QVERIFY2(outcome.saved(), qPrintable(outcome.notSaved()));
     QCOMPARE(outcome.end, end);
@@ -258,14 +263,13 @@ void PlanOverPtyTest::planRuns()
     QCOMPARE(found, steps);
     QCOMPARE(outcome.verdict(), std::optional<Verdict>(verdict));
     QVERIFY2(reasons.join('|').contains(why), qPrintable(reasons.join('|')));
+    if (stallS > 0)
+        QCOMPARE(outcome.report.inflationVerdict, verdict);
     // Break goes last whenever the run stopped early, to a silent board too;
     // the settings file's limits come back with the next board.
     if (end != PlanRunner::End::Completed)
         QCOMPARE(run.lastCommand, QString("X"));
     QCOMPARE(run.limitsAfterClear.leakMmHgPerMin, CheckLimits::load(settings).leakMmHgPerMin);
-    QFETCH(double, stallS);
-    if (stallS > 0)
-        QCOMPARE(outcome.report.inflationVerdict, verdict);
     checkFiles(outcome, settings);
 }
 

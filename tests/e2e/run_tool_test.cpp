@@ -62,6 +62,8 @@ private slots:
     void printPlan();
 
 private:
+    void writeFiles(const QDir &work);
+    void runTool(const QDir &work, SimulatedBoard &board, const QString &device, Outcome &result);
     static void answer(QProcess &tool, SimulatedBoard &board, Operator role, const QString &line);
 };
 
@@ -134,42 +136,34 @@ void RunToolTest::answer(QProcess &tool, SimulatedBoard &board, Operator role, c
         tool.write(QByteArray::number(board.referenceReading()) + '\n');
 }
 
-void RunToolTest::toolRuns()
+// The files the rows name, in `work`: the plan, a settings file, an empty
+// readings file and a FIFO.
+void RunToolTest::writeFiles(const QDir &work)
 {
     QFETCH(QString, plan);
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, silent);
-    QFETCH(Operator, role);
-    QTemporaryDir dir;
-    QDir work(dir.path());
     QVERIFY(work.mkdir("out"));
     QFile planFile(work.filePath("plan.json"));
     QVERIFY(planFile.open(QIODevice::WriteOnly) && planFile.write(plan.toUtf8()) > 0);
-    planFile.close();
     QFile settings(work.filePath("tarnvik.conf"));
     QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("[checks]\nstatic_window_s=1\n"));
-    settings.close();
     QVERIFY(QFile(work.filePath("empty.txt")).open(QIODevice::WriteOnly));
     QCOMPARE(::mkfifo(QFile::encodeName(work.filePath("fifo")).constData(), 0600), 0);
+}
 
-    Outcome result;
-    SimulatedBoards boards({kPort});
-    QVERIFY(boards.isValid());
-    SimulatedBoard &board = boards.board(kPort);
-    board.setTimeScale(20);
-    board.setFailureRate(0);
-    board.setSetPoint(SimulatedBoard::SetPoint{120, 80, 72, 1.0});
-    board.setSilent(silent);
-    boards.start();
-    arguments.replaceInStrings("{dev}", boards.devicePaths().at(kPort - 1));
+// Runs the tool with the row's arguments against `board`, the test at the bench.
+void RunToolTest::runTool(const QDir &work, SimulatedBoard &board, const QString &device,
+                          Outcome &result)
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Operator, role);
+    arguments.replaceInStrings("{dev}", device);
     arguments.replaceInStrings("{dir}", work.filePath("out"));
-
     QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", dir.path()); // no settings file of the machine's
+    environment.insert("XDG_CONFIG_HOME", work.path()); // no settings file of the machine's
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     tool.setProcessEnvironment(environment);
-    tool.setWorkingDirectory(dir.path());
+    tool.setWorkingDirectory(work.path());
     QString pending;
     connect(&tool, &QProcess::readyReadStandardError, this, [&] {
         const QString text = QString::fromUtf8(tool.readAllStandardError());
@@ -185,10 +179,31 @@ void RunToolTest::toolRuns()
     result.out = QString::fromUtf8(tool.readAllStandardOutput());
     // A Break sent at the end is on its way over the terminal.
     PtyRig::run(100);
-    const QList<SimulatedBoard::Command> taken = silent ? board.ignoredFrames() : board.commands();
+    const QList<SimulatedBoard::Command> taken =
+        board.isSilent() ? board.ignoredFrames() : board.commands();
     result.lastCommand = taken.isEmpty() ? QString() : taken.constLast().text;
     result.boardTouched = !board.commands().isEmpty() || !board.ignoredFrames().isEmpty();
     result.files = QDir(work.filePath("out")).entryList(QDir::Files);
+}
+
+void RunToolTest::toolRuns()
+{
+    QFETCH(bool, silent);
+    QTemporaryDir dir;
+    const QDir work(dir.path());
+    writeFiles(work);
+    SimulatedBoards boards({kPort});
+    QVERIFY(boards.isValid());
+    SimulatedBoard &board = boards.board(kPort);
+    board.setTimeScale(20);
+    board.setFailureRate(0);
+    board.setSetPoint(SimulatedBoard::SetPoint{120, 80, 72, 1.0});
+    board.setSilent(silent);
+    boards.start();
+    Outcome result;
+    runTool(work, board, boards.devicePaths().at(kPort - 1), result);
+    if (QTest::currentTestFailed())
+        return;
 
     QFETCH(int, exit);
     QFETCH(QString, err);
