@@ -102,6 +102,8 @@ PlanRunner::PlanRunner(BenchCore &core, Saver saver, QObject *parent)
                     .arg(kAnswerMs / 1000));
     });
     connect(&core.recorder(), &TrafficRecorder::entryRecorded, this, &PlanRunner::takeEntry);
+    connect(&core.panel().state(), &BoardState::portEntryCheckedChanged, this,
+            &PlanRunner::portEntryChecked);
     connect(&core.checks(), &ChecksEngine::changed, this, &PlanRunner::checksChanged);
     connect(&core.panel(), &BoardPanel::measurementEnded, this, &PlanRunner::measurementEnded);
     connect(&core.checks(), &ChecksEngine::pointRecorded, this,
@@ -319,11 +321,32 @@ void PlanRunner::sentFrame(const TrafficEntry &entry)
     const QString text = QString::fromLatin1(CommandFrame::text(entry.bytes));
     if (text == QLatin1String(CommandSet::kReadStatus))
         return;
+    endLater(End::Cancelled,
+             QStringLiteral("%1 was sent from outside the run").arg(commandName(text)));
+}
+
+// The port closed (its device was lost, another port was chosen): the board
+// cannot be reached. Said once the panel has told why.
+void PlanRunner::portEntryChecked(int, bool checked)
+{
+    if (checked || m_phase == Phase::None)
+        return;
+    ++m_generation;
     m_phase = Phase::Busy;
-    later([this, text] {
-        end(End::Cancelled,
-            QStringLiteral("%1 was sent from outside the run").arg(commandName(text)));
+    later([this] {
+        const QString notice =
+            m_core.panel().state().failureNotice().section(QLatin1Char('\n'), 0, 0);
+        end(End::BoardSilent, notice.isEmpty() ? QStringLiteral("the port closed")
+                                               : QStringLiteral("the port closed: ") + notice);
     });
+}
+
+// Ends the run once the handler at work is done; nothing queued before runs.
+void PlanRunner::endLater(End end, const QString &reason)
+{
+    ++m_generation;
+    m_phase = Phase::Busy;
+    later([this, end, reason] { this->end(end, reason); });
 }
 
 void PlanRunner::lineArrived(const BoardReply &reply, qint64 ms)

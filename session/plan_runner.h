@@ -36,6 +36,8 @@
 // is broken off and the run goes on. A frame the runner did not send (a
 // Break from the window, a start the operator made) ends the run as
 // cancelled; the status request the panel makes after "999" is no such frame.
+// A port that closes (its device lost, another port chosen) ends it as a
+// board that did not answer.
 //
 // The end: Break at once when the run was cancelled or the board fell
 // silent; PlanJudgement judges the report with each step's span and ending;
@@ -199,6 +201,8 @@ private:
     void listen(const QString &command);
     void takeEntry(const TrafficEntry &entry);
     void sentFrame(const TrafficEntry &entry);
+    void portEntryChecked(int port, bool checked);
+    void endLater(End end, const QString &reason);
     void lineArrived(const BoardReply &reply, qint64 ms);
     void holdingLine(qint64 ms, std::optional<int> mmHg);
     void measuringLine(const BoardReply &reply, qint64 ms);

@@ -4,9 +4,16 @@
 // and the near limit), the run's trace keeping its beginning when it grows
 // too long (and saying what it dropped), and the run's files: the board ID
 // made safe for a file name, a name nothing has yet, the files read back.
+// And the runner on the in-memory port, the board's lines given by hand:
+// every run it will not start, and a port lost in a run.
+#include "bench_core.h"
 #include "checks_engine.h"
+#include "command_frame.h"
 #include "hold_watch.h"
+#include "memory_serial_port.h"
 #include "plain_file_check.h"
+#include "plan_runner.h"
+#include "port_map.h"
 #include "run_files.h"
 #include "run_trace.h"
 #include "trace_reader.h"
@@ -17,12 +24,47 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
 const QDateTime kStarted(QDate(2026, 12, 7), QTime(13, 5, 9), Qt::UTC);
+
+const char kSeries[] = R"({"plan": "Series", "version": "1", "patient": "adult", "limits": {},
+ "steps": [{"series": {"set_point": "120/80", "count": 2, "pause_s": 0}}]})";
+
+PlanRunner::Files saveRun(const QString &folder, const CheckReport &report, const QByteArray &trace,
+                          const QDateTime &started)
+{
+    const RunFiles::Written w = RunFiles::save(folder, report, trace, started, started);
+    return PlanRunner::Files{w.pdf, w.json, w.trace, w.failure};
+}
+
+// A started core on the in-memory port (COM1 open unless `portOpen` is false).
+struct MemoryBench
+{
+    explicit MemoryBench(bool portOpen = true)
+    {
+        auto owned = std::make_unique<MemorySerialPort>();
+        if (!portOpen)
+            owned->setOnlyOpenable({});
+        port = owned.get();
+        core.start(std::move(owned), PortMap(), QString());
+    }
+    QStringList frames() const
+    {
+        QStringList texts;
+        for (const QByteArray &frame : port->written().split('\x03'))
+            if (!frame.isEmpty())
+                texts << QString::fromLatin1(CommandFrame::text(frame + '\x03'));
+        return texts;
+    }
+
+    BenchCore core;
+    MemorySerialPort *port = nullptr;
+};
 
 } // namespace
 
@@ -39,6 +81,9 @@ private slots:
     void filesTakeAFreeName_data();
     void filesTakeAFreeName();
     void filesNeedAFolder();
+    void startRefused_data();
+    void startRefused();
+    void runEndsWhenThePortCloses();
 };
 
 // Readings 250 ms apart from 0 ms; the point is 150 mmHg; the limits are
@@ -204,6 +249,79 @@ void RunPartsTest::filesNeedAFolder()
     QCOMPARE(written.failure, QString("the reports folder %1 is no folder").arg(missing));
     QVERIFY(written.trace.isEmpty() && written.pdf.isEmpty());
     QVERIFY(!QFileInfo::exists(missing));
+}
+
+void RunPartsTest::startRefused_data()
+{
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("board");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<int>("before"); // 0 nothing, 1 Manometer, 2 a run already under way
+    QTest::newRow("no board ID") << "a run needs the board's ID"
+                                 << "  " << true << true << 0;
+    QTest::newRow("no reports folder") << "is no folder"
+                                       << "SN-1" << false << true << 0;
+    QTest::newRow("no port open") << "no port is open"
+                                  << "SN-1" << true << false << 0;
+    QTest::newRow("board left in manometer mode") << "the board is busy (Manometer): Break first"
+                                                  << "SN-1" << true << true << 1;
+    QTest::newRow("a run under way") << "a plan is running"
+                                     << "SN-1" << true << true << 2;
+}
+
+// A run that cannot start says why and sends nothing (but the first run's
+// status request).
+void RunPartsTest::startRefused()
+{
+    QFETCH(QString, refusal);
+    QFETCH(QString, board);
+    QFETCH(bool, folder);
+    QFETCH(bool, portOpen);
+    QFETCH(int, before);
+    QTemporaryDir dir;
+    MemoryBench bench(portOpen);
+    PlanRunner runner(bench.core, &saveRun);
+    const TestPlan plan = *TestPlan::parse(kSeries).plan;
+    const PlanRunner::Setup setup{board, {}, {}, folder ? dir.path() : dir.filePath("none")};
+    if (before == 1)
+        bench.core.panel().startManometer();
+    if (before == 2)
+        QVERIFY(runner.start(plan, setup));
+    bench.port->clearWritten();
+    QSignalSpy started(&runner, &PlanRunner::started);
+    QString why;
+    QVERIFY(!runner.start(plan, setup, &why));
+    QVERIFY2(why.contains(refusal), qPrintable(why));
+    QCOMPARE(started.count(), 0);
+    QCOMPARE(bench.port->written(), QByteArray());
+}
+
+// The port's device lost in a measurement: the run ends at once as a board
+// that did not answer, saved, the port's loss in its reason.
+void RunPartsTest::runEndsWhenThePortCloses()
+{
+    QTemporaryDir dir;
+    MemoryBench bench;
+    PlanRunner runner(bench.core, &saveRun);
+    std::optional<PlanRunner::Outcome> outcome;
+    connect(&runner, &PlanRunner::finished, this,
+            [&outcome](const PlanRunner::Outcome &o) { outcome = o; });
+    bench.port->clearWritten();
+    QVERIFY(runner.start(*TestPlan::parse(kSeries).plan, {"SN-1", {}, {}, dir.path()}));
+    QCOMPARE(bench.frames(), QStringList{"18;;DF"});
+    bench.port->deliver("\x02"
+                        "000 I A 160 00\r");
+    QTRY_COMPARE(bench.frames(), (QStringList{"18;;DF", "01;;D7"}));
+    bench.port->deliver("\x02"
+                        "050\r");
+    bench.port->loseDevice();
+    QTRY_VERIFY(outcome.has_value());
+    QCOMPARE(outcome->end, PlanRunner::End::BoardSilent);
+    QVERIFY2(outcome->reason.startsWith("the port closed: "), qPrintable(outcome->reason));
+    QCOMPARE(outcome->report.steps.constFirst().ending, QString("the board did not answer"));
+    QVERIFY2(outcome->saved(), qPrintable(outcome->notSaved()));
+    QCOMPARE(outcome->verdict(), std::optional<Verdict>(Verdict::Incomplete));
 }
 
 QTEST_MAIN(RunPartsTest)
