@@ -165,6 +165,8 @@ bool PlanRunner::start(const TestPlan &plan, const Setup &setup, QString *why)
     m_core.setCheckLimits(m_limits);
     m_phase = Phase::Asking;
     emit started();
+    if (m_phase != Phase::Asking) // cancelled by a slot of started()
+        return true;
     m_sending = true;
     const bool sent = m_request.send(QString::fromLatin1(CommandSet::kReadStatus), kAnswerMs);
     m_sending = false;
@@ -456,6 +458,8 @@ void PlanRunner::beginStep(int index)
         run.pointMs = QList<std::optional<qint64>>(currentStep().staticPressure.pointsMmHg.size());
     m_runs.append(run);
     emit stepStarted(index);
+    if (m_phase == Phase::None) // cancelled by a slot of stepStarted()
+        return;
     switch (currentStep().kind) {
     case Kind::Leak:
         beginLeak();
