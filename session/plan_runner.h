@@ -92,7 +92,7 @@ public:
     enum class End {
         Completed,  // every step ran to its end
         Cancelled,  // cancel(), a frame from outside the run, no reading to be had
-        BoardSilent // the board did not answer, or a command could not be sent
+        BoardSilent // the board did not answer, a command could not be sent, the port closed
     };
     Q_ENUM(End)
 
@@ -177,7 +177,9 @@ signals:
     void readingAsked(int step, int point, double pointMmHg);
     void readingRefused(double mmHg, const QString &reason);
     void stepEnded(int step, PlanJudgement::Ending ending);
-    // The run is over and its files are written, or could not be.
+    // The run is over and its files are written, or could not be. Emitted
+    // from within the runner: a slot may start the next run, and delete the
+    // runner only later (deleteLater).
     void finished(const PlanRunner::Outcome &outcome);
 
 private:
