@@ -113,6 +113,12 @@ const CheckLimits &ChecksEngine::limits() const
     return m_limits;
 }
 
+void ChecksEngine::setLimits(const CheckLimits &limits)
+{
+    m_limits = limits;
+    emit changed();
+}
+
 ChecksEngine::Mode ChecksEngine::mode() const
 {
     return m_state->mode;

@@ -94,6 +94,9 @@ public:
     void setSetPoint(const std::optional<SetPoint> &setPoint);
 
     const CheckLimits &limits() const;
+    // The limits to judge by from now on (a test plan's run). What runs keeps
+    // the limits it began with; what is reported is judged by the new ones.
+    void setLimits(const CheckLimits &limits);
     Mode mode() const;
     Patient patient() const;
     LeakState leakState() const;

@@ -320,3 +320,23 @@ bool StagedFile::commitPair(StagedFile &first, StagedFile &second, QString *erro
     syncFolder(second.m_final);
     return true;
 }
+
+bool StagedFile::commit(StagedFile &file, QString *error)
+{
+    if (!file.m_created || file.isOpen())
+        file.fail(QStringLiteral("it is not finished"));
+    if (const PlainFileCheck now(file.m_final); !now.isPlain())
+        file.fail(now.reason());
+    if (file.m_failure.isEmpty()) {
+        if (const int code = replaceName(file.temporaryPath(), file.m_final)) {
+            file.fail(reasonOf(code));
+        } else {
+            file.m_placed = true;
+            syncFolder(file.m_final);
+            return true;
+        }
+    }
+    if (error)
+        *error = file.m_failure;
+    return false;
+}

@@ -45,6 +45,9 @@ public:
     // `first` beside the previous `second`, with `first`'s previous file
     // under a hidden temporary name beside it.
     static bool commitPair(StagedFile &first, StagedFile &second, QString *error);
+    // Puts one finished file in place (the plan runner's trace beside its
+    // report, under a name nothing had).
+    static bool commit(StagedFile &file, QString *error);
 
 protected:
     qint64 readData(char *data, qint64 length) override;

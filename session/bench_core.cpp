@@ -57,15 +57,35 @@ bool BenchCore::openTrace(const QString &path, QString &why)
 void BenchCore::start(std::unique_ptr<SerialPort> port, const PortMap &portMap,
                       const QString &resultsPath)
 {
-    // The checks take every entry from the first, the start-up's included.
+    startChecks(portMap.file());
+    startPanel(std::move(port), resultsPath, portMap);
+}
+
+void BenchCore::start(std::unique_ptr<SerialPort> port, const QString &settingsFile,
+                      const QString &resultsPath)
+{
+    startChecks(settingsFile);
+    startPanel(std::move(port), resultsPath, PortMap());
+}
+
+// The checks take every entry from the first, the start-up's included.
+void BenchCore::startChecks(const QString &settingsFile)
+{
     QStringList problems;
-    m_checks = std::make_unique<ChecksEngine>(CheckLimits::load(portMap.file(), &problems));
+    m_settingsLimits = CheckLimits::load(settingsFile, &problems);
+    m_checks = std::make_unique<ChecksEngine>(m_settingsLimits);
     for (const QString &problem : std::as_const(problems))
         qCWarning(lcChecks, "%s", qPrintable(problem));
     m_checks->setSetPoint(m_setPoint.setPoint);
     connect(&m_recorder, &TrafficRecorder::entryRecorded, m_checks.get(), &ChecksEngine::feed);
     connect(m_checks.get(), &ChecksEngine::changed, this, &BenchCore::reportChanged);
+}
 
+// The panel on the port behind the recorder, and its start-up; `portMap` is
+// the map that bound the port's devices (its problems show with the start-up).
+void BenchCore::startPanel(std::unique_ptr<SerialPort> port, const QString &resultsPath,
+                           const PortMap &portMap)
+{
     m_port = std::move(port);
     m_tracingPort = std::make_unique<TracingSerialPort>(*m_port, m_recorder);
     m_panel = std::make_unique<BoardPanel>(*m_tracingPort);
@@ -147,9 +167,17 @@ bool BenchCore::recordReading(double mmHg)
 
 void BenchCore::clearChecks()
 {
+    if (m_checks)
+        m_checks->setLimits(m_settingsLimits);
     if (!writeCheckEvent(QString::fromLatin1(ChecksEngine::kClearedEvent)) && m_checks)
         m_checks->clear();
     setSessionField(SessionField::Board, QString());
+}
+
+void BenchCore::setCheckLimits(const CheckLimits &limits)
+{
+    if (m_checks)
+        m_checks->setLimits(limits);
 }
 
 // A reference reading or "checks cleared" goes through the recorder as an

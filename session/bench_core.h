@@ -80,6 +80,10 @@ public:
     // results file. Views are built on the core after this.
     void start(std::unique_ptr<SerialPort> port, const PortMap &portMap,
                const QString &resultsPath);
+    // The same for a tool bound to one device (tarnvik-run): the checks take
+    // the limits of `settingsFile`'s [checks] group; no [ports] group is read.
+    void start(std::unique_ptr<SerialPort> port, const QString &settingsFile,
+               const QString &resultsPath);
 
     // Valid once started.
     BoardPanel &panel() { return *m_panel; }
@@ -112,8 +116,14 @@ public:
     // when it is no reading or no port is open.
     bool recordReading(double mmHg);
     // A new board: the checks and the board ID are cleared, through the
-    // trace when a port is open, so a report of the trace starts there too.
+    // trace when a port is open, so a report of the trace starts there too;
+    // the checks judge by the settings file's limits again.
     void clearChecks();
+    // The [checks] limits of the settings file, as start() loaded them.
+    const CheckLimits &settingsLimits() const { return m_settingsLimits; }
+    // The limits the checks judge by until the next clearChecks(): a test
+    // plan's for its run (TestPlan::effectiveLimits). Announced by reportChanged.
+    void setCheckLimits(const CheckLimits &limits);
 
     // The engine's report with the session header filled in.
     CheckReport report() const;
@@ -131,6 +141,9 @@ signals:
     void reportChanged();
 
 private:
+    void startChecks(const QString &settingsFile);
+    void startPanel(std::unique_ptr<SerialPort> port, const QString &resultsPath,
+                    const PortMap &portMap);
     BenchInput::SetPointCheck takeSetPoint(const BenchInput::SetPointCheck &check);
     bool writeCheckEvent(const QString &what);
 
@@ -146,4 +159,5 @@ private:
     std::unique_ptr<RecordNotice> m_notice;
     ReportHeader m_header; // its start is the recorder's
     BenchInput::SetPointCheck m_setPoint;
+    CheckLimits m_settingsLimits;
 };
