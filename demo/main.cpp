@@ -152,8 +152,9 @@ struct DemoCommandLine
 {
     const QCommandLineOption headless{
         QStringLiteral("headless"),
-        QStringLiteral("Drive one measurement without a display, save pictures and exit "
-                       "(the default when there is no display).")};
+        QStringLiteral("Drive one measurement, a bench check and the built-in test plan "
+                       "without a display, save pictures and reports and exit (the default "
+                       "when there is no display).")};
     const QCommandLineOption output{
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Directory for the pictures of a headless run (default demo-output)."),
@@ -174,7 +175,9 @@ struct DemoCommandLine
         QStringLiteral("rate"),
         QStringLiteral("0.1")};
     const QCommandLineOption timeout{
-        QStringLiteral("timeout"), QStringLiteral("Seconds a headless run may take (default 60)."),
+        QStringLiteral("timeout"),
+        QStringLiteral("Seconds each part of a headless run (the measurement, the bench check, "
+                       "the test plan) may take (default 60)."),
         QStringLiteral("s"), QStringLiteral("60")};
     const QCommandLineOption trace{
         QStringLiteral("trace"),
