@@ -446,11 +446,14 @@ void ChecksReportTest::limitsComeFromTheSettingsFile_data()
                        "is used"};
     QTest::newRow("huge values are named: 1e308, 3e9")
         << "[checks]\nleak_window_s=1e308\nmax_pressure_adult_mmHg=3e9\n"
+           "max_pressure_neonate_mmHg=1e308\n"
         << ""
         << QStringList{"leak_window_s=1e308 in [checks] is no number from 1 to 3600 s; the "
                        "default 60 is used",
                        "max_pressure_adult_mmHg=3e9 in [checks] is no number from 1 to 600 mmHg; "
-                       "the default 300 is used"};
+                       "the default 300 is used",
+                       "max_pressure_neonate_mmHg=1e308 in [checks] is no number from 1 to 600 "
+                       "mmHg; the default 150 is used"};
     QTest::newRow("each end of a range is taken")
         << "[checks]\nstatic_mmHg=0.01\nmax_pressure_neonate_mmHg=600\nseries_min_n=1000\n"
            "leak_settle_max_s=20\nleak_settle_s=1\n"

@@ -354,6 +354,9 @@ void ReportPdfTest::sessionAndLayoutRows()
     QTest::newRow("limits: every key with its value as given")
         << Change([](CheckReport &r) { r.limits.maxPressureAdultMmHg = 250.6; }) << limits
         << QStringList{};
+    QTest::newRow("SD limit 0.04 printed as given, was ≤ 0")
+        << Change([](CheckReport &r) { r.limits.sdMmHg = 0.04; })
+        << QStringList{R"(SD ≤ 0\.04 mmHg)"} << QStringList{"SD ≤ 0 mmHg"};
     QTest::newRow("footer says when the session started")
         << Change([](CheckReport &) {})
         << QStringList{R"(^\s*Bench check · board SN-1 · Session started 2026-12-07T14:05:09\+01:00 +Page 1 of \d+$)",
