@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -19,6 +20,15 @@ const QString kSummaryColumns = QStringLiteral(
 std::optional<double> optionalReal(const QVariant &value)
 {
     return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
+}
+
+// A number read from a report: none for NULL, a text that is no number, or
+// one that is not finite.
+std::optional<double> optionalNumber(const QVariant &value)
+{
+    bool ok = false;
+    const double number = value.isNull() ? 0.0 : value.toString().toDouble(&ok);
+    return ok && std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
 }
 
 } // namespace
@@ -161,12 +171,18 @@ bool ArchiveQuery::yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plan
     return yieldBy(key, filter, plans, why);
 }
 
+QString ArchiveQuery::withFigures(const RunFilter &filter, QVariantList &values)
+{
+    QString condition = where(filter, values);
+    return condition +
+           (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
+           QStringLiteral("(leak_mmhg_per_min IS NOT NULL OR static_error_mmhg IS NOT NULL)");
+}
+
 bool ArchiveQuery::figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why)
 {
     QVariantList values;
-    QString condition = where(filter, values);
-    condition += (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
-                 QStringLiteral("(leak_mmhg_per_min IS NOT NULL OR static_error_mmhg IS NOT NULL)");
+    const QString condition = withFigures(filter, values);
     QSqlQuery query(m_connection.database());
     if (!exec(query,
               QStringLiteral("SELECT %1 FROM runs%2 ORDER BY started_ms, station, seq")
@@ -176,6 +192,45 @@ bool ArchiveQuery::figures(const RunFilter &filter, QList<RunSummary> &runs, QSt
     runs.clear();
     while (query.next())
         runs << summaryOf(query);
+    return true;
+}
+
+// SQLite reads the report as JSON, when it is JSON. PostgreSQL's JSON
+// functions would fail the whole query on one report that is not JSON (an
+// empty one) or holds a \u0000, so there a pattern finds the number in the
+// report's top-level "limits" object, which holds numbers only.
+QString ArchiveQuery::reportLimit(const QString &key, QVariantList &values) const
+{
+    if (ArchiveSchema::engineOf(m_connection.database()) == ArchiveSchema::Engine::Sqlite) {
+        values << QStringLiteral("$.limits.%1").arg(key);
+        return QStringLiteral(
+            "CASE WHEN json_valid(report_json) THEN json_extract(report_json, ?) END");
+    }
+    values << QStringLiteral("\"limits\"\\s*:\\s*\\{[^}]*\"%1\"\\s*:\\s*"
+                             "(-?[0-9]{1,15}(\\.[0-9]{1,17})?([eE][-+]?[0-9]{1,2})?)\\s*[,}]")
+                  .arg(key);
+    return QStringLiteral("substring(report_json from ?)");
+}
+
+bool ArchiveQuery::figuresWithLimits(const RunFilter &filter, QList<RunFigures> &figures,
+                                     QString *why)
+{
+    QVariantList values;
+    const QString leakLimit = reportLimit(QStringLiteral("leak_mmHg_per_min"), values);
+    const QString staticLimit = reportLimit(QStringLiteral("static_mmHg"), values);
+    const QString condition = withFigures(filter, values);
+    QSqlQuery query(m_connection.database());
+    if (!exec(query,
+              QStringLiteral("SELECT started_ms, leak_mmhg_per_min, static_error_mmhg, %1, %2 "
+                             "FROM runs%3 ORDER BY started_ms, station, seq")
+                  .arg(leakLimit, staticLimit, condition),
+              values, why))
+        return false;
+    figures.clear();
+    while (query.next())
+        figures << RunFigures{query.value(0).toLongLong(), optionalReal(query.value(1)),
+                              optionalReal(query.value(2)), optionalNumber(query.value(3)),
+                              optionalNumber(query.value(4))};
     return true;
 }
 
