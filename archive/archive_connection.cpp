@@ -108,9 +108,10 @@ bool ArchiveConnection::openSqlite(Create create, QString *why)
                     QStringLiteral("Qt's SQLite driver is missing (Debian: libqt6sql6-sqlite)"));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
-                             .arg(m_busyTimeoutMs)
-                             .arg(m_readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
+    db.setConnectOptions(
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
+            .arg(m_busyTimeoutMs)
+            .arg(m_readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!db.open())
         return fail(why,
                     QStringLiteral("%1 cannot be opened: %2").arg(path, reason(db.lastError())));

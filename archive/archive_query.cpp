@@ -174,8 +174,7 @@ bool ArchiveQuery::yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plan
 QString ArchiveQuery::withFigures(const RunFilter &filter, QVariantList &values)
 {
     QString condition = where(filter, values);
-    return condition +
-           (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
+    return condition + (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
            QStringLiteral("(leak_mmhg_per_min IS NOT NULL OR static_error_mmhg IS NOT NULL)");
 }
 

@@ -82,7 +82,9 @@ int HistorySource::findBoardHistory(const QString &board, const QString &current
         BoardHistory history;
         QString why;
         if (worker.boardHistory(board, current, history, &why))
-            answer([this, request, board, history] { emit boardHistoryFound(request, board, history); });
+            answer([this, request, board, history] {
+                emit boardHistoryFound(request, board, history);
+            });
         else
             answer([this, request, why] { emit failed(request, why); });
     });

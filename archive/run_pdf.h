@@ -10,6 +10,6 @@ struct RunPdf
 {
     QString uuid;
     QString board;
-    QString started; // ISO 8601 with its UTC offset
+    QString started;  // ISO 8601 with its UTC offset
     QByteArray bytes; // empty when the run was stored without a PDF
 };

@@ -23,6 +23,9 @@
 #include "demo_driver.h"
 #include "line_printer.h"
 #include "main_window.h"
+#ifdef TARNVIK_HISTORY
+#include "archive_settings.h"
+#endif
 #include "port_map.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
@@ -333,6 +336,9 @@ int main(int argc, char *argv[])
     if (!startCore(core, boards, *options))
         return 2;
     MainWindow window(core);
+#ifdef TARNVIK_HISTORY
+    window.offerHistory(ArchiveSettings::load());
+#endif
     std::unique_ptr<DemoDriver> driver;
     std::unique_ptr<BenchCheckDriver> benchCheck;
     if (headless) {
