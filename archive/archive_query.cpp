@@ -218,11 +218,16 @@ bool ArchiveQuery::figuresWithLimits(const RunFilter &filter, QList<RunFigures> 
     const QString leakLimit = reportLimit(QStringLiteral("leak_mmHg_per_min"), values);
     const QString staticLimit = reportLimit(QStringLiteral("static_mmHg"), values);
     const QString condition = withFigures(filter, values);
+    const bool newest = filter.limit > 0;
+    const QString order =
+        newest ? QStringLiteral(" ORDER BY started_ms DESC, station DESC, seq DESC LIMIT %1")
+                     .arg(filter.limit)
+               : QStringLiteral(" ORDER BY started_ms, station, seq");
     QSqlQuery query(m_connection.database());
     if (!exec(query,
               QStringLiteral("SELECT started_ms, leak_mmhg_per_min, static_error_mmhg, %1, %2 "
-                             "FROM runs%3 ORDER BY started_ms, station, seq")
-                  .arg(leakLimit, staticLimit, condition),
+                             "FROM runs%3%4")
+                  .arg(leakLimit, staticLimit, condition, order),
               values, why))
         return false;
     figures.clear();
@@ -230,6 +235,8 @@ bool ArchiveQuery::figuresWithLimits(const RunFilter &filter, QList<RunFigures> 
         figures << RunFigures{query.value(0).toLongLong(), optionalReal(query.value(1)),
                               optionalReal(query.value(2)), optionalNumber(query.value(3)),
                               optionalNumber(query.value(4))};
+    if (newest)
+        std::reverse(figures.begin(), figures.end());
     return true;
 }
 

@@ -38,7 +38,9 @@ public:
     bool figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why);
     // The same runs' figures with the limits of their JSON reports ("limits":
     // leak_mmHg_per_min, static_mmHg), where a report names them; a report
-    // that is no JSON, or names no such number, gives none.
+    // that is no JSON, or names no such number, gives none. Oldest first;
+    // the newest `limit` when the filter sets one (the report is read for
+    // each run taken).
     bool figuresWithLimits(const RunFilter &filter, QList<RunFigures> &figures, QString *why);
 
     // Every run the filter takes, oldest first, a page at a time (memory does

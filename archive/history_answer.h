@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What a search of the archive's history found (HistorySource::search): the
-// newest runs it takes, how many it takes in all, their yield per day and
-// per plan, and their figures over time with their limits.
+// newest runs it takes, how many it takes in all, the yield per day and per
+// plan of all of them, and the newest ones' figures over time with their
+// limits.
 #pragma once
 
 #include "run_figures.h"
@@ -16,5 +17,7 @@ struct HistoryAnswer
     int found = 0;          // every run the search takes
     QList<YieldCount> days;
     QList<YieldCount> plans;
-    QList<RunFigures> figures; // every run found that has a figure, oldest first
+    // The newest runs found that have a figure (as many as runs are
+    // listed at most), oldest first.
+    QList<RunFigures> figures;
 };

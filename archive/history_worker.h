@@ -29,8 +29,8 @@ public:
     // Runs in the worker's thread, so the connection goes where it was made.
     ~HistoryWorker() override;
 
-    // The newest filter.limit runs of the search (every run when 0), with
-    // the counts and figures of every run it takes.
+    // The newest filter.limit runs of the search (every run when 0) and
+    // their figures, with the count and yields of every run it takes.
     bool search(const RunFilter &filter, HistoryAnswer &answer, QString *why);
     bool pdf(const QString &uuid, RunPdf &pdf, QString *why);
     bool boardHistory(const QString &board, const QString &current, BoardHistory &history,

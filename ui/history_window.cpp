@@ -366,7 +366,7 @@ void HistoryWindow::showAnswer(int request, const HistoryAnswer &answer)
     else if (answer.found == answer.runs.size())
         text = tr("%n run(s) found.", nullptr, answer.found);
     else
-        text = tr("%1 runs found; the newest %2 are listed.")
+        text = tr("%1 runs found; the list and the chart show the newest %2.")
                    .arg(answer.found)
                    .arg(answer.runs.size());
     say(m_status, text, false);
