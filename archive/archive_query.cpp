@@ -3,6 +3,7 @@
 
 #include "archive_schema.h"
 
+#include <QMap>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -169,6 +170,50 @@ bool ArchiveQuery::yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plan
     const QString key = QStringLiteral("plan_name || CASE WHEN plan_version = '' THEN '' ELSE "
                                        "' ' || plan_version END");
     return yieldBy(key, filter, plans, why);
+}
+
+namespace {
+
+void count(QMap<QString, YieldCount> &counts, const QString &key, const QString &verdict, int runs)
+{
+    YieldCount &entry = counts[key];
+    entry.key = key;
+    entry.runs += runs;
+    if (verdict == QLatin1String("pass"))
+        entry.passed += runs;
+    else if (verdict == QLatin1String("fail"))
+        entry.failed += runs;
+    else
+        entry.incomplete += runs;
+}
+
+} // namespace
+
+bool ArchiveQuery::yields(const RunFilter &filter, QList<YieldCount> &days,
+                          QList<YieldCount> &plans, QString *why)
+{
+    QVariantList values;
+    const QString sql =
+        QStringLiteral("SELECT substr(started, 1, 10) AS d, plan_name, plan_version, verdict, "
+                       "count(*) FROM runs%1 GROUP BY d, plan_name, plan_version, verdict")
+            .arg(where(filter, values));
+    QSqlQuery query(m_connection.database());
+    if (!exec(query, sql, values, why))
+        return false;
+    QMap<QString, YieldCount> byDay;
+    QMap<QString, YieldCount> byPlan;
+    while (query.next()) {
+        const QString version = query.value(2).toString();
+        const QString plan = query.value(1).toString() +
+                             (version.isEmpty() ? QString() : QLatin1Char(' ') + version);
+        const QString verdict = query.value(3).toString();
+        const int runs = query.value(4).toInt();
+        count(byDay, query.value(0).toString(), verdict, runs);
+        count(byPlan, plan, verdict, runs);
+    }
+    days = byDay.values();
+    plans = byPlan.values();
+    return true;
 }
 
 QString ArchiveQuery::withFigures(const RunFilter &filter, QVariantList &values)

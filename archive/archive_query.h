@@ -34,6 +34,9 @@ public:
                       QString *why);
     bool yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, QString *why);
     bool yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, QString *why);
+    // Both in one pass over the runs, each ordered by its key's characters.
+    bool yields(const RunFilter &filter, QList<YieldCount> &days, QList<YieldCount> &plans,
+                QString *why);
     // The runs with a leak rate or a static error, oldest first.
     bool figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why);
     // The same runs' figures with the limits of their JSON reports ("limits":

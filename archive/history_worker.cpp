@@ -67,8 +67,7 @@ bool HistoryWorker::search(const RunFilter &filter, HistoryAnswer &answer, QStri
     ArchiveQuery query(*m_connection);
     answer = HistoryAnswer();
     const bool ok = query.runs(filter, answer.runs, why) &&
-                    query.yieldPerDay(filter, answer.days, why) &&
-                    query.yieldPerPlan(filter, answer.plans, why) &&
+                    query.yields(filter, answer.days, answer.plans, why) &&
                     query.figuresWithLimits(filter, answer.figures, why);
     for (const YieldCount &plan : std::as_const(answer.plans))
         answer.found += plan.runs;
