@@ -11,6 +11,9 @@
 // down (the About and Bench checks windows with the main window), then the core and its port.
 #include "bench_core.h"
 #include "main_window.h"
+#ifdef TARNVIK_HISTORY
+#include "archive_settings.h"
+#endif
 #include "platform_choice.h"
 #include "port_map.h"
 #include "program_options.h"
@@ -83,6 +86,9 @@ int main(int argc, char *argv[])
     const PortMap portMap = PortMap::load();
     core.start(std::make_unique<QtSerialPort>(portMap.table()), portMap, options.resultsPath());
     MainWindow window(core);
+#ifdef TARNVIK_HISTORY
+    window.offerHistory(ArchiveSettings::load());
+#endif
     // exit(), not quit(): quit() would first offer every window a close,
     // which would run the exit sequence a second time.
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });

@@ -97,7 +97,8 @@ bool ArchiveConnection::openSqlite(Create create, QString *why)
     const PlainFileCheck check(path);
     if (!check.isPlain())
         return fail(why, QStringLiteral("%1 cannot be used: %2").arg(path, check.reason()));
-    if (check.kind() == PlainFileCheck::Kind::Missing && create == Create::ExistingOnly)
+    if (check.kind() == PlainFileCheck::Kind::Missing &&
+        (create == Create::ExistingOnly || m_readOnly))
         return fail(why, QStringLiteral("there is no archive %1").arg(path));
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo(folder).isDir())
@@ -107,10 +108,16 @@ bool ArchiveConnection::openSqlite(Create create, QString *why)
                     QStringLiteral("Qt's SQLite driver is missing (Debian: libqt6sql6-sqlite)"));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+    db.setConnectOptions(
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
+            .arg(m_busyTimeoutMs)
+            .arg(m_readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!db.open())
         return fail(why,
                     QStringLiteral("%1 cannot be opened: %2").arg(path, reason(db.lastError())));
+    // A reader takes the file's journal mode as it is and writes nothing.
+    if (m_readOnly)
+        return true;
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next() ||
         query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
@@ -147,6 +154,11 @@ bool ArchiveConnection::openPostgres(QString *why)
     if (!db.open())
         return fail(why, QStringLiteral("%1 cannot be reached: %2")
                              .arg(m_location.text(), reason(db.lastError())));
+    QSqlQuery query(db);
+    if (m_readOnly &&
+        !query.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")))
+        return fail(why, QStringLiteral("%1 cannot be read: %2")
+                             .arg(m_location.text(), reason(query.lastError())));
     return true;
 }
 

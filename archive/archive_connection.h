@@ -11,6 +11,9 @@
 // begin() takes SQLite's write lock at once (BEGIN IMMEDIATE), so a writer
 // never fails half-way for a lock another writer holds. The failures are
 // said in words with the system's cause (a full disk, a file size limit).
+// A connection opened read-only (the history's searches) can change nothing:
+// a SQLite file is opened read-only, a PostgreSQL session's transactions are
+// read-only.
 #pragma once
 
 #include "archive_location.h"
@@ -33,6 +36,10 @@ public:
     void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
     // PostgreSQL: how long the connection waits for the server; 10 s unless set.
     void setConnectTimeoutS(int s) { m_connectTimeoutS = s; }
+    // Opens for reading only (before open()): a SQLite file read-only, which
+    // must exist then and is never made; a PostgreSQL session whose
+    // transactions are read-only.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
     // Opens the connection; false, with why in `why`, when it cannot.
     bool open(Create create, QString *why);
@@ -61,4 +68,5 @@ private:
     QString m_name;
     int m_busyTimeoutMs = 5000;
     int m_connectTimeoutS = 10;
+    bool m_readOnly = false;
 };

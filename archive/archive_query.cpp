@@ -3,11 +3,13 @@
 
 #include "archive_schema.h"
 
+#include <QMap>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -19,6 +21,15 @@ const QString kSummaryColumns = QStringLiteral(
 std::optional<double> optionalReal(const QVariant &value)
 {
     return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
+}
+
+// A number read from a report: none for NULL, a text that is no number, or
+// one that is not finite.
+std::optional<double> optionalNumber(const QVariant &value)
+{
+    bool ok = false;
+    const double number = value.isNull() ? 0.0 : value.toString().toDouble(&ok);
+    return ok && std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
 }
 
 } // namespace
@@ -161,12 +172,61 @@ bool ArchiveQuery::yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plan
     return yieldBy(key, filter, plans, why);
 }
 
+namespace {
+
+void count(QMap<QString, YieldCount> &counts, const QString &key, const QString &verdict, int runs)
+{
+    YieldCount &entry = counts[key];
+    entry.key = key;
+    entry.runs += runs;
+    if (verdict == QLatin1String("pass"))
+        entry.passed += runs;
+    else if (verdict == QLatin1String("fail"))
+        entry.failed += runs;
+    else
+        entry.incomplete += runs;
+}
+
+} // namespace
+
+bool ArchiveQuery::yields(const RunFilter &filter, QList<YieldCount> &days,
+                          QList<YieldCount> &plans, QString *why)
+{
+    QVariantList values;
+    const QString sql =
+        QStringLiteral("SELECT substr(started, 1, 10) AS d, plan_name, plan_version, verdict, "
+                       "count(*) FROM runs%1 GROUP BY d, plan_name, plan_version, verdict")
+            .arg(where(filter, values));
+    QSqlQuery query(m_connection.database());
+    if (!exec(query, sql, values, why))
+        return false;
+    QMap<QString, YieldCount> byDay;
+    QMap<QString, YieldCount> byPlan;
+    while (query.next()) {
+        const QString version = query.value(2).toString();
+        const QString plan = query.value(1).toString() +
+                             (version.isEmpty() ? QString() : QLatin1Char(' ') + version);
+        const QString verdict = query.value(3).toString();
+        const int runs = query.value(4).toInt();
+        count(byDay, query.value(0).toString(), verdict, runs);
+        count(byPlan, plan, verdict, runs);
+    }
+    days = byDay.values();
+    plans = byPlan.values();
+    return true;
+}
+
+QString ArchiveQuery::withFigures(const RunFilter &filter, QVariantList &values)
+{
+    QString condition = where(filter, values);
+    return condition + (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
+           QStringLiteral("(leak_mmhg_per_min IS NOT NULL OR static_error_mmhg IS NOT NULL)");
+}
+
 bool ArchiveQuery::figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why)
 {
     QVariantList values;
-    QString condition = where(filter, values);
-    condition += (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
-                 QStringLiteral("(leak_mmhg_per_min IS NOT NULL OR static_error_mmhg IS NOT NULL)");
+    const QString condition = withFigures(filter, values);
     QSqlQuery query(m_connection.database());
     if (!exec(query,
               QStringLiteral("SELECT %1 FROM runs%2 ORDER BY started_ms, station, seq")
@@ -176,6 +236,52 @@ bool ArchiveQuery::figures(const RunFilter &filter, QList<RunSummary> &runs, QSt
     runs.clear();
     while (query.next())
         runs << summaryOf(query);
+    return true;
+}
+
+// SQLite reads the report as JSON, when it is JSON. PostgreSQL's JSON
+// functions would fail the whole query on one report that is not JSON (an
+// empty one) or holds a \u0000, so there a pattern finds the number in the
+// report's top-level "limits" object, which holds numbers only.
+QString ArchiveQuery::reportLimit(const QString &key, QVariantList &values) const
+{
+    if (ArchiveSchema::engineOf(m_connection.database()) == ArchiveSchema::Engine::Sqlite) {
+        values << QStringLiteral("$.limits.%1").arg(key);
+        return QStringLiteral(
+            "CASE WHEN json_valid(report_json) THEN json_extract(report_json, ?) END");
+    }
+    values << QStringLiteral("\"limits\"\\s*:\\s*\\{[^}]*\"%1\"\\s*:\\s*"
+                             "(-?[0-9]{1,15}(\\.[0-9]{1,17})?([eE][-+]?[0-9]{1,2})?)\\s*[,}]")
+                  .arg(key);
+    return QStringLiteral("substring(report_json from ?)");
+}
+
+bool ArchiveQuery::figuresWithLimits(const RunFilter &filter, QList<RunFigures> &figures,
+                                     QString *why)
+{
+    QVariantList values;
+    const QString leakLimit = reportLimit(QStringLiteral("leak_mmHg_per_min"), values);
+    const QString staticLimit = reportLimit(QStringLiteral("static_mmHg"), values);
+    const QString condition = withFigures(filter, values);
+    const bool newest = filter.limit > 0;
+    const QString order =
+        newest ? QStringLiteral(" ORDER BY started_ms DESC, station DESC, seq DESC LIMIT %1")
+                     .arg(filter.limit)
+               : QStringLiteral(" ORDER BY started_ms, station, seq");
+    QSqlQuery query(m_connection.database());
+    if (!exec(query,
+              QStringLiteral("SELECT started_ms, leak_mmhg_per_min, static_error_mmhg, %1, %2 "
+                             "FROM runs%3%4")
+                  .arg(leakLimit, staticLimit, condition, order),
+              values, why))
+        return false;
+    figures.clear();
+    while (query.next())
+        figures << RunFigures{query.value(0).toLongLong(), optionalReal(query.value(1)),
+                              optionalReal(query.value(2)), optionalNumber(query.value(3)),
+                              optionalNumber(query.value(4))};
+    if (newest)
+        std::reverse(figures.begin(), figures.end());
     return true;
 }
 

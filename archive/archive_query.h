@@ -10,6 +10,7 @@
 
 #include "archive_connection.h"
 #include "board_history.h"
+#include "run_figures.h"
 #include "run_filter.h"
 #include "run_summary.h"
 #include "yield_count.h"
@@ -33,8 +34,17 @@ public:
                       QString *why);
     bool yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, QString *why);
     bool yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, QString *why);
+    // Both in one pass over the runs, each ordered by its key's characters.
+    bool yields(const RunFilter &filter, QList<YieldCount> &days, QList<YieldCount> &plans,
+                QString *why);
     // The runs with a leak rate or a static error, oldest first.
     bool figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why);
+    // The same runs' figures with the limits of their JSON reports ("limits":
+    // leak_mmHg_per_min, static_mmHg), where a report names them; a report
+    // that is no JSON, or names no such number, gives none. Oldest first;
+    // the newest `limit` when the filter sets one (the report is read for
+    // each run taken).
+    bool figuresWithLimits(const RunFilter &filter, QList<RunFigures> &figures, QString *why);
 
     // Every run the filter takes, oldest first, a page at a time (memory does
     // not grow with the archive): each run's columns by name but the PDF,
@@ -55,6 +65,11 @@ private:
     static QString where(const RunFilter &filter, QVariantList &values);
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *why);
     static RunSummary summaryOf(const QSqlQuery &query);
+    // The condition that takes the runs with a figure, after the filter's.
+    static QString withFigures(const RunFilter &filter, QVariantList &values);
+    // The expression that reads the limit `key` from a run's JSON report, its
+    // argument appended to `values`.
+    QString reportLimit(const QString &key, QVariantList &values) const;
     bool yieldBy(const QString &key, const RunFilter &filter, QList<YieldCount> &counts,
                  QString *why);
     static QString exportColumns();

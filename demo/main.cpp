@@ -26,6 +26,9 @@
 #include "line_printer.h"
 #include "main_window.h"
 #include "plan_driver.h"
+#ifdef TARNVIK_HISTORY
+#include "archive_settings.h"
+#endif
 #include "port_map.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
@@ -339,6 +342,9 @@ int main(int argc, char *argv[])
     if (!startCore(core, boards, *options))
         return 2;
     MainWindow window(core);
+#ifdef TARNVIK_HISTORY
+    window.offerHistory(ArchiveSettings::load());
+#endif
     std::unique_ptr<DemoDriver> driver;
     std::unique_ptr<BenchCheckDriver> benchCheck;
     std::unique_ptr<PlanDriver> plan;

@@ -9,6 +9,10 @@
 #include "port_table.h"
 #include "ui_fonts.h"
 
+#ifdef TARNVIK_HISTORY
+#include "history_window.h"
+#endif
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
@@ -572,6 +576,42 @@ void MainWindow::offerBenchChecks()
     connect(m_benchChecksAction, &QAction::triggered, this, &MainWindow::showBenchChecksWindow);
 }
 
+// "History…" below "Bench checks…", above the separator before "Exit".
+void MainWindow::offerHistory(const ArchiveSettings &settings)
+{
+#ifdef TARNVIK_HISTORY
+    if (m_historyAction)
+        return;
+    m_makeHistory = [this, settings] {
+        return new HistoryWindow(settings, this);
+    };
+    m_historyAction = new QAction(QStringLiteral("&History\u2026"), m_fileMenu);
+    m_historyAction->setObjectName(QStringLiteral("historyAction"));
+    m_historyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    const QList<QAction *> entries = m_fileMenu->actions();
+    const int benchChecks = int(entries.indexOf(m_benchChecksAction));
+    QAction *before = benchChecks >= 0 ? entries.value(benchChecks + 1, nullptr) : m_exitAction;
+    m_fileMenu->insertAction(before ? before : m_exitAction, m_historyAction);
+    connect(m_historyAction, &QAction::triggered, this, &MainWindow::showHistoryWindow);
+#else
+    Q_UNUSED(settings)
+#endif
+}
+
+// One window, on the archive offerHistory() was given.
+void MainWindow::showHistoryWindow()
+{
+#ifdef TARNVIK_HISTORY
+    if (!m_makeHistory)
+        return;
+    if (!m_history)
+        m_history = m_makeHistory();
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+#endif
+}
+
 BenchChecksWindow *MainWindow::benchChecksWindow() const
 {
     return m_benchChecks;
@@ -612,5 +652,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_panel.shutDown();
     if (m_benchChecks)
         m_benchChecks->close();
+    if (m_history)
+        m_history->close();
     event->accept();
 }

@@ -14,7 +14,9 @@
 // programEnded(); the program's entry ends the event loop on it. Built on a
 // bench core, it shows the core's panel and its File menu has "Bench
 // checks…", which opens the one Bench checks window on the core beside this
-// one.
+// one. Where the archive of runs is built (not in the Windows build), the
+// program gives it the archive's settings (offerHistory()) and its File menu
+// then has "History…", which opens the one History window on that archive.
 #pragma once
 
 #include "bench_checks_window.h"
@@ -26,8 +28,10 @@
 #include <QTime>
 
 #include <array>
+#include <functional>
 
 class AboutWindow;
+class ArchiveSettings;
 class BenchCore;
 class QAction;
 class QLabel;
@@ -64,6 +68,15 @@ public:
     void showBenchChecksWindow();
     // The Bench checks window once it has been opened, or null.
     BenchChecksWindow *benchChecksWindow() const;
+    // Adds File > "History…", a search of the archive `settings` name (the
+    // settings file's [archive] group). Only where the archive is built
+    // (TARNVIK_HISTORY); called once, before the window is shown.
+    void offerHistory(const ArchiveSettings &settings);
+    // What File > "History…" does: opens the one History window, or brings
+    // it up. Nothing before offerHistory().
+    void showHistoryWindow();
+    // The History window once it has been opened, or null.
+    QWidget *historyWindow() const { return m_history; }
 
 signals:
     // The panel's exit sequence has run: the program is to end now.
@@ -117,6 +130,9 @@ private:
     QAction *m_benchChecksAction = nullptr;
     BenchCore *m_core = nullptr;
     QPointer<BenchChecksWindow> m_benchChecks;
+    QAction *m_historyAction = nullptr;
+    QPointer<QWidget> m_history;
+    std::function<QWidget *()> m_makeHistory; // set by offerHistory()
     QTime m_clockReading;
     bool m_centred = false;
     bool m_ended = false;

@@ -2,7 +2,9 @@
 // Figures of the archive, printed, never judged (scripts/bench-archive runs it):
 //   store     storing a run in the local SQLite archive (one transaction,
 //             synchronous=FULL, a 150 KB PDF): per store, over N stores
-//   search    the history's queries over a SQLite archive of N runs
+//   search    the history's queries over a SQLite archive of N runs, one
+//             by one and as the History window asks for them (HistoryWorker:
+//             the newest 1000 runs, the yields and the figures with limits)
 //   line      list --board over a PostgreSQL archive of N runs (made in the
 //             server with generate_series; their chains are not valid),
 //             in the process and as tarnvik-archive
@@ -12,6 +14,7 @@
 //   tarnvik_archive_bench line URI COUNT TOOL
 #include "archive_query.h"
 #include "archive_store.h"
+#include "history_worker.h"
 #include "row_content.h"
 
 #include <QCoreApplication>
@@ -51,7 +54,10 @@ RunRecord benchRun(int n, qsizetype pdfBytes)
             QJsonObject{{"reference_mmHg", 250 - 50 * p}, {"error_mmHg", (n + p) % 7 / 2.0 - 1.5}});
     record.reportJson =
         QJsonDocument(
-            QJsonObject{{"leak_tests", leaks}, {"static_points", points}, {"board", record.board}})
+            QJsonObject{{"leak_tests", leaks},
+                        {"static_points", points},
+                        {"board", record.board},
+                        {"limits", QJsonObject{{"leak_mmHg_per_min", 6}, {"static_mmHg", 3}}}})
             .toJson(QJsonDocument::Indented);
     record.stepsJson = R"([{"step":"leak","verdict":"pass"},{"step":"static","verdict":"pass"}])";
     record.pdf = QByteArray(pdfBytes, char('%'));
@@ -137,6 +143,45 @@ bool fill(ArchiveConnection &connection, int count, qsizetype pdfBytes, QString 
     return connection.commit(why);
 }
 
+// The History window's search, all its queries on the worker's read-only
+// connection (opened by a first search, not timed).
+void windowBench(const ArchiveLocation &location, int count)
+{
+    HistoryWorker worker(location, QStringLiteral("bench-1"));
+    HistoryAnswer answer;
+    QString why;
+    int board = 0;
+    const auto search = [&](const std::function<void(RunFilter &)> &set) {
+        return [&, set] {
+            RunFilter filter;
+            filter.limit = 1000; // HistorySource::kListedRuns
+            set(filter);
+            worker.search(filter, answer, &why);
+        };
+    };
+    search([](RunFilter &) {})();
+    const QDateTime last =
+        QDateTime(QDate(2026, 1, 1), QTime(8, 0), QTimeZone(3600)).addSecs(qint64(count) * 120);
+    std::printf("%-44s %9s %9s %9s   %s\n", "History window search, ms", "median", "p95", "max",
+                "target");
+    printRow("a board", timed(50, search([&](RunFilter &f) {
+                                  f.board = QStringLiteral("B-%1").arg(board++ * 7919 % kBoards);
+                              })),
+             "<= 200 ms");
+    printRow("the last 7 days",
+             timed(10, search([&](RunFilter &f) { f.since = last.addDays(-7); })), "<= 200 ms");
+    printRow("the last 30 days",
+             timed(10, search([&](RunFilter &f) { f.since = last.addDays(-30); })), "<= 200 ms");
+    printRow("verdict fail, whole archive",
+             timed(5, search([](RunFilter &f) { f.verdict = QStringLiteral("fail"); })),
+             "<= 200 ms");
+    printRow("no condition, whole archive", timed(5, search([](RunFilter &) {})), "<= 200 ms");
+    std::printf("last answer: %d runs found, %lld listed, %lld figures%s\n", answer.found,
+                static_cast<long long>(answer.runs.size()),
+                static_cast<long long>(answer.figures.size()),
+                qPrintable(why.isEmpty() ? "" : "; " + why));
+}
+
 int searchBench(const QString &folder, int count, qsizetype pdfBytes)
 {
     const ArchiveLocation location = ArchiveLocation::sqliteFile(folder + "/search.sqlite");
@@ -196,6 +241,8 @@ int searchBench(const QString &folder, int count, qsizetype pdfBytes)
              timed(10, [&] { query.yieldPerPlan(RunFilter(), counts, &why); }), "");
     std::printf("last result: %lld runs, %lld counts%s\n", static_cast<long long>(runs.size()),
                 static_cast<long long>(counts.size()), qPrintable(why.isEmpty() ? "" : "; " + why));
+    std::printf("\n");
+    windowBench(location, count);
     return 0;
 }
 

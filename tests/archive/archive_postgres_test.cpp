@@ -12,6 +12,7 @@
 #include "archive_store.h"
 #include "archive_test_data.h"
 #include "chain_verifier.h"
+#include "history_source.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -145,6 +146,7 @@ private slots:
     void lineDatabaseDownAtStart();
     void verifyNamesTampering();
     void benchRoleInsertsAndSelectsOnly();
+    void historySearchesTheLine();
 };
 
 void ArchivePostgresTest::initTestCase()
@@ -353,6 +355,69 @@ void ArchivePostgresTest::benchRoleInsertsAndSelectsOnly()
     QCOMPARE(tool({"--database", lineDatabase("roles_empty", "tarnvik_bench").text(), "init"}, out),
              2);
     QVERIFY2(out.contains("permission denied"), qPrintable(out));
+}
+
+// The History window's source on the line's database: the answer comes by
+// signal after the call returns; the limits are read from the reports with
+// PostgreSQL's pattern (a report without them gives none); a PDF comes back
+// whole.
+void ArchivePostgresTest::historySearchesTheLine()
+{
+    QVERIFY(makeDatabase("history"));
+    const ArchiveLocation line = lineDatabase("history");
+    const ArchiveLocation local = ArchiveLocation::sqliteFile(m_dir.filePath("history.sqlite"));
+    ArchiveStore store(local, "bench-1");
+    QVERIFY(store.open());
+    QList<RunRecord> runs = {run("B-1", "pass", at(1, 8), 2.5, {-1.25}),
+                             run("B-1", "fail", at(1, 9), 7.0), run("B-2", "pass", at(2, 8), 1.0)};
+    QJsonObject report = QJsonDocument::fromJson(runs[0].reportJson).object();
+    report.insert("limits", QJsonObject{{"leak_mmHg_per_min", 6.5}, {"static_mmHg", 3}});
+    runs[0].reportJson = QJsonDocument(report).toJson(QJsonDocument::Indented);
+    for (const RunRecord &record : std::as_const(runs))
+        QVERIFY2(store.store(record), qPrintable(store.failure()));
+    ArchiveConnection from(local);
+    ArchiveConnection to(line);
+    QString why;
+    QVERIFY(from.open(ArchiveConnection::Create::ExistingOnly, &why));
+    QVERIFY2(to.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why));
+    int copied = 0;
+    QVERIFY2(ArchivePush(from, to).pushAll(copied, &why), qPrintable(why));
+
+    HistorySource source(line, "bench-1");
+    HistoryAnswer answer;
+    int answered = 0;
+    connect(&source, &HistorySource::searched, this, [&](int request, const HistoryAnswer &found) {
+        answered = request;
+        answer = found;
+    });
+    QString failure;
+    connect(&source, &HistorySource::failed, this,
+            [&](int, const QString &cause) { failure = cause; });
+    RunFilter board;
+    board.board = "B-1";
+    const int request = source.search(board);
+    QCOMPARE(answered, 0);
+    QVERIFY2(QTest::qWaitFor([&] { return answered != 0 || !failure.isEmpty(); }, 20000),
+             "no answer");
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(answered, request);
+    QCOMPARE(answer.found, 2);
+    QCOMPARE(answer.runs.size(), 2);
+    QCOMPARE(answer.days.size(), 1);
+    QCOMPARE(answer.days.at(0).passed, 1);
+    QCOMPARE(answer.figures.size(), 2);
+    QCOMPARE(answer.figures.at(0).leakLimitMmHgPerMin, std::optional<double>(6.5));
+    QCOMPARE(answer.figures.at(0).staticLimitMmHg, std::optional<double>(3.0));
+    QCOMPARE(answer.figures.at(0).staticErrorMmHg, std::optional<double>(-1.25));
+    QVERIFY(!answer.figures.at(1).leakLimitMmHgPerMin);
+
+    RunPdf pdf;
+    connect(&source, &HistorySource::pdfFetched, this,
+            [&](int, const RunPdf &fetched) { pdf = fetched; });
+    source.fetchPdf(runs.at(1).id.toString(QUuid::WithoutBraces));
+    QVERIFY(QTest::qWaitFor([&] { return !pdf.bytes.isEmpty() || !failure.isEmpty(); }, 20000));
+    QCOMPARE(pdf.bytes, runs.at(1).pdf);
+    QCOMPARE(pdf.board, QString("B-1"));
 }
 
 QTEST_GUILESS_MAIN(ArchivePostgresTest)

@@ -187,6 +187,23 @@ void ArchiveQueryTest::yieldAndFigures()
     QCOMPARE(plans.at(0).key, QStringLiteral("Standard NIBP bench check 1.0"));
     QCOMPARE(plans.at(0).runs, 4);
     QCOMPARE(plans.at(1).key, QStringLiteral("free check"));
+    // The History window's one pass gives the same counts.
+    const auto text = [](const QList<YieldCount> &counts) {
+        QStringList lines;
+        for (const YieldCount &c : counts)
+            lines << QStringLiteral("%1 %2 %3 %4 %5")
+                         .arg(c.key)
+                         .arg(c.runs)
+                         .arg(c.passed)
+                         .arg(c.failed)
+                         .arg(c.incomplete);
+        return lines;
+    };
+    QList<YieldCount> onePassDays;
+    QList<YieldCount> onePassPlans;
+    QVERIFY2(query.yields(RunFilter(), onePassDays, onePassPlans, &why), qPrintable(why));
+    QCOMPARE(text(onePassDays), text(days));
+    QCOMPARE(text(onePassPlans), text(plans));
 
     QList<RunSummary> figures;
     RunFilter b1;
