@@ -17,7 +17,7 @@
 class ArchiveSchema
 {
 public:
-    static constexpr int kVersion = 1;
+    static constexpr int kVersion = 2;
 
     enum class Engine { Sqlite, Postgres };
     enum class Table { Runs, Acts };

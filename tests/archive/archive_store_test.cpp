@@ -57,6 +57,7 @@ private:
 
 private slots:
     void storedRunReadsBack();
+    void olderSchemaIsMigrated();
     void figuresAtInsert_data();
     void figuresAtInsert();
     void chainsPerStation();
@@ -96,6 +97,33 @@ void ArchiveStoreTest::storedRunReadsBack()
     QCOMPARE(row.value("report_json").toString().toUtf8(), record.reportJson);
     QCOMPARE(row.value("pdf").toByteArray(), record.pdf);
     QCOMPARE(row.value("prev_sha256").toString(), RowContent::chainStart());
+}
+
+// An archive of version 1 (no yield index) opens as version 2 with its runs
+// and chain as they were.
+void ArchiveStoreTest::olderSchemaIsMigrated()
+{
+    const QString path = file("older.sqlite");
+    const RunRecord record = run(QStringLiteral("B-1"), QStringLiteral("pass"), at(1, 8, 5), 2.0);
+    {
+        ArchiveStore store(ArchiveLocation::sqliteFile(path), QStringLiteral("bench-1"));
+        QVERIFY2(store.open() && store.store(record), qPrintable(store.failure()));
+        QSqlQuery query(store.connection().database());
+        QVERIFY(query.exec("DROP INDEX runs_yield"));
+        QVERIFY(query.exec("UPDATE archive_schema SET version = 1"));
+    }
+    ArchiveStore store(ArchiveLocation::sqliteFile(path), QStringLiteral("bench-1"));
+    QVERIFY2(store.open(), qPrintable(store.failure()));
+    QSqlQuery query(store.connection().database());
+    QVERIFY(query.exec("SELECT version FROM archive_schema") && query.next());
+    QCOMPARE(query.value(0).toInt(), 2);
+    QVERIFY(query.exec("SELECT count(*) FROM sqlite_master WHERE name = 'runs_yield'") &&
+            query.next());
+    QCOMPARE(query.value(0).toInt(), 1);
+    QVERIFY(query.exec("SELECT count(*) FROM runs") && query.next());
+    QCOMPARE(query.value(0).toInt(), 1);
+    query.finish();
+    QCOMPARE(verified(path), QString());
 }
 
 void ArchiveStoreTest::figuresAtInsert_data()

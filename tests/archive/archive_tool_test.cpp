@@ -151,7 +151,7 @@ void ArchiveToolTest::commandLine_data()
     row("push to a line database that is down",
         {db, "postgresql://bench@/tarnvik?host=/nonexistent", "push"}, 2,
         "postgresql://bench@/tarnvik?host=/nonexistent cannot be reached", "sqlite.conf");
-    row("init of an archive that exists", {db, "ARCHIVE", "init"}, 0, "schema version 1");
+    row("init of an archive that exists", {db, "ARCHIVE", "init"}, 0, "schema version 2");
     row("help", {"--help"}, 0, "Exit status: 0 done, 1 verify found");
     row("version", {"--version"}, 0, "tarnvik-archive 1.0.1");
 }

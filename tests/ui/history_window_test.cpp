@@ -148,6 +148,8 @@ private slots:
 void HistoryWindowTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // The bench's default archive lives in the data folder: this test's own.
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
     const ArchiveLocation location = ArchiveLocation::sqliteFile(m_dir.filePath("runs.sqlite"));
     ArchiveStore bench1(location, "bench-1");
     ArchiveStore bench2(location, "bench-2");
