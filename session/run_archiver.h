@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// Puts a finished run into the local archive (ArchiveStore, archive/) before
+// its verdict is shown or returned: a plan run through the saver it makes for
+// the plan runner, a free check when the window has saved its report. The
+// record is made from what was written and judged: the report (board,
+// operator, instrument, start, the plan or "free check", the verdicts and
+// each step's or check's values), the JSON report's and the PDF's bytes read
+// back from the files as written, and the SHA-256 of the trace. The run
+// ends when it is stored. A run that cannot be stored is a run not saved:
+// the saver's Files say "not stored in the archive: <cause>", so the runner's
+// outcome has no verdict. stored() tells the push and the history that a run
+// went in. Qt Core only; for one thread, the store's.
+#pragma once
+
+#include "check_report.h"
+#include "plan_runner.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+class ArchiveStore;
+struct RunRecord;
+
+class RunArchiver : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `store` must outlive the archiver; it is opened at the first run when
+    // it is not open yet (an archive that cannot be opened fails that run).
+    explicit RunArchiver(ArchiveStore &store, QObject *parent = nullptr);
+
+    // The reference instrument's calibration due date, given to each record
+    // from now on (none: invalid).
+    void setCalibrationDue(const QDate &due) { m_calibrationDue = due; }
+
+    // A saver for the plan runner: `files` writes the run's files (RunFiles),
+    // then the run is stored; a failure to store it becomes the Files'
+    // failure. Use it while the archiver lives.
+    PlanRunner::Saver saver(PlanRunner::Saver files);
+
+    // Stores a run whose files are written: `pdf` and `json` are read back,
+    // `trace` is hashed. Empty when stored, else "not stored in the archive:
+    // <cause>".
+    QString store(const CheckReport &report, const QDateTime &started, const QString &pdf,
+                  const QString &json, const QByteArray &trace);
+
+    // The record of a run, its files' bytes given; a new UUID, ended now.
+    RunRecord record(const CheckReport &report, const QDateTime &started,
+                     const QByteArray &reportJson, const QByteArray &pdf,
+                     const QByteArray &trace) const;
+    // Each step's (under a plan) or each check's (a free check) verdict and
+    // values, as JSON: an array of objects.
+    static QByteArray stepsJson(const CheckReport &report);
+
+signals:
+    // The run `uuid` of `board` is committed to the local archive.
+    void stored(const QString &uuid, const QString &board);
+
+private:
+    ArchiveStore &m_store;
+    QDate m_calibrationDue;
+};
