@@ -24,14 +24,6 @@ void print(const QString &text)
     std::fflush(stdout);
 }
 
-PlanRunner::Files saveRun(const QString &folder, const CheckReport &report, const QByteArray &trace,
-                          const QDateTime &startedUtc)
-{
-    const RunFiles::Written written =
-        RunFiles::save(folder, report, trace, startedUtc, QDateTime::currentDateTime());
-    return PlanRunner::Files{written.pdf, written.json, written.trace, written.failure};
-}
-
 QString mmHg(double value)
 {
     return CheckLimits::text(value);
@@ -57,10 +49,18 @@ QString found(const CheckReport::PlanStep &step)
 
 } // namespace
 
+PlanRunner::Files HeadlessRun::saveFiles(const QString &folder, const CheckReport &report,
+                                         const QByteArray &trace, const QDateTime &startedUtc)
+{
+    const RunFiles::Written written =
+        RunFiles::save(folder, report, trace, startedUtc, QDateTime::currentDateTime());
+    return PlanRunner::Files{written.pdf, written.json, written.trace, written.failure};
+}
+
 HeadlessRun::HeadlessRun(BenchCore &core, const RunOptions &options, ReadingInput *readings,
-                         QObject *parent)
+                         PlanRunner::Saver saver, QObject *parent)
     : QObject(parent)
-    , m_runner(core, &saveRun)
+    , m_runner(core, saver ? std::move(saver) : PlanRunner::Saver(&HeadlessRun::saveFiles))
     , m_readings(readings)
     , m_setup{options.board, options.operatorName, options.instrument, options.folder}
 {
