@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "run_archiver.h"
 
+#include "archive_query.h"
 #include "archive_store.h"
 #include "run_record.h"
 #include "tarnvik_version.h"
@@ -171,6 +172,25 @@ QString RunArchiver::store(const CheckReport &report, const QDateTime &started, 
         return notStored(m_store.failure());
     emit stored(run.id.toString(QUuid::WithoutBraces), run.board);
     return QString();
+}
+
+QString RunArchiver::storeFreeCheck(const CheckReport &report, const QString &pdf,
+                                    const QString &json)
+{
+    const QDateTime started =
+        report.session.started.isValid() ? report.session.started : QDateTime::currentDateTime();
+    return store(report, started, pdf, json, QByteArray());
+}
+
+QString RunArchiver::boardHistory(const QString &board)
+{
+    if (board.trimmed().isEmpty() || !m_store.isOpen())
+        return QString();
+    BoardHistory history;
+    QString why;
+    if (!ArchiveQuery(m_store.connection()).boardHistory(board.trimmed(), QString(), history, &why))
+        return QString();
+    return history.sentence();
 }
 
 RunRecord RunArchiver::record(const CheckReport &report, const QDateTime &started,

@@ -47,6 +47,14 @@ public:
     // <cause>".
     QString store(const CheckReport &report, const QDateTime &started, const QString &pdf,
                   const QString &json, const QByteArray &trace);
+    // A free check whose report was written to `pdf` and `json`: its run
+    // began with the session's recording (now, when that is unknown); there
+    // is no trace of its own.
+    QString storeFreeCheck(const CheckReport &report, const QString &pdf, const QString &json);
+    // The board's earlier runs in a sentence ("3rd run of this board; last:
+    // FAIL on 2026-12-01, leak 7.2 mmHg/min"); empty when the archive cannot
+    // be read.
+    QString boardHistory(const QString &board);
 
     // The record of a run, its files' bytes given; a new UUID, ended now.
     RunRecord record(const CheckReport &report, const QDateTime &started,

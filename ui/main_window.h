@@ -14,7 +14,10 @@
 // programEnded(); the program's entry ends the event loop on it. Built on a
 // bench core, it shows the core's panel and its File menu has "Bench
 // checks…", which opens the one Bench checks window on the core beside this
-// one.
+// one. With the program's archive given (setArchive), that window stores the
+// reports it saves and shows a board's earlier runs; while runs wait for the
+// line's database the status bar says how many (where a failure or an
+// information notice is not shown).
 #pragma once
 
 #include "bench_checks_window.h"
@@ -64,6 +67,10 @@ public:
     void showBenchChecksWindow();
     // The Bench checks window once it has been opened, or null.
     BenchChecksWindow *benchChecksWindow() const;
+    // The archive the Bench checks window uses, now and when it opens.
+    void setArchive(const BenchChecksWindow::Archive &archive);
+    // "N runs not yet in the line's database" in the status bar; hidden at 0.
+    void showRunsWaiting(int runs);
 
 signals:
     // The panel's exit sequence has run: the program is to end now.
@@ -91,6 +98,7 @@ private:
     void showFailure(const QString &notice);
     void showInfo(const QString &notice);
     void showNotice(QLabel *label, const QString &notice);
+    void placeRunsWaiting();
     void showReplyLine();
     void showPendingReplyLine();
     void noteProgramEnded();
@@ -107,6 +115,9 @@ private:
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_failureLabel = nullptr;
     QLabel *m_infoLabel = nullptr;
+    QLabel *m_waitingLabel = nullptr; // runs not yet in the line's database
+    int m_runsWaiting = 0;
+    BenchChecksWindow::Archive m_archive;
     std::array<QAction *, 8> m_portEntries{};
     QTimer *m_clockTimer = nullptr;
     bool m_replyLinePending = false; // the state's reply line is newer than the field shows
