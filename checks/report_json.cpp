@@ -192,6 +192,113 @@ template <typename T, typename Write> void array(JsonWriter &w, const QList<T> &
     w.end();
 }
 
+void inflation(JsonWriter &w, const CheckReport::Inflation &i)
+{
+    w.beginObject();
+    seconds(w.key("end_s"), i.endMs);
+    seconds(w.key("exceeded_at_s"), i.exceededMs);
+    w.key("kind").value(stretchKindName(i.kind));
+    w.key("limit_s").value(i.limitS);
+    w.key("patient").value(patientModeName(i.patient));
+    w.key("port").value(i.port);
+    orNull(w.key("reason"), i.reason);
+    w.key("seconds").value(i.seconds);
+    seconds(w.key("start_s"), i.startMs);
+    w.key("threshold_mmHg").value(i.thresholdMmHg);
+    verdict(w.key("verdict"), i.verdict);
+    w.end();
+}
+
+// Each check's verdict: what the summary of the PDF shows.
+void checkVerdicts(JsonWriter &w, const CheckReport &report)
+{
+    w.beginObject();
+    verdict(w.key("inflation"), report.inflationVerdict);
+    verdict(w.key("leak"), report.leakVerdict);
+    verdict(w.key("measurements"), report.measurements.verdict);
+    verdict(w.key("over_pressure"), report.overPressureVerdict);
+    verdict(w.key("static"), report.staticVerdict);
+    w.end();
+}
+
+void plan(JsonWriter &w, const std::optional<CheckReport::Plan> &plan)
+{
+    if (!plan) {
+        w.null(); // a free check
+        return;
+    }
+    w.beginObject();
+    w.key("fixed_limits").beginArray();
+    for (const QString &key : plan->limitKeys)
+        w.value(key);
+    w.end();
+    w.key("name").value(plan->name);
+    w.key("patient").value(plan->patient);
+    w.key("sha256").value(plan->sha256);
+    w.key("version").value(plan->version);
+    w.end();
+}
+
+void setPoint(JsonWriter &w, const std::optional<SetPoint> &point)
+{
+    if (!point) {
+        w.null();
+        return;
+    }
+    w.beginObject();
+    w.key("diastolic").value(point->diastolic);
+    number(w.key("mean"), point->mean);
+    number(w.key("pulse"), point->pulse);
+    w.key("systolic").value(point->systolic);
+    w.end();
+}
+
+void plannedPoint(JsonWriter &w, const CheckReport::PlannedPoint &p)
+{
+    w.beginObject();
+    w.key("planned_mmHg").value(p.plannedMmHg);
+    p.recorded ? staticPoint(w.key("recorded"), *p.recorded) : w.key("recorded").null();
+    verdict(w.key("verdict"), p.verdict);
+    w.end();
+}
+
+// The values of a leak or static step, which sort between "ending" and
+// "reason" (a series step's sort around them: planStep).
+void stepValues(JsonWriter &w, const CheckReport::PlanStep &s)
+{
+    if (s.step == QLatin1String("leak")) {
+        w.key("hold_max_mmHg").value(s.holdMaxMmHg);
+        w.key("hold_min_mmHg").value(s.holdMinMmHg);
+        s.leakTest ? leakTest(w.key("leak_test"), *s.leakTest) : w.key("leak_test").null();
+    } else if (s.step == QLatin1String("static")) {
+        array(w.key("points"), s.points, plannedPoint);
+    }
+}
+
+void planStep(JsonWriter &w, const CheckReport::PlanStep &s)
+{
+    // A step the run never reached has no span.
+    const bool ran = s.startMs != 0 || s.endMs != 0;
+    const bool series = s.step == QLatin1String("series");
+    w.beginObject();
+    if (series)
+        w.key("count").value(s.count);
+    seconds(w.key("end_s"), ran ? std::optional<qint64>(s.endMs) : std::nullopt);
+    w.key("ending").value(s.ending);
+    stepValues(w, s); // hold_…, leak_test; points
+    if (series)
+        w.key("pause_s").value(s.pauseS);
+    orNull(w.key("reason"), s.reason);
+    if (series) {
+        s.series ? measurements(w.key("results"), *s.series) : w.key("results").null();
+        setPoint(w.key("set_point"), s.setPoint);
+    }
+    seconds(w.key("start_s"), ran ? std::optional<qint64>(s.startMs) : std::nullopt);
+    w.key("step").value(s.step);
+    verdict(w.key("verdict"), s.verdict);
+    w.end();
+}
+
 } // namespace
 
 bool ReportJson::write(const CheckReport &report, QIODevice &out)
@@ -200,13 +307,16 @@ bool ReportJson::write(const CheckReport &report, QIODevice &out)
     JsonWriter w(out);
     w.beginObject();
     orNull(w.key("board"), session.board);
+    checkVerdicts(w.key("check_verdicts"), report);
     orNull(w.key("device"), session.device);
     array(w.key("gaps"), report.gaps, gap);
+    array(w.key("inflation"), report.inflation, inflation);
     array(w.key("leak_tests"), report.leakTests, leakTest);
     limits(w.key("limits"), report.limits);
     measurements(w.key("measurements"), report.measurements);
     orNull(w.key("operator"), session.operatorName);
     array(w.key("over_pressure"), report.overPressure, stretch);
+    plan(w.key("plan"), report.plan);
     orNull(w.key("port"), session.port);
     orNull(w.key("program"), session.program);
     orNull(w.key("reference_instrument"), session.instrument);
@@ -214,6 +324,7 @@ bool ReportJson::write(const CheckReport &report, QIODevice &out)
     w.key("started");
     session.started.isValid() ? w.value(TraceHeader::isoWithOffset(session.started)) : w.null();
     array(w.key("static_points"), report.staticPoints, staticPoint);
+    array(w.key("steps"), report.steps, planStep);
     // Nothing to judge is no pass: a script sees "incomplete", as the exit code says.
     verdict(w.key("verdict"),
             report.verdict == Verdict::None ? Verdict::Incomplete : report.verdict);

@@ -5,8 +5,10 @@
 // "incomplete" (null where there is none: statistics without a reference).
 // The overall verdict is "incomplete" also when nothing could be judged.
 // Times of the trace ("..._s") are seconds since the trace began. Every
-// measurement, stretch, refusal and gap is listed, however long the session,
-// and the strings (board, operator, ...) are kept as given.
+// measurement, stretch, inflation time, refusal and gap is listed, however
+// long the session, and the strings (board, operator, the plan's name, ...)
+// are kept as given. Under a test plan "plan" names it and "steps" holds each
+// step's verdict, reason and values; a free check has a null plan and no steps.
 //
 // write() streams the text onto a device as it is made (JsonWriter): the
 // report of a long session lists hundreds of thousands of measurements, and

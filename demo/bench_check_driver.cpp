@@ -40,7 +40,7 @@ QString statistic(const char *name, const CheckReport::Statistic &s)
 
 BenchCheckDriver::BenchCheckDriver(MainWindow &mainWindow, BenchCore &core, SimulatedBoard &board,
                                    const QDir &output, int timeoutMs, QObject *parent)
-    : QObject(parent)
+    : DemoStage(parent)
     , m_mainWindow(mainWindow)
     , m_core(core)
     , m_board(board)

@@ -6,7 +6,7 @@
 // holds whose gauge readings it records, and five measurements around the set
 // point through the core's panel; then it saves the report (report.pdf,
 // report.json) and a picture of the Bench checks window into the output
-// folder and prints every verdict. finished() tells the demo it is done;
+// folder and prints every verdict. A stage of the demo (DemoStage):
 // exitCode() is 0 when the check ran through and the board passed, 1
 // otherwise (the reason is printed).
 //
@@ -20,9 +20,10 @@
 // any time scale.
 #pragma once
 
+#include "demo_stage.h"
+
 #include <QDir>
 #include <QElapsedTimer>
-#include <QObject>
 #include <QString>
 #include <QTimer>
 
@@ -34,7 +35,7 @@ class MainWindow;
 class SimulatedBoard;
 struct MeasurementEnd;
 
-class BenchCheckDriver : public QObject
+class BenchCheckDriver : public DemoStage
 {
     Q_OBJECT
 
@@ -55,11 +56,8 @@ public:
     // Sets the board up for the check (leak rate, manometer holds, gauge
     // error, results around the set point), opens the Bench checks window
     // and starts with the leak test; the panel must be idle.
-    void start();
-    int exitCode() const { return m_exitCode; }
-
-signals:
-    void finished();
+    void start() override;
+    int exitCode() const override { return m_exitCode; }
 
 private:
     enum class Stage { Setup, LeakTest, LeakEnd, Manometer, ManometerEnd, Measuring, Done };

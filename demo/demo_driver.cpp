@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "demo_driver.h"
 
-#include "bench_check_driver.h"
-
+#include "demo_stage.h"
 #include "main_window.h"
 #include "simulated_board.h"
 
@@ -158,13 +157,28 @@ void DemoDriver::finish(int exitCode, const QString &message)
     m_poll.stop();
     m_deadline.stop();
     say(message);
-    if (exitCode == 0 && m_benchCheck) {
-        connect(m_benchCheck, &BenchCheckDriver::finished, this, [this] {
-            m_exitCode = m_benchCheck->exitCode();
-            m_exit->trigger();
-        });
-        m_benchCheck->start();
+    if (exitCode == 0) {
+        runStage(0);
         return;
     }
     m_exit->trigger();
+}
+
+// The stage at `index`, and the next once it went well; the exit after the
+// last or after one that did not go well.
+void DemoDriver::runStage(int index)
+{
+    if (index >= m_stages.size()) {
+        m_exit->trigger();
+        return;
+    }
+    DemoStage *stage = m_stages.at(index);
+    connect(stage, &DemoStage::finished, this, [this, stage, index] {
+        m_exitCode = stage->exitCode();
+        if (m_exitCode == 0)
+            runStage(index + 1);
+        else
+            m_exit->trigger();
+    });
+    stage->start();
 }

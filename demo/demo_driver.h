@@ -3,18 +3,20 @@
 // without an operator: waits until the board has answered the start-up
 // frames, clicks START, saves a picture of the window while the cuff deflates
 // and another once the result is shown, checks that the panel shows what the
-// board measured, hands over to the bench check when there is one, and then
-// chooses File > Exit. exitCode() is 0 when all of that happened in time, 1
+// board measured, hands over to the stages that follow it (the bench check,
+// the test plan) one after the other while each goes well, and then chooses
+// File > Exit. exitCode() is 0 when all of that happened in time, 1
 // otherwise; the reason is printed.
 #pragma once
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class BenchCheckDriver;
+class DemoStage;
 class MainWindow;
 class QAction;
 class QProgressBar;
@@ -38,9 +40,10 @@ public:
     // event loop runs or before it starts.
     void start();
     int exitCode() const { return m_exitCode; }
-    // Runs `benchCheck` after a measurement that went well, before the exit;
-    // its exit code becomes the run's.
-    void thenRun(BenchCheckDriver &benchCheck) { m_benchCheck = &benchCheck; }
+    // Runs `stage` after a measurement that went well and after the stages
+    // added before it, if they went well, before the exit; the exit code of
+    // the last stage run becomes the run's.
+    void thenRun(DemoStage &stage) { m_stages.append(&stage); }
 
     static constexpr const char *kMidPicture = "measuring.png";
     static constexpr const char *kResultPicture = "result.png";
@@ -53,6 +56,7 @@ private:
     bool saveWindow(const char *name);
     void checkResult();
     void finish(int exitCode, const QString &message);
+    void runStage(int index);
 
     MainWindow &m_window;
     SimulatedBoard &m_board;
@@ -68,5 +72,5 @@ private:
     int m_peak = 0;
     bool m_midSaved = false;
     int m_exitCode = 1;
-    BenchCheckDriver *m_benchCheck = nullptr;
+    QList<DemoStage *> m_stages;
 };

@@ -10,8 +10,10 @@
 // measurement, saves two pictures of the window and the curve of the
 // measurement (drawn from its traffic trace), then runs a short bench check
 // in the Bench checks window and saves its report (report.pdf, report.json)
-// and a picture of that window, and exits 0 (1 when the measurement or the
-// bench check did not complete, or the board did not pass). Every frame and
+// and a picture of that window, then runs the built-in test plan through the
+// plan runner and leaves the run's PDF, JSON and trace in plan/, and exits 0
+// (1 when the measurement, the bench check or the plan did not complete, or
+// the board did not pass). Every frame and
 // line on the line is printed. The trace and the checks take their times
 // from the board's clock, so they show the board's timing at any time scale.
 // A headless run writes its results file and trace into the output folder;
@@ -23,6 +25,7 @@
 #include "demo_driver.h"
 #include "line_printer.h"
 #include "main_window.h"
+#include "plan_driver.h"
 #include "port_map.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
@@ -149,8 +152,9 @@ struct DemoCommandLine
 {
     const QCommandLineOption headless{
         QStringLiteral("headless"),
-        QStringLiteral("Drive one measurement without a display, save pictures and exit "
-                       "(the default when there is no display).")};
+        QStringLiteral("Drive one measurement, a bench check and the built-in test plan "
+                       "without a display, save pictures and reports and exit (the default "
+                       "when there is no display).")};
     const QCommandLineOption output{
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Directory for the pictures of a headless run (default demo-output)."),
@@ -171,7 +175,9 @@ struct DemoCommandLine
         QStringLiteral("rate"),
         QStringLiteral("0.1")};
     const QCommandLineOption timeout{
-        QStringLiteral("timeout"), QStringLiteral("Seconds a headless run may take (default 60)."),
+        QStringLiteral("timeout"),
+        QStringLiteral("Seconds each part of a headless run (the measurement, the bench check, "
+                       "the test plan) may take (default 60)."),
         QStringLiteral("s"), QStringLiteral("60")};
     const QCommandLineOption trace{
         QStringLiteral("trace"),
@@ -335,12 +341,15 @@ int main(int argc, char *argv[])
     MainWindow window(core);
     std::unique_ptr<DemoDriver> driver;
     std::unique_ptr<BenchCheckDriver> benchCheck;
+    std::unique_ptr<PlanDriver> plan;
     if (headless) {
         const int timeoutMs = int(options->timeout * 1000.0);
         driver = std::make_unique<DemoDriver>(window, board, options->output, timeoutMs);
         benchCheck =
             std::make_unique<BenchCheckDriver>(window, core, board, options->output, timeoutMs);
+        plan = std::make_unique<PlanDriver>(core, board, options->output, timeoutMs);
         driver->thenRun(*benchCheck);
+        driver->thenRun(*plan);
     }
     QObject::connect(&window, &MainWindow::programEnded, &app,
                      [&driver] { QCoreApplication::exit(driver ? driver->exitCode() : 0); });

@@ -181,7 +181,6 @@ void PageFlow::table(const QList<Column> &columns, const QList<QList<Cell>> &row
     format.setCellSpacing(0);
     format.setCellPadding(length(ruled ? 1.0 : 0.8));
     format.setHeaderRowCount(ruled ? 1 : 0);
-    format.setBottomMargin(length(2));
     QList<QTextLength> widths;
     for (const Column &column : columns)
         widths.append(QTextLength(QTextLength::FixedLength, length(column.width)));
@@ -198,6 +197,21 @@ void PageFlow::table(const QList<Column> &columns, const QList<QList<Cell>> &row
                      columns.at(c), ruled, false);
     }
     m_cursor.movePosition(QTextCursor::End);
+    spaceBelowTable();
+}
+
+void PageFlow::spaceBelowTable()
+{
+    // The room below a table is a line of its own, not the table's bottom
+    // margin: the layout placed a box that follows a table whose margin
+    // reached a page's foot across the page's edge, drawn cut on both pages.
+    QTextBlockFormat format;
+    format.setBottomMargin(length(2));
+    QTextCharFormat chars;
+    chars.setFont(font(1));
+    m_cursor.setBlockFormat(format);
+    m_cursor.setBlockCharFormat(chars);
+    m_cursor.insertText(QStringLiteral(" "), chars);
 }
 
 void PageFlow::fillCell(QTextTable &table, int row, int column, const Cell &cell,

@@ -73,6 +73,7 @@ private:
     // `millimetres` as a length of a text format.
     double length(double millimetres) const;
     void block(const QTextBlockFormat &format, const QTextCharFormat &chars);
+    void spaceBelowTable();
     void fillCell(QTextTable &table, int row, int column, const Cell &cell, const Column &spec,
                   bool ruled, bool header);
     double footerHeight(QPainter &painter, const QString &footer) const;

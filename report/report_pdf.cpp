@@ -12,6 +12,7 @@
 #include <QPdfWriter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -112,6 +113,20 @@ QString ranges(const QList<int> &numbers)
     return parts.join(QStringLiteral(", "));
 }
 
+// `text`, or "not done" when there were none.
+QString notDone(qsizetype count, const QString &text)
+{
+    return count == 0 ? QStringLiteral("not done") : text;
+}
+
+// The note under a table that lists only some of its rows.
+void listedNote(PageFlow &flow, const ListedRows &listed, const QString &things)
+{
+    const QString note = listed.note(things);
+    if (!note.isEmpty())
+        flow.paragraph(note, 8, kGrey);
+}
+
 } // namespace
 
 bool ReportPdf::write(const CheckReport &report, QIODevice &device, const QDateTime &made,
@@ -129,9 +144,11 @@ bool ReportPdf::write(const CheckReport &report, QIODevice &device, const QDateT
     summary(flow, report);
     signatures(flow);
     gapSection(flow, report);
+    planSection(flow, report);
     leakSection(flow, report);
     staticSection(flow, report);
     overPressureSection(flow, report);
+    inflationSection(flow, report);
     measurementSection(flow, report);
     curveSection(flow, report);
     limitsSection(flow, report);
@@ -217,24 +234,76 @@ QStringList measured(const CheckReport &report)
     for (const CheckReport::Stretch &st : report.overPressure)
         highest = std::max(highest, st.maxMmHg);
     const CheckReport::Measurements &m = report.measurements;
-    const auto none = [](qsizetype n, const QString &text) {
-        return n == 0 ? QStringLiteral("not done") : text;
-    };
     const QString rate =
         worstRate ? QStringLiteral("highest rate %1 mmHg/min")
                         .arg(NumberText::judged(*worstRate, report.limits.leakMmHgPerMin))
                   : QStringLiteral("no rate measured");
-    return {none(report.leakTests.size(),
-                 QStringLiteral("%1 test(s), %2").arg(report.leakTests.size()).arg(rate)),
-            none(report.staticPoints.size(),
-                 QStringLiteral("%1 point(s), largest |error| %2 mmHg")
-                     .arg(report.staticPoints.size())
-                     .arg(NumberText::judged(worstError, report.limits.staticMmHg))),
-            none(report.overPressure.size(), QStringLiteral("%1 stretch(es), highest %2 mmHg")
-                                                 .arg(report.overPressure.size())
-                                                 .arg(highest)),
-            none(m.count + m.ended999,
-                 QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))};
+    return {
+        notDone(report.leakTests.size(),
+                QStringLiteral("%1 test(s), %2").arg(report.leakTests.size()).arg(rate)),
+        notDone(report.staticPoints.size(),
+                QStringLiteral("%1 point(s), largest |error| %2 mmHg")
+                    .arg(report.staticPoints.size())
+                    .arg(NumberText::judged(worstError, report.limits.staticMmHg))),
+        notDone(report.overPressure.size(), QStringLiteral("%1 stretch(es), highest %2 mmHg")
+                                                .arg(report.overPressure.size())
+                                                .arg(highest)),
+        notDone(m.count + m.ended999,
+                QStringLiteral("%1 result(s), %2 ended with 999").arg(m.count).arg(m.ended999))};
+}
+
+// The longest inflation time of each patient mode, against its limit:
+// "2 measurement(s), longest 181.0 s adult" (", 91.0 s neonate").
+QString inflationMeasured(const QList<CheckReport::Inflation> &list)
+{
+    std::array<const CheckReport::Inflation *, 2> longest{}; // adult, neonate
+    for (const CheckReport::Inflation &i : list) {
+        const CheckReport::Inflation *&slot = longest.at(i.patient == PatientMode::Neonate);
+        if (!slot || i.seconds > slot->seconds)
+            slot = &i;
+    }
+    QStringList parts;
+    for (const CheckReport::Inflation *i : longest) {
+        if (i)
+            parts << QStringLiteral("%1 s %2").arg(NumberText::judged(i->seconds, i->limitS),
+                                                   patientModeName(i->patient));
+    }
+    return notDone(list.size(), QStringLiteral("%1 measurement(s), longest %2")
+                                    .arg(list.size())
+                                    .arg(parts.join(QStringLiteral(", "))));
+}
+
+QList<QList<Cell>> summaryRows(const CheckReport &report)
+{
+    const CheckLimits &l = report.limits;
+    const CheckReport::Measurements &m = report.measurements;
+    const QStringList what = measured(report);
+    return {{{QStringLiteral("Leak test")},
+             {what.at(0)},
+             {QStringLiteral("≤ %1 mmHg/min over %2 s")
+                  .arg(limit(l.leakMmHgPerMin), limit(l.leakWindowS))},
+             verdictCell(report.leakVerdict)},
+            {{QStringLiteral("Static pressure")},
+             {what.at(1)},
+             {QStringLiteral("|error| ≤ %1 mmHg").arg(limit(l.staticMmHg))},
+             verdictCell(report.staticVerdict)},
+            {{QStringLiteral("Over-pressure")},
+             {what.at(2)},
+             {QStringLiteral("%1 adult, %2 neonate")
+                  .arg(limit(l.maxPressureAdultMmHg), limit(l.maxPressureNeonateMmHg))},
+             verdictCell(report.overPressureVerdict)},
+            {{QStringLiteral("Inflation time")},
+             {inflationMeasured(report.inflation)},
+             {QStringLiteral("≤ %1 s adult, %2 s neonate")
+                  .arg(limit(l.inflationAdultS), limit(l.inflationNeonateS))},
+             verdictCell(report.inflationVerdict)},
+            {{QStringLiteral("Measurements")},
+             {what.at(3)},
+             {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
+                  .arg(limit(l.meanErrorMmHg), limit(l.sdMmHg))},
+             verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
+                                        ? QStringLiteral("—")
+                                        : QStringLiteral("NO SET POINT"))}};
 }
 
 } // namespace
@@ -242,43 +311,122 @@ QStringList measured(const CheckReport &report)
 void ReportPdf::summary(PageFlow &flow, const CheckReport &report)
 {
     banner(flow, report);
+    planBanner(flow, report);
     flow.heading(QStringLiteral("Summary"));
-    const CheckLimits &l = report.limits;
-    const CheckReport::Measurements &m = report.measurements;
-    const QStringList what = measured(report);
     flow.table({{QStringLiteral("Check"), 34},
                 {QStringLiteral("Measured"), 66},
                 {QStringLiteral("Limit"), 54},
                 {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
-               {{{QStringLiteral("Leak test")},
-                 {what.at(0)},
-                 {QStringLiteral("≤ %1 mmHg/min over %2 s")
-                      .arg(limit(l.leakMmHgPerMin), limit(l.leakWindowS))},
-                 verdictCell(report.leakVerdict)},
-                {{QStringLiteral("Static pressure")},
-                 {what.at(1)},
-                 {QStringLiteral("|error| ≤ %1 mmHg").arg(limit(l.staticMmHg))},
-                 verdictCell(report.staticVerdict)},
-                {{QStringLiteral("Over-pressure")},
-                 {what.at(2)},
-                 {QStringLiteral("%1 adult, %2 neonate")
-                      .arg(limit(l.maxPressureAdultMmHg), limit(l.maxPressureNeonateMmHg))},
-                 verdictCell(report.overPressureVerdict)},
-                {{QStringLiteral("Measurements")},
-                 {what.at(3)},
-                 {QStringLiteral("|mean error| ≤ %1, SD ≤ %2 mmHg")
-                      .arg(limit(l.meanErrorMmHg), limit(l.sdMmHg))},
-                 verdictCell(m.verdict, report.setPoint || m.list.isEmpty()
-                                            ? QStringLiteral("—")
-                                            : QStringLiteral("NO SET POINT"))}});
-    flow.paragraph(QStringLiteral("Overall: FAIL when any check fails, else INCOMPLETE when any "
-                                  "is incomplete, else PASS when at least one check was judged."),
-                   7.5, kGrey);
+               summaryRows(report));
+    flow.paragraph(
+        report.plan
+            ? QStringLiteral("Overall, under the plan: PASS only when every step passed and "
+                             "over-pressure and inflation time held over the whole run; FAIL "
+                             "when any step or either of them failed; else INCOMPLETE.")
+            : QStringLiteral("Overall: FAIL when any check fails, else INCOMPLETE when any is "
+                             "incomplete, else PASS when at least one check was judged."),
+        7.5, kGrey);
     if (!report.gaps.isEmpty())
         flow.paragraph(QStringLiteral("The record misses traffic in %1 place(s) (Gaps in the "
                                       "traffic): what they touch could not be judged.")
                            .arg(report.gaps.size()),
                        8.5, ink(Verdict::Incomplete));
+}
+
+void ReportPdf::planBanner(PageFlow &flow, const CheckReport &report)
+{
+    if (!report.plan) {
+        flow.table({{QString(), 180, Qt::AlignHCenter}},
+                   {{Cell{QStringLiteral("Free check — not a release verdict"),
+                          {},
+                          true,
+                          12,
+                          ink(Verdict::Incomplete)}},
+                    {Cell{QStringLiteral("No test plan was followed: the verdict is that of the "
+                                         "checks that were done, not of the checks a plan "
+                                         "requires."),
+                          {},
+                          false,
+                          8,
+                          kGrey}}},
+                   false);
+        return;
+    }
+    const CheckReport::Plan &plan = *report.plan;
+    const QString fixed = plan.limitKeys.isEmpty() ? QStringLiteral("none")
+                                                   : plan.limitKeys.join(QStringLiteral(", "));
+    flow.table({{QString(), 45}, {QString(), 135}},
+               {{Cell{QStringLiteral("Plan:"), {}, true, 11, kTitle},
+                 Cell{QStringLiteral("%1 %2").arg(plan.name, plan.version), {}, true, 11, kTitle}},
+                {Cell{QStringLiteral("Plan file SHA-256"), {}, true, 9, kGrey},
+                 Cell{plan.sha256, {}, false, 8}},
+                {Cell{QStringLiteral("Patient mode"), {}, true, 9, kGrey},
+                 Cell{plan.patient, {}, false, 9}},
+                {Cell{QStringLiteral("Limits the plan fixed"), {}, true, 9, kGrey},
+                 Cell{fixed, {}, false, 9}}},
+               false);
+    stepsTable(flow, report);
+}
+
+namespace {
+
+// What a step asked for: "hold 240–260 mmHg", "250, 150, 0 mmHg", "120/80 mmHg, 5 results".
+QString asked(const CheckReport::PlanStep &step)
+{
+    if (step.step == QLatin1String("leak"))
+        return QStringLiteral("hold %1–%2 mmHg")
+            .arg(limit(step.holdMinMmHg), limit(step.holdMaxMmHg));
+    if (step.step == QLatin1String("static")) {
+        QStringList points;
+        for (const CheckReport::PlannedPoint &point : step.points)
+            points << limit(point.plannedMmHg);
+        return points.join(QStringLiteral(", ")) + QStringLiteral(" mmHg");
+    }
+    return QStringLiteral("%1, %2 results, pause %3 s")
+        .arg(setPointText(step.setPoint))
+        .arg(step.count)
+        .arg(limit(step.pauseS));
+}
+
+// A plan's steps as the PDF lists them: those that did not pass among them.
+ListedRows listedSteps(const QList<CheckReport::PlanStep> &steps)
+{
+    return ListedRows(steps.size(), [&](int i) { return steps.at(i).verdict != Verdict::Pass; });
+}
+
+// How the step ended and when it ran: "done, 14:05:10–14:07:00", "not run".
+QString ran(const CheckReport &report, const CheckReport::PlanStep &step)
+{
+    if (step.startMs == 0 && step.endMs == 0)
+        return step.ending;
+    return QStringLiteral("%1, %2–%3")
+        .arg(step.ending, when(report, step.startMs), when(report, step.endMs));
+}
+
+} // namespace
+
+void ReportPdf::stepsTable(PageFlow &flow, const CheckReport &report)
+{
+    const QList<CheckReport::PlanStep> &steps = report.steps;
+    const ListedRows listed = listedSteps(steps);
+    QList<QList<Cell>> rows;
+    for (const int i : listed.rows()) {
+        const CheckReport::PlanStep &step = steps.at(i);
+        rows.append({{QString::number(i + 1)},
+                     {step.step},
+                     {asked(step)},
+                     {ran(report, step)},
+                     {step.reason.isEmpty() ? QStringLiteral("—") : step.reason},
+                     verdictCell(step.verdict)});
+    }
+    flow.table({{QStringLiteral("#"), 8, Qt::AlignRight},
+                {QStringLiteral("Step"), 14},
+                {QStringLiteral("Asked"), 44},
+                {timeTitle(report, QStringLiteral("Ran")), 36},
+                {QStringLiteral("Why"), 52},
+                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+               rows);
+    listedNote(flow, listed, QStringLiteral("steps"));
 }
 
 void ReportPdf::signatures(PageFlow &flow)
@@ -329,6 +477,120 @@ void ReportPdf::gapSection(PageFlow &flow, const CheckReport &report)
                rows);
     if (!listed.note(QStringLiteral("gaps")).isEmpty())
         flow.paragraph(listed.note(QStringLiteral("gaps")), 8, kGrey);
+}
+
+void ReportPdf::planSection(PageFlow &flow, const CheckReport &report)
+{
+    if (!report.plan)
+        return;
+    flow.heading(QStringLiteral("Test plan steps"));
+    flow.paragraph(QStringLiteral("What each step of the plan found in the time it ran; the "
+                                  "checks below list everything the session measured."),
+                   8, kGrey);
+    const ListedRows listed = listedSteps(report.steps);
+    for (const int i : listed.rows()) {
+        const CheckReport::PlanStep &step = report.steps.at(i);
+        flow.subheading(QStringLiteral("Step %1: %2 (%3) — %4")
+                            .arg(i + 1)
+                            .arg(step.step, asked(step), badge(step.verdict)));
+        if (step.step == QLatin1String("leak"))
+            leakStep(flow, report, step);
+        else if (step.step == QLatin1String("static"))
+            staticStep(flow, report, step);
+        else
+            seriesStep(flow, report, step);
+        if (!step.reason.isEmpty())
+            flow.paragraph(QStringLiteral("%1: %2.").arg(step.verdict == Verdict::Fail
+                                                             ? QStringLiteral("Failed")
+                                                             : QStringLiteral("Incomplete"),
+                                                         step.reason),
+                           8.5, ink(step.verdict));
+    }
+    listedNote(flow, listed, QStringLiteral("steps"));
+}
+
+void ReportPdf::leakStep(PageFlow &flow, const CheckReport &report,
+                         const CheckReport::PlanStep &step)
+{
+    if (!step.leakTest) {
+        flow.paragraph(QStringLiteral("No leak test began in this step."), 8.5);
+        return;
+    }
+    const CheckReport::LeakTest &t = *step.leakTest;
+    QString number = QStringLiteral("—");
+    for (int i = 0; i < report.leakTests.size(); ++i) {
+        const CheckReport::LeakTest &listed = report.leakTests.at(i);
+        if (listed.startMs == t.startMs && listed.port == t.port)
+            number = QStringLiteral("Leak test %1").arg(i + 1);
+    }
+    const double rateLimit = report.limits.leakMmHgPerMin;
+    flow.table(
+        {{QStringLiteral("Hold asked"), 30, Qt::AlignRight},
+         {QStringLiteral("Hold"), 24, Qt::AlignRight},
+         {QStringLiteral("Rate"), 34, Qt::AlignRight},
+         {QStringLiteral("Limit"), 34, Qt::AlignRight},
+         {QStringLiteral("Details"), 32},
+         {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+        {{{QStringLiteral("%1–%2 mmHg").arg(limit(step.holdMinMmHg), limit(step.holdMaxMmHg))},
+          {t.holdMmHg ? n1(*t.holdMmHg) + QStringLiteral(" mmHg") : QStringLiteral("none")},
+          {t.rateMmHgPerMin
+               ? NumberText::judged(*t.rateMmHgPerMin, rateLimit) + QStringLiteral(" mmHg/min")
+               : QStringLiteral("—")},
+          {QStringLiteral("≤ %1 mmHg/min").arg(limit(rateLimit))},
+          {number},
+          verdictCell(t.verdict)}});
+}
+
+void ReportPdf::staticStep(PageFlow &flow, const CheckReport &report,
+                           const CheckReport::PlanStep &step)
+{
+    const double errorLimit = report.limits.staticMmHg;
+    const ListedRows listed(step.points.size(),
+                            [&](int i) { return step.points.at(i).verdict != Verdict::Pass; });
+    QList<QList<Cell>> rows;
+    for (const int i : listed.rows()) {
+        const CheckReport::PlannedPoint &point = step.points.at(i);
+        QList<Cell> row{{QString::number(i + 1)}, {limit(point.plannedMmHg)}};
+        if (const std::optional<CheckReport::StaticPoint> &pt = point.recorded) {
+            const int d = std::max(1, NumberText::decimals(std::abs(pt->errorMmHg), errorLimit));
+            row << Cell{NumberText::plain(pt->referenceMmHg, d)}
+                << Cell{NumberText::plain(pt->boardMmHg, d)}
+                << Cell{NumberText::judgedMagnitude(pt->errorMmHg, errorLimit)}
+                << Cell{when(report, pt->ms)};
+        } else {
+            row << Cell{QStringLiteral("not recorded"), fill(Verdict::Incomplete)}
+                << Cell{QStringLiteral("—")} << Cell{QStringLiteral("—")}
+                << Cell{QStringLiteral("—")};
+        }
+        rows.append(row << verdictCell(point.verdict));
+    }
+    flow.table({{QStringLiteral("#"), 10, Qt::AlignRight},
+                {QStringLiteral("Planned mmHg"), 26, Qt::AlignRight},
+                {QStringLiteral("Reference mmHg"), 30, Qt::AlignRight},
+                {QStringLiteral("Board mmHg"), 28, Qt::AlignRight},
+                {QStringLiteral("Error mmHg"), 26, Qt::AlignRight},
+                {timeTitle(report), 34, Qt::AlignRight},
+                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+               rows);
+    listedNote(flow, listed, QStringLiteral("planned points"));
+}
+
+void ReportPdf::seriesStep(PageFlow &flow, const CheckReport &report,
+                           const CheckReport::PlanStep &step)
+{
+    if (!step.series) {
+        flow.paragraph(QStringLiteral("No result was taken in this step."), 8.5);
+        return;
+    }
+    const CheckReport::Measurements &m = *step.series;
+    flow.paragraph(QStringLiteral("%1 of %2 result(s) asked, %3 measurement(s) ended with "
+                                  "\"999\"; against the step's set point %4.")
+                       .arg(m.count)
+                       .arg(step.count)
+                       .arg(m.ended999)
+                       .arg(setPointText(step.setPoint)),
+                   8.5);
+    statisticsTable(flow, m, report.limits);
 }
 
 void ReportPdf::leakSection(PageFlow &flow, const CheckReport &report)
@@ -535,6 +797,52 @@ void ReportPdf::overPressureSection(PageFlow &flow, const CheckReport &report)
         flow.paragraph(QStringLiteral("Incomplete %1").arg(reason), 8.5, ink(Verdict::Incomplete));
 }
 
+void ReportPdf::inflationSection(PageFlow &flow, const CheckReport &report)
+{
+    flow.heading(QStringLiteral("Inflation time"));
+    const QList<CheckReport::Inflation> &list = report.inflation;
+    if (list.isEmpty()) {
+        flow.paragraph(QStringLiteral("No measurement with a pressure in this session."));
+        return;
+    }
+    flow.paragraph(QStringLiteral("The time each measurement held the cuff above the threshold of "
+                                  "its patient mode, added up over the measurement. Leak tests "
+                                  "and manometer holds keep the pressure up on purpose and are "
+                                  "exempt."),
+                   8, kGrey);
+    const ListedRows listed(list.size(),
+                            [&](int i) { return list.at(i).verdict != Verdict::Pass; });
+    QList<QList<Cell>> rows;
+    QStringList reasons;
+    for (const int i : listed.rows()) {
+        const CheckReport::Inflation &in = list.at(i);
+        rows.append({{QString::number(i + 1)},
+                     {patientModeName(in.patient)},
+                     {in.port},
+                     {when(report, in.startMs)},
+                     {limit(in.thresholdMmHg)},
+                     {NumberText::judged(in.seconds, in.limitS)},
+                     {limit(in.limitS)},
+                     {in.exceededMs ? when(report, *in.exceededMs) : QStringLiteral("—")},
+                     verdictCell(in.verdict)});
+        if (in.verdict == Verdict::Incomplete && !in.reason.isEmpty())
+            reasons << QStringLiteral("#%1: %2").arg(i + 1).arg(in.reason);
+    }
+    flow.table({{QStringLiteral("#"), 14, Qt::AlignRight},
+                {QStringLiteral("Patient"), 18},
+                {QStringLiteral("Port"), 16},
+                {timeTitle(report, QStringLiteral("Start")), 24, Qt::AlignRight},
+                {QStringLiteral("Above mmHg"), 20, Qt::AlignRight},
+                {QStringLiteral("Time s"), 18, Qt::AlignRight},
+                {QStringLiteral("Limit s"), 16, Qt::AlignRight},
+                {timeTitle(report, QStringLiteral("Exceeded at")), 28, Qt::AlignRight},
+                {QStringLiteral("Verdict"), 26, Qt::AlignHCenter}},
+               rows);
+    listedNote(flow, listed, QStringLiteral("measurements' inflation times"));
+    for (const QString &reason : std::as_const(reasons))
+        flow.paragraph(QStringLiteral("Incomplete %1").arg(reason), 8.5, ink(Verdict::Incomplete));
+}
+
 void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
 {
     flow.heading(QStringLiteral("Measurements"));
@@ -558,7 +866,7 @@ void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
             QStringLiteral("Incomplete: %1.")
                 .arg(m.reason.isEmpty() ? QStringLiteral("a value has too few results") : m.reason),
             8.5, ink(Verdict::Incomplete));
-    statisticsTable(flow, report);
+    statisticsTable(flow, m, report.limits);
     if (m.count > 0) {
         const double unit = flow.mm(1);
         const std::optional<SetPoint> &point = report.setPoint;
@@ -570,10 +878,9 @@ void ReportPdf::measurementSection(PageFlow &flow, const CheckReport &report)
     measurementTable(flow, report);
 }
 
-void ReportPdf::statisticsTable(PageFlow &flow, const CheckReport &report)
+void ReportPdf::statisticsTable(PageFlow &flow, const CheckReport::Measurements &m,
+                                const CheckLimits &l)
 {
-    const CheckReport::Measurements &m = report.measurements;
-    const CheckLimits &l = report.limits;
     QList<QList<Cell>> rows;
     for (auto [name, s] : {std::pair{QStringLiteral("Systolic"), &m.systolic},
                            {QStringLiteral("Diastolic"), &m.diastolic},
@@ -699,11 +1006,14 @@ void ReportPdf::limitsSection(PageFlow &flow, const CheckReport &report)
 {
     flow.heading(QStringLiteral("Limits used"));
     QList<QList<Cell>> rows;
-    for (const CheckLimits::Key &key : CheckLimits::keys())
+    const QStringList fixed = report.plan ? report.plan->limitKeys : QStringList();
+    for (const CheckLimits::Key &key : CheckLimits::keys()) {
+        const QString name = QLatin1String(key.name);
         rows.append({{QLatin1String(key.label)},
                      {limit(report.limits.*(key.value))},
                      {QLatin1String(key.unit)},
-                     {QLatin1String(key.name)}});
+                     {fixed.contains(name) ? name + QStringLiteral(" (plan)") : name}});
+    }
     flow.table({{QStringLiteral("Limit"), 78},
                 {QStringLiteral("Value"), 20, Qt::AlignRight},
                 {QStringLiteral("Unit"), 22},
@@ -712,6 +1022,7 @@ void ReportPdf::limitsSection(PageFlow &flow, const CheckReport &report)
     flow.paragraph(QStringLiteral("A value on its limit passes; values are judged unrounded and "
                                   "printed with the decimals that show their side of the limit. "
                                   "The limits come from the [checks] group of the settings file "
-                                  "where it sets them."),
+                                  "where it sets them; those marked (plan) the test plan fixed, "
+                                  "and the settings file cannot change them."),
                    7.5, kGrey);
 }

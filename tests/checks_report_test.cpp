@@ -61,6 +61,50 @@ CheckReport sample()
     return r;
 }
 
+// A run under a plan: a leak step passed, a static step with its second
+// point not recorded, a series step not run; one measurement too long inflated.
+void underPlan(CheckReport &r)
+{
+    r.plan = CheckReport::Plan{"Standard NIBP bench check",
+                               "1.0",
+                               QString(64, 'a'),
+                               "adult",
+                               {"leak_mmHg_per_min", "static_mmHg"}};
+    CheckReport::PlanStep leak;
+    leak.step = "leak";
+    leak.ending = "done";
+    leak.startMs = 1000;
+    leak.endMs = 95500;
+    leak.verdict = Verdict::Pass;
+    leak.holdMinMmHg = 240;
+    leak.holdMaxMmHg = 260;
+    leak.leakTest = r.leakTests.first();
+    CheckReport::PlanStep points;
+    points.step = "static";
+    points.ending = "done";
+    points.startMs = 96000;
+    points.endMs = 180000;
+    points.reason = "no reading for 150 mmHg";
+    points.points = {{250, r.staticPoints.first(), Verdict::Pass},
+                     {150, std::nullopt, Verdict::Incomplete}};
+    CheckReport::PlanStep series;
+    series.step = "series";
+    series.ending = series.reason = "not run";
+    series.setPoint = SetPoint{120, 80, 93, std::nullopt};
+    series.count = 5;
+    series.pauseS = 3;
+    r.steps = {leak, points, series};
+    CheckReport::Inflation inflation;
+    inflation.startMs = 200000;
+    inflation.endMs = 381500;
+    inflation.thresholdMmHg = 15;
+    inflation.seconds = 181;
+    inflation.limitS = 180;
+    inflation.exceededMs = 380250;
+    inflation.verdict = r.inflationVerdict = Verdict::Fail;
+    r.inflation = {inflation};
+}
+
 QJsonValue at(const QJsonObject &root, const QString &path)
 {
     QJsonValue value = root;
@@ -91,6 +135,8 @@ private slots:
 private:
     // The rows of the fields that explain a verdict: reasons, refusals, gaps.
     static void rowsOfTheNewFields(const Change &none);
+    // The plan, its steps and the inflation times.
+    static void planRows(const Change &none);
     // The keys a script reads, each present.
     static void keyRows(const Change &none);
 };
@@ -150,16 +196,18 @@ void ChecksReportTest::jsonHasTheKeysAndFullValues_data()
         << Change([](CheckReport &r) { r.session.board = QString("SN-\u202Eevil"); }) << "board"
         << QJsonValue(QString("SN-\u202Eevil"));
     rowsOfTheNewFields(none);
-
+    planRows(none);
     keyRows(none);
 }
 
 void ChecksReportTest::keyRows(const Change &none)
 {
     const QStringList required{
-        "program", "board",      "operator",      "reference_instrument", "started",
-        "limits",  "leak_tests", "static_points", "over_pressure",        "measurements",
-        "verdict", "refusals",   "gaps"};
+        "program",       "board",        "operator",       "reference_instrument",
+        "started",       "limits",       "leak_tests",     "static_points",
+        "over_pressure", "measurements", "verdict",        "refusals",
+        "gaps",          "inflation",    "check_verdicts", "plan",
+        "steps"};
     for (const QString &key : required)
         QTest::addRow("key %s present", qPrintable(key)) << none << key << QJsonValue("(present)");
     for (const CheckLimits::Key &key : CheckLimits::keys())
@@ -169,6 +217,60 @@ void ChecksReportTest::keyRows(const Change &none)
         QTest::addRow("diastolic %s present", key)
             << none << QStringLiteral("measurements/diastolic/%1").arg(key)
             << QJsonValue("(present)");
+}
+
+void ChecksReportTest::planRows(const Change &none)
+{
+    const Change planned = underPlan;
+    QTest::newRow("free check: plan null") << none << "plan" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("free check: no steps") << none << "steps" << QJsonValue(QJsonArray());
+    QTest::newRow("free check: no inflation times")
+        << none << "inflation" << QJsonValue(QJsonArray());
+    QTest::newRow("plan version") << planned << "plan/version" << QJsonValue("1.0");
+    QTest::newRow("plan SHA-256 whole") << planned << "plan/sha256" << QJsonValue(QString(64, 'a'));
+    QTest::newRow("plan's fixed limits")
+        << planned << "plan/fixed_limits/1" << QJsonValue("static_mmHg");
+    QTest::newRow("plan name keeps a bidirectional override as given")
+        << Change([](CheckReport &r) {
+               underPlan(r);
+               r.plan->name = QString("Plan \u202Eevil");
+           })
+        << "plan/name" << QJsonValue(QString("Plan \u202Eevil"));
+    QTest::newRow("leak step's verdict") << planned << "steps/0/verdict" << QJsonValue("pass");
+    QTest::newRow("leak step's hold range")
+        << planned << "steps/0/hold_min_mmHg" << QJsonValue(240);
+    QTest::newRow("leak step's leak test rate")
+        << planned << "steps/0/leak_test/rate_mmHg_per_min" << QJsonValue(5.95);
+    QTest::newRow("leak step's start") << planned << "steps/0/start_s" << QJsonValue(1);
+    QTest::newRow("static step's reason")
+        << planned << "steps/1/reason" << QJsonValue("no reading for 150 mmHg");
+    QTest::newRow("planned point in the plan's order")
+        << planned << "steps/1/points/1/planned_mmHg" << QJsonValue(150);
+    QTest::newRow("planned point's reading and error")
+        << planned << "steps/1/points/0/recorded/error_mmHg" << QJsonValue(-0.04);
+    QTest::newRow("planned point not recorded: null")
+        << planned << "steps/1/points/1/recorded" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("planned point not recorded: incomplete")
+        << planned << "steps/1/points/1/verdict" << QJsonValue("incomplete");
+    QTest::newRow("series step's count asked") << planned << "steps/2/count" << QJsonValue(5);
+    QTest::newRow("series step's set point")
+        << planned << "steps/2/set_point/mean" << QJsonValue(93);
+    QTest::newRow("step not run: no start")
+        << planned << "steps/2/start_s" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("step not run: no results")
+        << planned << "steps/2/results" << QJsonValue(QJsonValue::Null);
+    QTest::newRow("inflation 181 s") << planned << "inflation/0/seconds" << QJsonValue(181);
+    QTest::newRow("inflation limit") << planned << "inflation/0/limit_s" << QJsonValue(180);
+    QTest::newRow("inflation exceeded at")
+        << planned << "inflation/0/exceeded_at_s" << QJsonValue(380.25);
+    QTest::newRow("inflation fail") << planned << "inflation/0/verdict" << QJsonValue("fail");
+    QTest::newRow("inflation's verdict beside the other checks'")
+        << planned << "check_verdicts/inflation" << QJsonValue("fail");
+    QTest::newRow("over-pressure's verdict beside it")
+        << Change([](CheckReport &r) { r.overPressureVerdict = Verdict::Fail; })
+        << "check_verdicts/over_pressure" << QJsonValue("fail");
+    QTest::newRow("a check not done has no verdict")
+        << none << "check_verdicts/inflation" << QJsonValue(QJsonValue::Null);
 }
 
 void ChecksReportTest::rowsOfTheNewFields(const Change &none)
@@ -253,6 +355,15 @@ void ChecksReportTest::jsonTextIsTheOneQtWrites_data()
         r.gaps << CheckReport::Gap{5000, 9250, "COM1", "316 trace lines dropped"};
         r.gaps << CheckReport::Gap{-1, 0, "", "port lost: \"x\"\n"};
         r.session.device = "/dev/ttyUSB0";
+    });
+    QTest::newRow("a plan with a step of each kind, inflation times") << Change([](CheckReport &r) {
+        underPlan(r);
+        r.steps[2].ending = "cancelled";
+        r.steps[2].startMs = 200000;
+        r.steps[2].endMs = 300000;
+        r.steps[2].series = r.measurements;
+        r.inflation << r.inflation.first();
+        r.inflation.last().reason = "port lost";
     });
 }
 

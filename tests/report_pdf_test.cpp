@@ -5,9 +5,12 @@
 // are), and where it prints it: every word inside the page, none over
 // another, the footer (board, date, "Page n of m") below everything else
 // on every page.
+#include "page_flow.h"
 #include "report_pdf.h"
 
 #include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -203,6 +206,7 @@ private slots:
     void textSaysWhatTheReportHolds();
     void everyWordHasItsPlace_data();
     void everyWordHasItsPlace();
+    void boxAfterTableIsNeverCut();
 
 private:
     // The rows of textSaysWhatTheReportHolds: values beside their verdicts,
@@ -383,6 +387,56 @@ void ReportPdfTest::sessionAndLayoutRows()
     QTest::newRow("nothing to judge")
         << Change([](CheckReport &r) { r.verdict = Verdict::None; })
         << QStringList{"~Overall verdict: NOTHING TO JUDGE"} << QStringList{};
+    QTest::newRow("free check: its banner says no release verdict")
+        << Change([](CheckReport &r) { r.plan.reset(); })
+        << QStringList{"~Free check — not a release verdict"} << QStringList{"Plan:"};
+    QTest::newRow("plan run: plan, its hash and each step with its verdict and why")
+        << Change([](CheckReport &r) {
+               r.plan = CheckReport::Plan{"Standard NIBP bench check",
+                                          "1.0",
+                                          QString("ab12").repeated(16),
+                                          "adult",
+                                          {"leak_mmHg_per_min", "static_mmHg"}};
+               CheckReport::PlanStep leak;
+               leak.step = "leak";
+               leak.ending = "done";
+               leak.holdMinMmHg = 240;
+               leak.holdMaxMmHg = 260;
+               leak.verdict = Verdict::Fail;
+               leak.reason = "hold 200.0 mmHg outside 240–260 mmHg";
+               CheckReport::PlanStep series;
+               series.step = "series";
+               series.ending = "not run";
+               series.count = 5;
+               series.pauseS = 3;
+               series.reason = "not run";
+               r.steps = {leak, series};
+           })
+        << QStringList{"~Plan: Standard NIBP bench check 1.0",
+                       "~" + QString("ab12").repeated(16),
+                       "~leak_mmHg_per_min, static_mmHg",
+                       R"(^\s*1\s+leak\s+hold 240–260 mmHg\s.*FAIL$)",
+                       "~Failed: hold 200.0 mmHg outside 240–260 mmHg.",
+                       R"(^\s*2\s+series\s.*INCOMPLETE$)",
+                       "~Overall, under the plan: PASS only when every step passed"}
+        << QStringList{"Free check"};
+    QTest::newRow("inflation 181 s against 180 fails with the time it was passed")
+        << Change([](CheckReport &r) {
+               CheckReport::Inflation in;
+               in.patient = PatientMode::Adult;
+               in.verdict = r.inflationVerdict = Verdict::Fail;
+               in.port = "COM1";
+               in.startMs = 90000;
+               in.endMs = 271000;
+               in.thresholdMmHg = 15;
+               in.seconds = 181;
+               in.limitS = 180;
+               in.exceededMs = 270000;
+               r.inflation = {in};
+           })
+        << QStringList{R"(^\s*Inflation time\s+1 measurement\(s\), longest 181\.0 s adult.*FAIL$)",
+                       R"(^\s*1\s+adult\s+COM1\s+14:06:39\s+15\s+181\.0\s+180\s+14:09:39\s+FAIL$)"}
+        << QStringList{};
     QTest::newRow("long session: kept curves named, rows bounded, was one row and curve each")
         << Change([](CheckReport &r) { longSession(r, 1000); })
         << QStringList{"~shown are #1–12, #989–1000 (24 of 1000 measurements)",
@@ -500,6 +554,45 @@ void ReportPdfTest::everyWordHasItsPlace()
         QVERIFY2(footer.contains(report.session.started.isValid() ? "2026-12-07T14:05:09+01:00"
                                                                   : "2026-12-08T09:00:00+01:00"),
                  qPrintable(where + footer));
+    }
+}
+
+// A box that follows a table at a page's foot goes whole to the next page;
+// it was drawn across the page's edge, its top at the foot of one page and
+// the rest on the next, when the table ended within about 1.5 mm of it (a
+// space of 233.5 to 235 mm above the table, with the fonts of Debian 12).
+void ReportPdfTest::boxAfterTableIsNeverCut()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("flow.pdf");
+    for (double above = 230; above < 238; above += 0.25) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        writer.setResolution(300);
+        PageFlow flow(writer);
+        flow.box(above, [](QPainter &, const QRectF &) {});
+        flow.table({{"Value", 60}}, {{{"1"}}, {{"2"}}, {{"3"}}});
+        flow.box(40, [](QPainter &p, const QRectF &box) {
+            p.setFont(PageFlow::font(9));
+            p.drawText(box, Qt::AlignTop | Qt::AlignLeft, "boxtop");
+            p.drawText(box, Qt::AlignBottom | Qt::AlignLeft, "boxbottom");
+        });
+        QPainter painter(&writer);
+        QVERIFY(flow.print(painter, "footer") > 0);
+        painter.end();
+        file.close();
+        const QString text = run({"-raw", path, "-"});
+        const QString where = QStringLiteral("%1 mm above the table: ").arg(above);
+        QVERIFY2(text.count("boxtop") == 1 && text.count("boxbottom") == 1,
+                 qPrintable(where + text.simplified()));
+        const QStringList pages = text.split('\f');
+        bool together = false;
+        for (const QString &page : pages)
+            together = together || (page.contains("boxtop") && page.contains("boxbottom"));
+        QVERIFY2(together, qPrintable(where + text.simplified()));
     }
 }
 
