@@ -8,116 +8,10 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <optional>
-
 namespace {
-
-QJsonValue number(std::optional<double> value)
-{
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonValue verdictValue(Verdict verdict)
-{
-    return verdict == Verdict::None ? QJsonValue(QJsonValue::Null)
-                                    : QJsonValue(verdictName(verdict));
-}
-
-QJsonObject leakValues(const CheckReport::LeakTest &leak)
-{
-    return {{"hold_mmHg", number(leak.holdMmHg)},
-            {"rate_mmHg_per_min", number(leak.rateMmHgPerMin)},
-            {"window_s", leak.windowS},
-            {"drop_mmHg", leak.dropMmHg},
-            {"verdict", verdictValue(leak.verdict)}};
-}
-
-QJsonObject pointValues(const CheckReport::StaticPoint &point)
-{
-    return {{"reference_mmHg", point.referenceMmHg},
-            {"board_mmHg", point.boardMmHg},
-            {"error_mmHg", point.errorMmHg},
-            {"verdict", verdictValue(point.verdict)}};
-}
-
-QJsonObject statisticValues(const CheckReport::Statistic &statistic)
-{
-    return {{"n", statistic.n},
-            {"mean", statistic.n > 0 ? QJsonValue(statistic.mean) : QJsonValue()},
-            {"sd", number(statistic.sd)},
-            {"mean_error", number(statistic.meanError)},
-            {"verdict", verdictValue(statistic.verdict)}};
-}
-
-QJsonObject seriesValues(const CheckReport::Measurements &series)
-{
-    return {{"results", series.count},
-            {"ended_999", series.ended999},
-            {"systolic", statisticValues(series.systolic)},
-            {"diastolic", statisticValues(series.diastolic)},
-            {"mean", statisticValues(series.mean)},
-            {"pulse", statisticValues(series.pulse)},
-            {"verdict", verdictValue(series.verdict)}};
-}
-
-QJsonObject planStep(const CheckReport::PlanStep &step)
-{
-    QJsonObject object{{"step", step.step},
-                       {"ending", step.ending},
-                       {"verdict", verdictValue(step.verdict)},
-                       {"reason", step.reason}};
-    if (step.step == QLatin1String("leak")) {
-        object.insert("hold_min_mmHg", step.holdMinMmHg);
-        object.insert("hold_max_mmHg", step.holdMaxMmHg);
-        object.insert("leak_test",
-                      step.leakTest ? QJsonValue(leakValues(*step.leakTest)) : QJsonValue());
-    } else if (step.step == QLatin1String("static")) {
-        QJsonArray points;
-        for (const CheckReport::PlannedPoint &point : step.points) {
-            QJsonObject one = point.recorded ? pointValues(*point.recorded) : QJsonObject();
-            one.insert("planned_mmHg", point.plannedMmHg);
-            one.insert("verdict", verdictValue(point.verdict));
-            points.append(one);
-        }
-        object.insert("points", points);
-    } else if (step.step == QLatin1String("series")) {
-        object.insert("count", step.count);
-        object.insert("series",
-                      step.series ? QJsonValue(seriesValues(*step.series)) : QJsonValue());
-    }
-    return object;
-}
-
-// A free check: each check with its verdict and what it found.
-QJsonArray freeChecks(const CheckReport &report)
-{
-    QJsonArray leaks;
-    for (const CheckReport::LeakTest &leak : report.leakTests)
-        leaks.append(leakValues(leak));
-    QJsonArray points;
-    for (const CheckReport::StaticPoint &point : report.staticPoints)
-        points.append(pointValues(point));
-    int highest = 0;
-    for (const CheckReport::Stretch &stretch : report.overPressure)
-        highest = qMax(highest, stretch.maxMmHg);
-    return {QJsonObject{{"check", "leak"},
-                        {"verdict", verdictValue(report.leakVerdict)},
-                        {"leak_tests", leaks}},
-            QJsonObject{{"check", "static"},
-                        {"verdict", verdictValue(report.staticVerdict)},
-                        {"points", points}},
-            QJsonObject{{"check", "over_pressure"},
-                        {"verdict", verdictValue(report.overPressureVerdict)},
-                        {"max_mmHg", highest}},
-            QJsonObject{{"check", "inflation"}, {"verdict", verdictValue(report.inflationVerdict)}},
-            QJsonObject{{"check", "measurements"},
-                        {"verdict", verdictValue(report.measurements.verdict)},
-                        {"series", seriesValues(report.measurements)}}};
-}
 
 bool readWhole(const QString &path, QByteArray &bytes, QString &why)
 {
@@ -217,7 +111,7 @@ RunRecord RunArchiver::record(const CheckReport &report, const QDateTime &starte
                              : session.program;
     run.verdict =
         verdictName(report.verdict == Verdict::None ? Verdict::Incomplete : report.verdict);
-    run.stepsJson = stepsJson(report);
+    run.stepsJson = stepsJson(reportJson);
     run.reportJson = reportJson;
     run.pdf = pdf;
     if (!trace.isNull())
@@ -226,14 +120,10 @@ RunRecord RunArchiver::record(const CheckReport &report, const QDateTime &starte
     return run;
 }
 
-QByteArray RunArchiver::stepsJson(const CheckReport &report)
+QByteArray RunArchiver::stepsJson(const QByteArray &reportJson)
 {
-    QJsonArray steps;
-    if (report.plan) {
-        for (const CheckReport::PlanStep &step : report.steps)
-            steps.append(planStep(step));
-    } else {
-        steps = freeChecks(report);
-    }
+    const QJsonObject report = QJsonDocument::fromJson(reportJson).object();
+    const QJsonObject steps{{"check_verdicts", report.value(QLatin1String("check_verdicts"))},
+                            {"steps", report.value(QLatin1String("steps"))}};
     return QJsonDocument(steps).toJson(QJsonDocument::Compact);
 }

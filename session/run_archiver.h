@@ -3,8 +3,9 @@
 // its verdict is shown or returned: a plan run through the saver it makes for
 // the plan runner, a free check when the window has saved its report. The
 // record is made from what was written and judged: the report (board,
-// operator, instrument, start, the plan or "free check", the verdicts and
-// each step's or check's values), the JSON report's and the PDF's bytes read
+// operator, instrument, start, the plan or "free check", the verdict), each
+// check's and step's verdict and values as the JSON report has them, the
+// JSON report's and the PDF's bytes read
 // back from the files as written, and the SHA-256 of the trace. The run
 // ends when it is stored. A run that cannot be stored is a run not saved:
 // the saver's Files say "not stored in the archive: <cause>", so the runner's
@@ -60,9 +61,10 @@ public:
     RunRecord record(const CheckReport &report, const QDateTime &started,
                      const QByteArray &reportJson, const QByteArray &pdf,
                      const QByteArray &trace) const;
-    // Each step's (under a plan) or each check's (a free check) verdict and
-    // values, as JSON: an array of objects.
-    static QByteArray stepsJson(const CheckReport &report);
+    // Each check's verdict and, under a plan, each step's verdict, reason and
+    // values: the JSON report's "check_verdicts" and "steps" (empty for a
+    // free check), as one object.
+    static QByteArray stepsJson(const QByteArray &reportJson);
 
 signals:
     // The run `uuid` of `board` is committed to the local archive.
