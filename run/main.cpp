@@ -183,6 +183,7 @@ int main(int argc, char *argv[])
     if (!archive)
         return kBad;
     RunArchiver archiver(*archive);
+    archiver.setCalibrationDue(options->calibrationDue);
     saver = archiver.saver(std::move(saver));
 #endif
 

@@ -103,6 +103,10 @@ void RunToolTest::toolRuns_data()
     QTest::newRow("static step without --reference-from: exit 2 before the port opens")
         << kStatic << run << false << Operator::None << 2 << "--reference-from FILE"
         << QStringList() << 0 << "";
+    QTest::newRow("calibration due date that is no date")
+        << kSeries << run + QStringList{"--calibration-due", "2027-02-30"} << false
+        << Operator::None << 2 << "--calibration-due takes a date as YYYY-MM-DD, not \"2027-02-30\""
+        << QStringList() << 0 << "";
     QTest::newRow("option given twice")
         << kSeries << run + QStringList{"--board", "SN-8"} << false << Operator::None << 2
         << "--board is given more than once" << QStringList() << 0 << "";
@@ -118,7 +122,7 @@ void RunToolTest::toolRuns_data()
         << QStringList{"plan.json", "--port", "nodevice", "--board", "SN-7", "-o", "{dir}"} << false
         << Operator::None << 2 << "cannot open nodevice" << QStringList() << 0 << "";
     QTest::newRow("series plan passes: a line per step, three files")
-        << kSeries << run << false << Operator::None << 0 << QString()
+        << kSeries << run + QStringList{"--calibration-due", "2027-06-30"} << false << Operator::None << 0 << QString()
         << QStringList{"series  PASS        2 of 2 results", "run     PASS", "saved", "saved",
                        "saved"}
         << 3 << "pass";
@@ -197,6 +201,12 @@ void RunToolTest::checkArchive(const QDir &work)
     QCOMPARE(runs.first().verdict, archived);
     QCOMPARE(runs.first().board, QString("SN-7"));
     QCOMPARE(runs.first().plan, QString("P"));
+    // The instrument's calibration due date, as given.
+    QFETCH(QStringList, arguments);
+    const qsizetype due = arguments.indexOf("--calibration-due");
+    QVariantMap row;
+    QVERIFY2(ArchiveQuery(connection).run(runs.first().uuid, row, &why), qPrintable(why));
+    QCOMPARE(row.value("calibration_due").toString(), due < 0 ? QString() : arguments.at(due + 1));
 }
 
 // Runs the tool with the row's arguments against `board`, the test at the bench.
