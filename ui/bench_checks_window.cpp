@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bench_checks_window.h"
 
+#include "number_text.h"
 #include "report_files.h"
 #include "verdict_badge.h"
 #include "verdict_palette.h"
@@ -266,6 +267,7 @@ void BenchChecksWindow::followCore()
     });
     const ChecksEngine &checks = m_core.checks();
     connect(&checks, &ChecksEngine::overPressure, this, &BenchChecksWindow::overPressureSeen);
+    connect(&checks, &ChecksEngine::inflationTooLong, this, [this] { refresh(); });
     connect(&checks, &ChecksEngine::pointRecorded, this, &BenchChecksWindow::pointRecorded);
     connect(&checks, &ChecksEngine::pointRefused, this, &BenchChecksWindow::pointRefused);
 }
@@ -345,7 +347,7 @@ QWidget *BenchChecksWindow::buildOverPressureBox()
     auto *layout = new QVBoxLayout;
     m_pressureBadge = new VerdictBadge;
     m_pressureBadge->setObjectName(QStringLiteral("overPressureVerdict"));
-    QGroupBox *box = checkBox(tr("Over-pressure"), m_pressureBadge, layout);
+    QGroupBox *box = checkBox(tr("Over-pressure, inflation time"), m_pressureBadge, layout);
     m_pressureState = fittedText(3);
     m_pressureState->setObjectName(QStringLiteral("overPressureState"));
     layout->addWidget(m_pressureState);
@@ -527,9 +529,9 @@ void BenchChecksWindow::showLeakTest(const CheckReport &checks)
     m_leakBadge->setVerdict(checks.leakVerdict);
 }
 
-void BenchChecksWindow::showOverPressure(const CheckReport &checks)
+QString BenchChecksWindow::pressureNote(const CheckReport &checks, bool &problem) const
 {
-    m_pressureBadge->setVerdict(checks.overPressureVerdict);
+    problem = false;
     const CheckReport::Stretch *shown = nullptr;
     int above = 0;
     for (const CheckReport::Stretch &stretch : checks.overPressure) {
@@ -540,29 +542,59 @@ void BenchChecksWindow::showOverPressure(const CheckReport &checks)
     }
     if (!shown && !checks.overPressure.isEmpty())
         shown = &checks.overPressure.constLast();
-    if (!shown) {
-        showNote(m_pressureState, tr("No pressure seen yet."), false);
-        return;
-    }
+    if (!shown)
+        return tr("No pressure seen yet.");
     const QString where = tr("%1 mmHg in a %2 (%3, limit %4 mmHg)")
                               .arg(shown->maxMmHg)
                               .arg(stretchKindName(shown->kind), patientModeName(shown->patient))
                               .arg(shown->limitMmHg);
-    if (above == 0) {
-        showNote(m_pressureState,
-                 tr("Within the limit. Highest of the last stretch: %1.").arg(where), false);
-        return;
-    }
+    if (above == 0)
+        return tr("Within the limit. Highest of the last stretch: %1.").arg(where);
     const QDateTime started = m_core.started();
     const QString when =
         started.isValid()
             ? started.addMSecs(*shown->exceededMs).toString(QStringLiteral("HH:mm:ss"))
             : tr("%1 s").arg(*shown->exceededMs / 1000.0, 0, 'f', 1);
-    showNote(m_pressureState,
-             tr("ABOVE THE LIMIT at %1: %2.%3")
-                 .arg(when, where,
-                      above > 1 ? tr(" %1 stretches went above it.").arg(above) : QString()),
-             true);
+    problem = true;
+    return tr("ABOVE THE LIMIT at %1: %2.%3")
+        .arg(when, where, above > 1 ? tr(" %1 stretches went above it.").arg(above) : QString());
+}
+
+// The longest time a measurement held the cuff up, or the first that held
+// it too long: "Inflation time 181.0 s in an adult measurement, limit 180 s:
+// TOO LONG."; empty before the first measurement.
+QString BenchChecksWindow::inflationNote(const CheckReport &checks, bool &problem) const
+{
+    problem = false;
+    const CheckReport::Inflation *shown = nullptr;
+    for (const CheckReport::Inflation &in : checks.inflation) {
+        if (in.verdict == Verdict::Fail) {
+            shown = &in;
+            problem = true;
+            break;
+        }
+        if (!shown || in.seconds > shown->seconds)
+            shown = &in;
+    }
+    if (!shown)
+        return QString();
+    const QString what =
+        tr("%1 s in a measurement (%2, limit %3 s)")
+            .arg(NumberText::judged(shown->seconds, shown->limitS), patientModeName(shown->patient),
+                 CheckLimits::text(shown->limitS));
+    return problem ? tr("Inflation TOO LONG: %1.").arg(what)
+                   : tr("Longest inflation: %1.").arg(what);
+}
+
+void BenchChecksWindow::showOverPressure(const CheckReport &checks)
+{
+    m_pressureBadge->setVerdict(combined({checks.overPressureVerdict, checks.inflationVerdict}));
+    bool pressureProblem = false;
+    bool inflationProblem = false;
+    const QString pressure = pressureNote(checks, pressureProblem);
+    const QString inflation = inflationNote(checks, inflationProblem);
+    showNote(m_pressureState, inflation.isEmpty() ? pressure : pressure + ' ' + inflation,
+             pressureProblem || inflationProblem);
 }
 
 void BenchChecksWindow::showStaticPoints(const CheckReport &checks)

@@ -114,6 +114,8 @@ private:
     void showSetPoint(const BenchInput::SetPointCheck &check);
     void showLeakTest(const CheckReport &report);
     void showOverPressure(const CheckReport &report);
+    QString pressureNote(const CheckReport &checks, bool &problem) const;
+    QString inflationNote(const CheckReport &checks, bool &problem) const;
     void showStaticPoints(const CheckReport &report);
     void showMeasurements(const CheckReport &report);
     void setPointEdited();

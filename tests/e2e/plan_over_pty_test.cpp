@@ -305,6 +305,8 @@ void PlanOverPtyTest::checkFiles(const PlanRunner::Outcome &outcome, const QStri
     CheckReport replayed = offline.report();
     replayed.session = live.session;
     replayed.verdict = live.verdict; // the run's, under the plan
+    replayed.plan = live.plan;       // what the runner adds: the plan and its steps
+    replayed.steps = live.steps;
     QCOMPARE(QJsonDocument(ReportJson::object(replayed)).toJson(),
              QJsonDocument(ReportJson::object(live)).toJson());
 }

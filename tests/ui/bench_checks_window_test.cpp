@@ -142,6 +142,7 @@ private slots:
     void recordPoint();
     void setPointNeedsSystolicAboveDiastolic_data();
     void setPointNeedsSystolicAboveDiastolic();
+    void overPressureShowsAtOnce_data();
     void overPressureShowsAtOnce();
     void clearStartsNewBoard();
     void fieldsFollowTheCore();
@@ -295,16 +296,33 @@ void TestBenchChecksWindow::setPointNeedsSystolicAboveDiastolic()
     QCOMPARE(judgedBy.value_or(0), double(reference));
 }
 
+void TestBenchChecksWindow::overPressureShowsAtOnce_data()
+{
+    QTest::addColumn<QList<int>>("pattern");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("301 mmHg in a measurement") << QList<int>{290, 301} << 2 << "301 mmHg";
+    QTest::newRow("16 mmHg for 182 s in an adult measurement: inflation too long")
+        << QList<int>{16} << 729
+        << "Inflation TOO LONG: 180.3 s in a measurement (adult, limit 180 s)";
+}
+
 void TestBenchChecksWindow::overPressureShowsAtOnce()
 {
+    QFETCH(QList<int>, pattern);
+    QFETCH(int, count);
     Feed feed;
     BenchChecksWindow window(feed.core);
     feed.sent(CommandSet::kStart);
-    feed.pressures({290, 301}, 2);
+    feed.pressures(pattern, count);
     // No waiting for the window's periodic refresh.
     QCOMPARE(child<VerdictBadge>(window, "overPressureVerdict")->verdict(), Verdict::Fail);
     QCOMPARE(child<VerdictBadge>(window, "overallVerdict")->verdict(), Verdict::Fail);
-    QVERIFY(child<QLabel>(window, "overPressureState")->text().contains("301 mmHg"));
+    QFETCH(QString, said);
+    const QString text = child<QLabel>(window, "overPressureState")->toolTip() +
+                         child<QLabel>(window, "overPressureState")->text();
+    QVERIFY2(text.contains(said), qPrintable(text));
 }
 
 void TestBenchChecksWindow::clearStartsNewBoard()
