@@ -47,6 +47,18 @@ QString found(const CheckReport::PlanStep &step)
     return QString();
 }
 
+// What of a run not saved is on the disk: the trace, or all three files when
+// only the archive failed.
+QString filesLeft(const PlanRunner::Files &files)
+{
+    if (!files.pdf.isEmpty())
+        return QStringLiteral(" (its files are written: %1, %2, %3)")
+            .arg(files.pdf, files.json, files.trace);
+    if (!files.trace.isEmpty())
+        return QStringLiteral(" (the trace is saved as %1)").arg(files.trace);
+    return QString();
+}
+
 } // namespace
 
 PlanRunner::Files HeadlessRun::saveFiles(const QString &folder, const CheckReport &report,
@@ -155,10 +167,7 @@ void HeadlessRun::finished(const PlanRunner::Outcome &outcome)
     if (outcome.saved())
         printSteps(outcome);
     else
-        tell(outcome.notSaved() +
-             (outcome.files.trace.isEmpty()
-                  ? QString()
-                  : QStringLiteral(" (the trace is saved as %1)").arg(outcome.files.trace)));
+        tell(outcome.notSaved() + filesLeft(outcome.files));
     emit done(exitStatus(outcome, m_stopped));
 }
 

@@ -122,7 +122,8 @@ void RunToolTest::toolRuns_data()
         << QStringList{"plan.json", "--port", "nodevice", "--board", "SN-7", "-o", "{dir}"} << false
         << Operator::None << 2 << "cannot open nodevice" << QStringList() << 0 << "";
     QTest::newRow("series plan passes: a line per step, three files")
-        << kSeries << run + QStringList{"--calibration-due", "2027-06-30"} << false << Operator::None << 0 << QString()
+        << kSeries << run + QStringList{"--calibration-due", "2027-06-30"} << false
+        << Operator::None << 0 << QString()
         << QStringList{"series  PASS        2 of 2 results", "run     PASS", "saved", "saved",
                        "saved"}
         << 3 << "pass";
@@ -146,7 +147,8 @@ void RunToolTest::toolRuns_data()
     // The files are written; the run is not saved without its record.
     QTest::newRow("archive locked by another program: not stored, exit 2, no verdict")
         << kSeries << run << false << Operator::LockArchive << 2
-        << "not saved: not stored in the archive: cannot store run " << QStringList() << 3 << "";
+        << "another program holds the archive locked (waited 5 s) (its files are written: "
+        << QStringList() << 3 << "";
 }
 
 // The operator at the bench reads the tool's standard error.
