@@ -9,19 +9,24 @@
 // exit sequence has run, the loop ends at once; the record's writer gets a bounded time to write
 // what it holds, and what it could not write goes to stderr; leaving main then takes the windows
 // down (the About and Bench checks windows with the main window), then the core and its port.
+// Where the archive is built, the archive of runs (ProgramArchive, from the settings file's
+// [archive]) is opened before the window is made: runs are stored in it before their verdict
+// shows, and its push to a line's database starts with the window, never holding it up.
 #include "bench_core.h"
 #include "main_window.h"
-#ifdef TARNVIK_HISTORY
-#include "archive_settings.h"
-#endif
 #include "platform_choice.h"
 #include "port_map.h"
+#ifdef TARNVIK_ARCHIVE
+#include "archive_settings.h"
+#include "program_archive.h"
+#endif
 #include "program_options.h"
 #include "qt_serial_port.h"
 #include "tarnvik_version.h"
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -57,6 +62,10 @@ bool startWithoutDisplay(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // Past a file size limit a write fails and is reported instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // An unknown -platform would abort inside Qt; end with Qt's list instead.
     if (!PlatformChoice::check(argc, argv))
         return ProgramOptions::kUsageError;
@@ -85,9 +94,14 @@ int main(int argc, char *argv[])
 
     const PortMap portMap = PortMap::load();
     core.start(std::make_unique<QtSerialPort>(portMap.table()), portMap, options.resultsPath());
+#ifdef TARNVIK_ARCHIVE
+    const ArchiveSettings archiveSettings = ArchiveSettings::load();
+    ProgramArchive archive(archiveSettings);
+#endif
     MainWindow window(core);
-#ifdef TARNVIK_HISTORY
-    window.offerHistory(ArchiveSettings::load());
+#ifdef TARNVIK_ARCHIVE
+    window.offerHistory(archiveSettings);
+    archive.start(window);
 #endif
     // exit(), not quit(): quit() would first offer every window a close,
     // which would run the exit sequence a second time.

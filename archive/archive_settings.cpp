@@ -121,3 +121,11 @@ void ArchiveSettings::take(const QString &key, const QString &value)
     else
         m_line = location;
 }
+
+ArchiveSettings ArchiveSettings::localOnly(const ArchiveLocation &local, const QString &station)
+{
+    ArchiveSettings settings;
+    settings.m_local = local;
+    settings.m_station = station;
+    return settings;
+}

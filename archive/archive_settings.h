@@ -35,6 +35,8 @@ public:
     static ArchiveSettings load();
     // `file`; one that does not exist gives the defaults and no problem.
     static ArchiveSettings load(const QString &file);
+    // A local archive only, named by whoever holds it (the demo's own).
+    static ArchiveSettings localOnly(const ArchiveLocation &local, const QString &station);
 
     // Where runs are stored first.
     const ArchiveLocation &local() const { return m_local; }

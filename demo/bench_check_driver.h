@@ -20,6 +20,7 @@
 // any time scale.
 #pragma once
 
+#include "bench_checks_window.h"
 #include "demo_stage.h"
 
 #include <QDir>
@@ -58,6 +59,8 @@ public:
     // and starts with the leak test; the panel must be idle.
     void start() override;
     int exitCode() const override { return m_exitCode; }
+    // The archive the saved report is stored in, as the window stores it.
+    void setArchive(const BenchChecksWindow::Archive &archive) { m_archive = archive; }
 
 private:
     enum class Stage { Setup, LeakTest, LeakEnd, Manometer, ManometerEnd, Measuring, Done };
@@ -78,6 +81,7 @@ private:
 
     MainWindow &m_mainWindow;
     BenchCore &m_core;
+    BenchChecksWindow::Archive m_archive;
     SimulatedBoard &m_board;
     BenchChecksWindow *m_checksWindow = nullptr;
     QDir m_output;

@@ -18,17 +18,20 @@
 // from the board's clock, so they show the board's timing at any time scale.
 // A headless run writes its results file and trace into the output folder;
 // --results and --trace choose other files (and also serve an interactive run).
+// Runs are archived as in the program, in the demo's own archive (DemoArchive:
+// archive.sqlite in the output folder of a headless run, a temporary file for
+// an interactive one), never in the user's.
 #include "bench_check_driver.h"
 #include "bench_core.h"
 #include "checks_engine.h"
 #include "curve_picture.h"
+#ifdef TARNVIK_ARCHIVE
+#include "demo_archive.h"
+#endif
 #include "demo_driver.h"
 #include "line_printer.h"
 #include "main_window.h"
 #include "plan_driver.h"
-#ifdef TARNVIK_HISTORY
-#include "archive_settings.h"
-#endif
 #include "port_map.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
@@ -341,9 +344,16 @@ int main(int argc, char *argv[])
     BenchCore core;
     if (!startCore(core, boards, *options))
         return 2;
+#ifdef TARNVIK_ARCHIVE
+    DemoArchive archive(headless ? options->output.absolutePath() : QString());
+    if (!archive.failure().isEmpty())
+        say(archive.failure());
+#endif
     MainWindow window(core);
-#ifdef TARNVIK_HISTORY
-    window.offerHistory(ArchiveSettings::load());
+#ifdef TARNVIK_ARCHIVE
+    // The History window searches the demo's own archive, never the user's.
+    window.offerHistory(archive.settings());
+    window.setArchive(archive.windowArchive());
 #endif
     std::unique_ptr<DemoDriver> driver;
     std::unique_ptr<BenchCheckDriver> benchCheck;
@@ -353,7 +363,13 @@ int main(int argc, char *argv[])
         driver = std::make_unique<DemoDriver>(window, board, options->output, timeoutMs);
         benchCheck =
             std::make_unique<BenchCheckDriver>(window, core, board, options->output, timeoutMs);
-        plan = std::make_unique<PlanDriver>(core, board, options->output, timeoutMs);
+        PlanRunner::Saver saver = &PlanDriver::saveFiles;
+#ifdef TARNVIK_ARCHIVE
+        benchCheck->setArchive(archive.windowArchive());
+        saver = archive.saver(std::move(saver));
+#endif
+        plan =
+            std::make_unique<PlanDriver>(core, board, options->output, timeoutMs, std::move(saver));
         driver->thenRun(*benchCheck);
         driver->thenRun(*plan);
     }

@@ -22,14 +22,6 @@ void say(const QString &text)
 
 const SimulatedBoard::SetPoint kSetPoint{120, 80, 72, 2.0};
 
-PlanRunner::Files saveRun(const QString &folder, const CheckReport &report, const QByteArray &trace,
-                          const QDateTime &startedUtc)
-{
-    const RunFiles::Written written =
-        RunFiles::save(folder, report, trace, startedUtc, QDateTime::currentDateTime());
-    return PlanRunner::Files{written.pdf, written.json, written.trace, written.failure};
-}
-
 QString mmHg(double value)
 {
     return CheckLimits::text(value);
@@ -74,14 +66,22 @@ QString found(const CheckReport::PlanStep &step)
 
 } // namespace
 
+PlanRunner::Files PlanDriver::saveFiles(const QString &folder, const CheckReport &report,
+                                        const QByteArray &trace, const QDateTime &startedUtc)
+{
+    const RunFiles::Written written =
+        RunFiles::save(folder, report, trace, startedUtc, QDateTime::currentDateTime());
+    return PlanRunner::Files{written.pdf, written.json, written.trace, written.failure};
+}
+
 PlanDriver::PlanDriver(BenchCore &core, SimulatedBoard &board, const QDir &output, int timeoutMs,
-                       QObject *parent)
+                       PlanRunner::Saver saver, QObject *parent)
     : DemoStage(parent)
     , m_core(core)
     , m_board(board)
     , m_output(output)
     , m_timeoutMs(timeoutMs)
-    , m_runner(core, &saveRun)
+    , m_runner(core, saver ? std::move(saver) : PlanRunner::Saver(&PlanDriver::saveFiles))
 {
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(timeoutMs);

@@ -10,7 +10,8 @@
 // manometer that reads 0.4 % high (1 mmHg at 250, none at 0), and results
 // around 120/80. The runner
 // saves the run's PDF, JSON and trace into the `plan` folder of the output
-// folder, named after the board and the run's start; the driver prints what
+// folder, named after the board and the run's start (and, with the saver the
+// demo gives, stores the run in its archive); the driver prints what
 // the runner asks and tells, each step's verdict and the run's. A stage of
 // the demo (DemoStage): exitCode() is 0 when the run was saved and passed, 1
 // otherwise (the reason is printed). A run still going when the time is up
@@ -40,8 +41,13 @@ public:
     static constexpr double kOvershoot = 3.0; // mmHg the cuff cools after pump-up
     static constexpr double kGaugeGain = 1.004;
 
+    // Writes the run's files (RunFiles).
+    static PlanRunner::Files saveFiles(const QString &folder, const CheckReport &report,
+                                       const QByteArray &trace, const QDateTime &startedUtc);
+
+    // `saver` saves the run (saveFiles when none is given).
     PlanDriver(BenchCore &core, SimulatedBoard &board, const QDir &output, int timeoutMs,
-               QObject *parent = nullptr);
+               PlanRunner::Saver saver = PlanRunner::Saver(), QObject *parent = nullptr);
 
     // Sets the board up and starts the plan a moment later; the panel must be idle.
     void start() override;

@@ -24,14 +24,6 @@ void print(const QString &text)
     std::fflush(stdout);
 }
 
-PlanRunner::Files saveRun(const QString &folder, const CheckReport &report, const QByteArray &trace,
-                          const QDateTime &startedUtc)
-{
-    const RunFiles::Written written =
-        RunFiles::save(folder, report, trace, startedUtc, QDateTime::currentDateTime());
-    return PlanRunner::Files{written.pdf, written.json, written.trace, written.failure};
-}
-
 QString mmHg(double value)
 {
     return CheckLimits::text(value);
@@ -55,12 +47,32 @@ QString found(const CheckReport::PlanStep &step)
     return QString();
 }
 
+// What of a run not saved is on the disk: the trace, or all three files when
+// only the archive failed.
+QString filesLeft(const PlanRunner::Files &files)
+{
+    if (!files.pdf.isEmpty())
+        return QStringLiteral(" (its files are written: %1, %2, %3)")
+            .arg(files.pdf, files.json, files.trace);
+    if (!files.trace.isEmpty())
+        return QStringLiteral(" (the trace is saved as %1)").arg(files.trace);
+    return QString();
+}
+
 } // namespace
 
+PlanRunner::Files HeadlessRun::saveFiles(const QString &folder, const CheckReport &report,
+                                         const QByteArray &trace, const QDateTime &startedUtc)
+{
+    const RunFiles::Written written =
+        RunFiles::save(folder, report, trace, startedUtc, QDateTime::currentDateTime());
+    return PlanRunner::Files{written.pdf, written.json, written.trace, written.failure};
+}
+
 HeadlessRun::HeadlessRun(BenchCore &core, const RunOptions &options, ReadingInput *readings,
-                         QObject *parent)
+                         PlanRunner::Saver saver, QObject *parent)
     : QObject(parent)
-    , m_runner(core, &saveRun)
+    , m_runner(core, saver ? std::move(saver) : PlanRunner::Saver(&HeadlessRun::saveFiles))
     , m_readings(readings)
     , m_setup{options.board, options.operatorName, options.instrument, options.folder}
 {
@@ -155,10 +167,7 @@ void HeadlessRun::finished(const PlanRunner::Outcome &outcome)
     if (outcome.saved())
         printSteps(outcome);
     else
-        tell(outcome.notSaved() +
-             (outcome.files.trace.isEmpty()
-                  ? QString()
-                  : QStringLiteral(" (the trace is saved as %1)").arg(outcome.files.trace)));
+        tell(outcome.notSaved() + filesLeft(outcome.files));
     emit done(exitStatus(outcome, m_stopped));
 }
 

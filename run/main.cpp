@@ -13,7 +13,20 @@
 // step needs --reference-from; -o must be a folder. SIGINT and SIGTERM send
 // Break, end the run and save it (exit 3). See HeadlessRun for the output
 // and the exit status.
+//
+// Each run is stored in the local archive (the settings file's [archive],
+// by default archive.sqlite in the program's data folder) after its files
+// are written, and only then are its verdict printed and its exit status
+// returned; an archive that cannot be opened stops the tool before the
+// device is opened (exit 2), one that cannot store the run gives the exit
+// of a run not saved (2) and no verdict. The copy to the line's database is
+// the program's push (or tarnvik-archive push).
 #include "bench_core.h"
+#ifdef TARNVIK_ARCHIVE
+#include "archive_settings.h"
+#include "archive_store.h"
+#include "run_archiver.h"
+#endif
 #include "headless_run.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
@@ -113,6 +126,22 @@ QString problemBeforeRun(const RunOptions &options, const TestPlan &plan)
     return QString();
 }
 
+#ifdef TARNVIK_ARCHIVE
+// The settings file's archive, opened; none (with the cause told) when it cannot be.
+std::unique_ptr<ArchiveStore> openArchive(const RunOptions &options)
+{
+    const ArchiveSettings settings = ArchiveSettings::load(options.settings);
+    for (const QString &problem : settings.problems())
+        std::fprintf(stderr, "tarnvik-run: %s\n", qPrintable(problem));
+    auto store = std::make_unique<ArchiveStore>(settings.local(), settings.station());
+    if (!store->open()) {
+        complain(QStringLiteral("the archive cannot be used: %1").arg(store->failure()));
+        return nullptr;
+    }
+    return store;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -148,6 +177,16 @@ int main(int argc, char *argv[])
             return complain(why);
     }
 
+    PlanRunner::Saver saver = &HeadlessRun::saveFiles;
+#ifdef TARNVIK_ARCHIVE
+    const std::unique_ptr<ArchiveStore> archive = openArchive(*options);
+    if (!archive)
+        return kBad;
+    RunArchiver archiver(*archive);
+    archiver.setCalibrationDue(options->calibrationDue);
+    saver = archiver.saver(std::move(saver));
+#endif
+
     StopSignals stops;
     BenchCore core;
     core.start(std::make_unique<QtSerialPort>(PortTable({options->device})), options->settings,
@@ -156,7 +195,7 @@ int main(int argc, char *argv[])
         return complain(
             QStringLiteral("cannot open %1: %2")
                 .arg(options->device, openFailure(core.panel().state().failureNotice())));
-    HeadlessRun run(core, *options, readings.get());
+    HeadlessRun run(core, *options, readings.get(), std::move(saver));
     QObject::connect(&stops, &StopSignals::stopAsked, &run, &HeadlessRun::stop);
     QObject::connect(&run, &HeadlessRun::done, &app, [](int status) {
         QMetaObject::invokeMethod(

@@ -80,8 +80,12 @@ RunOptions::Outcome RunOptions::parse(const QStringList &arguments, RunOptions &
                                  "The gauge's readings in mmHg, one a line: a file, or - for "
                                  "standard input. Needed by a plan with a static step.",
                                  "file");
-    const auto settings =
-        option({"settings"}, "The settings file with the [checks] limits.", "file");
+    const auto settings = option(
+        {"settings"}, "The settings file with the [checks] limits and the [archive].", "file");
+    const auto calibration = option({"calibration-due"},
+                                    "The reference instrument's calibration due date "
+                                    "(YYYY-MM-DD), kept in the run's record.",
+                                    "date");
     const auto print =
         option({"print-plan"}, "Print the built-in plan as a file and exit.", "standard");
     parser.addPositionalArgument(QStringLiteral("plan"),
@@ -118,6 +122,11 @@ RunOptions::Outcome RunOptions::parse(const QStringList &arguments, RunOptions &
     }
     if (why.isEmpty() && parser.positionalArguments().constFirst().isEmpty())
         why = QStringLiteral("the plan needs a file name, or standard");
+    options.calibrationDue = QDate::fromString(parser.value(calibration), Qt::ISODate);
+    if (why.isEmpty() && parser.isSet(calibration) &&
+        (!options.calibrationDue.isValid() || parser.value(calibration).size() != 10))
+        why = QStringLiteral("--calibration-due takes a date as YYYY-MM-DD, not \"%1\"")
+                  .arg(parser.value(calibration));
     if (!why.isEmpty())
         return bad(why);
     options.plan = parser.positionalArguments().constFirst();

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The command line of tarnvik-run:
 //   tarnvik-run PLAN --port DEVICE --board ID -o DIR [--operator NAME]
-//       [--instrument TEXT] [--reference-from FILE|-] [--settings FILE]
+//       [--instrument TEXT] [--calibration-due YYYY-MM-DD] [--reference-from FILE|-]
+//       [--settings FILE]
 //   tarnvik-run --print-plan standard
 // PLAN is a plan file or `standard` (the built-in plan; ./standard names a
 // file of that name). parse() gives the options, or the reason the command
@@ -10,6 +11,7 @@
 // What the named files and the device are is main's to check.
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,7 @@ public:
     QString folder; // -o: the folder the files go into
     QString operatorName;
     QString instrument;
+    QDate calibrationDue; // of the instrument; invalid when not given
     QString readingsFrom; // "-" standard input; empty when not given
     QString settings;     // the program's settings file unless given
     bool settingsGiven = false;

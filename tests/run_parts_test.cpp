@@ -5,7 +5,9 @@
 // too long (and saying what it dropped), and the run's files: the board ID
 // made safe for a file name, a name nothing has yet, the files read back.
 // And the runner on the in-memory port, the board's lines given by hand:
-// every run it will not start, and a port lost in a run.
+// every run it will not start, and a port lost in a run. And the run's
+// record in the archive, read back: stored after the files, or the save
+// failed when it cannot be stored.
 #include "bench_core.h"
 #include "checks_engine.h"
 #include "command_frame.h"
@@ -18,8 +20,15 @@
 #include "run_trace.h"
 #include "trace_reader.h"
 #include "traffic_recorder.h"
+#ifdef TARNVIK_ARCHIVE
+#include "archive_query.h"
+#include "archive_store.h"
+#include "run_archiver.h"
+#endif
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -84,6 +93,10 @@ private slots:
     void startRefused_data();
     void startRefused();
     void runEndsWhenThePortCloses();
+#ifdef TARNVIK_ARCHIVE
+    void archivedRun_data();
+    void archivedRun();
+#endif
 };
 
 // Readings 250 ms apart from 0 ms; the point is 150 mmHg; the limits are
@@ -323,6 +336,100 @@ void RunPartsTest::runEndsWhenThePortCloses()
     QVERIFY2(outcome->saved(), qPrintable(outcome->notSaved()));
     QCOMPARE(outcome->verdict(), std::optional<Verdict>(Verdict::Incomplete));
 }
+
+#ifdef TARNVIK_ARCHIVE
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A run under a plan of one series step that passed, or a free check.
+CheckReport finishedRun(bool underPlan)
+{
+    CheckReport report;
+    report.session = {"tarnvik 1.0.1", "SN-1", "A. Engineer", "Gauge 7", kStarted, "COM1", {}};
+    report.verdict = Verdict::Pass;
+    report.leakVerdict = Verdict::Pass;
+    CheckReport::LeakTest leak;
+    leak.rateMmHgPerMin = 7.25;
+    leak.verdict = Verdict::Pass;
+    report.leakTests << leak;
+    if (!underPlan)
+        return report;
+    report.plan = CheckReport::Plan{"Series", "1", QString(64, 'c'), "adult", {}};
+    CheckReport::PlanStep step;
+    step.step = "series";
+    step.ending = "done";
+    step.verdict = Verdict::Pass;
+    step.count = 2;
+    report.steps << step;
+    return report;
+}
+
+} // namespace
+
+void RunPartsTest::archivedRun_data()
+{
+    QTest::addColumn<bool>("underPlan");
+    QTest::addColumn<bool>("archiveIsFolder"); // a folder where the archive's file should be
+    QTest::addColumn<bool>("filesWritten");
+    QTest::addColumn<QString>("failure"); // how the Files' failure begins; "" saved
+    QTest::newRow("plan run stored after its files") << true << false << true << "";
+    QTest::newRow("free check stored as a free check") << false << false << true << "";
+    QTest::newRow("archive a folder: not stored, the save fails")
+        << true << true << true << "not stored in the archive: cannot open the archive in ";
+    QTest::newRow("files not written: nothing stored")
+        << true << false << false << "the reports folder ";
+}
+
+// The saver writes the files, then stores the run: its record holds the
+// files' bytes as written, the trace's SHA-256, the plan or "free check",
+// each step's or check's verdict; a run that cannot be stored fails the save.
+void RunPartsTest::archivedRun()
+{
+    QFETCH(bool, underPlan);
+    QFETCH(bool, archiveIsFolder);
+    QFETCH(bool, filesWritten);
+    QFETCH(QString, failure);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("archive.sqlite");
+    QVERIFY(!archiveIsFolder || QDir().mkdir(path));
+    ArchiveStore store(ArchiveLocation::sqliteFile(path), "bench-t");
+    RunArchiver archiver(store);
+    archiver.setCalibrationDue(QDate(2027, 6, 30));
+    QSignalSpy stored(&archiver, &RunArchiver::stored);
+    const QByteArray trace = "2026-12-07T13:05:09.000 COM1 > 18;;DF\n";
+    const PlanRunner::Files files = archiver.saver(&saveRun)(
+        filesWritten ? dir.path() : dir.filePath("none"), finishedRun(underPlan), trace, kStarted);
+    QVERIFY2(failure.isEmpty() ? files.failure.isEmpty() : files.failure.startsWith(failure),
+             qPrintable(files.failure));
+    QCOMPARE(stored.count(), failure.isEmpty() ? 1 : 0);
+    if (!failure.isEmpty())
+        return;
+    QVariantMap row;
+    QString why;
+    QVERIFY2(ArchiveQuery(store.connection()).run(stored.at(0).at(0).toString(), row, &why),
+             qPrintable(why));
+    QCOMPARE(row.value("pdf").toByteArray(), fileBytes(files.pdf));
+    QCOMPARE(row.value("report_json").toByteArray(), fileBytes(files.json));
+    QCOMPARE(row.value("trace_sha256").toString(),
+             QCryptographicHash::hash(trace, QCryptographicHash::Sha256).toHex());
+    QCOMPARE(row.value("plan_name").toString(), underPlan ? "Series" : "free check");
+    QCOMPARE(row.value("started_ms").toLongLong(), kStarted.toMSecsSinceEpoch());
+    QCOMPARE(row.value("calibration_due").toString(), QString("2027-06-30"));
+    QCOMPARE(row.value("verdict").toString(), QString("pass"));
+    QCOMPARE(row.value("leak_mmhg_per_min").toDouble(), 7.25);
+    const QJsonObject steps =
+        QJsonDocument::fromJson(row.value("steps_json").toByteArray()).object();
+    QCOMPARE(steps["check_verdicts"]["leak"].toString(), QString("pass"));
+    QCOMPARE(steps["steps"].toArray().size(), underPlan ? 1 : 0);
+    if (underPlan)
+        QCOMPARE(steps["steps"][0]["step"].toString(), QString("series"));
+}
+#endif
 
 QTEST_MAIN(RunPartsTest)
 #include "run_parts_test.moc"

@@ -249,6 +249,7 @@ void BenchChecksWindow::followCore()
     showSetPoint(m_core.setPoint());
     connect(m_board, &QLineEdit::textChanged, &m_core,
             [this](const QString &text) { m_core.setSessionField(SessionField::Board, text); });
+    connect(m_board, &QLineEdit::textChanged, this, &BenchChecksWindow::showBoardHistory);
     connect(m_operator, &QLineEdit::textChanged, &m_core,
             [this](const QString &text) { m_core.setSessionField(SessionField::Operator, text); });
     connect(m_instrument, &QLineEdit::textChanged, &m_core, [this](const QString &text) {
@@ -306,6 +307,9 @@ QWidget *BenchChecksWindow::buildSessionBox()
     m_operator = field(first, "operatorName", tr("&Operator:"), tr("name"));
     m_instrument = field(second, "referenceInstrument", tr("Reference i&nstrument:"),
                          tr("gauge and simulator"));
+    m_history = fittedText(1);
+    m_history->setObjectName(QStringLiteral("boardHistory"));
+    second->addWidget(m_history, 1);
     return box;
 }
 
@@ -740,19 +744,41 @@ void BenchChecksWindow::saveReportChosen()
         saveReportAndSay(path);
 }
 
+// With an archive, the report's run is stored before the window says it was
+// saved; a run that cannot be stored is said so.
 void BenchChecksWindow::saveReportAndSay(QString path)
 {
     if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
+    const QString json = ReportFiles::jsonBeside(path);
+    const CheckReport report = m_core.report();
     QString error;
-    if (saveReport(path, &error))
-        showNote(m_saveNote,
-                 tr("Saved %1 and %2.")
-                     .arg(QDir::toNativeSeparators(path),
-                          QFileInfo(ReportFiles::jsonBeside(path)).fileName()),
-                 false);
-    else
+    if (!ReportFiles::save(report, path, json, QDateTime::currentDateTime(), &error)) {
         showNote(m_saveNote, tr("The report was not saved: %1").arg(error), true);
+        return;
+    }
+    const QString saved =
+        tr("Saved %1 and %2").arg(QDir::toNativeSeparators(path), QFileInfo(json).fileName());
+    const QString notStored = m_archive.store ? m_archive.store(report, path, json) : QString();
+    if (!notStored.isEmpty()) {
+        showNote(m_saveNote, tr("%1, but the run is %2.").arg(saved, notStored), true);
+        return;
+    }
+    showNote(m_saveNote, saved + QLatin1Char('.'), false);
+    showBoardHistory();
+}
+
+void BenchChecksWindow::setArchive(const Archive &archive)
+{
+    m_archive = archive;
+    showBoardHistory();
+}
+
+void BenchChecksWindow::showBoardHistory()
+{
+    const QString board = m_board->text().trimmed();
+    setFitted(m_history,
+              board.isEmpty() || !m_archive.history ? QString() : m_archive.history(board));
 }
 
 QSize BenchChecksWindow::sizeHint() const

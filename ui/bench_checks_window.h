@@ -17,6 +17,10 @@
 // traffic recorder as an event of the open port; the engine's answer (a point
 // recorded or refused) and the core's refusal come back by signal. The
 // report is the core's; the window writes it as PDF and JSON (ReportFiles).
+// With the program's archive given (setArchive), a saved report is stored as
+// a free check's run before the window says it was saved, and the board ID
+// typed shows the board's earlier runs from the archive at once, in one line
+// beside the reference instrument.
 //
 // It fits a netbook's screen beside the main window: its size never follows
 // what it says. Each text that can grow long has a fixed number of lines and
@@ -33,6 +37,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QBoxLayout;
@@ -57,6 +62,20 @@ public:
     // `core` must be started and outlive the window. A top-level window; with
     // a parent it is closed and deleted with it.
     explicit BenchChecksWindow(BenchCore &core, QWidget *parent = nullptr);
+
+    // The program's archive of runs (app/ makes it); either may be empty.
+    struct Archive
+    {
+        // Stores a free check whose report was written to `pdf` and `json`:
+        // empty when stored, else why it was not.
+        std::function<QString(const CheckReport &report, const QString &pdf, const QString &json)>
+            store;
+        // The board's earlier runs in a sentence ("3rd run of this board;
+        // last: FAIL on 2026-12-01, leak 7.2 mmHg/min"); empty for none known.
+        std::function<QString(const QString &board)> history;
+    };
+    // From now on a saved report is stored too, and the board's runs show.
+    void setArchive(const Archive &archive);
 
     // Records the reading typed in the reference field as a static point.
     void recordPoint();
@@ -105,6 +124,7 @@ private:
     void readingRefused(double mmHg, BenchCore::Refusal why);
     void overPressureSeen(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
     void saveReportChosen();
+    void showBoardHistory();
     void showNote(QLabel *label, const QString &text, bool problem);
     // Shows `text` in a label made by fittedText(), cut to its lines.
     void setFitted(QLabel *label, const QString &text);
@@ -120,6 +140,8 @@ private:
     QLineEdit *m_board = nullptr;
     QLineEdit *m_operator = nullptr;
     QLineEdit *m_instrument = nullptr;
+    QLabel *m_history = nullptr; // the board's earlier runs
+    Archive m_archive;
 
     QLabel *m_leakPhase = nullptr;
     QLabel *m_leakHold = nullptr;

@@ -9,7 +9,7 @@
 #include "port_table.h"
 #include "ui_fonts.h"
 
-#ifdef TARNVIK_HISTORY
+#ifdef TARNVIK_ARCHIVE
 #include "history_window.h"
 #endif
 
@@ -394,6 +394,17 @@ void MainWindow::buildStatusBar(const QPalette &system)
     m_infoLabel->setFixedWidth(m_failureLabel->width());
     m_statusBar->addPermanentWidget(m_infoLabel);
     m_infoLabel->hide();
+
+    // Runs waiting for the line's database, in the same place when neither
+    // notice shows.
+    m_waitingLabel = new QLabel(m_statusBar);
+    m_waitingLabel->setObjectName(QStringLiteral("runsWaiting"));
+    m_waitingLabel->setTextFormat(Qt::PlainText);
+    m_waitingLabel->setFont(UiFonts::sans(9.75, false));
+    m_waitingLabel->setContentsMargins(6, 0, 6, 0);
+    m_waitingLabel->setFixedWidth(m_failureLabel->width());
+    m_statusBar->addPermanentWidget(m_waitingLabel);
+    m_waitingLabel->hide();
 }
 
 void MainWindow::buildMenus()
@@ -515,11 +526,34 @@ void MainWindow::showPortEntryChecked(int port, bool checked)
 void MainWindow::showFailure(const QString &notice)
 {
     showNotice(m_failureLabel, notice);
+    placeRunsWaiting();
 }
 
 void MainWindow::showInfo(const QString &notice)
 {
     showNotice(m_infoLabel, notice);
+    placeRunsWaiting();
+}
+
+void MainWindow::showRunsWaiting(int runs)
+{
+    m_runsWaiting = runs;
+    m_waitingLabel->setText(runs == 1 ? tr("1 run not yet in the line's database")
+                                      : tr("%1 runs not yet in the line's database").arg(runs));
+    placeRunsWaiting();
+}
+
+void MainWindow::placeRunsWaiting()
+{
+    m_waitingLabel->setVisible(m_runsWaiting > 0 && m_failureLabel->isHidden() &&
+                               m_infoLabel->isHidden());
+}
+
+void MainWindow::setArchive(const BenchChecksWindow::Archive &archive)
+{
+    m_archive = archive;
+    if (m_benchChecks)
+        m_benchChecks->setArchive(m_archive);
 }
 
 // A notice sits in the status bar, beside the clock: the report's first
@@ -579,7 +613,7 @@ void MainWindow::offerBenchChecks()
 // "History…" below "Bench checks…", above the separator before "Exit".
 void MainWindow::offerHistory(const ArchiveSettings &settings)
 {
-#ifdef TARNVIK_HISTORY
+#ifdef TARNVIK_ARCHIVE
     if (m_historyAction)
         return;
     m_makeHistory = [this, settings] {
@@ -601,7 +635,7 @@ void MainWindow::offerHistory(const ArchiveSettings &settings)
 // One window, on the archive offerHistory() was given.
 void MainWindow::showHistoryWindow()
 {
-#ifdef TARNVIK_HISTORY
+#ifdef TARNVIK_ARCHIVE
     if (!m_makeHistory)
         return;
     if (!m_history)
@@ -624,6 +658,7 @@ void MainWindow::showBenchChecksWindow()
         return;
     if (!m_benchChecks) {
         m_benchChecks = new BenchChecksWindow(*m_core, this);
+        m_benchChecks->setArchive(m_archive);
         m_benchChecks->placeBeside(*this);
     }
     m_benchChecks->show();

@@ -17,6 +17,10 @@
 // one. Where the archive of runs is built (not in the Windows build), the
 // program gives it the archive's settings (offerHistory()) and its File menu
 // then has "History…", which opens the one History window on that archive.
+// With the program's archive given (setArchive), the Bench checks window stores the
+// reports it saves and shows a board's earlier runs; while runs wait for the
+// line's database the status bar says how many (where a failure or an
+// information notice is not shown).
 #pragma once
 
 #include "bench_checks_window.h"
@@ -70,13 +74,17 @@ public:
     BenchChecksWindow *benchChecksWindow() const;
     // Adds File > "History…", a search of the archive `settings` name (the
     // settings file's [archive] group). Only where the archive is built
-    // (TARNVIK_HISTORY); called once, before the window is shown.
+    // (TARNVIK_ARCHIVE); called once, before the window is shown.
     void offerHistory(const ArchiveSettings &settings);
     // What File > "History…" does: opens the one History window, or brings
     // it up. Nothing before offerHistory().
     void showHistoryWindow();
     // The History window once it has been opened, or null.
     QWidget *historyWindow() const { return m_history; }
+    // The archive the Bench checks window uses, now and when it opens.
+    void setArchive(const BenchChecksWindow::Archive &archive);
+    // "N runs not yet in the line's database" in the status bar; hidden at 0.
+    void showRunsWaiting(int runs);
 
 signals:
     // The panel's exit sequence has run: the program is to end now.
@@ -104,6 +112,7 @@ private:
     void showFailure(const QString &notice);
     void showInfo(const QString &notice);
     void showNotice(QLabel *label, const QString &notice);
+    void placeRunsWaiting();
     void showReplyLine();
     void showPendingReplyLine();
     void noteProgramEnded();
@@ -120,6 +129,9 @@ private:
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_failureLabel = nullptr;
     QLabel *m_infoLabel = nullptr;
+    QLabel *m_waitingLabel = nullptr; // runs not yet in the line's database
+    int m_runsWaiting = 0;
+    BenchChecksWindow::Archive m_archive;
     std::array<QAction *, 8> m_portEntries{};
     QTimer *m_clockTimer = nullptr;
     bool m_replyLinePending = false; // the state's reply line is newer than the field shows

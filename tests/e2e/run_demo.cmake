@@ -3,8 +3,10 @@
 # a measurement to its result, printed the traffic, saved both pictures and
 # the curve, appended the result to its results file, ran the bench check
 # to a passed board with its report saved, and ran the built-in test plan to
-# a pass with the run's PDF, JSON and trace in plan/.
-# Usage: cmake -DDEMO=<tarnvik-demo> -DOUTPUT=<dir> -P run_demo.cmake
+# a pass with the run's PDF, JSON and trace in plan/; with ARCHIVE_TOOL, that
+# both runs are in the demo's own archive (archive.sqlite in the output).
+# Usage: cmake -DDEMO=<tarnvik-demo> -DOUTPUT=<dir> [-DARCHIVE_TOOL=<tarnvik-archive>]
+#        -P run_demo.cmake
 file(REMOVE_RECURSE "${OUTPUT}")
 execute_process(
     COMMAND "${DEMO}" --headless --output "${OUTPUT}" --time-scale 20 --timeout 90
@@ -105,4 +107,28 @@ file(STRINGS "${plan_trace}" head LIMIT_COUNT 2)
 list(GET head 1 first)
 if(NOT first MATCHES "^[0-9]+ COM1 checks cleared$")
     message(FATAL_ERROR "${plan_trace} does not begin with the run's \"checks cleared\": ${head}")
+endif()
+
+# The demo's archive: the bench check as a free check and the plan's run,
+# both passed, for the demo's board.
+if(ARCHIVE_TOOL)
+    execute_process(
+        COMMAND "${ARCHIVE_TOOL}" --database "sqlite:${OUTPUT}/archive.sqlite" list --json
+        RESULT_VARIABLE rc OUTPUT_VARIABLE runs ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "tarnvik-archive list exited with ${rc}: ${err}")
+    endif()
+    string(JSON count LENGTH "${runs}")
+    if(NOT count EQUAL 2)
+        message(FATAL_ERROR "the demo's archive holds ${count} runs, not 2: ${runs}")
+    endif()
+    foreach(i 0 1)
+        string(JSON plan GET "${runs}" ${i} plan)
+        string(JSON verdict GET "${runs}" ${i} verdict)
+        string(JSON board GET "${runs}" ${i} board)
+        list(APPEND archived "${plan}: ${verdict} ${board}")
+    endforeach()
+    if(NOT archived STREQUAL "free check: pass DEMO-0001;Standard NIBP bench check: pass DEMO-0001")
+        message(FATAL_ERROR "the demo's archive holds ${archived}")
+    endif()
 endif()

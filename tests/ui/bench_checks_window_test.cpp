@@ -4,8 +4,14 @@
 // recording a manometer point typed in the reference field (Enter or Record),
 // the refusals and what stays for a retry, the over-pressure badge turning at
 // once, "Clear", the set point's refusals, and the saved report's session
-// fields; and how the main window offers it in its File menu.
+// fields; the saved report stored in the archive before the window says so,
+// and the board's earlier runs beside its ID; and how the main window offers
+// it in its File menu.
 #include "bench_checks_window.h"
+#ifdef TARNVIK_ARCHIVE
+#include "archive_store.h"
+#include "run_archiver.h"
+#endif
 #include "bench_core.h"
 #include "command_set.h"
 #include "main_window.h"
@@ -97,12 +103,24 @@ void showLongTexts(BenchChecksWindow &window, Feed &feed)
     window.recordPoint();
     window.findChild<QLineEdit *>("setSystolic")->setText("80");
     window.findChild<QLineEdit *>("setDiastolic")->setText("120");
+    window.setArchive({{}, [](const QString &board) {
+                           return QStringLiteral("12th run of this board; last: FAIL on "
+                                                 "2026-12-01, leak 7.2 mmHg/min, static error "
+                                                 "-3.4 mmHg; board ") +
+                                  board;
+                       }});
     window.findChild<QLineEdit *>("boardId")->setText(QString(200, QLatin1Char('4')));
     QTemporaryDir dir;
     window.saveReportAndSay(
         dir.filePath("a-folder-that-is-not-there-and-whose-name-goes-on-and-on/board report"));
     window.refresh();
     QCoreApplication::processEvents();
+}
+
+// What a fitted label says in full: its tooltip when it is cut.
+QString whole(const QLabel *label)
+{
+    return label->toolTip().isEmpty() ? label->text() : label->toolTip();
 }
 
 template <typename T> T *child(QWidget &window, const char *name)
@@ -129,6 +147,10 @@ private slots:
     void clearStartsNewBoard();
     void fieldsFollowTheCore();
     void savedReportCarriesSession();
+#ifdef TARNVIK_ARCHIVE
+    void savedReportIsStored_data();
+    void savedReportIsStored();
+#endif
     void fileMenuOpensOneWindowBesideMain();
     void staysInsideTheScreen_data();
     void staysInsideTheScreen();
@@ -376,6 +398,62 @@ void TestBenchChecksWindow::savedReportCarriesSession()
         QJsonValue(120));
 }
 
+#ifdef TARNVIK_ARCHIVE
+void TestBenchChecksWindow::savedReportIsStored_data()
+{
+    QTest::addColumn<QString>("board");
+    QTest::addColumn<bool>("archiveIsFolder"); // a folder where the archive's file should be
+    QTest::addColumn<QString>("note");         // what the save note says
+    QTest::addColumn<QString>("history");      // the board's line after the save
+    QTest::newRow("stored: saved said, the run counted at once")
+        << "4711" << false << "Saved "
+        << "2nd run of this board; last: INCOMPLETE on ";
+    QTest::newRow("archive a folder: written, said not stored")
+        << "4711" << true << "but the run is not stored in the archive: cannot open the archive"
+        << "";
+    QTest::newRow("no board ID: written, said not stored") << "" << false << "it names no board"
+                                                           << "";
+}
+
+// A free check's saved report goes into the archive before the window says
+// it was saved; the board ID typed shows the board's runs from the archive.
+void TestBenchChecksWindow::savedReportIsStored()
+{
+    QFETCH(QString, board);
+    QFETCH(bool, archiveIsFolder);
+    QFETCH(QString, note);
+    QFETCH(QString, history);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("archive.sqlite");
+    QVERIFY(!archiveIsFolder || QDir().mkdir(path));
+    ArchiveStore store(ArchiveLocation::sqliteFile(path), "bench-t");
+    QCOMPARE(store.open(), !archiveIsFolder);
+    RunArchiver archiver(store);
+    QSignalSpy stored(&archiver, &RunArchiver::stored);
+    Feed feed;
+    BenchChecksWindow window(feed.core);
+    window.setArchive({[&](const CheckReport &report, const QString &pdf, const QString &json) {
+                           return archiver.storeFreeCheck(report, pdf, json);
+                       },
+                       [&](const QString &id) {
+                           return archiver.boardHistory(id);
+                       }});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    child<QLineEdit>(window, "boardId")->setText(board);
+    const QLabel *line = child<QLabel>(window, "boardHistory");
+    QCOMPARE(whole(line), board.isEmpty() || archiveIsFolder ? "" : "1st run of this board");
+
+    window.saveReportAndSay(dir.filePath("board.pdf"));
+    QVERIFY(QFile::exists(dir.filePath("board.pdf")) && QFile::exists(dir.filePath("board.json")));
+    const QString said = whole(child<QLabel>(window, "saveNote"));
+    QVERIFY2(said.contains(note), qPrintable(said));
+    QCOMPARE(stored.count(), history.isEmpty() ? 0 : 1);
+    QVERIFY2(history.isEmpty() ? whole(line).isEmpty() : whole(line).startsWith(history),
+             qPrintable(whole(line)));
+}
+#endif
+
 void TestBenchChecksWindow::fileMenuOpensOneWindowBesideMain()
 {
     Feed feed;
@@ -461,9 +539,10 @@ void TestBenchChecksWindow::staysInsideTheScreen()
                             .arg(window.frameGeometry().height())));
     QCOMPARE(window.size(), placed);
     // All of it in view, nothing scrolled away, on a screen this size.
-    for (const char *name : {"saveReport", "clearChecks", "leakVerdict", "staticVerdict",
-                             "overPressureVerdict", "measurementVerdict", "overallVerdict",
-                             "statistics", "staticPoints", "pointNote", "saveNote"}) {
+    for (const char *name :
+         {"saveReport", "clearChecks", "leakVerdict", "staticVerdict", "overPressureVerdict",
+          "measurementVerdict", "overallVerdict", "statistics", "staticPoints", "pointNote",
+          "saveNote", "boardHistory"}) {
         const QWidget *part = child<QWidget>(window, name);
         QCOMPARE(part->visibleRegion().boundingRect(), part->rect());
     }

@@ -116,6 +116,8 @@ private slots:
     void repeatedFailureShownOnce();
     void newerFailureReplacesAndPortOpenClears();
     void infoShowsWhereTheFailureWasInTheBarsColours();
+    void runsWaitingForTheLine_data();
+    void runsWaitingForTheLine();
     void exitEndsProgram_data();
     void exitEndsProgram();
 };
@@ -853,6 +855,42 @@ void TestMainWindow::infoShowsWhereTheFailureWasInTheBarsColours()
     bench.state().reportFailure(QStringLiteral("Command 18;;DF not sent"));
     QVERIFY(!info->isVisible());
     QVERIFY(failure->isVisible());
+}
+
+void TestMainWindow::runsWaitingForTheLine_data()
+{
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<QString>("notice"); // "failure", "info" or none, shown after the count
+    QTest::addColumn<QString>("shown");  // the status bar's words; empty: hidden
+    QTest::newRow("3 runs waiting are counted") << 3 << ""
+                                                << "3 runs not yet in the line's database";
+    QTest::newRow("1 run waiting") << 1 << ""
+                                   << "1 run not yet in the line's database";
+    QTest::newRow("0 runs waiting: hidden") << 0 << ""
+                                            << "";
+    QTest::newRow("a failure notice takes its place") << 3 << "failure"
+                                                      << "";
+    QTest::newRow("an information takes its place") << 2 << "info"
+                                                    << "";
+}
+
+void TestMainWindow::runsWaitingForTheLine()
+{
+    QFETCH(int, runs);
+    QFETCH(QString, notice);
+    QFETCH(QString, shown);
+    Bench bench;
+    bench.window->show();
+    auto *waiting = bench.child<QLabel>("runsWaiting");
+    bench.window->showRunsWaiting(5);
+    bench.window->showRunsWaiting(runs);
+    if (notice == "failure")
+        bench.state().reportFailure(QStringLiteral("Lost the device on COM1"));
+    if (notice == "info")
+        bench.state().reportInfo(QStringLiteral("COM1 is back"));
+    QCOMPARE(waiting->isVisible(), !shown.isEmpty());
+    if (!shown.isEmpty())
+        QCOMPARE(waiting->text(), shown);
 }
 
 void TestMainWindow::exitEndsProgram_data()
