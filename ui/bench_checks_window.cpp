@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "bench_checks_window.h"
 
+#include "fitted_label.h"
 #include "report_files.h"
 #include "verdict_badge.h"
 #include "verdict_palette.h"
 
 #include <QBoxLayout>
 #include <QDir>
-#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -25,7 +25,6 @@
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QTableWidget>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -34,8 +33,6 @@
 namespace {
 
 constexpr const char *kNoValue = "\u2014";
-// The number of lines a fitted text has room for.
-constexpr const char *kLinesProperty = "fittedLines";
 
 QString mmHg(double value, const char *unit = "mmHg")
 {
@@ -116,58 +113,10 @@ void setVerdictCell(QTableWidget &table, int row, int column, Verdict verdict)
         item->setForeground(QColor(QRgb(VerdictPalette::of(Verdict::Pass).ink)));
 }
 
-// Makes a label made by fittedText() as high as its lines in its font.
-void fitHeight(QLabel &label)
-{
-    const QMargins margins = label.contentsMargins();
-    label.setFixedHeight(label.property(kLinesProperty).toInt() *
-                             QFontMetrics(label.font()).lineSpacing() +
-                         margins.top() + margins.bottom());
-}
-
-// A text of `lines` lines at most, in whatever width the layout gives it:
-// it never widens the window nor makes it taller (fitText() cuts what does
-// not fit).
+// A text of `lines` lines at most, in whatever width the layout gives it.
 QLabel *fittedText(int lines, const QString &text = QString())
 {
-    auto *label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    label->setProperty(kLinesProperty, lines);
-    fitHeight(*label);
-    return label;
-}
-
-// `text` as it fits `lines` lines of `width` pixels in `font`, wrapped at
-// spaces as a label wraps it; nothing when it fits as it is. What does not
-// fit ends the last line with an ellipsis.
-std::optional<QString> cutToLines(const QString &text, const QFont &font, int width, int lines)
-{
-    const QFontMetrics metrics(font);
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QStringList shown;
-    bool fits = true;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (shown.size() == lines - 1) {
-            const QString rest = text.mid(line.textStart());
-            fits = fits && metrics.horizontalAdvance(rest) <= width;
-            shown << metrics.elidedText(rest, Qt::ElideRight, width);
-            break;
-        }
-        fits = fits && line.naturalTextWidth() <= width;
-        shown << metrics.elidedText(text.mid(line.textStart(), line.textLength()).trimmed(),
-                                    Qt::ElideRight, width);
-    }
-    layout.endLayout();
-    if (fits)
-        return std::nullopt;
-    return shown.join(QLatin1Char('\n'));
+    return new FittedLabel(lines, text);
 }
 
 // The window system's frame around a window's content; none until it is shown.
@@ -780,40 +729,17 @@ void BenchChecksWindow::fitBeside()
 
 void BenchChecksWindow::showNote(QLabel *label, const QString &text, bool problem)
 {
-    const QString ink = QColor(QRgb(VerdictPalette::of(Verdict::Fail).ink)).name();
-    label->setStyleSheet(
-        problem ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(ink) : QString());
-    setFitted(label, text);
+    if (auto *fitted = qobject_cast<FittedLabel *>(label))
+        fitted->showNote(text, problem);
+    else
+        label->setText(text);
 }
 
+// Shows `text` in a label made by fittedText(), cut to its lines.
 void BenchChecksWindow::setFitted(QLabel *label, const QString &text)
 {
-    if (!m_fullText.contains(label))
-        label->installEventFilter(this);
-    m_fullText.insert(label, text);
-    fitText(label);
-}
-
-// The whole text when it fits the label's lines, else as much as does, the
-// whole text in the tooltip.
-void BenchChecksWindow::fitText(QLabel *label)
-{
-    const QString text = m_fullText.value(label);
-    const int lines = label->property(kLinesProperty).toInt();
-    label->ensurePolished(); // a problem's bold font comes with its style
-    fitHeight(*label);
-    const int width = label->contentsRect().width();
-    const std::optional<QString> cut =
-        width > 0 ? cutToLines(text, label->font(), width, lines) : std::nullopt;
-    label->setText(cut.value_or(text));
-    label->setToolTip(cut ? text : QString());
-}
-
-bool BenchChecksWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::Resize) {
-        if (auto *label = qobject_cast<QLabel *>(watched); label && m_fullText.contains(label))
-            fitText(label);
-    }
-    return QWidget::eventFilter(watched, event);
+    if (auto *fitted = qobject_cast<FittedLabel *>(label))
+        fitted->setFullText(text);
+    else
+        label->setText(text);
 }

@@ -28,7 +28,6 @@
 #include "bench_core.h"
 #include "check_report.h"
 
-#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -78,7 +77,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QSize wholeContentSize() const;
@@ -106,14 +104,12 @@ private:
     void showNote(QLabel *label, const QString &text, bool problem);
     // Shows `text` in a label made by fittedText(), cut to its lines.
     void setFitted(QLabel *label, const QString &text);
-    void fitText(QLabel *label);
 
     BenchCore &m_core;
     bool m_typingSetPoint = false; // the set point comes from this window's fields
     QTimer m_refresh;
     QWidget *m_content = nullptr;
-    QPointer<const QWidget> m_beside;    // the window to be placed beside at the next show
-    QHash<QLabel *, QString> m_fullText; // what each fitted label says in full
+    QPointer<const QWidget> m_beside; // the window to be placed beside at the next show
 
     QLineEdit *m_board = nullptr;
     QLineEdit *m_operator = nullptr;
