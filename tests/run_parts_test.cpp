@@ -312,7 +312,7 @@ void RunPartsTest::runEndsWhenThePortCloses()
     QCOMPARE(bench.frames(), QStringList{"18;;DF"});
     bench.port->deliver("\x02"
                         "000 I A 160 00\r");
-    QTRY_COMPARE(bench.frames(), (QStringList{"18;;DF", "01;;D7"}));
+    QTRY_COMPARE(bench.frames(), (QStringList{"18;;DF", "24;;DC", "01;;D7"}));
     bench.port->deliver("\x02"
                         "050\r");
     bench.port->loseDevice();
