@@ -196,6 +196,8 @@ void BenchCore::setPlanRunning(bool running)
     if (running == m_planRunning)
         return;
     m_planRunning = running;
+    if (m_panel)
+        m_panel->state().setRunDriven(running);
     emit planRunningChanged(running);
 }
 

@@ -130,7 +130,8 @@ public:
     // plan's for its run (TestPlan::effectiveLimits). Announced by reportChanged.
     void setCheckLimits(const CheckLimits &limits);
 
-    // Whether a test plan's run drives the board now; the runner sets it.
+    // Whether a test plan's run drives the board now; the runner sets it,
+    // and the panel's state is marked run-driven with it.
     bool isPlanRunning() const { return m_planRunning; }
     void setPlanRunning(bool running);
 

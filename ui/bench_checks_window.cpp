@@ -2,6 +2,7 @@
 #include "bench_checks_window.h"
 
 #include "fitted_label.h"
+#include "plan_page.h"
 #include "report_files.h"
 #include "verdict_badge.h"
 #include "verdict_palette.h"
@@ -24,6 +25,7 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -140,9 +142,19 @@ QGroupBox *checkBox(const QString &title, VerdictBadge *badge, QLayout *content)
     return box;
 }
 
+// A tab's page with its check's badge at the top right, beside the content.
+QWidget *checkPage(VerdictBadge *badge, QLayout *content)
+{
+    auto *page = new QWidget;
+    auto *layout = new QHBoxLayout(page);
+    layout->addLayout(content, 1);
+    layout->addWidget(badge, 0, Qt::AlignTop);
+    return page;
+}
+
 } // namespace
 
-BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent)
+BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent, PlanRunner::Saver runSaver)
     : QWidget(parent, Qt::Window)
     , m_core(core)
 {
@@ -165,7 +177,7 @@ BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent)
     columns->addLayout(right, 1);
     auto *content = new QVBoxLayout(m_content);
     content->addLayout(columns, 1);
-    content->addWidget(buildMeasurementBox());
+    content->addWidget(buildTabs(std::move(runSaver)));
     buildButtonRow(*content);
 
     // On a screen too small for it all the window scrolls instead of growing
@@ -183,6 +195,7 @@ BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent)
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &BenchChecksWindow::refresh);
     followCore();
+    followPlan();
     refresh();
 }
 
@@ -378,7 +391,7 @@ QWidget *BenchChecksWindow::buildMeasurementBox()
     auto *layout = new QVBoxLayout;
     m_measurementBadge = new VerdictBadge;
     m_measurementBadge->setObjectName(QStringLiteral("measurementVerdict"));
-    QGroupBox *box = checkBox(tr("Measurements"), m_measurementBadge, layout);
+    QWidget *box = checkPage(m_measurementBadge, layout);
     buildSetPointRow(*layout);
     m_counts = fittedText(1);
     m_counts->setObjectName(QStringLiteral("measurementCounts"));
@@ -407,6 +420,18 @@ QWidget *BenchChecksWindow::buildMeasurementBox()
     m_statistics->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_statistics);
     return box;
+}
+
+// The measurements and the test plan share the space below the checks.
+QWidget *BenchChecksWindow::buildTabs(PlanRunner::Saver runSaver)
+{
+    m_tabs = new QTabWidget;
+    m_tabs->setObjectName(QStringLiteral("checkTabs"));
+    m_tabs->setDocumentMode(true);
+    m_tabs->addTab(buildMeasurementBox(), tr("&Measurements"));
+    m_planPage = new PlanPage(m_core, std::move(runSaver));
+    m_tabs->addTab(m_planPage, tr("Test pl&an"));
+    return m_tabs;
 }
 
 void BenchChecksWindow::buildButtonRow(QBoxLayout &into)
@@ -585,13 +610,62 @@ void BenchChecksWindow::showSetPoint(const BenchInput::SetPointCheck &check)
 
 void BenchChecksWindow::recordPoint()
 {
-    // The core writes the reading; the engine answers with pointRecorded or
-    // pointRefused, the core with readingRefused.
+    // The core writes the reading (the run's through the runner); the engine
+    // answers with pointRecorded or pointRefused, the core with
+    // readingRefused, the runner with readingRefused of its own.
     const std::optional<double> reading = BenchInput::referenceReading(m_reference->text());
+    PlanRunner &runner = m_planPage->runner();
     if (!reading)
         readingRefused(0.0, BenchCore::Refusal::NotAReading);
-    else
+    else if (!runner.isRunning())
         m_core.recordReading(*reading);
+    else if (!runner.pointAsked())
+        planReadingRefused(*reading, tr("the run asks for the reading once the board holds the "
+                                        "point"));
+    else
+        runner.giveReading(*reading);
+}
+
+// The plan page's run meets the board ID and reference fields here.
+void BenchChecksWindow::followPlan()
+{
+    connect(m_board, &QLineEdit::returnPressed, this, &BenchChecksWindow::boardIdEntered);
+    connect(m_planPage, &PlanPage::readingAsked, this, &BenchChecksWindow::planReadingAsked);
+    connect(&m_planPage->runner(), &PlanRunner::readingRefused, this,
+            &BenchChecksWindow::planReadingRefused);
+    connect(&m_core, &BenchCore::planRunningChanged, this, &BenchChecksWindow::showPlanRunning);
+    connect(m_planPage, &PlanPage::runFinished, this, [this] { m_board->setFocus(); });
+    showPlanRunning(m_core.isPlanRunning());
+}
+
+// A board ID typed or scanned: with a plan chosen, its run starts.
+void BenchChecksWindow::boardIdEntered()
+{
+    if (!m_planPage->chosenPlan() || m_planPage->runner().isRunning())
+        return;
+    m_tabs->setCurrentWidget(m_planPage);
+    m_planPage->startRun();
+}
+
+void BenchChecksWindow::planReadingAsked(double pointMmHg)
+{
+    showNote(m_pointNote,
+             tr("Type the gauge's reading at %1 and press Enter.").arg(mmHg(pointMmHg)), false);
+    m_reference->setFocus();
+    m_reference->selectAll();
+}
+
+void BenchChecksWindow::planReadingRefused(double mmHg, const QString &reason)
+{
+    pointRefused(mmHg, reason);
+}
+
+void BenchChecksWindow::showPlanRunning(bool running)
+{
+    m_clear->setEnabled(!running);
+    m_board->setReadOnly(running);
+    if (running)
+        m_tabs->setCurrentWidget(m_planPage);
 }
 
 void BenchChecksWindow::readingRefused(double, BenchCore::Refusal why)

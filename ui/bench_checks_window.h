@@ -18,6 +18,13 @@
 // recorded or refused) and the core's refusal come back by signal. The
 // report is the core's; the window writes it as PDF and JSON (ReportFiles).
 //
+// Below the checks, beside the measurements, the test plan page (PlanPage)
+// runs a plan on the board. Enter in the board ID field with a plan chosen
+// starts it (a barcode scanner ends the ID with Enter); the gauge's readings
+// the run asks for are typed in the reference field, where Enter records
+// them; a reading typed while the run asks for none is refused. While a run
+// drives the board, Clear is held back and the board ID cannot be changed.
+//
 // It fits a netbook's screen beside the main window: its size never follows
 // what it says. Each text that can grow long has a fixed number of lines and
 // is cut with an ellipsis beyond them, whole in its tooltip; the window is
@@ -27,6 +34,7 @@
 
 #include "bench_core.h"
 #include "check_report.h"
+#include "plan_runner.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -34,10 +42,12 @@
 
 #include <optional>
 
+class PlanPage;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTabWidget;
 class QTableWidget;
 class VerdictBadge;
 
@@ -54,10 +64,13 @@ public:
     static constexpr int kMorePointRows = 4;
 
     // `core` must be started and outlive the window. A top-level window; with
-    // a parent it is closed and deleted with it.
-    explicit BenchChecksWindow(BenchCore &core, QWidget *parent = nullptr);
+    // a parent it is closed and deleted with it. Its test plan runs are saved
+    // with `runSaver`; without one, as plain files (PlanPage::plainSaver).
+    explicit BenchChecksWindow(BenchCore &core, QWidget *parent = nullptr,
+                               PlanRunner::Saver runSaver = {});
 
-    // Records the reading typed in the reference field as a static point.
+    // Records the reading typed in the reference field as a static point;
+    // while a test plan runs, hands it to the run when it asks for one.
     void recordPoint();
     // Starts a new board: the checks and the board ID are cleared.
     void clearChecks();
@@ -86,6 +99,12 @@ private:
     QWidget *buildOverPressureBox();
     QWidget *buildStaticBox();
     QWidget *buildMeasurementBox();
+    QWidget *buildTabs(PlanRunner::Saver runSaver);
+    void followPlan();
+    void boardIdEntered();
+    void planReadingAsked(double pointMmHg);
+    void planReadingRefused(double mmHg, const QString &reason);
+    void showPlanRunning(bool running);
     void buildSetPointRow(QBoxLayout &into);
     void buildButtonRow(QBoxLayout &into);
     void followCore();
@@ -139,6 +158,9 @@ private:
     QLabel *m_counts = nullptr;
     QTableWidget *m_statistics = nullptr;
     VerdictBadge *m_measurementBadge = nullptr;
+
+    QTabWidget *m_tabs = nullptr;
+    PlanPage *m_planPage = nullptr;
 
     VerdictBadge *m_overallBadge = nullptr;
     QPushButton *m_clear = nullptr;

@@ -64,6 +64,9 @@ public:
     void showBenchChecksWindow();
     // The Bench checks window once it has been opened, or null.
     BenchChecksWindow *benchChecksWindow() const;
+    // What saves the Bench checks window's test plan runs, given to it when
+    // it is first opened; without one, the plain files (PlanPage).
+    void setRunSaver(PlanRunner::Saver saver) { m_runSaver = std::move(saver); }
 
 signals:
     // The panel's exit sequence has run: the program is to end now.
@@ -87,6 +90,7 @@ private:
     void showText(BoardState::Field field, const QString &text);
     void showBar(int value);
     void showPortEntryEnabled(int port, bool enabled);
+    void showRunDriven(bool driven);
     void showPortEntryChecked(int port, bool checked);
     void showFailure(const QString &notice);
     void showInfo(const QString &notice);
@@ -117,6 +121,7 @@ private:
     QAction *m_benchChecksAction = nullptr;
     BenchCore *m_core = nullptr;
     QPointer<BenchChecksWindow> m_benchChecks;
+    PlanRunner::Saver m_runSaver;
     QTime m_clockReading;
     bool m_centred = false;
     bool m_ended = false;
