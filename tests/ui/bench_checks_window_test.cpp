@@ -4,13 +4,18 @@
 // recording a manometer point typed in the reference field (Enter or Record),
 // the refusals and what stays for a retry, the over-pressure badge turning at
 // once, "Clear", the set point's refusals, and the saved report's session
-// fields; and how the main window offers it in its File menu.
+// fields; and how the main window offers it in its File menu. A test plan's
+// run from the window, the board's answers given by hand: what starts it,
+// Cancel, the main window's buttons held while it runs, and its verdict
+// shown only once its files are written.
 #include "bench_checks_window.h"
 #include "bench_core.h"
+#include "command_frame.h"
 #include "command_set.h"
 #include "fitted_label.h"
 #include "main_window.h"
 #include "memory_serial_port.h"
+#include "plan_page.h"
 #include "port_map.h"
 #include "trace_header.h"
 #include "verdict_badge.h"
@@ -41,11 +46,13 @@ constexpr const char *kPort = "COM1";
 class Feed
 {
 public:
-    explicit Feed(bool portOpen = true)
+    // With `settingsFile`, the core reads its [checks] and [reports] there.
+    explicit Feed(bool portOpen = true, const QString &settingsFile = QString())
     {
-        auto port = std::make_unique<MemorySerialPort>();
+        auto owned = std::make_unique<MemorySerialPort>();
         if (!portOpen)
-            port->setOnlyOpenable({});
+            owned->setOnlyOpenable({});
+        port = owned.get();
         core.recorder().setClock([this] { return m_ms; });
         QObject::connect(&core.recorder(), &TrafficRecorder::entryRecorded, &core,
                          [this](const TrafficEntry &entry) {
@@ -53,7 +60,19 @@ public:
                                  entry.kind == QLatin1String(ChecksEngine::kClearedEvent))
                                  written.append(entry.kind);
                          });
-        core.start(std::move(port), PortMap(), QString());
+        if (settingsFile.isEmpty())
+            core.start(std::move(owned), PortMap(), QString());
+        else
+            core.start(std::move(owned), settingsFile, QString());
+    }
+    // The frames written to the port, as command texts.
+    QStringList frames() const
+    {
+        QStringList texts;
+        for (const QByteArray &frame : port->written().split('\x03'))
+            if (!frame.isEmpty())
+                texts << QString::fromLatin1(CommandFrame::text(frame + '\x03'));
+        return texts;
     }
     void sent(const char *frame)
     {
@@ -72,6 +91,7 @@ public:
     ChecksEngine &engine() { return core.checks(); }
 
     BenchCore core;
+    MemorySerialPort *port = nullptr;
     QStringList written;
 
 private:
@@ -132,6 +152,8 @@ private slots:
     void fileMenuOpensOneWindowBesideMain();
     void staysInsideTheScreen_data();
     void staysInsideTheScreen();
+    void planRun_data();
+    void planRun();
 
 public:
     // A screen smaller than a 1024x600 netbook leaves a window below its
@@ -458,6 +480,109 @@ void TestBenchChecksWindow::staysInsideTheScreen()
                      note->toolTip().contains("/board report.pdf"),
                  qPrintable(note->toolTip()));
     }
+}
+
+void TestBenchChecksWindow::planRun_data()
+{
+    QTest::addColumn<bool>("planChosen"); // the standard plan, else a free check
+    QTest::addColumn<bool>("byEnter");    // Enter in the board ID, else Start
+    QTest::addColumn<QString>("failure"); // why the saver cannot write; empty: it writes
+    QTest::addColumn<Verdict>("verdict"); // shown at the end
+
+    QTest::newRow("Enter in the board ID starts the chosen plan; Cancel: INCOMPLETE, saved")
+        << true << true << "" << Verdict::Incomplete;
+    QTest::newRow("Start starts it; files not written: no verdict")
+        << true << false << "the disk is full" << Verdict::None;
+    QTest::newRow("Enter without a plan chosen starts nothing")
+        << false << true << "" << Verdict::None;
+}
+
+// The main window's buttons that would disturb a run, all but Break.
+static QStringList enabledButtons(QWidget &main)
+{
+    QStringList names;
+    for (const char *name : {"StartStop", "SetCycle", "Reset", "Patientsel", "PumpUp", "ManoMode",
+                             "LeakTest", "Break"})
+        if (child<QPushButton>(main, name)->isEnabled())
+            names << QLatin1String(name);
+    return names;
+}
+
+void TestBenchChecksWindow::planRun()
+{
+    QFETCH(bool, planChosen);
+    QFETCH(bool, byEnter);
+    QFETCH(QString, failure);
+    QTemporaryDir dir;
+    QFile settings(dir.filePath("tarnvik.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[reports]\nfolder=runs\n"); // beside the settings file
+    settings.close();
+    Feed feed(true, settings.fileName());
+    MainWindow main(feed.core);
+    const QStringList all = enabledButtons(main);
+    QCOMPARE(all.size(), 8);
+
+    BenchChecksWindow *shown = nullptr;
+    std::optional<Verdict> whileSaving;
+    const auto saver = [&](const QString &folder, const CheckReport &report,
+                           const QByteArray &trace, const QDateTime &started) {
+        whileSaving = child<VerdictBadge>(*shown, "runVerdict")->verdict();
+        if (!failure.isEmpty())
+            return PlanRunner::Files{{}, {}, {}, failure};
+        return PlanPage::plainSaver()(folder, report, trace, started);
+    };
+    BenchChecksWindow window(feed.core, nullptr, saver);
+    shown = &window;
+    auto *page = child<PlanPage>(window, "planPage");
+    if (planChosen)
+        page->chooseStandardPlan();
+    QSignalSpy finished(page, &PlanPage::runFinished);
+    feed.port->clearWritten();
+    auto *board = child<QLineEdit>(window, "boardId");
+    QTest::keyClicks(board, "SN 0412");
+    if (byEnter)
+        QTest::keyClick(board, Qt::Key_Return);
+    else
+        QTest::mouseClick(child<QPushButton>(window, "startPlan"), Qt::LeftButton);
+    if (!planChosen) {
+        QCOMPARE(feed.frames(), QStringList());
+        QVERIFY(!page->runner().isRunning());
+        return;
+    }
+
+    QCOMPARE(feed.frames(), QStringList{CommandSet::kReadStatus});
+    feed.port->deliver("\x02"
+                       "000 I A 160 00\r");
+    QTRY_COMPARE(feed.frames(),
+                 (QStringList{CommandSet::kReadStatus, CommandSet::kAdult, CommandSet::kLeakTest}));
+    QCOMPARE(enabledButtons(main), QStringList{"Break"});
+    QVERIFY(!child<QPushButton>(window, "clearChecks")->isEnabled());
+    QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), Verdict::None);
+
+    QTest::mouseClick(child<QPushButton>(window, "cancelPlan"), Qt::LeftButton);
+    QCOMPARE(feed.frames().constLast(), QString(CommandSet::kBreak)); // at once
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(whileSaving, Verdict::None);
+    QCOMPARE(enabledButtons(main), all);
+    QVERIFY(child<QPushButton>(window, "clearChecks")->isEnabled());
+    QFETCH(Verdict, verdict);
+    QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), verdict);
+    const auto outcome = finished.at(0).at(0).value<PlanRunner::Outcome>();
+    QCOMPARE(outcome.end, PlanRunner::End::Cancelled);
+    const QString note = child<FittedLabel>(window, "planNote")->fullText();
+    if (!failure.isEmpty()) {
+        QVERIFY2(note.contains("not saved: " + failure), qPrintable(note));
+        return;
+    }
+    QCOMPARE(QFileInfo(outcome.files.json).absolutePath(), dir.filePath("runs"));
+    QVERIFY2(note.contains(QFileInfo(outcome.files.pdf).fileName()), qPrintable(note));
+    QFile json(outcome.files.json);
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
+    QCOMPARE(report.value("board").toString(), QString("SN 0412"));
+    QCOMPARE(report.value("verdict").toString(), QString("incomplete"));
+    QVERIFY(QFileInfo(outcome.files.trace).size() > 0);
 }
 
 QTEST_MAIN(TestBenchChecksWindow)
