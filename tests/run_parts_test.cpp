@@ -5,7 +5,8 @@
 // too long (and saying what it dropped), and the run's files: the board ID
 // made safe for a file name, a name nothing has yet, the files read back.
 // And the runner on the in-memory port, the board's lines given by hand:
-// every run it will not start, and a port lost in a run.
+// every run it will not start, a port lost in a run, and a static point the
+// board never reads near.
 #include "bench_core.h"
 #include "checks_engine.h"
 #include "command_frame.h"
@@ -34,6 +35,8 @@ const QDateTime kStarted(QDate(2026, 12, 7), QTime(13, 5, 9), Qt::UTC);
 
 const char kSeries[] = R"({"plan": "Series", "version": "1", "patient": "adult", "limits": {},
  "steps": [{"series": {"set_point": "120/80", "count": 2, "pause_s": 0}}]})";
+const char kStatic[] = R"({"plan": "Static", "version": "1", "patient": "adult", "limits": {},
+ "steps": [{"static": {"points_mmHg": [150, 50]}}]})";
 
 PlanRunner::Files saveRun(const QString &folder, const CheckReport &report, const QByteArray &trace,
                           const QDateTime &started)
@@ -51,6 +54,7 @@ struct MemoryBench
         if (!portOpen)
             owned->setOnlyOpenable({});
         port = owned.get();
+        core.recorder().setClock([this] { return ms; });
         core.start(std::move(owned), PortMap(), QString());
     }
     QStringList frames() const
@@ -64,6 +68,7 @@ struct MemoryBench
 
     BenchCore core;
     MemorySerialPort *port = nullptr;
+    qint64 ms = 0; // the recorder's clock
 };
 
 } // namespace
@@ -84,6 +89,7 @@ private slots:
     void startRefused_data();
     void startRefused();
     void runEndsWhenThePortCloses();
+    void staticPointGivenUp();
 };
 
 // Readings 250 ms apart from 0 ms; the point is 150 mmHg; the limits are
@@ -94,22 +100,30 @@ void RunPartsTest::holdWatch_data()
     QTest::addColumn<double>("staticMmHg");
     QTest::addColumn<bool>("steady");
     QTest::addColumn<bool>("near");
+    QTest::addColumn<bool>("overdue"); // more than 120 s since the restart at 0 ms
 
     const QList<int> still(9, 150); // 0 .. 2000 ms
-    QTest::newRow("2 s at 150 is steady near 150") << still << 3.0 << true << true;
-    QTest::newRow("1.75 s is short of the window") << QList<int>(8, 150) << 3.0 << false << false;
+    QTest::newRow("2 s at 150 is steady near 150") << still << 3.0 << true << true << false;
+    QTest::newRow("1.75 s is short of the window")
+        << QList<int>(8, 150) << 3.0 << false << false << false;
     QList<int> spread2 = still;
     spread2[8] = 152;
-    QTest::newRow("spread of 2 mmHg is steady") << spread2 << 3.0 << true << true;
+    QTest::newRow("spread of 2 mmHg is steady") << spread2 << 3.0 << true << true << false;
     QList<int> spread3 = still;
     spread3[8] = 153;
-    QTest::newRow("spread of 3 mmHg is not") << spread3 << 3.0 << false << false;
+    QTest::newRow("spread of 3 mmHg is not") << spread3 << 3.0 << false << false << false;
     QList<int> climbed = QList<int>{40, 60, 80, 100} + still;
-    QTest::newRow("a climb before the last window is forgotten") << climbed << 3.0 << true << true;
-    QTest::newRow("10 mmHg off is near") << QList<int>(9, 160) << 3.0 << true << true;
-    QTest::newRow("11 mmHg off is not near") << QList<int>(9, 139) << 3.0 << true << false;
+    QTest::newRow("a climb before the last window is forgotten")
+        << climbed << 3.0 << true << true << false;
+    QTest::newRow("10 mmHg off is near") << QList<int>(9, 160) << 3.0 << true << true << false;
+    QTest::newRow("11 mmHg off is not near") << QList<int>(9, 139) << 3.0 << true << false << false;
     QTest::newRow("11 mmHg off is near when the static limit is 4 (near 12)")
-        << QList<int>(9, 161) << 4.0 << true << true;
+        << QList<int>(9, 161) << 4.0 << true << true << false;
+    const QList<int> far(481, 100); // 0 .. 120 s
+    QTest::newRow("120 s short of the point is not overdue")
+        << far << 3.0 << true << false << false;
+    QTest::newRow("120.25 s short of the point is overdue")
+        << (far + QList<int>{100}) << 3.0 << true << false << true;
 }
 
 void RunPartsTest::holdWatch()
@@ -126,6 +140,8 @@ void RunPartsTest::holdWatch()
         watch.reading(i * 250, readings.at(i));
     QCOMPARE(watch.isSteady(), steady);
     QCOMPARE(watch.isSteadyNear(150), near);
+    QFETCH(bool, overdue);
+    QCOMPARE(watch.isOverdue(), overdue);
 }
 
 // Past its bytes the trace keeps its beginning and ends with the count of
@@ -322,6 +338,46 @@ void RunPartsTest::runEndsWhenThePortCloses()
     QCOMPARE(outcome->report.steps.constFirst().ending, QString("the board did not answer"));
     QVERIFY2(outcome->saved(), qPrintable(outcome->notSaved()));
     QCOMPARE(outcome->verdict(), std::optional<Verdict>(Verdict::Incomplete));
+}
+
+// The board never reads near the first point: 120 s after the prompt it is
+// still waited for, a line later it is given up (Break, the points left
+// unrecorded) and the step ends incomplete with the reason, the run complete.
+void RunPartsTest::staticPointGivenUp()
+{
+    QTemporaryDir dir;
+    MemoryBench bench;
+    PlanRunner runner(bench.core, &saveRun);
+    std::optional<PlanRunner::Outcome> outcome;
+    connect(&runner, &PlanRunner::finished, this,
+            [&outcome](const PlanRunner::Outcome &o) { outcome = o; });
+    bench.port->clearWritten();
+    QVERIFY(runner.start(*TestPlan::parse(kStatic).plan, {"SN-1", {}, {}, dir.path()}));
+    bench.port->deliver("\x02"
+                        "000 I A 160 00\r");
+    const QStringList toManometer{"18;;DF", "24;;DC", "14;;DB"};
+    QTRY_COMPARE(bench.frames(), toManometer);
+    for (int s = 1; s <= 120; ++s) {
+        bench.ms += 1000;
+        bench.port->deliver("\x02"
+                            "100\r");
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(bench.frames(), toManometer);
+    QVERIFY(runner.isRunning());
+    bench.ms += 1000;
+    bench.port->deliver("\x02"
+                        "100\r");
+    QTRY_COMPARE(bench.frames(), toManometer + QStringList{"X"});
+    bench.port->deliver("\x02"
+                        "000\r");
+    QTRY_VERIFY(outcome.has_value());
+    QCOMPARE(outcome->end, PlanRunner::End::Completed);
+    QCOMPARE(outcome->report.verdict, Verdict::Incomplete);
+    const CheckReport::PlanStep &step = outcome->report.steps.at(0);
+    QCOMPARE(step.verdict, Verdict::Incomplete);
+    QVERIFY2(step.reason.startsWith("the pressure did not come near 150 mmHg within 120 s"),
+             qPrintable(step.reason));
 }
 
 QTEST_MAIN(RunPartsTest)
