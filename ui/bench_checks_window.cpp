@@ -464,7 +464,8 @@ void BenchChecksWindow::refresh()
     showOverPressure(checks);
     showStaticPoints(checks);
     showMeasurements(checks);
-    m_overallBadge->setVerdict(checks.verdict);
+    m_overallBadge->setVerdict(m_core.isPlanRunning() ? Verdict::None
+                                                      : m_planVerdict.value_or(checks.verdict));
 }
 
 void BenchChecksWindow::showLeakTest(const CheckReport &checks)
@@ -634,7 +635,7 @@ void BenchChecksWindow::followPlan()
     connect(&m_planPage->runner(), &PlanRunner::readingRefused, this,
             &BenchChecksWindow::planReadingRefused);
     connect(&m_core, &BenchCore::planRunningChanged, this, &BenchChecksWindow::showPlanRunning);
-    connect(m_planPage, &PlanPage::runFinished, this, [this] { m_board->setFocus(); });
+    connect(m_planPage, &PlanPage::runFinished, this, &BenchChecksWindow::planFinished);
     showPlanRunning(m_core.isPlanRunning());
 }
 
@@ -664,8 +665,18 @@ void BenchChecksWindow::showPlanRunning(bool running)
 {
     m_clear->setEnabled(!running);
     m_board->setReadOnly(running);
-    if (running)
+    if (running) {
+        m_planVerdict.reset();
         m_tabs->setCurrentWidget(m_planPage);
+    }
+    refresh();
+}
+
+void BenchChecksWindow::planFinished(const PlanRunner::Outcome &outcome)
+{
+    m_planVerdict = outcome.verdict().value_or(Verdict::None);
+    refresh();
+    m_board->setFocus();
 }
 
 void BenchChecksWindow::readingRefused(double, BenchCore::Refusal why)
@@ -703,6 +714,7 @@ void BenchChecksWindow::overPressureSeen(qint64, const QString &, int, double)
 
 void BenchChecksWindow::clearChecks()
 {
+    m_planVerdict.reset();
     m_core.clearChecks();
     m_reference->clear();
     showNote(m_pointNote, QString(), false);

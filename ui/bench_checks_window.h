@@ -24,6 +24,9 @@
 // the run asks for are typed in the reference field, where Enter records
 // them; a reading typed while the run asks for none is refused. While a run
 // drives the board, Clear is held back and the board ID cannot be changed.
+// The board's verdict is then the run's: none while it runs, and after it
+// the verdict the plan page shows (none when its files were not written)
+// until Clear; the checks' own verdict otherwise.
 //
 // It fits a netbook's screen beside the main window: its size never follows
 // what it says. Each text that can grow long has a fixed number of lines and
@@ -105,6 +108,7 @@ private:
     void planReadingAsked(double pointMmHg);
     void planReadingRefused(double mmHg, const QString &reason);
     void showPlanRunning(bool running);
+    void planFinished(const PlanRunner::Outcome &outcome);
     void buildSetPointRow(QBoxLayout &into);
     void buildButtonRow(QBoxLayout &into);
     void followCore();
@@ -161,6 +165,8 @@ private:
 
     QTabWidget *m_tabs = nullptr;
     PlanPage *m_planPage = nullptr;
+    // The last run's verdict as shown, until Clear; none without a run.
+    std::optional<Verdict> m_planVerdict;
 
     VerdictBadge *m_overallBadge = nullptr;
     QPushButton *m_clear = nullptr;

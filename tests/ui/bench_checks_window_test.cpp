@@ -568,6 +568,7 @@ void TestBenchChecksWindow::planRun()
     QVERIFY(child<QPushButton>(window, "clearChecks")->isEnabled());
     QFETCH(Verdict, verdict);
     QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), verdict);
+    QCOMPARE(child<VerdictBadge>(window, "overallVerdict")->verdict(), verdict);
     const auto outcome = finished.at(0).at(0).value<PlanRunner::Outcome>();
     QCOMPARE(outcome.end, PlanRunner::End::Cancelled);
     const QString note = child<FittedLabel>(window, "planNote")->fullText();
