@@ -199,6 +199,13 @@ BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent, PlanRunne
     refresh();
 }
 
+// A run the plan page drives ends with it, and the core says so: the window
+// no longer follows the core by then.
+BenchChecksWindow::~BenchChecksWindow()
+{
+    disconnect(&m_core, nullptr, this, nullptr);
+}
+
 // The fields show what the core holds when the window is built, and follow
 // it from then on; what is typed goes to the core.
 void BenchChecksWindow::followCore()
@@ -650,8 +657,10 @@ void BenchChecksWindow::boardIdEntered()
 
 void BenchChecksWindow::planReadingAsked(double pointMmHg)
 {
-    showNote(m_pointNote,
-             tr("Type the gauge's reading at %1 and press Enter.").arg(mmHg(pointMmHg)), false);
+    showNote(
+        m_pointNote,
+        tr("Type the gauge's reading at %1 mmHg and press Enter.").arg(QString::number(pointMmHg)),
+        false);
     m_reference->setFocus();
     m_reference->selectAll();
 }

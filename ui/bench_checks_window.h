@@ -71,6 +71,7 @@ public:
     // with `runSaver`; without one, as plain files (PlanPage::plainSaver).
     explicit BenchChecksWindow(BenchCore &core, QWidget *parent = nullptr,
                                PlanRunner::Saver runSaver = {});
+    ~BenchChecksWindow() override;
 
     // Records the reading typed in the reference field as a static point;
     // while a test plan runs, hands it to the run when it asks for one.

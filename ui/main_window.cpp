@@ -227,7 +227,12 @@ MainWindow::MainWindow(BenchCore &core, QWidget *parent)
     offerBenchChecks();
 }
 
-MainWindow::~MainWindow() = default;
+// The Bench checks window goes first, while this one can still follow what
+// its end changes (a run it drove ends with it).
+MainWindow::~MainWindow()
+{
+    delete m_benchChecks;
+}
 
 // The client area, built part by part: the decoration lies below everything
 // it frames, so it comes first.

@@ -65,6 +65,15 @@ public:
         else
             core.start(std::move(owned), settingsFile, QString());
     }
+    // `count` pressure lines of `mmHg` from the board, 250 ms apart.
+    void lines(int mmHg, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_ms += 250;
+            port->deliver('\x02' + QByteArray::number(mmHg).rightJustified(3, '0') + '\r');
+            QCoreApplication::processEvents();
+        }
+    }
     // The frames written to the port, as command texts.
     QStringList frames() const
     {
@@ -154,6 +163,7 @@ private slots:
     void staysInsideTheScreen();
     void planRun_data();
     void planRun();
+    void planFromFileTakesReadings();
 
 public:
     // A screen smaller than a 1024x600 netbook leaves a window below its
@@ -488,13 +498,16 @@ void TestBenchChecksWindow::planRun_data()
     QTest::addColumn<bool>("byEnter");    // Enter in the board ID, else Start
     QTest::addColumn<QString>("failure"); // why the saver cannot write; empty: it writes
     QTest::addColumn<Verdict>("verdict"); // shown at the end
+    QTest::addColumn<bool>("deleted");    // the window deleted in the run, else Cancel
 
     QTest::newRow("Enter in the board ID starts the chosen plan; Cancel: INCOMPLETE, saved")
-        << true << true << "" << Verdict::Incomplete;
+        << true << true << "" << Verdict::Incomplete << false;
     QTest::newRow("Start starts it; files not written: no verdict")
-        << true << false << "the disk is full" << Verdict::None;
+        << true << false << "the disk is full" << Verdict::None << false;
+    QTest::newRow("window deleted in a run: the main window's buttons back (crashed)")
+        << true << true << "" << Verdict::None << true;
     QTest::newRow("Enter without a plan chosen starts nothing")
-        << false << true << "" << Verdict::None;
+        << false << true << "" << Verdict::None << false;
 }
 
 // The main window's buttons that would disturb a run, all but Break.
@@ -532,7 +545,8 @@ void TestBenchChecksWindow::planRun()
             return PlanRunner::Files{{}, {}, {}, failure};
         return PlanPage::plainSaver()(folder, report, trace, started);
     };
-    BenchChecksWindow window(feed.core, nullptr, saver);
+    auto owned = std::make_unique<BenchChecksWindow>(feed.core, nullptr, saver);
+    BenchChecksWindow &window = *owned;
     shown = &window;
     auto *page = child<PlanPage>(window, "planPage");
     if (planChosen)
@@ -559,6 +573,13 @@ void TestBenchChecksWindow::planRun()
     QCOMPARE(enabledButtons(main), QStringList{"Break"});
     QVERIFY(!child<QPushButton>(window, "clearChecks")->isEnabled());
     QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), Verdict::None);
+    QFETCH(bool, deleted);
+    if (deleted) {
+        owned.reset();
+        QCOMPARE(enabledButtons(main), all);
+        QVERIFY(!feed.core.isPlanRunning());
+        return;
+    }
 
     QTest::mouseClick(child<QPushButton>(window, "cancelPlan"), Qt::LeftButton);
     QCOMPARE(feed.frames().constLast(), QString(CommandSet::kBreak)); // at once
@@ -584,6 +605,72 @@ void TestBenchChecksWindow::planRun()
     QCOMPARE(report.value("board").toString(), QString("SN 0412"));
     QCOMPARE(report.value("verdict").toString(), QString("incomplete"));
     QVERIFY(QFileInfo(outcome.files.trace).size() > 0);
+}
+
+// A plan file refused names its key and cannot start; a good one runs, and
+// the gauge's reading goes to the run through the reference field only once
+// the run asks for it.
+void TestBenchChecksWindow::planFromFileTakesReadings()
+{
+    QTemporaryDir dir;
+    const auto file = [&dir](const char *name, const QByteArray &text) {
+        QFile plan(dir.filePath(name));
+        plan.open(QIODevice::WriteOnly);
+        plan.write(text);
+        return plan.fileName();
+    };
+    const QByteArray head = R"({"plan": "P", "version": "1", "patient": "adult", "limits": {},)";
+    const QString refused =
+        file("refused.json", head + R"("steps": [{"static": {"points": [150]}}]})");
+    const QString good =
+        file("good.json", head + R"("steps": [{"static": {"points_mmHg": [150]}}]})");
+    QFile settings(dir.filePath("tarnvik.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[reports]\nfolder=runs\n");
+    settings.close();
+    Feed feed(true, settings.fileName());
+    BenchChecksWindow window(feed.core);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *page = child<PlanPage>(window, "planPage");
+    auto *start = child<QPushButton>(window, "startPlan");
+    const auto note = [&] {
+        return child<FittedLabel>(window, "planNote")->fullText();
+    };
+
+    QVERIFY(!page->choosePlanFile(refused));
+    QVERIFY2(note().contains("steps[0].static.points: unknown key"), qPrintable(note()));
+    QVERIFY(!start->isEnabled());
+    QVERIFY(page->choosePlanFile(good));
+    QVERIFY(start->isEnabled());
+
+    QSignalSpy finished(page, &PlanPage::runFinished);
+    feed.port->clearWritten();
+    child<QLineEdit>(window, "boardId")->setText("SN-7");
+    QTest::mouseClick(start, Qt::LeftButton);
+    feed.port->deliver("\x02"
+                       "000 I A 160 00\r");
+    QTRY_COMPARE(feed.frames(), (QStringList{CommandSet::kReadStatus, CommandSet::kAdult,
+                                             CommandSet::kManometer}));
+    auto *reference = child<QLineEdit>(window, "referenceReading");
+    QTest::keyClicks(reference, "150");
+    QTest::keyClick(reference, Qt::Key_Return);                       // no reading asked for yet
+    QCOMPARE(feed.written, QStringList{ChecksEngine::kClearedEvent}); // by the run's start
+    const QString refusal = child<FittedLabel>(window, "pointNote")->fullText();
+    QVERIFY2(refusal.contains("once the board holds the point"), qPrintable(refusal));
+
+    feed.lines(150, 12);
+    QTRY_VERIFY(page->runner().pointAsked().has_value());
+    QCOMPARE(child<FittedLabel>(window, "pointNote")->fullText(),
+             QString("Type the gauge's reading at 150 mmHg and press Enter."));
+    reference->setText("151");
+    QTest::keyClick(reference, Qt::Key_Return);
+    QCOMPARE(feed.written.size(), 2);
+    QTRY_COMPARE(feed.frames().constLast(), QString(CommandSet::kBreak));
+    feed.lines(0, 1);
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), Verdict::Pass);
+    QCOMPARE(feed.engine().report().staticPoints.at(0).referenceMmHg, 151.0);
 }
 
 QTEST_MAIN(TestBenchChecksWindow)
