@@ -368,6 +368,9 @@ void PlanPage::finished(const PlanRunner::Outcome &outcome)
     }
     showRunning(false);
     m_left->clear();
+    m_progress->setFormat(QStringLiteral("%p%"));
+    if (outcome.end == PlanRunner::End::Completed)
+        m_progress->setValue(kProgressSteps);
     const QString ended = outcome.reason.isEmpty() ? QString() : capitalised(outcome.reason);
     if (!outcome.saved()) {
         m_verdict->setVerdict(Verdict::None);

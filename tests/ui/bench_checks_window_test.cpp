@@ -29,6 +29,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -483,6 +484,17 @@ void TestBenchChecksWindow::staysInsideTheScreen()
         const QWidget *part = child<QWidget>(window, name);
         QCOMPARE(part->visibleRegion().boundingRect(), part->rect());
     }
+    // And the test plan page's, in the place of the measurements.
+    auto *page = child<PlanPage>(window, "planPage");
+    page->chooseStandardPlan();
+    child<QTabWidget>(window, "checkTabs")->setCurrentWidget(page);
+    QCoreApplication::processEvents();
+    for (const char *name : {"planChoice", "startPlan", "cancelPlan", "runVerdict", "planSteps",
+                             "planPrompt", "planProgress", "planSecondsLeft", "planNote"}) {
+        const QWidget *part = child<QWidget>(window, name);
+        QVERIFY2(part->visibleRegion().boundingRect() == part->rect(), name);
+    }
+    QCOMPARE(window.size(), placed);
     if (longTexts) { // a note cut to its lines is whole in its tooltip
         const QLabel *note = child<QLabel>(window, "saveNote");
         QVERIFY2(note->text().endsWith(QChar(0x2026)), qPrintable(note->text()));
