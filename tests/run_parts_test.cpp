@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The parts a test plan's run is made of, each on its own: when the hold
 // watch takes the board for steady near a point (on each side of the spread
-// and the near limit), the run's trace keeping its beginning when it grows
+// and the near limit, and of its time to get there), the reports folder the
+// settings file names, the run's trace keeping its beginning when it grows
 // too long (and saying what it dropped), and the run's files: the board ID
 // made safe for a file name, a name nothing has yet, the files read back.
 // And the runner on the in-memory port, the board's lines given by hand:
@@ -15,6 +16,7 @@
 #include "plain_file_check.h"
 #include "plan_runner.h"
 #include "port_map.h"
+#include "reports_folder.h"
 #include "run_files.h"
 #include "run_trace.h"
 #include "trace_reader.h"
@@ -86,6 +88,8 @@ private slots:
     void filesTakeAFreeName_data();
     void filesTakeAFreeName();
     void filesNeedAFolder();
+    void reportsFolder_data();
+    void reportsFolder();
     void startRefused_data();
     void startRefused();
     void runEndsWhenThePortCloses();
@@ -265,6 +269,68 @@ void RunPartsTest::filesNeedAFolder()
     QCOMPARE(written.failure, QString("the reports folder %1 is no folder").arg(missing));
     QVERIFY(written.trace.isEmpty() && written.pdf.isEmpty());
     QVERIFY(!QFileInfo::exists(missing));
+}
+
+// In a temporary folder: "settings.ini" with `[reports] folder=<entry>` (no
+// entry when it is null), a file "taken"; {dir} in `entry`, `expected` and
+// `refusal` stands for the folder.
+void RunPartsTest::reportsFolder_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("expected"); // the folder, made; empty when refused
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("no entry: reports in the data folder")
+        << QString() << ReportsFolder::standard() << "";
+    QTest::newRow("relative: beside the settings file, made") << "runs/today"
+                                                              << "{dir}/runs/today"
+                                                              << "";
+    QTest::newRow("absolute") << "{dir}/abs"
+                              << "{dir}/abs"
+                              << "";
+    QTest::newRow("a comma is part of the name") << "a,b"
+                                                 << "{dir}/a,b"
+                                                 << "";
+    QTest::newRow("a file in its place is refused")
+        << "taken"
+        << ""
+        << "the reports folder {dir}/taken cannot be used: it is a file";
+    QTest::newRow("one that cannot be made is refused")
+        << "taken/runs"
+        << ""
+        << "the reports folder {dir}/taken/runs cannot be used: it could not be made";
+}
+
+void RunPartsTest::reportsFolder()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, expected);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const auto inDir = [&dir](QString text) {
+        return text.replace("{dir}", dir.path());
+    };
+    QFile taken(dir.filePath("taken"));
+    QVERIFY(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    QFile settings(dir.filePath("settings.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[checks]\nstatic_mmHg=3\n");
+    if (!entry.isNull())
+        settings.write("[reports]\nfolder=" + inDir(entry).toUtf8() + "\n");
+    settings.close();
+
+    QString why;
+    if (entry.isNull()) { // named, not made: the data folder is the user's
+        QCOMPARE(ReportsFolder::named(settings.fileName(), &why), expected);
+        QCOMPARE(ReportsFolder::named(dir.filePath("none.ini"), &why), expected);
+        QCOMPARE(why, QString());
+        return;
+    }
+    QCOMPARE(ReportsFolder::ready(settings.fileName(), &why), inDir(expected));
+    QCOMPARE(why, inDir(refusal));
+    if (!expected.isEmpty())
+        QVERIFY(QFileInfo(inDir(expected)).isDir());
 }
 
 void RunPartsTest::startRefused_data()

@@ -646,10 +646,11 @@ void BenchChecksWindow::followPlan()
     showPlanRunning(m_core.isPlanRunning());
 }
 
-// A board ID typed or scanned: with a plan chosen, its run starts.
+// A board ID typed or scanned: with a plan chosen, its run starts (a plan
+// file that was refused says so again).
 void BenchChecksWindow::boardIdEntered()
 {
-    if (!m_planPage->chosenPlan() || m_planPage->runner().isRunning())
+    if (m_planPage->isFreeCheck() || m_planPage->runner().isRunning())
         return;
     m_tabs->setCurrentWidget(m_planPage);
     m_planPage->startRun();

@@ -653,6 +653,10 @@ void TestBenchChecksWindow::planFromFileTakesReadings()
     QVERIFY(!page->choosePlanFile(refused));
     QVERIFY2(note().contains("steps[0].static.points: unknown key"), qPrintable(note()));
     QVERIFY(!start->isEnabled());
+    feed.port->clearWritten();
+    QTest::keyClick(child<QLineEdit>(window, "boardId"), Qt::Key_Return); // says so again
+    QCOMPARE(feed.frames(), QStringList());
+    QVERIFY2(note().startsWith("This plan cannot be run: "), qPrintable(note()));
     QVERIFY(page->choosePlanFile(good));
     QVERIFY(start->isEnabled());
 
