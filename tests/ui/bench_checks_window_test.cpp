@@ -510,16 +510,18 @@ void TestBenchChecksWindow::planRun_data()
     QTest::addColumn<bool>("byEnter");    // Enter in the board ID, else Start
     QTest::addColumn<QString>("failure"); // why the saver cannot write; empty: it writes
     QTest::addColumn<Verdict>("verdict"); // shown at the end
-    QTest::addColumn<bool>("deleted");    // the window deleted in the run, else Cancel
+    QTest::addColumn<int>("deleted");     // in the run: 1 the window, 2 the main window; 0 Cancel
 
     QTest::newRow("Enter in the board ID starts the chosen plan; Cancel: INCOMPLETE, saved")
-        << true << true << "" << Verdict::Incomplete << false;
+        << true << true << "" << Verdict::Incomplete << 0;
     QTest::newRow("Start starts it; files not written: no verdict")
-        << true << false << "the disk is full" << Verdict::None << false;
+        << true << false << "the disk is full" << Verdict::None << 0;
     QTest::newRow("window deleted in a run: the main window's buttons back (crashed)")
-        << true << true << "" << Verdict::None << true;
+        << true << true << "" << Verdict::None << 1;
+    QTest::newRow("main window deleted in a run, its Bench checks window with it (crashed)")
+        << true << true << "" << Verdict::None << 2;
     QTest::newRow("Enter without a plan chosen starts nothing")
-        << false << true << "" << Verdict::None << false;
+        << false << true << "" << Verdict::None << 0;
 }
 
 // The main window's buttons that would disturb a run, all but Break.
@@ -544,7 +546,8 @@ void TestBenchChecksWindow::planRun()
     settings.write("[reports]\nfolder=runs\n"); // beside the settings file
     settings.close();
     Feed feed(true, settings.fileName());
-    MainWindow main(feed.core);
+    auto ownedMain = std::make_unique<MainWindow>(feed.core);
+    MainWindow &main = *ownedMain;
     const QStringList all = enabledButtons(main);
     QCOMPARE(all.size(), 8);
 
@@ -557,8 +560,9 @@ void TestBenchChecksWindow::planRun()
             return PlanRunner::Files{{}, {}, {}, failure};
         return PlanPage::plainSaver()(folder, report, trace, started);
     };
-    auto owned = std::make_unique<BenchChecksWindow>(feed.core, nullptr, saver);
-    BenchChecksWindow &window = *owned;
+    main.setRunSaver(saver);
+    main.showBenchChecksWindow();
+    BenchChecksWindow &window = *main.benchChecksWindow();
     shown = &window;
     auto *page = child<PlanPage>(window, "planPage");
     if (planChosen)
@@ -585,11 +589,16 @@ void TestBenchChecksWindow::planRun()
     QCOMPARE(enabledButtons(main), QStringList{"Break"});
     QVERIFY(!child<QPushButton>(window, "clearChecks")->isEnabled());
     QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), Verdict::None);
-    QFETCH(bool, deleted);
-    if (deleted) {
-        owned.reset();
+    QFETCH(int, deleted);
+    if (deleted == 1) {
+        delete &window;
         QCOMPARE(enabledButtons(main), all);
+    } else if (deleted == 2) {
+        ownedMain.reset();
+    }
+    if (deleted) {
         QVERIFY(!feed.core.isPlanRunning());
+        QVERIFY(!feed.core.panel().state().isRunDriven());
         return;
     }
 
