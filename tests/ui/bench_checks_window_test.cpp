@@ -535,39 +535,70 @@ static QStringList enabledButtons(QWidget &main)
     return names;
 }
 
+// A settings file in `dir` that names the reports folder "runs" beside it.
+static QString reportsSettings(const QTemporaryDir &dir)
+{
+    QFile settings(dir.filePath("tarnvik.ini"));
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write("[reports]\nfolder=runs\n");
+    return settings.fileName();
+}
+
+// A core on reportsSettings(), a main window and its Bench checks window,
+// whose plan runs the saver here writes (with a failure, does not), noting
+// the run's verdict shown while it saves.
+struct PlanBench
+{
+    explicit PlanBench(const QString &failure)
+        : feed(true, reportsSettings(dir))
+        , main(std::make_unique<MainWindow>(feed.core))
+    {
+        main->setRunSaver([this, failure](const QString &folder, const CheckReport &report,
+                                          const QByteArray &trace, const QDateTime &started) {
+            whileSaving = child<VerdictBadge>(*window, "runVerdict")->verdict();
+            if (!failure.isEmpty())
+                return PlanRunner::Files{{}, {}, {}, failure};
+            return PlanPage::plainSaver()(folder, report, trace, started);
+        });
+        main->showBenchChecksWindow();
+        window = main->benchChecksWindow();
+        page = child<PlanPage>(*window, "planPage");
+    }
+
+    QTemporaryDir dir;
+    Feed feed;
+    std::unique_ptr<MainWindow> main;
+    BenchChecksWindow *window = nullptr;
+    PlanPage *page = nullptr;
+    std::optional<Verdict> whileSaving;
+};
+
+// The files of a run cancelled on board "SN 0412", read back.
+static void checkSavedRun(const PlanRunner::Outcome &outcome, const QString &folder)
+{
+    QCOMPARE(QFileInfo(outcome.files.json).absolutePath(), folder);
+    QFile json(outcome.files.json);
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
+    QCOMPARE(report.value("board").toString(), QString("SN 0412"));
+    QCOMPARE(report.value("verdict").toString(), QString("incomplete"));
+    QVERIFY(QFileInfo(outcome.files.trace).size() > 0);
+    QVERIFY(QFileInfo(outcome.files.pdf).size() > 0);
+}
+
 void TestBenchChecksWindow::planRun()
 {
     QFETCH(bool, planChosen);
     QFETCH(bool, byEnter);
     QFETCH(QString, failure);
-    QTemporaryDir dir;
-    QFile settings(dir.filePath("tarnvik.ini"));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[reports]\nfolder=runs\n"); // beside the settings file
-    settings.close();
-    Feed feed(true, settings.fileName());
-    auto ownedMain = std::make_unique<MainWindow>(feed.core);
-    MainWindow &main = *ownedMain;
-    const QStringList all = enabledButtons(main);
+    PlanBench bench(failure);
+    BenchChecksWindow &window = *bench.window;
+    Feed &feed = bench.feed;
+    const QStringList all = enabledButtons(*bench.main);
     QCOMPARE(all.size(), 8);
-
-    BenchChecksWindow *shown = nullptr;
-    std::optional<Verdict> whileSaving;
-    const auto saver = [&](const QString &folder, const CheckReport &report,
-                           const QByteArray &trace, const QDateTime &started) {
-        whileSaving = child<VerdictBadge>(*shown, "runVerdict")->verdict();
-        if (!failure.isEmpty())
-            return PlanRunner::Files{{}, {}, {}, failure};
-        return PlanPage::plainSaver()(folder, report, trace, started);
-    };
-    main.setRunSaver(saver);
-    main.showBenchChecksWindow();
-    BenchChecksWindow &window = *main.benchChecksWindow();
-    shown = &window;
-    auto *page = child<PlanPage>(window, "planPage");
     if (planChosen)
-        page->chooseStandardPlan();
-    QSignalSpy finished(page, &PlanPage::runFinished);
+        bench.page->chooseStandardPlan();
+    QSignalSpy finished(bench.page, &PlanPage::runFinished);
     feed.port->clearWritten();
     auto *board = child<QLineEdit>(window, "boardId");
     QTest::keyClicks(board, "SN 0412");
@@ -577,7 +608,7 @@ void TestBenchChecksWindow::planRun()
         QTest::mouseClick(child<QPushButton>(window, "startPlan"), Qt::LeftButton);
     if (!planChosen) {
         QCOMPARE(feed.frames(), QStringList());
-        QVERIFY(!page->runner().isRunning());
+        QVERIFY(!bench.page->runner().isRunning());
         return;
     }
 
@@ -586,15 +617,15 @@ void TestBenchChecksWindow::planRun()
                        "000 I A 160 00\r");
     QTRY_COMPARE(feed.frames(),
                  (QStringList{CommandSet::kReadStatus, CommandSet::kAdult, CommandSet::kLeakTest}));
-    QCOMPARE(enabledButtons(main), QStringList{"Break"});
+    QCOMPARE(enabledButtons(*bench.main), QStringList{"Break"});
     QVERIFY(!child<QPushButton>(window, "clearChecks")->isEnabled());
     QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), Verdict::None);
     QFETCH(int, deleted);
     if (deleted == 1) {
         delete &window;
-        QCOMPARE(enabledButtons(main), all);
+        QCOMPARE(enabledButtons(*bench.main), all);
     } else if (deleted == 2) {
-        ownedMain.reset();
+        bench.main.reset();
     }
     if (deleted) {
         QVERIFY(!feed.core.isPlanRunning());
@@ -605,8 +636,8 @@ void TestBenchChecksWindow::planRun()
     QTest::mouseClick(child<QPushButton>(window, "cancelPlan"), Qt::LeftButton);
     QCOMPARE(feed.frames().constLast(), QString(CommandSet::kBreak)); // at once
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(whileSaving, Verdict::None);
-    QCOMPARE(enabledButtons(main), all);
+    QCOMPARE(bench.whileSaving, Verdict::None);
+    QCOMPARE(enabledButtons(*bench.main), all);
     QVERIFY(child<QPushButton>(window, "clearChecks")->isEnabled());
     QFETCH(Verdict, verdict);
     QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), verdict);
@@ -618,14 +649,8 @@ void TestBenchChecksWindow::planRun()
         QVERIFY2(note.contains("not saved: " + failure), qPrintable(note));
         return;
     }
-    QCOMPARE(QFileInfo(outcome.files.json).absolutePath(), dir.filePath("runs"));
     QVERIFY2(note.contains(QFileInfo(outcome.files.pdf).fileName()), qPrintable(note));
-    QFile json(outcome.files.json);
-    QVERIFY(json.open(QIODevice::ReadOnly));
-    const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
-    QCOMPARE(report.value("board").toString(), QString("SN 0412"));
-    QCOMPARE(report.value("verdict").toString(), QString("incomplete"));
-    QVERIFY(QFileInfo(outcome.files.trace).size() > 0);
+    checkSavedRun(outcome, bench.dir.filePath("runs"));
 }
 
 // A plan file refused names its key and cannot start; a good one runs, and
@@ -645,11 +670,7 @@ void TestBenchChecksWindow::planFromFileTakesReadings()
         file("refused.json", head + R"("steps": [{"static": {"points": [150]}}]})");
     const QString good =
         file("good.json", head + R"("steps": [{"static": {"points_mmHg": [150]}}]})");
-    QFile settings(dir.filePath("tarnvik.ini"));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[reports]\nfolder=runs\n");
-    settings.close();
-    Feed feed(true, settings.fileName());
+    Feed feed(true, reportsSettings(dir));
     BenchChecksWindow window(feed.core);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
