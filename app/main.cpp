@@ -19,6 +19,7 @@
 #ifdef TARNVIK_ARCHIVE
 #include "archive_settings.h"
 #include "program_archive.h"
+#include "run_saver.h"
 #endif
 #include "program_options.h"
 #include "qt_serial_port.h"
@@ -101,6 +102,7 @@ int main(int argc, char *argv[])
     MainWindow window(core);
 #ifdef TARNVIK_ARCHIVE
     window.offerHistory(archiveSettings);
+    window.setRunSaver(RunSaver::make(&archive.archiver()));
     archive.start(window);
 #endif
     // exit(), not quit(): quit() would first offer every window a close,

@@ -168,6 +168,23 @@ void BoardPanel::togglePatient()
     }
 }
 
+void BoardPanel::setAdult()
+{
+    setPatient(CommandSet::kAdult, kAdult);
+}
+
+void BoardPanel::setNeonate()
+{
+    setPatient(CommandSet::kNeonate, kNeonate);
+}
+
+void BoardPanel::setPatient(const char *command, const char *text)
+{
+    if (!isIdle() || !sendCommand(QString::fromLatin1(command)))
+        return;
+    m_state.setText(Field::Patient, QString::fromLatin1(text));
+}
+
 void BoardPanel::readStatus()
 {
     sendCommand(QString::fromLatin1(CommandSet::kReadStatus));

@@ -95,6 +95,12 @@ public:
     void startLeakTest();
     void breakOperation();
     void togglePatient();
+    // Adult or neonate mode whatever the state shows: its command is sent
+    // even when the field reads it already (the board may have been set
+    // otherwise), then the field shows it. Only in IDLE, as the toggle. A
+    // test plan's run starts with one, so its trace holds the mode.
+    void setAdult();
+    void setNeonate();
     void readStatus();
     void stepPumpUp();
     void stepCycle();
@@ -177,6 +183,7 @@ private:
     void runResultLine(const BoardReply &reply);
     void noteInterpretedLine(const BoardReply &reply);
     MeasurementEnd measurementEnd(const BoardReply &reply) const;
+    void setPatient(const char *command, const char *text);
     void stepSetting(quint8 &index, const SettingTable::Entry *table, std::size_t size,
                      BoardState::Field field);
 

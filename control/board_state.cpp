@@ -114,3 +114,9 @@ void BoardState::clearInfo()
     m_info.clear();
     emit infoChanged(QString());
 }
+
+void BoardState::setRunDriven(bool driven)
+{
+    m_runDriven = driven;
+    emit runDrivenChanged(driven);
+}

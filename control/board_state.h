@@ -15,6 +15,10 @@
 // again. One notice stands at a time, a failure or an information: each
 // replaces the other, and an information stays until the next notice or until
 // a port is opened.
+//
+// While a test plan's run drives the board (the bench core says so), the
+// state is marked run-driven: views hold back the operator's controls that
+// would disturb the run, every button but Break and the Port entries.
 #pragma once
 
 #include <QObject>
@@ -76,6 +80,10 @@ public:
     void reportInfo(const QString &what);
     QString infoNotice() const { return m_info; }
 
+    // Whether a test plan's run drives the board now.
+    bool isRunDriven() const { return m_runDriven; }
+    void setRunDriven(bool driven);
+
 signals:
     void textChanged(BoardState::Field field, const QString &text);
     void barChanged(int value);
@@ -86,6 +94,7 @@ signals:
     void failureChanged(const QString &notice);
     // An information is shown, or (empty) none is any longer.
     void infoChanged(const QString &notice);
+    void runDrivenChanged(bool driven);
 
 private:
     static bool isPort(int port) { return port >= 1 && port <= kPortCount; }
@@ -99,4 +108,5 @@ private:
     std::array<bool, kPortCount> m_checked{};
     QString m_failure;
     QString m_info;
+    bool m_runDriven = false;
 };

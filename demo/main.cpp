@@ -32,6 +32,7 @@
 #include "line_printer.h"
 #include "main_window.h"
 #include "plan_driver.h"
+#include "plan_page.h"
 #include "port_map.h"
 #include "port_table.h"
 #include "qt_serial_port.h"
@@ -354,6 +355,7 @@ int main(int argc, char *argv[])
     // The History window searches the demo's own archive, never the user's.
     window.offerHistory(archive.settings());
     window.setArchive(archive.windowArchive());
+    window.setRunSaver(archive.saver(PlanPage::plainSaver()));
 #endif
     std::unique_ptr<DemoDriver> driver;
     std::unique_ptr<BenchCheckDriver> benchCheck;
@@ -363,7 +365,7 @@ int main(int argc, char *argv[])
         driver = std::make_unique<DemoDriver>(window, board, options->output, timeoutMs);
         benchCheck =
             std::make_unique<BenchCheckDriver>(window, core, board, options->output, timeoutMs);
-        PlanRunner::Saver saver = &PlanDriver::saveFiles;
+        PlanRunner::Saver saver = PlanPage::plainSaver();
 #ifdef TARNVIK_ARCHIVE
         benchCheck->setArchive(archive.windowArchive());
         saver = archive.saver(std::move(saver));

@@ -3,7 +3,7 @@
 
 #include "bench_core.h"
 #include "check_limits.h"
-#include "run_files.h"
+#include "plan_page.h"
 #include "simulated_board.h"
 #include "test_plan.h"
 #include "verdict.h"
@@ -66,14 +66,6 @@ QString found(const CheckReport::PlanStep &step)
 
 } // namespace
 
-PlanRunner::Files PlanDriver::saveFiles(const QString &folder, const CheckReport &report,
-                                        const QByteArray &trace, const QDateTime &startedUtc)
-{
-    const RunFiles::Written written =
-        RunFiles::save(folder, report, trace, startedUtc, QDateTime::currentDateTime());
-    return PlanRunner::Files{written.pdf, written.json, written.trace, written.failure};
-}
-
 PlanDriver::PlanDriver(BenchCore &core, SimulatedBoard &board, const QDir &output, int timeoutMs,
                        PlanRunner::Saver saver, QObject *parent)
     : DemoStage(parent)
@@ -81,7 +73,7 @@ PlanDriver::PlanDriver(BenchCore &core, SimulatedBoard &board, const QDir &outpu
     , m_board(board)
     , m_output(output)
     , m_timeoutMs(timeoutMs)
-    , m_runner(core, saver ? std::move(saver) : PlanRunner::Saver(&PlanDriver::saveFiles))
+    , m_runner(core, saver ? std::move(saver) : PlanPage::plainSaver())
 {
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(timeoutMs);

@@ -41,11 +41,7 @@ public:
     static constexpr double kOvershoot = 3.0; // mmHg the cuff cools after pump-up
     static constexpr double kGaugeGain = 1.004;
 
-    // Writes the run's files (RunFiles).
-    static PlanRunner::Files saveFiles(const QString &folder, const CheckReport &report,
-                                       const QByteArray &trace, const QDateTime &startedUtc);
-
-    // `saver` saves the run (saveFiles when none is given).
+    // `saver` saves the run (the plain files, PlanPage's, when none is given).
     PlanDriver(BenchCore &core, SimulatedBoard &board, const QDir &output, int timeoutMs,
                PlanRunner::Saver saver = PlanRunner::Saver(), QObject *parent = nullptr);
 

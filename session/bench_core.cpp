@@ -72,6 +72,7 @@ void BenchCore::start(std::unique_ptr<SerialPort> port, const QString &settingsF
 void BenchCore::startChecks(const QString &settingsFile)
 {
     QStringList problems;
+    m_settingsFile = settingsFile;
     m_settingsLimits = CheckLimits::load(settingsFile, &problems);
     m_checks = std::make_unique<ChecksEngine>(m_settingsLimits);
     for (const QString &problem : std::as_const(problems))
@@ -188,6 +189,16 @@ bool BenchCore::writeCheckEvent(const QString &what)
         return false;
     m_recorder.note(PortTable::caption(m_tracingPort->commPort()), what);
     return true;
+}
+
+void BenchCore::setPlanRunning(bool running)
+{
+    if (running == m_planRunning)
+        return;
+    m_planRunning = running;
+    if (m_panel)
+        m_panel->state().setRunDriven(running);
+    emit planRunningChanged(running);
 }
 
 CheckReport BenchCore::report() const

@@ -20,7 +20,9 @@
 // them at one time; the engine answers a reading with pointRecorded or
 // pointRefused. report() is the engine's report with its session header.
 // Each change is announced: the panel's state by its own signals, the core's
-// fields, set point, refused readings and the report data by the core's.
+// fields, set point, refused readings and the report data by the core's. So is
+// a test plan's run (PlanRunner says when one begins and ends), for views
+// that keep the operator from disturbing it.
 //
 // The core owns what it builds and takes it down in the right order: results
 // log, panel, ports, then the recorder, whose last groups still reach the
@@ -119,11 +121,19 @@ public:
     // trace when a port is open, so a report of the trace starts there too;
     // the checks judge by the settings file's limits again.
     void clearChecks();
+    // The settings file start() read ([checks]; [ports] too when it was given
+    // a port map); empty when none.
+    QString settingsFile() const { return m_settingsFile; }
     // The [checks] limits of the settings file, as start() loaded them.
     const CheckLimits &settingsLimits() const { return m_settingsLimits; }
     // The limits the checks judge by until the next clearChecks(): a test
     // plan's for its run (TestPlan::effectiveLimits). Announced by reportChanged.
     void setCheckLimits(const CheckLimits &limits);
+
+    // Whether a test plan's run drives the board now; the runner sets it,
+    // and the panel's state is marked run-driven with it.
+    bool isPlanRunning() const { return m_planRunning; }
+    void setPlanRunning(bool running);
 
     // The engine's report with the session header filled in.
     CheckReport report() const;
@@ -139,6 +149,8 @@ signals:
     void readingRefused(double mmHg, BenchCore::Refusal why);
     // The report's data changed: the checks, a session field or the set point.
     void reportChanged();
+    // A test plan's run began (true) or ended (false).
+    void planRunningChanged(bool running);
 
 private:
     void startChecks(const QString &settingsFile);
@@ -160,4 +172,6 @@ private:
     ReportHeader m_header; // its start is the recorder's
     BenchInput::SetPointCheck m_setPoint;
     CheckLimits m_settingsLimits;
+    QString m_settingsFile;
+    bool m_planRunning = false;
 };

@@ -63,3 +63,8 @@ bool HoldWatch::isSteadyNear(double pointMmHg) const
     const std::optional<double> average = mean();
     return isSteady() && average && std::abs(*average - pointMmHg) <= m_nearMmHg + kSlack;
 }
+
+bool HoldWatch::isOverdue() const
+{
+    return m_lastMs - m_sinceMs > qint64(kLimitS) * 1000;
+}

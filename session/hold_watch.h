@@ -12,6 +12,10 @@
 //     three times the static limit when that is wider, so that a board off
 //     by a few mmHg (what the static check is there to find) is asked about
 //     and judged, and a pressure on its way to the point is not.
+// It is given kLimitS to get there: a board that never reads near the point
+// (the bench never brought the pressure, or the board reads more than that
+// margin off the gauge) is overdue once more than kLimitS of trace time
+// have passed since the watch (re)started, and the runner gives the point up.
 #pragma once
 
 #include "check_report.h"
@@ -24,6 +28,8 @@ class HoldWatch
 {
 public:
     static constexpr double kNearMmHg = 10;
+    // How long the board may take to read steady near the point, in trace time.
+    static constexpr int kLimitS = 120;
 
     explicit HoldWatch(const CheckLimits &limits);
 
@@ -39,6 +45,8 @@ public:
     // The mean of the last window's readings; none without readings.
     std::optional<double> mean() const;
     bool isSteadyNear(double pointMmHg) const;
+    // More than kLimitS since restart(), by the last reading.
+    bool isOverdue() const;
 
 private:
     qint64 m_windowMs;

@@ -118,7 +118,11 @@ PlanRunner::PlanRunner(BenchCore &core, Saver saver, QObject *parent)
             });
 }
 
-PlanRunner::~PlanRunner() = default;
+PlanRunner::~PlanRunner()
+{
+    if (isRunning())
+        m_core.setPlanRunning(false);
+}
 
 QString PlanRunner::refusal(const Setup &setup) const
 {
@@ -153,6 +157,7 @@ bool PlanRunner::start(const TestPlan &plan, const Setup &setup, QString *why)
     m_plan = plan;
     m_setup = setup;
     m_runs.clear();
+    m_stepNotes.clear();
     m_step = -1;
     m_stepRunning = false;
     m_startedUtc = QDateTime::currentDateTimeUtc();
@@ -164,6 +169,7 @@ bool PlanRunner::start(const TestPlan &plan, const Setup &setup, QString *why)
     m_limits = plan.effectiveLimits(m_core.settingsLimits());
     m_core.setCheckLimits(m_limits);
     m_phase = Phase::Asking;
+    m_core.setPlanRunning(true);
     emit started();
     if (m_phase != Phase::Asking) // cancelled by a slot of started()
         return true;
@@ -257,7 +263,10 @@ bool PlanRunner::send(Command command)
     switch (command) {
     case Command::Patient:
         name = QStringLiteral("the patient mode");
-        panel.togglePatient();
+        if (m_plan->patient() == TestPlan::Patient::Adult)
+            panel.setAdult();
+        else
+            panel.setNeonate();
         break;
     case Command::LeakTest:
         name = QStringLiteral("Leak Test");
@@ -393,10 +402,14 @@ void PlanRunner::holdingLine(qint64 ms, std::optional<int> mmHg)
     if (!mmHg)
         return;
     m_hold->reading(ms, *mmHg);
-    if (m_phase == Phase::Holding &&
-        m_hold->isSteadyNear(currentStep().staticPressure.pointsMmHg.at(m_point))) {
+    if (m_phase != Phase::Holding)
+        return;
+    if (m_hold->isSteadyNear(currentStep().staticPressure.pointsMmHg.at(m_point))) {
         m_phase = Phase::Reading;
         later([this] { askReading(); });
+    } else if (m_hold->isOverdue()) {
+        m_phase = Phase::Busy;
+        later([this] { giveUpPoint(); });
     }
 }
 
@@ -424,21 +437,21 @@ bool PlanRunner::overdue(double seconds) const
     return m_nowMs - m_phaseMs > qRound64(seconds * 1000);
 }
 
+// The plan's patient mode is sent whatever the board shows, so that the
+// run's trace says which mode its stretches were in.
 void PlanRunner::statusAnswered()
 {
     const bool adult = m_plan->patient() == TestPlan::Patient::Adult;
     const ChecksEngine::Patient wanted =
         adult ? ChecksEngine::Patient::Adult : ChecksEngine::Patient::Neonate;
+    emit prompted(-1, QStringLiteral("Setting the board to %1 mode")
+                          .arg(TestPlan::patientName(m_plan->patient())));
+    if (m_phase == Phase::None || !send(Command::Patient))
+        return;
     if (m_core.checks().patient() != wanted) {
-        emit prompted(-1, QStringLiteral("Setting the board to %1 mode")
-                              .arg(TestPlan::patientName(m_plan->patient())));
-        if (!send(Command::Patient))
-            return;
-        if (m_core.checks().patient() != wanted) {
-            end(End::BoardSilent, QStringLiteral("the board could not be set to %1 mode")
-                                      .arg(TestPlan::patientName(m_plan->patient())));
-            return;
-        }
+        end(End::BoardSilent, QStringLiteral("the board could not be set to %1 mode")
+                                  .arg(TestPlan::patientName(m_plan->patient())));
+        return;
     }
     beginStep(0);
 }
@@ -457,6 +470,7 @@ void PlanRunner::beginStep(int index)
     if (currentStep().kind == Kind::Static)
         run.pointMs = QList<std::optional<qint64>>(currentStep().staticPressure.pointsMmHg.size());
     m_runs.append(run);
+    m_stepNotes.append(QString());
     emit stepStarted(index);
     if (m_phase == Phase::None) // cancelled by a slot of stepStarted()
         return;
@@ -640,6 +654,17 @@ bool PlanRunner::giveReading(double mmHg)
     return true;
 }
 
+// The board did not read steady near the point in time: the points left
+// are not recorded, and the run goes on with the next step.
+void PlanRunner::giveUpPoint()
+{
+    m_stepNotes.last() = QStringLiteral("the pressure did not come near %1 mmHg within %2 s")
+                             .arg(mmHg(currentStep().staticPressure.pointsMmHg.at(m_point)))
+                             .arg(HoldWatch::kLimitS);
+    emit prompted(m_step, QString());
+    breakStep(AfterVent::EndStep);
+}
+
 // Writes the reading through the core; the engine answers at once.
 bool PlanRunner::recordReading(double mmHg, QString &why)
 {
@@ -740,9 +765,31 @@ void PlanRunner::finishRun(End end, const QString &reason)
     outcome.end = end;
     outcome.reason = reason;
     outcome.report = m_core.report();
-    PlanJudgement::judge(*m_plan, m_runs, outcome.report);
+    judge(outcome.report);
     const QByteArray trace = m_trace->take();
     m_trace.reset();
     outcome.files = m_saver(m_setup.reportsFolder, outcome.report, trace, m_startedUtc);
+    m_core.setPlanRunning(false);
     emit finished(outcome);
+}
+
+// The judgement, with why a step ended short where the runner knows it.
+void PlanRunner::judge(CheckReport &report) const
+{
+    PlanJudgement::judge(*m_plan, m_runs, report);
+    for (qsizetype i = 0; i < m_stepNotes.size() && i < report.steps.size(); ++i) {
+        QString &reason = report.steps[i].reason;
+        if (!m_stepNotes.at(i).isEmpty())
+            reason = reason.isEmpty() ? m_stepNotes.at(i)
+                                      : m_stepNotes.at(i) + QStringLiteral("; ") + reason;
+    }
+}
+
+CheckReport::PlanStep PlanRunner::judgedStep(int step) const
+{
+    if (!m_plan || step < 0 || step >= m_plan->steps().size())
+        return {};
+    CheckReport report = m_core.report();
+    judge(report);
+    return report.steps.at(step);
 }

@@ -11,8 +11,10 @@
 // the checks are cleared (a new board), the board ID, operator and
 // instrument given, and the checks judge by the plan's effective limits (the
 // settings file's with the plan's on top) until the next clear; the run's
-// trace (RunTrace) begins. The patient mode is set when the board's differs
-// from the plan's. Then each step in the plan's order:
+// trace (RunTrace) begins; the core is told a plan runs (BenchCore::
+// setPlanRunning) until the run has finished. The plan's patient mode is set
+// by its own command whatever the board was in, so the run's trace holds it.
+// Then each step in the plan's order:
 //   - leak: Leak Test; the engine's leak test pumps up, settles and measures
 //     until it is done; Break;
 //   - static: Manometer; for each point in order the prompt "Bring the
@@ -20,7 +22,10 @@
 //     (HoldWatch), then "Type the gauge's reading" (readingAsked) until
 //     giveReading() hands one over; it is recorded through the core, and a
 //     reading the core or the engine refuses, or one far from the point, is
-//     asked for again; after the last point, Break;
+//     asked for again; after the last point, Break. A point the board does
+//     not read steady near within HoldWatch::kLimitS of its prompt is given
+//     up: Break, and the step ends without the points left ("the pressure
+//     did not come near 150 mmHg within 120 s"), incomplete;
 //   - series: START for each measurement, its result or "999" awaited, the
 //     pause, the next.
 // After Break the runner waits until the board has vented (a pressure line
@@ -154,6 +159,9 @@ public:
     int step() const;
     // The point whose reading is asked for now.
     std::optional<double> pointAsked() const;
+    // Step `step` as judged on what the run has found so far: its verdict
+    // once it has ended (stepEnded). Of the run under way or the last one.
+    CheckReport::PlanStep judgedStep(int step) const;
 
     // For a simulated board whose clock runs `scale` times faster, with the
     // recorder on its clock: the pauses between measurements shrink with it.
@@ -229,8 +237,10 @@ private:
     void measured();
     void tellSeries();
 
+    void giveUpPoint();
     void end(End end, const QString &reason);
     void finishRun(End end, const QString &reason);
+    void judge(CheckReport &report) const;
 
     BenchCore &m_core;
     Saver m_saver;
@@ -244,6 +254,7 @@ private:
     std::unique_ptr<RunTrace> m_trace;
     std::optional<HoldWatch> m_hold;
     QList<PlanJudgement::StepRun> m_runs;
+    QStringList m_stepNotes; // why a step ended short, beside what the judgement finds
     Phase m_phase = Phase::None;
     AfterVent m_afterVent = AfterVent::EndStep;
     quint64 m_generation = 0; // what was queued for an earlier phase of runs does nothing

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The parts a test plan's run is made of, each on its own: when the hold
 // watch takes the board for steady near a point (on each side of the spread
-// and the near limit), the run's trace keeping its beginning when it grows
+// and the near limit, and of its time to get there), the reports folder the
+// settings file names, the run's trace keeping its beginning when it grows
 // too long (and saying what it dropped), and the run's files: the board ID
 // made safe for a file name, a name nothing has yet, the files read back.
 // And the runner on the in-memory port, the board's lines given by hand:
 // every run it will not start, and a port lost in a run. And the run's
 // record in the archive, read back: stored after the files, or the save
 // failed when it cannot be stored.
+// every run it will not start, a port lost in a run, and a static point the
+// board never reads near.
 #include "bench_core.h"
 #include "checks_engine.h"
 #include "command_frame.h"
@@ -16,6 +19,7 @@
 #include "plain_file_check.h"
 #include "plan_runner.h"
 #include "port_map.h"
+#include "reports_folder.h"
 #include "run_files.h"
 #include "run_trace.h"
 #include "trace_reader.h"
@@ -43,6 +47,8 @@ const QDateTime kStarted(QDate(2026, 12, 7), QTime(13, 5, 9), Qt::UTC);
 
 const char kSeries[] = R"({"plan": "Series", "version": "1", "patient": "adult", "limits": {},
  "steps": [{"series": {"set_point": "120/80", "count": 2, "pause_s": 0}}]})";
+const char kStatic[] = R"({"plan": "Static", "version": "1", "patient": "adult", "limits": {},
+ "steps": [{"static": {"points_mmHg": [150, 50]}}]})";
 
 PlanRunner::Files saveRun(const QString &folder, const CheckReport &report, const QByteArray &trace,
                           const QDateTime &started)
@@ -60,6 +66,7 @@ struct MemoryBench
         if (!portOpen)
             owned->setOnlyOpenable({});
         port = owned.get();
+        core.recorder().setClock([this] { return ms; });
         core.start(std::move(owned), PortMap(), QString());
     }
     QStringList frames() const
@@ -73,6 +80,7 @@ struct MemoryBench
 
     BenchCore core;
     MemorySerialPort *port = nullptr;
+    qint64 ms = 0; // the recorder's clock
 };
 
 } // namespace
@@ -90,6 +98,8 @@ private slots:
     void filesTakeAFreeName_data();
     void filesTakeAFreeName();
     void filesNeedAFolder();
+    void reportsFolder_data();
+    void reportsFolder();
     void startRefused_data();
     void startRefused();
     void runEndsWhenThePortCloses();
@@ -97,6 +107,7 @@ private slots:
     void archivedRun_data();
     void archivedRun();
 #endif
+    void staticPointGivenUp();
 };
 
 // Readings 250 ms apart from 0 ms; the point is 150 mmHg; the limits are
@@ -107,22 +118,30 @@ void RunPartsTest::holdWatch_data()
     QTest::addColumn<double>("staticMmHg");
     QTest::addColumn<bool>("steady");
     QTest::addColumn<bool>("near");
+    QTest::addColumn<bool>("overdue"); // more than 120 s since the restart at 0 ms
 
     const QList<int> still(9, 150); // 0 .. 2000 ms
-    QTest::newRow("2 s at 150 is steady near 150") << still << 3.0 << true << true;
-    QTest::newRow("1.75 s is short of the window") << QList<int>(8, 150) << 3.0 << false << false;
+    QTest::newRow("2 s at 150 is steady near 150") << still << 3.0 << true << true << false;
+    QTest::newRow("1.75 s is short of the window")
+        << QList<int>(8, 150) << 3.0 << false << false << false;
     QList<int> spread2 = still;
     spread2[8] = 152;
-    QTest::newRow("spread of 2 mmHg is steady") << spread2 << 3.0 << true << true;
+    QTest::newRow("spread of 2 mmHg is steady") << spread2 << 3.0 << true << true << false;
     QList<int> spread3 = still;
     spread3[8] = 153;
-    QTest::newRow("spread of 3 mmHg is not") << spread3 << 3.0 << false << false;
+    QTest::newRow("spread of 3 mmHg is not") << spread3 << 3.0 << false << false << false;
     QList<int> climbed = QList<int>{40, 60, 80, 100} + still;
-    QTest::newRow("a climb before the last window is forgotten") << climbed << 3.0 << true << true;
-    QTest::newRow("10 mmHg off is near") << QList<int>(9, 160) << 3.0 << true << true;
-    QTest::newRow("11 mmHg off is not near") << QList<int>(9, 139) << 3.0 << true << false;
+    QTest::newRow("a climb before the last window is forgotten")
+        << climbed << 3.0 << true << true << false;
+    QTest::newRow("10 mmHg off is near") << QList<int>(9, 160) << 3.0 << true << true << false;
+    QTest::newRow("11 mmHg off is not near") << QList<int>(9, 139) << 3.0 << true << false << false;
     QTest::newRow("11 mmHg off is near when the static limit is 4 (near 12)")
-        << QList<int>(9, 161) << 4.0 << true << true;
+        << QList<int>(9, 161) << 4.0 << true << true << false;
+    const QList<int> far(481, 100); // 0 .. 120 s
+    QTest::newRow("120 s short of the point is not overdue")
+        << far << 3.0 << true << false << false;
+    QTest::newRow("120.25 s short of the point is overdue")
+        << (far + QList<int>{100}) << 3.0 << true << false << true;
 }
 
 void RunPartsTest::holdWatch()
@@ -139,6 +158,8 @@ void RunPartsTest::holdWatch()
         watch.reading(i * 250, readings.at(i));
     QCOMPARE(watch.isSteady(), steady);
     QCOMPARE(watch.isSteadyNear(150), near);
+    QFETCH(bool, overdue);
+    QCOMPARE(watch.isOverdue(), overdue);
 }
 
 // Past its bytes the trace keeps its beginning and ends with the count of
@@ -264,6 +285,68 @@ void RunPartsTest::filesNeedAFolder()
     QVERIFY(!QFileInfo::exists(missing));
 }
 
+// In a temporary folder: "settings.ini" with `[reports] folder=<entry>` (no
+// entry when it is null), a file "taken"; {dir} in `entry`, `expected` and
+// `refusal` stands for the folder.
+void RunPartsTest::reportsFolder_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("expected"); // the folder, made; empty when refused
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("no entry: reports in the data folder")
+        << QString() << ReportsFolder::standard() << "";
+    QTest::newRow("relative: beside the settings file, made") << "runs/today"
+                                                              << "{dir}/runs/today"
+                                                              << "";
+    QTest::newRow("absolute") << "{dir}/abs"
+                              << "{dir}/abs"
+                              << "";
+    QTest::newRow("a comma is part of the name") << "a,b"
+                                                 << "{dir}/a,b"
+                                                 << "";
+    QTest::newRow("a file in its place is refused")
+        << "taken"
+        << ""
+        << "the reports folder {dir}/taken cannot be used: it is a file";
+    QTest::newRow("one that cannot be made is refused")
+        << "taken/runs"
+        << ""
+        << "the reports folder {dir}/taken/runs cannot be used: it could not be made";
+}
+
+void RunPartsTest::reportsFolder()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, expected);
+    QFETCH(QString, refusal);
+    QTemporaryDir dir;
+    const auto inDir = [&dir](QString text) {
+        return text.replace("{dir}", dir.path());
+    };
+    QFile taken(dir.filePath("taken"));
+    QVERIFY(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    QFile settings(dir.filePath("settings.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[checks]\nstatic_mmHg=3\n");
+    if (!entry.isNull())
+        settings.write("[reports]\nfolder=" + inDir(entry).toUtf8() + "\n");
+    settings.close();
+
+    QString why;
+    if (entry.isNull()) { // named, not made: the data folder is the user's
+        QCOMPARE(ReportsFolder::named(settings.fileName(), &why), expected);
+        QCOMPARE(ReportsFolder::named(dir.filePath("none.ini"), &why), expected);
+        QCOMPARE(why, QString());
+        return;
+    }
+    QCOMPARE(ReportsFolder::ready(settings.fileName(), &why), inDir(expected));
+    QCOMPARE(why, inDir(refusal));
+    if (!expected.isEmpty())
+        QVERIFY(QFileInfo(inDir(expected)).isDir());
+}
+
 void RunPartsTest::startRefused_data()
 {
     QTest::addColumn<QString>("refusal");
@@ -325,7 +408,7 @@ void RunPartsTest::runEndsWhenThePortCloses()
     QCOMPARE(bench.frames(), QStringList{"18;;DF"});
     bench.port->deliver("\x02"
                         "000 I A 160 00\r");
-    QTRY_COMPARE(bench.frames(), (QStringList{"18;;DF", "01;;D7"}));
+    QTRY_COMPARE(bench.frames(), (QStringList{"18;;DF", "24;;DC", "01;;D7"}));
     bench.port->deliver("\x02"
                         "050\r");
     bench.port->loseDevice();
@@ -430,6 +513,45 @@ void RunPartsTest::archivedRun()
         QCOMPARE(steps["steps"][0]["step"].toString(), QString("series"));
 }
 #endif
+// The board never reads near the first point: 120 s after the prompt it is
+// still waited for, a line later it is given up (Break, the points left
+// unrecorded) and the step ends incomplete with the reason, the run complete.
+void RunPartsTest::staticPointGivenUp()
+{
+    QTemporaryDir dir;
+    MemoryBench bench;
+    PlanRunner runner(bench.core, &saveRun);
+    std::optional<PlanRunner::Outcome> outcome;
+    connect(&runner, &PlanRunner::finished, this,
+            [&outcome](const PlanRunner::Outcome &o) { outcome = o; });
+    bench.port->clearWritten();
+    QVERIFY(runner.start(*TestPlan::parse(kStatic).plan, {"SN-1", {}, {}, dir.path()}));
+    bench.port->deliver("\x02"
+                        "000 I A 160 00\r");
+    const QStringList toManometer{"18;;DF", "24;;DC", "14;;DB"};
+    QTRY_COMPARE(bench.frames(), toManometer);
+    for (int s = 1; s <= 120; ++s) {
+        bench.ms += 1000;
+        bench.port->deliver("\x02"
+                            "100\r");
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(bench.frames(), toManometer);
+    QVERIFY(runner.isRunning());
+    bench.ms += 1000;
+    bench.port->deliver("\x02"
+                        "100\r");
+    QTRY_COMPARE(bench.frames(), toManometer + QStringList{"X"});
+    bench.port->deliver("\x02"
+                        "000\r");
+    QTRY_VERIFY(outcome.has_value());
+    QCOMPARE(outcome->end, PlanRunner::End::Completed);
+    QCOMPARE(outcome->report.verdict, Verdict::Incomplete);
+    const CheckReport::PlanStep &step = outcome->report.steps.at(0);
+    QCOMPARE(step.verdict, Verdict::Incomplete);
+    QVERIFY2(step.reason.startsWith("the pressure did not come near 150 mmHg within 120 s"),
+             qPrintable(step.reason));
+}
 
 QTEST_MAIN(RunPartsTest)
 #include "run_parts_test.moc"

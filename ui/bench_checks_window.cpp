@@ -2,13 +2,14 @@
 #include "bench_checks_window.h"
 
 #include "number_text.h"
+#include "fitted_label.h"
+#include "plan_page.h"
 #include "report_files.h"
 #include "verdict_badge.h"
 #include "verdict_palette.h"
 
 #include <QBoxLayout>
 #include <QDir>
-#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -25,8 +26,8 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTableWidget>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -35,8 +36,6 @@
 namespace {
 
 constexpr const char *kNoValue = "\u2014";
-// The number of lines a fitted text has room for.
-constexpr const char *kLinesProperty = "fittedLines";
 
 QString mmHg(double value, const char *unit = "mmHg")
 {
@@ -117,58 +116,10 @@ void setVerdictCell(QTableWidget &table, int row, int column, Verdict verdict)
         item->setForeground(QColor(QRgb(VerdictPalette::of(Verdict::Pass).ink)));
 }
 
-// Makes a label made by fittedText() as high as its lines in its font.
-void fitHeight(QLabel &label)
-{
-    const QMargins margins = label.contentsMargins();
-    label.setFixedHeight(label.property(kLinesProperty).toInt() *
-                             QFontMetrics(label.font()).lineSpacing() +
-                         margins.top() + margins.bottom());
-}
-
-// A text of `lines` lines at most, in whatever width the layout gives it:
-// it never widens the window nor makes it taller (fitText() cuts what does
-// not fit).
+// A text of `lines` lines at most, in whatever width the layout gives it.
 QLabel *fittedText(int lines, const QString &text = QString())
 {
-    auto *label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    label->setProperty(kLinesProperty, lines);
-    fitHeight(*label);
-    return label;
-}
-
-// `text` as it fits `lines` lines of `width` pixels in `font`, wrapped at
-// spaces as a label wraps it; nothing when it fits as it is. What does not
-// fit ends the last line with an ellipsis.
-std::optional<QString> cutToLines(const QString &text, const QFont &font, int width, int lines)
-{
-    const QFontMetrics metrics(font);
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QStringList shown;
-    bool fits = true;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (shown.size() == lines - 1) {
-            const QString rest = text.mid(line.textStart());
-            fits = fits && metrics.horizontalAdvance(rest) <= width;
-            shown << metrics.elidedText(rest, Qt::ElideRight, width);
-            break;
-        }
-        fits = fits && line.naturalTextWidth() <= width;
-        shown << metrics.elidedText(text.mid(line.textStart(), line.textLength()).trimmed(),
-                                    Qt::ElideRight, width);
-    }
-    layout.endLayout();
-    if (fits)
-        return std::nullopt;
-    return shown.join(QLatin1Char('\n'));
+    return new FittedLabel(lines, text);
 }
 
 // The window system's frame around a window's content; none until it is shown.
@@ -192,9 +143,19 @@ QGroupBox *checkBox(const QString &title, VerdictBadge *badge, QLayout *content)
     return box;
 }
 
+// A tab's page with its check's badge at the top right, beside the content.
+QWidget *checkPage(VerdictBadge *badge, QLayout *content)
+{
+    auto *page = new QWidget;
+    auto *layout = new QHBoxLayout(page);
+    layout->addLayout(content, 1);
+    layout->addWidget(badge, 0, Qt::AlignTop);
+    return page;
+}
+
 } // namespace
 
-BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent)
+BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent, PlanRunner::Saver runSaver)
     : QWidget(parent, Qt::Window)
     , m_core(core)
 {
@@ -217,7 +178,7 @@ BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent)
     columns->addLayout(right, 1);
     auto *content = new QVBoxLayout(m_content);
     content->addLayout(columns, 1);
-    content->addWidget(buildMeasurementBox());
+    content->addWidget(buildTabs(std::move(runSaver)));
     buildButtonRow(*content);
 
     // On a screen too small for it all the window scrolls instead of growing
@@ -235,7 +196,15 @@ BenchChecksWindow::BenchChecksWindow(BenchCore &core, QWidget *parent)
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &BenchChecksWindow::refresh);
     followCore();
+    followPlan();
     refresh();
+}
+
+// A run the plan page drives ends with it, and the core says so: the window
+// no longer follows the core by then.
+BenchChecksWindow::~BenchChecksWindow()
+{
+    disconnect(&m_core, nullptr, this, nullptr);
 }
 
 // The fields show what the core holds when the window is built, and follow
@@ -435,7 +404,7 @@ QWidget *BenchChecksWindow::buildMeasurementBox()
     auto *layout = new QVBoxLayout;
     m_measurementBadge = new VerdictBadge;
     m_measurementBadge->setObjectName(QStringLiteral("measurementVerdict"));
-    QGroupBox *box = checkBox(tr("Measurements"), m_measurementBadge, layout);
+    QWidget *box = checkPage(m_measurementBadge, layout);
     buildSetPointRow(*layout);
     m_counts = fittedText(1);
     m_counts->setObjectName(QStringLiteral("measurementCounts"));
@@ -464,6 +433,18 @@ QWidget *BenchChecksWindow::buildMeasurementBox()
     m_statistics->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_statistics);
     return box;
+}
+
+// The measurements and the test plan share the space below the checks.
+QWidget *BenchChecksWindow::buildTabs(PlanRunner::Saver runSaver)
+{
+    m_tabs = new QTabWidget;
+    m_tabs->setObjectName(QStringLiteral("checkTabs"));
+    m_tabs->setDocumentMode(true);
+    m_tabs->addTab(buildMeasurementBox(), tr("&Measurements"));
+    m_planPage = new PlanPage(m_core, std::move(runSaver));
+    m_tabs->addTab(m_planPage, tr("Test pl&an"));
+    return m_tabs;
 }
 
 void BenchChecksWindow::buildButtonRow(QBoxLayout &into)
@@ -496,7 +477,8 @@ void BenchChecksWindow::refresh()
     showOverPressure(checks);
     showStaticPoints(checks);
     showMeasurements(checks);
-    m_overallBadge->setVerdict(checks.verdict);
+    m_overallBadge->setVerdict(m_core.isPlanRunning() ? Verdict::None
+                                                      : m_planVerdict.value_or(checks.verdict));
 }
 
 void BenchChecksWindow::showLeakTest(const CheckReport &checks)
@@ -672,13 +654,75 @@ void BenchChecksWindow::showSetPoint(const BenchInput::SetPointCheck &check)
 
 void BenchChecksWindow::recordPoint()
 {
-    // The core writes the reading; the engine answers with pointRecorded or
-    // pointRefused, the core with readingRefused.
+    // The core writes the reading (the run's through the runner); the engine
+    // answers with pointRecorded or pointRefused, the core with
+    // readingRefused, the runner with readingRefused of its own.
     const std::optional<double> reading = BenchInput::referenceReading(m_reference->text());
+    PlanRunner &runner = m_planPage->runner();
     if (!reading)
         readingRefused(0.0, BenchCore::Refusal::NotAReading);
-    else
+    else if (!runner.isRunning())
         m_core.recordReading(*reading);
+    else if (!runner.pointAsked())
+        planReadingRefused(*reading, tr("the run asks for the reading once the board holds the "
+                                        "point"));
+    else
+        runner.giveReading(*reading);
+}
+
+// The plan page's run meets the board ID and reference fields here.
+void BenchChecksWindow::followPlan()
+{
+    connect(m_board, &QLineEdit::returnPressed, this, &BenchChecksWindow::boardIdEntered);
+    connect(m_planPage, &PlanPage::readingAsked, this, &BenchChecksWindow::planReadingAsked);
+    connect(&m_planPage->runner(), &PlanRunner::readingRefused, this,
+            &BenchChecksWindow::planReadingRefused);
+    connect(&m_core, &BenchCore::planRunningChanged, this, &BenchChecksWindow::showPlanRunning);
+    connect(m_planPage, &PlanPage::runFinished, this, &BenchChecksWindow::planFinished);
+    showPlanRunning(m_core.isPlanRunning());
+}
+
+// A board ID typed or scanned: with a plan chosen, its run starts (a plan
+// file that was refused says so again).
+void BenchChecksWindow::boardIdEntered()
+{
+    if (m_planPage->isFreeCheck() || m_planPage->runner().isRunning())
+        return;
+    m_tabs->setCurrentWidget(m_planPage);
+    m_planPage->startRun();
+}
+
+void BenchChecksWindow::planReadingAsked(double pointMmHg)
+{
+    showNote(
+        m_pointNote,
+        tr("Type the gauge's reading at %1 mmHg and press Enter.").arg(QString::number(pointMmHg)),
+        false);
+    m_reference->setFocus();
+    m_reference->selectAll();
+}
+
+void BenchChecksWindow::planReadingRefused(double mmHg, const QString &reason)
+{
+    pointRefused(mmHg, reason);
+}
+
+void BenchChecksWindow::showPlanRunning(bool running)
+{
+    m_clear->setEnabled(!running);
+    m_board->setReadOnly(running);
+    if (running) {
+        m_planVerdict.reset();
+        m_tabs->setCurrentWidget(m_planPage);
+    }
+    refresh();
+}
+
+void BenchChecksWindow::planFinished(const PlanRunner::Outcome &outcome)
+{
+    m_planVerdict = outcome.verdict().value_or(Verdict::None);
+    refresh();
+    m_board->setFocus();
 }
 
 void BenchChecksWindow::readingRefused(double, BenchCore::Refusal why)
@@ -716,6 +760,7 @@ void BenchChecksWindow::overPressureSeen(qint64, const QString &, int, double)
 
 void BenchChecksWindow::clearChecks()
 {
+    m_planVerdict.reset();
     m_core.clearChecks();
     m_reference->clear();
     showNote(m_pointNote, QString(), false);
@@ -838,40 +883,17 @@ void BenchChecksWindow::fitBeside()
 
 void BenchChecksWindow::showNote(QLabel *label, const QString &text, bool problem)
 {
-    const QString ink = QColor(QRgb(VerdictPalette::of(Verdict::Fail).ink)).name();
-    label->setStyleSheet(
-        problem ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(ink) : QString());
-    setFitted(label, text);
+    if (auto *fitted = qobject_cast<FittedLabel *>(label))
+        fitted->showNote(text, problem);
+    else
+        label->setText(text);
 }
 
+// Shows `text` in a label made by fittedText(), cut to its lines.
 void BenchChecksWindow::setFitted(QLabel *label, const QString &text)
 {
-    if (!m_fullText.contains(label))
-        label->installEventFilter(this);
-    m_fullText.insert(label, text);
-    fitText(label);
-}
-
-// The whole text when it fits the label's lines, else as much as does, the
-// whole text in the tooltip.
-void BenchChecksWindow::fitText(QLabel *label)
-{
-    const QString text = m_fullText.value(label);
-    const int lines = label->property(kLinesProperty).toInt();
-    label->ensurePolished(); // a problem's bold font comes with its style
-    fitHeight(*label);
-    const int width = label->contentsRect().width();
-    const std::optional<QString> cut =
-        width > 0 ? cutToLines(text, label->font(), width, lines) : std::nullopt;
-    label->setText(cut.value_or(text));
-    label->setToolTip(cut ? text : QString());
-}
-
-bool BenchChecksWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::Resize) {
-        if (auto *label = qobject_cast<QLabel *>(watched); label && m_fullText.contains(label))
-            fitText(label);
-    }
-    return QWidget::eventFilter(watched, event);
+    if (auto *fitted = qobject_cast<FittedLabel *>(label))
+        fitted->setFullText(text);
+    else
+        label->setText(text);
 }

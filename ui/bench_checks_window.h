@@ -22,6 +22,16 @@
 // typed shows the board's earlier runs from the archive at once, in one line
 // beside the reference instrument.
 //
+// Below the checks, beside the measurements, the test plan page (PlanPage)
+// runs a plan on the board. Enter in the board ID field with a plan chosen
+// starts it (a barcode scanner ends the ID with Enter); the gauge's readings
+// the run asks for are typed in the reference field, where Enter records
+// them; a reading typed while the run asks for none is refused. While a run
+// drives the board, Clear is held back and the board ID cannot be changed.
+// The board's verdict is then the run's: none while it runs, and after it
+// the verdict the plan page shows (none when its files were not written)
+// until Clear; the checks' own verdict otherwise.
+//
 // It fits a netbook's screen beside the main window: its size never follows
 // what it says. Each text that can grow long has a fixed number of lines and
 // is cut with an ellipsis beyond them, whole in its tooltip; the window is
@@ -31,8 +41,8 @@
 
 #include "bench_core.h"
 #include "check_report.h"
+#include "plan_runner.h"
 
-#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -40,10 +50,12 @@
 #include <functional>
 #include <optional>
 
+class PlanPage;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTabWidget;
 class QTableWidget;
 class VerdictBadge;
 
@@ -60,8 +72,11 @@ public:
     static constexpr int kMorePointRows = 4;
 
     // `core` must be started and outlive the window. A top-level window; with
-    // a parent it is closed and deleted with it.
-    explicit BenchChecksWindow(BenchCore &core, QWidget *parent = nullptr);
+    // a parent it is closed and deleted with it. Its test plan runs are saved
+    // with `runSaver`; without one, as plain files (PlanPage::plainSaver).
+    explicit BenchChecksWindow(BenchCore &core, QWidget *parent = nullptr,
+                               PlanRunner::Saver runSaver = {});
+    ~BenchChecksWindow() override;
 
     // The program's archive of runs (app/ makes it); either may be empty.
     struct Archive
@@ -77,7 +92,8 @@ public:
     // From now on a saved report is stored too, and the board's runs show.
     void setArchive(const Archive &archive);
 
-    // Records the reading typed in the reference field as a static point.
+    // Records the reading typed in the reference field as a static point;
+    // while a test plan runs, hands it to the run when it asks for one.
     void recordPoint();
     // Starts a new board: the checks and the board ID are cleared.
     void clearChecks();
@@ -97,7 +113,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QSize wholeContentSize() const;
@@ -107,6 +122,13 @@ private:
     QWidget *buildOverPressureBox();
     QWidget *buildStaticBox();
     QWidget *buildMeasurementBox();
+    QWidget *buildTabs(PlanRunner::Saver runSaver);
+    void followPlan();
+    void boardIdEntered();
+    void planReadingAsked(double pointMmHg);
+    void planReadingRefused(double mmHg, const QString &reason);
+    void showPlanRunning(bool running);
+    void planFinished(const PlanRunner::Outcome &outcome);
     void buildSetPointRow(QBoxLayout &into);
     void buildButtonRow(QBoxLayout &into);
     void followCore();
@@ -128,14 +150,12 @@ private:
     void showNote(QLabel *label, const QString &text, bool problem);
     // Shows `text` in a label made by fittedText(), cut to its lines.
     void setFitted(QLabel *label, const QString &text);
-    void fitText(QLabel *label);
 
     BenchCore &m_core;
     bool m_typingSetPoint = false; // the set point comes from this window's fields
     QTimer m_refresh;
     QWidget *m_content = nullptr;
-    QPointer<const QWidget> m_beside;    // the window to be placed beside at the next show
-    QHash<QLabel *, QString> m_fullText; // what each fitted label says in full
+    QPointer<const QWidget> m_beside; // the window to be placed beside at the next show
 
     QLineEdit *m_board = nullptr;
     QLineEdit *m_operator = nullptr;
@@ -167,6 +187,11 @@ private:
     QLabel *m_counts = nullptr;
     QTableWidget *m_statistics = nullptr;
     VerdictBadge *m_measurementBadge = nullptr;
+
+    QTabWidget *m_tabs = nullptr;
+    PlanPage *m_planPage = nullptr;
+    // The last run's verdict as shown, until Clear; none without a run.
+    std::optional<Verdict> m_planVerdict;
 
     VerdictBadge *m_overallBadge = nullptr;
     QPushButton *m_clear = nullptr;

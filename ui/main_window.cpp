@@ -231,7 +231,12 @@ MainWindow::MainWindow(BenchCore &core, QWidget *parent)
     offerBenchChecks();
 }
 
-MainWindow::~MainWindow() = default;
+// The Bench checks window goes first, while this one can still follow what
+// its end changes (a run it drove ends with it).
+MainWindow::~MainWindow()
+{
+    delete m_benchChecks;
+}
 
 // The client area, built part by part: the decoration lies below everything
 // it frames, so it comes first.
@@ -467,6 +472,9 @@ void MainWindow::followState()
     connect(&state, &BoardState::portEntryCheckedChanged, this, &MainWindow::showPortEntryChecked);
     connect(&state, &BoardState::failureChanged, this, &MainWindow::showFailure);
     connect(&state, &BoardState::infoChanged, this, &MainWindow::showInfo);
+    connect(&state, &BoardState::runDrivenChanged, this, &MainWindow::showRunDriven);
+    if (state.isRunDriven())
+        showRunDriven(true);
     connect(&m_panel, &BoardPanel::tickStarted, this, &MainWindow::showPendingReplyLine);
     connect(&m_panel, &BoardPanel::programEnded, this, &MainWindow::noteProgramEnded);
 }
@@ -514,7 +522,19 @@ void MainWindow::showBar(int value)
 void MainWindow::showPortEntryEnabled(int port, bool enabled)
 {
     if (port >= 1 && port <= PortTable::kPortCount)
-        m_portEntries[static_cast<std::size_t>(port - 1)]->setEnabled(enabled);
+        m_portEntries[static_cast<std::size_t>(port - 1)]->setEnabled(
+            enabled && !m_panel.state().isRunDriven());
+}
+
+// While a test plan's run drives the board, only Break stays at hand.
+void MainWindow::showRunDriven(bool driven)
+{
+    for (QPushButton *button : m_client->findChildren<QPushButton *>()) {
+        if (button->objectName() != QLatin1String("Break"))
+            button->setEnabled(!driven);
+    }
+    for (int port = 1; port <= PortTable::kPortCount; ++port)
+        showPortEntryEnabled(port, m_panel.state().portEntryEnabled(port));
 }
 
 void MainWindow::showPortEntryChecked(int port, bool checked)
@@ -657,7 +677,7 @@ void MainWindow::showBenchChecksWindow()
     if (!m_core)
         return;
     if (!m_benchChecks) {
-        m_benchChecks = new BenchChecksWindow(*m_core, this);
+        m_benchChecks = new BenchChecksWindow(*m_core, this, m_runSaver);
         m_benchChecks->setArchive(m_archive);
         m_benchChecks->placeBeside(*this);
     }

@@ -85,6 +85,9 @@ public:
     void setArchive(const BenchChecksWindow::Archive &archive);
     // "N runs not yet in the line's database" in the status bar; hidden at 0.
     void showRunsWaiting(int runs);
+    // What saves the Bench checks window's test plan runs, given to it when
+    // it is first opened; without one, the plain files (PlanPage).
+    void setRunSaver(PlanRunner::Saver saver) { m_runSaver = std::move(saver); }
 
 signals:
     // The panel's exit sequence has run: the program is to end now.
@@ -108,6 +111,7 @@ private:
     void showText(BoardState::Field field, const QString &text);
     void showBar(int value);
     void showPortEntryEnabled(int port, bool enabled);
+    void showRunDriven(bool driven);
     void showPortEntryChecked(int port, bool checked);
     void showFailure(const QString &notice);
     void showInfo(const QString &notice);
@@ -145,6 +149,7 @@ private:
     QAction *m_historyAction = nullptr;
     QPointer<QWidget> m_history;
     std::function<QWidget *()> m_makeHistory; // set by offerHistory()
+    PlanRunner::Saver m_runSaver;
     QTime m_clockReading;
     bool m_centred = false;
     bool m_ended = false;

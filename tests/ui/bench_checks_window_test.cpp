@@ -7,15 +7,22 @@
 // fields; the saved report stored in the archive before the window says so,
 // and the board's earlier runs beside its ID; and how the main window offers
 // it in its File menu.
+// fields; and how the main window offers it in its File menu. A test plan's
+// run from the window, the board's answers given by hand: what starts it,
+// Cancel, the main window's buttons held while it runs, and its verdict
+// shown only once its files are written.
 #include "bench_checks_window.h"
 #ifdef TARNVIK_ARCHIVE
 #include "archive_store.h"
 #include "run_archiver.h"
 #endif
 #include "bench_core.h"
+#include "command_frame.h"
 #include "command_set.h"
+#include "fitted_label.h"
 #include "main_window.h"
 #include "memory_serial_port.h"
+#include "plan_page.h"
 #include "port_map.h"
 #include "trace_header.h"
 #include "verdict_badge.h"
@@ -29,6 +36,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -46,11 +54,13 @@ constexpr const char *kPort = "COM1";
 class Feed
 {
 public:
-    explicit Feed(bool portOpen = true)
+    // With `settingsFile`, the core reads its [checks] and [reports] there.
+    explicit Feed(bool portOpen = true, const QString &settingsFile = QString())
     {
-        auto port = std::make_unique<MemorySerialPort>();
+        auto owned = std::make_unique<MemorySerialPort>();
         if (!portOpen)
-            port->setOnlyOpenable({});
+            owned->setOnlyOpenable({});
+        port = owned.get();
         core.recorder().setClock([this] { return m_ms; });
         QObject::connect(&core.recorder(), &TrafficRecorder::entryRecorded, &core,
                          [this](const TrafficEntry &entry) {
@@ -58,7 +68,28 @@ public:
                                  entry.kind == QLatin1String(ChecksEngine::kClearedEvent))
                                  written.append(entry.kind);
                          });
-        core.start(std::move(port), PortMap(), QString());
+        if (settingsFile.isEmpty())
+            core.start(std::move(owned), PortMap(), QString());
+        else
+            core.start(std::move(owned), settingsFile, QString());
+    }
+    // `count` pressure lines of `mmHg` from the board, 250 ms apart.
+    void lines(int mmHg, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_ms += 250;
+            port->deliver('\x02' + QByteArray::number(mmHg).rightJustified(3, '0') + '\r');
+            QCoreApplication::processEvents();
+        }
+    }
+    // The frames written to the port, as command texts.
+    QStringList frames() const
+    {
+        QStringList texts;
+        for (const QByteArray &frame : port->written().split('\x03'))
+            if (!frame.isEmpty())
+                texts << QString::fromLatin1(CommandFrame::text(frame + '\x03'));
+        return texts;
     }
     void sent(const char *frame)
     {
@@ -77,6 +108,7 @@ public:
     ChecksEngine &engine() { return core.checks(); }
 
     BenchCore core;
+    MemorySerialPort *port = nullptr;
     QStringList written;
 
 private:
@@ -154,6 +186,9 @@ private slots:
     void fileMenuOpensOneWindowBesideMain();
     void staysInsideTheScreen_data();
     void staysInsideTheScreen();
+    void planRun_data();
+    void planRun();
+    void planFromFileTakesReadings();
 
 public:
     // A screen smaller than a 1024x600 netbook leaves a window below its
@@ -290,7 +325,8 @@ void TestBenchChecksWindow::setPointNeedsSystolicAboveDiastolic()
     child<QLineEdit>(window, "setDiastolic")->setText(diastolic);
 
     QFETCH(QString, note);
-    QCOMPARE(child<QLabel>(window, "setPointNote")->text(), note);
+    // What the note says; how much of it shows depends on the width it is given.
+    QCOMPARE(child<FittedLabel>(window, "setPointNote")->fullText(), note);
     QFETCH(int, reference);
     const std::optional<double> judgedBy = feed.engine().report().measurements.systolic.reference;
     QCOMPARE(judgedBy.value_or(0), double(reference));
@@ -546,6 +582,17 @@ void TestBenchChecksWindow::staysInsideTheScreen()
         const QWidget *part = child<QWidget>(window, name);
         QCOMPARE(part->visibleRegion().boundingRect(), part->rect());
     }
+    // And the test plan page's, in the place of the measurements.
+    auto *page = child<PlanPage>(window, "planPage");
+    page->chooseStandardPlan();
+    child<QTabWidget>(window, "checkTabs")->setCurrentWidget(page);
+    QCoreApplication::processEvents();
+    for (const char *name : {"planChoice", "startPlan", "cancelPlan", "runVerdict", "planSteps",
+                             "planPrompt", "planProgress", "planSecondsLeft", "planNote"}) {
+        const QWidget *part = child<QWidget>(window, name);
+        QVERIFY2(part->visibleRegion().boundingRect() == part->rect(), name);
+    }
+    QCOMPARE(window.size(), placed);
     if (longTexts) { // a note cut to its lines is whole in its tooltip
         const QLabel *note = child<QLabel>(window, "saveNote");
         QVERIFY2(note->text().endsWith(QChar(0x2026)), qPrintable(note->text()));
@@ -553,6 +600,221 @@ void TestBenchChecksWindow::staysInsideTheScreen()
                      note->toolTip().contains("/board report.pdf"),
                  qPrintable(note->toolTip()));
     }
+}
+
+void TestBenchChecksWindow::planRun_data()
+{
+    QTest::addColumn<bool>("planChosen"); // the standard plan, else a free check
+    QTest::addColumn<bool>("byEnter");    // Enter in the board ID, else Start
+    QTest::addColumn<QString>("failure"); // why the saver cannot write; empty: it writes
+    QTest::addColumn<Verdict>("verdict"); // shown at the end
+    QTest::addColumn<int>("deleted");     // in the run: 1 the window, 2 the main window; 0 Cancel
+
+    QTest::newRow("Enter in the board ID starts the chosen plan; Cancel: INCOMPLETE, saved")
+        << true << true << "" << Verdict::Incomplete << 0;
+    QTest::newRow("Start starts it; files not written: no verdict")
+        << true << false << "the disk is full" << Verdict::None << 0;
+    QTest::newRow("window deleted in a run: the main window's buttons back (crashed)")
+        << true << true << "" << Verdict::None << 1;
+    QTest::newRow("main window deleted in a run, its Bench checks window with it (crashed)")
+        << true << true << "" << Verdict::None << 2;
+    QTest::newRow("Enter without a plan chosen starts nothing")
+        << false << true << "" << Verdict::None << 0;
+}
+
+// The main window's buttons that would disturb a run, all but Break.
+static QStringList enabledButtons(QWidget &main)
+{
+    QStringList names;
+    for (const char *name : {"StartStop", "SetCycle", "Reset", "Patientsel", "PumpUp", "ManoMode",
+                             "LeakTest", "Break"})
+        if (child<QPushButton>(main, name)->isEnabled())
+            names << QLatin1String(name);
+    return names;
+}
+
+// A settings file in `dir` that names the reports folder "runs" beside it.
+static QString reportsSettings(const QTemporaryDir &dir)
+{
+    QFile settings(dir.filePath("tarnvik.ini"));
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write("[reports]\nfolder=runs\n");
+    return settings.fileName();
+}
+
+// A core on reportsSettings(), a main window and its Bench checks window,
+// whose plan runs the saver here writes (with a failure, does not), noting
+// the run's verdict shown while it saves.
+struct PlanBench
+{
+    explicit PlanBench(const QString &failure)
+        : feed(true, reportsSettings(dir))
+        , main(std::make_unique<MainWindow>(feed.core))
+    {
+        main->setRunSaver([this, failure](const QString &folder, const CheckReport &report,
+                                          const QByteArray &trace, const QDateTime &started) {
+            whileSaving = child<VerdictBadge>(*window, "runVerdict")->verdict();
+            if (!failure.isEmpty())
+                return PlanRunner::Files{{}, {}, {}, failure};
+            return PlanPage::plainSaver()(folder, report, trace, started);
+        });
+        main->showBenchChecksWindow();
+        window = main->benchChecksWindow();
+        page = child<PlanPage>(*window, "planPage");
+    }
+
+    QTemporaryDir dir;
+    Feed feed;
+    std::unique_ptr<MainWindow> main;
+    BenchChecksWindow *window = nullptr;
+    PlanPage *page = nullptr;
+    std::optional<Verdict> whileSaving;
+};
+
+// The files of a run cancelled on board "SN 0412", read back.
+static void checkSavedRun(const PlanRunner::Outcome &outcome, const QString &folder)
+{
+    QCOMPARE(QFileInfo(outcome.files.json).absolutePath(), folder);
+    QFile json(outcome.files.json);
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(json.readAll()).object();
+    QCOMPARE(report.value("board").toString(), QString("SN 0412"));
+    QCOMPARE(report.value("verdict").toString(), QString("incomplete"));
+    QVERIFY(QFileInfo(outcome.files.trace).size() > 0);
+    QVERIFY(QFileInfo(outcome.files.pdf).size() > 0);
+}
+
+void TestBenchChecksWindow::planRun()
+{
+    QFETCH(bool, planChosen);
+    QFETCH(bool, byEnter);
+    QFETCH(QString, failure);
+    PlanBench bench(failure);
+    BenchChecksWindow &window = *bench.window;
+    Feed &feed = bench.feed;
+    const QStringList all = enabledButtons(*bench.main);
+    QCOMPARE(all.size(), 8);
+    if (planChosen)
+        bench.page->chooseStandardPlan();
+    QSignalSpy finished(bench.page, &PlanPage::runFinished);
+    feed.port->clearWritten();
+    auto *board = child<QLineEdit>(window, "boardId");
+    QTest::keyClicks(board, "SN 0412");
+    if (byEnter)
+        QTest::keyClick(board, Qt::Key_Return);
+    else
+        QTest::mouseClick(child<QPushButton>(window, "startPlan"), Qt::LeftButton);
+    if (!planChosen) {
+        QCOMPARE(feed.frames(), QStringList());
+        QVERIFY(!bench.page->runner().isRunning());
+        return;
+    }
+
+    QCOMPARE(feed.frames(), QStringList{CommandSet::kReadStatus});
+    feed.port->deliver("\x02"
+                       "000 I A 160 00\r");
+    QTRY_COMPARE(feed.frames(),
+                 (QStringList{CommandSet::kReadStatus, CommandSet::kAdult, CommandSet::kLeakTest}));
+    QCOMPARE(enabledButtons(*bench.main), QStringList{"Break"});
+    QVERIFY(!child<QPushButton>(window, "clearChecks")->isEnabled());
+    QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), Verdict::None);
+    QFETCH(int, deleted);
+    if (deleted == 1) {
+        delete &window;
+        QCOMPARE(enabledButtons(*bench.main), all);
+    } else if (deleted == 2) {
+        bench.main.reset();
+    }
+    if (deleted) {
+        QVERIFY(!feed.core.isPlanRunning());
+        QVERIFY(!feed.core.panel().state().isRunDriven());
+        return;
+    }
+
+    QTest::mouseClick(child<QPushButton>(window, "cancelPlan"), Qt::LeftButton);
+    QCOMPARE(feed.frames().constLast(), QString(CommandSet::kBreak)); // at once
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(bench.whileSaving, Verdict::None);
+    QCOMPARE(enabledButtons(*bench.main), all);
+    QVERIFY(child<QPushButton>(window, "clearChecks")->isEnabled());
+    QFETCH(Verdict, verdict);
+    QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), verdict);
+    QCOMPARE(child<VerdictBadge>(window, "overallVerdict")->verdict(), verdict);
+    const auto outcome = finished.at(0).at(0).value<PlanRunner::Outcome>();
+    QCOMPARE(outcome.end, PlanRunner::End::Cancelled);
+    const QString note = child<FittedLabel>(window, "planNote")->fullText();
+    if (!failure.isEmpty()) {
+        QVERIFY2(note.contains("not saved: " + failure), qPrintable(note));
+        return;
+    }
+    QVERIFY2(note.contains(QFileInfo(outcome.files.pdf).fileName()), qPrintable(note));
+    checkSavedRun(outcome, bench.dir.filePath("runs"));
+}
+
+// A plan file refused names its key and cannot start; a good one runs, and
+// the gauge's reading goes to the run through the reference field only once
+// the run asks for it.
+void TestBenchChecksWindow::planFromFileTakesReadings()
+{
+    QTemporaryDir dir;
+    const auto file = [&dir](const char *name, const QByteArray &text) {
+        QFile plan(dir.filePath(name));
+        plan.open(QIODevice::WriteOnly);
+        plan.write(text);
+        return plan.fileName();
+    };
+    const QByteArray head = R"({"plan": "P", "version": "1", "patient": "adult", "limits": {},)";
+    const QString refused =
+        file("refused.json", head + R"("steps": [{"static": {"points": [150]}}]})");
+    const QString good =
+        file("good.json", head + R"("steps": [{"static": {"points_mmHg": [150]}}]})");
+    Feed feed(true, reportsSettings(dir));
+    BenchChecksWindow window(feed.core);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *page = child<PlanPage>(window, "planPage");
+    auto *start = child<QPushButton>(window, "startPlan");
+    const auto note = [&] {
+        return child<FittedLabel>(window, "planNote")->fullText();
+    };
+
+    QVERIFY(!page->choosePlanFile(refused));
+    QVERIFY2(note().contains("steps[0].static.points: unknown key"), qPrintable(note()));
+    QVERIFY(!start->isEnabled());
+    feed.port->clearWritten();
+    QTest::keyClick(child<QLineEdit>(window, "boardId"), Qt::Key_Return); // says so again
+    QCOMPARE(feed.frames(), QStringList());
+    QVERIFY2(note().startsWith("This plan cannot be run: "), qPrintable(note()));
+    QVERIFY(page->choosePlanFile(good));
+    QVERIFY(start->isEnabled());
+
+    QSignalSpy finished(page, &PlanPage::runFinished);
+    feed.port->clearWritten();
+    child<QLineEdit>(window, "boardId")->setText("SN-7");
+    QTest::mouseClick(start, Qt::LeftButton);
+    feed.port->deliver("\x02"
+                       "000 I A 160 00\r");
+    QTRY_COMPARE(feed.frames(), (QStringList{CommandSet::kReadStatus, CommandSet::kAdult,
+                                             CommandSet::kManometer}));
+    auto *reference = child<QLineEdit>(window, "referenceReading");
+    QTest::keyClicks(reference, "150");
+    QTest::keyClick(reference, Qt::Key_Return);                       // no reading asked for yet
+    QCOMPARE(feed.written, QStringList{ChecksEngine::kClearedEvent}); // by the run's start
+    const QString refusal = child<FittedLabel>(window, "pointNote")->fullText();
+    QVERIFY2(refusal.contains("once the board holds the point"), qPrintable(refusal));
+
+    feed.lines(150, 12);
+    QTRY_VERIFY(page->runner().pointAsked().has_value());
+    QCOMPARE(child<FittedLabel>(window, "pointNote")->fullText(),
+             QString("Type the gauge's reading at 150 mmHg and press Enter."));
+    reference->setText("151");
+    QTest::keyClick(reference, Qt::Key_Return);
+    QCOMPARE(feed.written.size(), 2);
+    QTRY_COMPARE(feed.frames().constLast(), QString(CommandSet::kBreak));
+    feed.lines(0, 1);
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(child<VerdictBadge>(window, "runVerdict")->verdict(), Verdict::Pass);
+    QCOMPARE(feed.engine().report().staticPoints.at(0).referenceMmHg, 151.0);
 }
 
 QTEST_MAIN(TestBenchChecksWindow)
