@@ -24,6 +24,9 @@ class HoldWatch
 {
 public:
     static constexpr double kNearMmHg = 10;
+    // Room for binary rounding when a figure is compared with its limit, as
+    // the checks engine compares a spread.
+    static constexpr double kSlackMmHg = 1e-9;
 
     explicit HoldWatch(const CheckLimits &limits);
 

@@ -48,6 +48,9 @@ const char kSeriesPlan[] = R"({"plan": "Series", "version": "1", "patient": "adu
  "limits": {}, "steps": [{"series": {"set_point": "120/80", "count": 2, "pause_s": 1}}]})";
 const char kStaticPlan[] = R"({"plan": "Static", "version": "1", "patient": "neonate",
  "limits": {}, "steps": [{"static": {"points_mmHg": [100, 20]}}]})";
+// Near is 3 x 3.4 = 10.2 mmHg: 110.2 - 100 is a hair above it in binary.
+const char kStaticPlanNear10_2[] = R"({"plan": "Static", "version": "1", "patient": "neonate",
+ "limits": {"static_mmHg": 3.4}, "steps": [{"static": {"points_mmHg": [100, 20]}}]})";
 
 TestPlan planOf(const QString &text)
 {
@@ -121,6 +124,10 @@ void PlanOverPtyTest::planRuns_data()
         << QString::fromLatin1(kStaticPlan) << 4.0 << 250 << 0.0 << 0.0 << QString()
         << I::NearReadingFirst << E::Completed << Verdict::Fail << QStringList{"fail"}
         << "100 mmHg: error -";
+    QTest::newRow("reading 110.2 at 100 with near 10.2 is taken: the point fails (was refused)")
+        << QString::fromLatin1(kStaticPlanNear10_2) << 4.0 << 250 << 0.0 << 0.0 << QString()
+        << I::NearReadingFirst << E::Completed << Verdict::Fail << QStringList{"fail"}
+        << "100 mmHg: error -10.2";
     QTest::newRow("board reading 4 mmHg high fails the static step")
         << QString::fromLatin1(kStaticPlan) << 4.0 << 250 << 4.0 << 0.0 << QString() << I::None
         << E::Completed << Verdict::Fail << QStringList{"fail"} << "100 mmHg: error 4.0 mmHg";
@@ -184,7 +191,8 @@ void PlanOverPtyTest::playOperator(PlanRunner &runner, SimulatedBoard &board, Be
                          const bool far = interference == Interference::FarReadingFirst &&
                                           run.refusals.isEmpty();
                          double reading = board.referenceReading() + (far ? 20 : 0);
-                         if (interference == Interference::NearReadingFirst && point == 0)
+                         if (interference == Interference::NearReadingFirst && point == 0 &&
+                             run.refusals.isEmpty())
                              reading = pointMmHg + HoldWatch::nearMmHg(core.checks().limits());
                          QTimer::singleShot(0, &runner,
                                             [&runner, reading] { runner.giveReading(reading); });
