@@ -4,13 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// As the checks engine compares a spread with its limit.
-constexpr double kSlack = 1e-9;
-
-} // namespace
-
 HoldWatch::HoldWatch(const CheckLimits &limits)
     : m_windowMs(qRound64(limits.staticWindowS * 1000))
     , m_spreadMmHg(limits.staticSpreadMmHg)
@@ -45,7 +38,7 @@ bool HoldWatch::isSteady() const
     const auto [low, high] = std::minmax_element(
         m_window.cbegin(), m_window.cend(),
         [](const PressureSample &a, const PressureSample &b) { return a.mmHg < b.mmHg; });
-    return high->mmHg - low->mmHg <= m_spreadMmHg + kSlack;
+    return high->mmHg - low->mmHg <= m_spreadMmHg + kSlackMmHg;
 }
 
 std::optional<double> HoldWatch::mean() const
@@ -61,7 +54,7 @@ std::optional<double> HoldWatch::mean() const
 bool HoldWatch::isSteadyNear(double pointMmHg) const
 {
     const std::optional<double> average = mean();
-    return isSteady() && average && std::abs(*average - pointMmHg) <= m_nearMmHg + kSlack;
+    return isSteady() && average && std::abs(*average - pointMmHg) <= m_nearMmHg + kSlackMmHg;
 }
 
 bool HoldWatch::isOverdue() const

@@ -30,6 +30,9 @@ public:
     static constexpr double kNearMmHg = 10;
     // How long the board may take to read steady near the point, in trace time.
     static constexpr int kLimitS = 120;
+    // Room for binary rounding when a figure is compared with its limit, as
+    // the checks engine compares a spread.
+    static constexpr double kSlackMmHg = 1e-9;
 
     explicit HoldWatch(const CheckLimits &limits);
 

@@ -630,7 +630,8 @@ bool PlanRunner::giveReading(double mmHg)
     }
     const double point = currentStep().staticPressure.pointsMmHg.at(m_point);
     const double near = HoldWatch::nearMmHg(m_limits);
-    if (!(std::abs(mmHg - point) <= near)) {
+    // With the hold watch's slack: 110.2 typed at 100 mmHg is within 10.2.
+    if (!(std::abs(mmHg - point) <= near + HoldWatch::kSlackMmHg)) {
         emit readingRefused(mmHg, QStringLiteral("%1 mmHg is not within %2 mmHg of %3 mmHg")
                                       .arg(::mmHg(mmHg), ::mmHg(near), ::mmHg(point)));
         later([this] { askReading(); });

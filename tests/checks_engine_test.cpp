@@ -333,6 +333,32 @@ void ChecksEngineTest::tracesGiveKnownVerdicts_data()
                        "checks leak incomplete static none pressure pass series none",
                        "overall incomplete"}
         << QStringList{} << QString();
+    QTest::newRow("one stray line 30 mmHg high is left out: passes, no rise")
+        << TraceText().leakTest(200, 4, 100, 0, 1, {{120, 230}}).sent("X").text() << QList<double>{}
+        << QStringList{"leak pass hold 200.0 settle 24.5 drop 4.0 rate 3.9 window 60.0 by Break "
+                       "left out 1 of 240",
+                       "pass leak test adult max 230 limit 300",
+                       "checks leak pass static none pressure pass series none", "overall pass"}
+        << QStringList{} << QString();
+    QTest::newRow("two stray 000 lines in a row are left out: passes, no rise")
+        << TraceText().leakTest(200, 4, 100, 0, 1, {{120, 0}, {121, 0}}).sent("X").text()
+        << QList<double>{}
+        << QStringList{"leak pass hold 200.0 settle 24.5 drop 4.0 rate 3.9 window 60.0 by Break "
+                       "left out 2 of 240",
+                       "pass leak test adult max 200 limit 300",
+                       "checks leak pass static none pressure pass series none", "overall pass"}
+        << QStringList{} << QString();
+    QMap<int, int> noisy;
+    for (int i = 0; i < 400; ++i)
+        noisy[i] = 200 + QList<int>{0, 0, -2, 2}.at(i % 4);
+    noisy[202] = 206;
+    QTest::newRow("half the lines on the line, half 2 off: a line 6 off is left out")
+        << TraceText().leakTest(200, 0, 100, 0, 1, noisy).sent("X").text() << QList<double>{}
+        << QStringList{"leak pass hold 202.0 settle 20.0 drop 4.0 rate 0.1 window 60.0 by Break "
+                       "left out 1 of 240",
+                       "pass leak test adult max 206 limit 300",
+                       "checks leak pass static none pressure pass series none", "overall pass"}
+        << QStringList{} << QString();
     QTest::newRow("the pump ran in the window: incomplete (was -28.5, a pass)")
         << TraceText().leakTest(200, 4, 50).ramp(197, 900, 2).ramp(227, -4, 48).sent("X").text()
         << QList<double>{}

@@ -207,6 +207,11 @@ void PlanJudgementTest::runsJudged_data()
         << QStringList{"leak pass", "static pass",
                        "series incomplete (traffic lost: 12 trace lines dropped at 251.0 s)",
                        "run incomplete"};
+    QTest::newRow("lost traffic ending 1 ms before the series does not touch it")
+        << Change([](CheckReport &r, QList<StepRun> &) {
+               r.gaps << CheckReport::Gap{190000, 199999, "COM1", "12 trace lines dropped"};
+           })
+        << allPass;
     QTest::newRow("the series cancelled after 3 results")
         << Change([](CheckReport &, QList<StepRun> &runs) {
                runs[2].endMs = 255000;

@@ -130,6 +130,10 @@ void RunPartsTest::holdWatch_data()
     QList<int> spread3 = still;
     spread3[8] = 153;
     QTest::newRow("spread of 3 mmHg is not") << spread3 << 3.0 << false << false << false;
+    QList<int> farEdge = still;
+    farEdge[0] = 153;
+    QTest::newRow("a reading on the window's far edge counts: 3 mmHg off there is not steady")
+        << farEdge << 3.0 << false << false << false;
     QList<int> climbed = QList<int>{40, 60, 80, 100} + still;
     QTest::newRow("a climb before the last window is forgotten")
         << climbed << 3.0 << true << true << false;
@@ -208,6 +212,8 @@ void RunPartsTest::safeBoard_data()
                                                << "_profile";
     QTest::newRow("leading minus is no option") << "-rf"
                                                 << "_rf";
+    QTest::newRow("ends of the letters and digits kept") << "AZaz09"
+                                                         << "AZaz09";
     QTest::newRow("letters beyond ASCII become _") << QString::fromUtf8("Größe") << "Gr__e";
     QTest::newRow("blank is board") << "  "
                                     << "board";
@@ -222,27 +228,37 @@ void RunPartsTest::safeBoard()
     QCOMPARE(RunFiles::stem(board, kStarted), safe + "-20261207T130509Z");
 }
 
-// `taken` is what is in the folder under the run's name before it is saved.
+// `taken` is what is in the folder under the run's name before it is saved;
+// `earlier`, how many earlier runs left their PDFs under it, -2, -3, ...
 void RunPartsTest::filesTakeAFreeName_data()
 {
     QTest::addColumn<QString>("taken");
-    QTest::addColumn<QString>("expected"); // the name the files get
-    QTest::newRow("free name") << ""
-                               << "SN-1-20261207T130509Z";
-    QTest::newRow("earlier run's PDF: -2") << "SN-1-20261207T130509Z.pdf"
-                                           << "SN-1-20261207T130509Z-2";
-    QTest::newRow("link to nowhere at the trace: -2") << "SN-1-20261207T130509Z.trace@"
-                                                      << "SN-1-20261207T130509Z-2";
-    QTest::newRow("folder at the JSON: -2") << "SN-1-20261207T130509Z.json/"
-                                            << "SN-1-20261207T130509Z-2";
+    QTest::addColumn<int>("earlier");
+    QTest::addColumn<QString>("expected"); // the name the files get; empty: refused
+    QTest::newRow("free name") << "" << 0 << "SN-1-20261207T130509Z";
+    QTest::newRow("earlier run's PDF: -2")
+        << "SN-1-20261207T130509Z.pdf" << 0 << "SN-1-20261207T130509Z-2";
+    QTest::newRow("link to nowhere at the trace: -2")
+        << "SN-1-20261207T130509Z.trace@" << 0 << "SN-1-20261207T130509Z-2";
+    QTest::newRow("folder at the JSON: -2")
+        << "SN-1-20261207T130509Z.json/" << 0 << "SN-1-20261207T130509Z-2";
+    QTest::newRow("99 earlier runs: the last name tried, -100")
+        << "" << 99 << "SN-1-20261207T130509Z-100";
+    QTest::newRow("100 earlier runs: refused") << "" << 100 << "";
 }
 
 void RunPartsTest::filesTakeAFreeName()
 {
     QFETCH(QString, taken);
+    QFETCH(int, earlier);
     QFETCH(QString, expected);
     QTemporaryDir dir;
     QDir folder(dir.path());
+    for (int n = 1; n <= earlier; ++n) {
+        const QString stem =
+            "SN-1-20261207T130509Z" + (n == 1 ? QString() : '-' + QString::number(n));
+        QVERIFY(QFile(folder.filePath(stem + ".pdf")).open(QIODevice::WriteOnly));
+    }
     if (taken.endsWith('@'))
         QVERIFY(QFile::link(dir.filePath("nowhere"), folder.filePath(taken.chopped(1))));
     else if (taken.endsWith('/'))
@@ -254,6 +270,14 @@ void RunPartsTest::filesTakeAFreeName()
     report.verdict = Verdict::Pass;
     const QByteArray trace = "# tarnvik 1.0.1 trace started 2026-12-07T13:05:09+00:00\n";
     const RunFiles::Written written = RunFiles::save(dir.path(), report, trace, kStarted, kStarted);
+    if (expected.isEmpty()) {
+        QCOMPARE(written.failure, QString("%1 holds files of the names SN-1-20261207T130509Z to "
+                                          "SN-1-20261207T130509Z-100 already")
+                                      .arg(QDir::toNativeSeparators(dir.path())));
+        QVERIFY(written.trace.isEmpty() && written.pdf.isEmpty());
+        QCOMPARE(folder.entryList(QDir::Files).size(), earlier);
+        return;
+    }
     QVERIFY2(written.failure.isEmpty(), qPrintable(written.failure));
     QCOMPARE(written.pdf, folder.filePath(expected + ".pdf"));
     QCOMPARE(written.json, folder.filePath(expected + ".json"));

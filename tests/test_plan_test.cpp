@@ -6,6 +6,7 @@
 #include "test_plan.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -231,6 +232,10 @@ void TestPlanTest::plansReadOrRefused_data()
     QTest::newRow("settling: longest below shortest")
         << edited("\"static_mmHg\": 3", "\"leak_settle_s\": 30, \"leak_settle_max_s\": 25")
         << "limits.leak_settle_max_s: 25 is below leak_settle_s 30";
+    QTest::newRow("settling: longest on shortest is taken")
+        << edited("\"static_mmHg\": 3", "\"leak_settle_s\": 30, \"leak_settle_max_s\": 30")
+        << QString(kStandard).replace("static_mmHg=3 leak_mmHg_per_min=6",
+                                      "leak_mmHg_per_min=6 leak_settle_s=30 leak_settle_max_s=30");
     QTest::newRow("a patient other than adult or neonate")
         << edited("\"adult\"", "\"child\"") << "patient: \"child\" is neither adult nor neonate";
     QTest::newRow("a patient in capitals")
@@ -301,11 +306,21 @@ void TestPlanTest::filesReadOrRefused()
     QVERIFY(
         TestPlan::load(dir.path()).problem->text().startsWith(dir.path() + " cannot be read: "));
 
+    // A plan padded to the largest size is read; one byte more is refused.
+    const QString largest = dir.filePath("largest.json");
+    QFile padded(largest);
+    QVERIFY(padded.open(QIODevice::WriteOnly));
+    padded.write(TestPlan::standardText());
+    padded.write(QByteArray(TestPlan::kMaxFileBytes - padded.size(), ' '));
+    padded.close();
+    QCOMPARE(QFileInfo(largest).size(), TestPlan::kMaxFileBytes);
+    QCOMPARE(outcome(TestPlan::load(largest)), kStandard);
+
     const QString large = dir.filePath("large.json");
     QFile big(large);
     QVERIFY(big.open(QIODevice::WriteOnly));
     big.write(TestPlan::standardText());
-    big.write(QByteArray(TestPlan::kMaxFileBytes, ' '));
+    big.write(QByteArray(TestPlan::kMaxFileBytes - big.size() + 1, ' '));
     big.close();
     QCOMPARE(outcome(TestPlan::load(large)),
              large + QStringLiteral(" cannot be read: it is larger than %1 bytes")

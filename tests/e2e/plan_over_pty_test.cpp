@@ -12,6 +12,7 @@
 #include "bench_core.h"
 #include "check_limits.h"
 #include "checks_engine.h"
+#include "hold_watch.h"
 #include "plan_runner.h"
 #include "port_table.h"
 #include "pty_rig.h"
@@ -36,7 +37,8 @@ constexpr int kTimeoutMs = 60000;
 // What the test does beside playing the operator.
 enum class Interference {
     None,
-    FarReadingFirst, // the first reading typed is 20 mmHg off the point
+    FarReadingFirst,  // the first reading typed is 20 mmHg off the point
+    NearReadingFirst, // the first reading typed is the point + 10 mmHg, on the near limit
     CancelAtSecondPoint,
     SilentInLeak,     // the board falls silent 10 s into the leak test
     BreakFromOutside, // the window's Break during the first measurement
@@ -46,6 +48,9 @@ const char kSeriesPlan[] = R"({"plan": "Series", "version": "1", "patient": "adu
  "limits": {}, "steps": [{"series": {"set_point": "120/80", "count": 2, "pause_s": 1}}]})";
 const char kStaticPlan[] = R"({"plan": "Static", "version": "1", "patient": "neonate",
  "limits": {}, "steps": [{"static": {"points_mmHg": [100, 20]}}]})";
+// Near is 3 x 3.4 = 10.2 mmHg: 110.2 - 100 is a hair above it in binary.
+const char kStaticPlanNear10_2[] = R"({"plan": "Static", "version": "1", "patient": "neonate",
+ "limits": {"static_mmHg": 3.4}, "steps": [{"static": {"points_mmHg": [100, 20]}}]})";
 
 TestPlan planOf(const QString &text)
 {
@@ -115,6 +120,14 @@ void PlanOverPtyTest::planRuns_data()
     QTest::newRow("reading 20 mmHg off the point is asked for again, then taken")
         << QString::fromLatin1(kStaticPlan) << 4.0 << 250 << 0.0 << 0.0 << QString()
         << I::FarReadingFirst << E::Completed << Verdict::Pass << QStringList{"pass"} << QString();
+    QTest::newRow("reading on the near limit (10 mmHg off) is taken: the point fails")
+        << QString::fromLatin1(kStaticPlan) << 4.0 << 250 << 0.0 << 0.0 << QString()
+        << I::NearReadingFirst << E::Completed << Verdict::Fail << QStringList{"fail"}
+        << "100 mmHg: error -";
+    QTest::newRow("reading 110.2 at 100 with near 10.2 is taken: the point fails (was refused)")
+        << QString::fromLatin1(kStaticPlanNear10_2) << 4.0 << 250 << 0.0 << 0.0 << QString()
+        << I::NearReadingFirst << E::Completed << Verdict::Fail << QStringList{"fail"}
+        << "100 mmHg: error -10.2";
     QTest::newRow("board reading 4 mmHg high fails the static step")
         << QString::fromLatin1(kStaticPlan) << 4.0 << 250 << 4.0 << 0.0 << QString() << I::None
         << E::Completed << Verdict::Fail << QStringList{"fail"} << "100 mmHg: error 4.0 mmHg";
@@ -169,17 +182,21 @@ void PlanOverPtyTest::playOperator(PlanRunner &runner, SimulatedBoard &board, Be
                 board.holdAt(point);
         }
     });
-    QObject::connect(
-        &runner, &PlanRunner::readingAsked, &runner, [&, interference](int, int point) {
-            if (interference == Interference::CancelAtSecondPoint && point == 1) {
-                QTimer::singleShot(0, &runner, [&runner] { runner.cancel(); });
-                return;
-            }
-            const bool far =
-                interference == Interference::FarReadingFirst && run.refusals.isEmpty();
-            const double reading = board.referenceReading() + (far ? 20 : 0);
-            QTimer::singleShot(0, &runner, [&runner, reading] { runner.giveReading(reading); });
-        });
+    QObject::connect(&runner, &PlanRunner::readingAsked, &runner,
+                     [&, interference](int, int point, double pointMmHg) {
+                         if (interference == Interference::CancelAtSecondPoint && point == 1) {
+                             QTimer::singleShot(0, &runner, [&runner] { runner.cancel(); });
+                             return;
+                         }
+                         const bool far = interference == Interference::FarReadingFirst &&
+                                          run.refusals.isEmpty();
+                         double reading = board.referenceReading() + (far ? 20 : 0);
+                         if (interference == Interference::NearReadingFirst && point == 0 &&
+                             run.refusals.isEmpty())
+                             reading = pointMmHg + HoldWatch::nearMmHg(core.checks().limits());
+                         QTimer::singleShot(0, &runner,
+                                            [&runner, reading] { runner.giveReading(reading); });
+                     });
     QObject::connect(&runner, &PlanRunner::readingRefused, &runner,
                      [&](double, const QString &why) { run.refusals << why; });
     QObject::connect(&runner, &PlanRunner::stepStarted, &runner, [&, interference](int step) {
@@ -261,6 +278,11 @@ void PlanOverPtyTest::planRuns()
         reasons << step.reason;
     }
     QCOMPARE(found, steps);
+    // A series that ran to its end took its count of measurements, no more.
+    for (const CheckReport::PlanStep &step : outcome.report.steps) {
+        if (step.series && step.ending == QLatin1String("done"))
+            QCOMPARE(step.series->count, step.count);
+    }
     QCOMPARE(outcome.verdict(), std::optional<Verdict>(verdict));
     QVERIFY2(reasons.join('|').contains(why), qPrintable(reasons.join('|')));
     if (stallS > 0)
