@@ -4,6 +4,7 @@
 #include "bench_core.h"
 #include "check_limits.h"
 #include "plan_page.h"
+#include "run_lines.h"
 #include "simulated_board.h"
 #include "test_plan.h"
 #include "verdict.h"
@@ -25,43 +26,6 @@ const SimulatedBoard::SetPoint kSetPoint{120, 80, 72, 2.0};
 QString mmHg(double value)
 {
     return CheckLimits::text(value);
-}
-
-QString statistic(const char *name, const CheckReport::Statistic &s)
-{
-    return QStringLiteral("%1 mean %2 SD %3")
-        .arg(QLatin1String(name))
-        .arg(s.mean, 0, 'f', 1)
-        .arg(s.sd ? QString::number(*s.sd, 'f', 1) : QStringLiteral("-"));
-}
-
-// What a step found, when it gives no reason.
-QString found(const CheckReport::PlanStep &step)
-{
-    if (step.leakTest && step.leakTest->rateMmHgPerMin)
-        return QStringLiteral("hold %1 mmHg, leak %2 mmHg/min")
-            .arg(mmHg(step.leakTest->holdMmHg.value_or(0)))
-            .arg(*step.leakTest->rateMmHgPerMin, 0, 'f', 1);
-    if (!step.points.isEmpty()) {
-        int recorded = 0;
-        double largest = 0;
-        for (const CheckReport::PlannedPoint &point : step.points) {
-            recorded += point.recorded ? 1 : 0;
-            if (point.recorded)
-                largest = std::max(largest, std::abs(point.recorded->errorMmHg));
-        }
-        return QStringLiteral("%1 of %2 points, largest error %3 mmHg")
-            .arg(recorded)
-            .arg(step.points.size())
-            .arg(largest, 0, 'f', 1);
-    }
-    if (step.series)
-        return QStringLiteral("%1 of %2 results; %3; %4")
-            .arg(step.series->count)
-            .arg(step.count)
-            .arg(statistic("systolic", step.series->systolic),
-                 statistic("diastolic", step.series->diastolic));
-    return QString();
 }
 
 } // namespace
@@ -203,19 +167,8 @@ void PlanDriver::ended(const PlanRunner::Outcome &outcome)
 // Each step's verdict, the run's and the files, as tarnvik-run prints them.
 void PlanDriver::printSteps(const PlanRunner::Outcome &outcome)
 {
-    const CheckReport &report = outcome.report;
-    for (const CheckReport::PlanStep &step : report.steps)
-        say(QStringLiteral("%1 %2 %3")
-                .arg(step.step, -7)
-                .arg(verdictName(step.verdict).toUpper(), -11)
-                .arg(step.reason.isEmpty() ? found(step) : step.reason));
-    say(QStringLiteral("%1 %2 %3")
-            .arg(QStringLiteral("run"), -7)
-            .arg(verdictName(report.verdict).toUpper(), -11)
-            .arg(outcome.reason)
-            .trimmed());
-    for (const QString &file : {outcome.files.pdf, outcome.files.json, outcome.files.trace})
-        say(QStringLiteral("%1 %2").arg(QStringLiteral("saved"), -7).arg(file));
+    for (const QString &line : RunLines::of(outcome))
+        say(line);
 }
 
 void PlanDriver::finish(int exitCode, const QString &message)

@@ -215,7 +215,7 @@ void PageFlow::spaceBelowTable()
 }
 
 void PageFlow::fillCell(QTextTable &table, int row, int column, const Cell &cell,
-                        const Column &spec, bool ruled, bool header)
+                        const Column &layout, bool ruled, bool header)
 {
     QTextTableCell place = table.cellAt(row, column);
     QTextTableCellFormat format = place.format().toTableCellFormat();
@@ -230,7 +230,7 @@ void PageFlow::fillCell(QTextTable &table, int row, int column, const Cell &cell
     place.setFormat(format);
     QTextCursor cursor = place.firstCursorPosition();
     QTextBlockFormat align;
-    align.setAlignment(spec.align);
+    align.setAlignment(layout.align);
     cursor.setBlockFormat(align);
     QTextCharFormat chars;
     chars.setFont(font(cell.points > 0 ? cell.points : 8.5, cell.bold));

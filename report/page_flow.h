@@ -74,7 +74,7 @@ private:
     double length(double millimetres) const;
     void block(const QTextBlockFormat &format, const QTextCharFormat &chars);
     void spaceBelowTable();
-    void fillCell(QTextTable &table, int row, int column, const Cell &cell, const Column &spec,
+    void fillCell(QTextTable &table, int row, int column, const Cell &cell, const Column &layout,
                   bool ruled, bool header);
     double footerHeight(QPainter &painter, const QString &footer) const;
     void keepHeadingsWithNext(double pageHeight);

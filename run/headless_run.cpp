@@ -3,6 +3,7 @@
 
 #include "reading_input.h"
 #include "run_files.h"
+#include "run_lines.h"
 #include "run_options.h"
 
 #include <QLocale>
@@ -27,24 +28,6 @@ void print(const QString &text)
 QString mmHg(double value)
 {
     return CheckLimits::text(value);
-}
-
-// What a step found, when it has no reason to give.
-QString found(const CheckReport::PlanStep &step)
-{
-    if (step.leakTest && step.leakTest->rateMmHgPerMin)
-        return QStringLiteral("hold %1 mmHg, leak %2 mmHg/min")
-            .arg(mmHg(step.leakTest->holdMmHg.value_or(0)))
-            .arg(*step.leakTest->rateMmHgPerMin, 0, 'f', 1);
-    if (!step.points.isEmpty()) {
-        int recorded = 0;
-        for (const CheckReport::PlannedPoint &point : step.points)
-            recorded += point.recorded ? 1 : 0;
-        return QStringLiteral("%1 of %2 points").arg(recorded).arg(step.points.size());
-    }
-    if (step.series)
-        return QStringLiteral("%1 of %2 results").arg(step.series->count).arg(step.count);
-    return QString();
 }
 
 // What of a run not saved is on the disk: the trace, or all three files when
@@ -173,18 +156,8 @@ void HeadlessRun::finished(const PlanRunner::Outcome &outcome)
 
 void HeadlessRun::printSteps(const PlanRunner::Outcome &outcome)
 {
-    const CheckReport &report = outcome.report;
-    for (const CheckReport::PlanStep &step : report.steps)
-        print(QStringLiteral("%1 %2 %3")
-                  .arg(step.step, -7)
-                  .arg(verdictName(step.verdict).toUpper(), -11)
-                  .arg(step.reason.isEmpty() ? found(step) : step.reason));
-    print(QStringLiteral("%1 %2 %3")
-              .arg(QStringLiteral("run"), -7)
-              .arg(verdictName(report.verdict).toUpper(), -11)
-              .arg(outcome.reason));
-    for (const QString &file : {outcome.files.pdf, outcome.files.json, outcome.files.trace})
-        print(QStringLiteral("%1 %2").arg(QStringLiteral("saved"), -7).arg(file));
+    for (const QString &line : RunLines::of(outcome))
+        print(line);
 }
 
 int HeadlessRun::exitStatus(const PlanRunner::Outcome &outcome, bool stopped)
