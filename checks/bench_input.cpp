@@ -61,6 +61,9 @@ BenchInput::SetPointCheck BenchInput::checkSetPoint(const std::optional<SetPoint
         return refused(kNeedsValues);
     if (setPoint->systolic <= setPoint->diastolic)
         return refused(kNeedsSystolicAboveDiastolic);
+    if (setPoint->mean &&
+        (*setPoint->mean < setPoint->diastolic || *setPoint->mean > setPoint->systolic))
+        return refused(kNeedsMeanBetween);
     return {SetPointCheck::Outcome::Given, setPoint, QString()};
 }
 

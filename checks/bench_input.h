@@ -9,7 +9,9 @@
 // decimal: a reading is rounded to it, so 999.95, which would be traced as
 // 1000, is refused; a decimal comma is taken for the point. A set point
 // needs systolic and diastolic, systolic above diastolic; mean and pulse are
-// optional; each value is above 0 and has up to three digits and one decimal.
+// optional, a mean lies from diastolic to systolic; each value is above 0 and
+// has up to three digits and one decimal. A plan's set point follows the
+// same rules.
 #pragma once
 
 #include "check_report.h"
@@ -23,6 +25,7 @@ class BenchInput
 public:
     static constexpr const char *kNeedsSystolicAboveDiastolic = "needs systolic above diastolic";
     static constexpr const char *kNeedsValues = "needs values above 0 of up to three digits";
+    static constexpr const char *kNeedsMeanBetween = "needs the mean from diastolic to systolic";
 
     // The set point's four values as typed; an empty text is a value not given.
     struct TypedSetPoint

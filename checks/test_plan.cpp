@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "test_plan.h"
 
+#include "bench_input.h"
+
 #include "json_duplicate_keys.h"
 #include "plain_file_check.h"
 #include "standard_plan_text.h"
@@ -119,8 +121,8 @@ Found textOf(const QJsonValue &value, const QString &key, QString *out)
 namespace {
 
 // "SYS/DIA" or "SYS/DIA/MAP" in mmHg, each above 0 with one decimal at
-// most, systolic above diastolic: the form tarnvik-report's --reference-bp
-// takes.
+// most, systolic above diastolic, a mean from diastolic to systolic: the
+// form tarnvik-report's --reference-bp takes, checked as BenchInput checks it.
 Found setPointOf(const QJsonValue &value, const QString &key, SetPoint *out)
 {
     if (!value.isString())
@@ -139,6 +141,9 @@ Found setPointOf(const QJsonValue &value, const QString &key, SetPoint *out)
     *out = SetPoint{systolic, diastolic, std::nullopt, std::nullopt};
     if (hasMean)
         out->mean = mean;
+    const BenchInput::SetPointCheck check = BenchInput::checkSetPoint(*out);
+    if (check.outcome != BenchInput::SetPointCheck::Outcome::Given)
+        return Problem{key, QStringLiteral("\"%1\" %2").arg(value.toString(), check.refusal)};
     return std::nullopt;
 }
 

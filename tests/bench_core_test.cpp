@@ -184,6 +184,14 @@ void BenchCoreTest::setPointTaken_data()
         << std::optional<SetPoint>(SetPoint{999.9, 80, 93, 72}) << Outcome::Given;
     QTest::newRow("999.95 is none")
         << std::optional<SetPoint>(SetPoint{999.95, 80, 93, 72}) << Outcome::Refused;
+    QTest::newRow("mean on systolic is given")
+        << std::optional<SetPoint>(SetPoint{120, 80, 120, 72}) << Outcome::Given;
+    QTest::newRow("mean on diastolic is given")
+        << std::optional<SetPoint>(SetPoint{120, 80, 80, 72}) << Outcome::Given;
+    QTest::newRow("mean 0.5 above systolic is refused, was taken")
+        << std::optional<SetPoint>(SetPoint{120, 80, 120.5, 72}) << Outcome::Refused;
+    QTest::newRow("mean 0.5 below diastolic is refused, was taken")
+        << std::optional<SetPoint>(SetPoint{120, 80, 79.5, 72}) << Outcome::Refused;
     QTest::newRow("pulse 0 is refused")
         << std::optional<SetPoint>(SetPoint{120, 80, std::nullopt, 0}) << Outcome::Refused;
     QTest::newRow("none is statistics only") << std::optional<SetPoint>() << Outcome::NotGiven;

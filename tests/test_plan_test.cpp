@@ -191,6 +191,9 @@ void TestPlanTest::plansReadOrRefused_data()
                               "mmHg with systolic above diastolic")
                    .arg(QLatin1String(bad));
     }
+    QTest::newRow("a set point's mean above systolic, was taken")
+        << edited("\"120/80/93\"", "\"120/80/200\"")
+        << "steps[2].series.set_point: \"120/80/200\" needs the mean from diastolic to systolic";
     QTest::newRow("a set point as a number")
         << edited("\"120/80/93\"", "120") << "steps[2].series.set_point: a number, not a string";
     QTest::newRow("count 0") << edited("\"count\": 5", "\"count\": 0")
