@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bench_checks_window.h"
 
-#include "number_text.h"
 #include "fitted_label.h"
+#include "number_text.h"
 #include "plan_page.h"
 #include "report_files.h"
 #include "verdict_badge.h"
@@ -722,6 +722,7 @@ void BenchChecksWindow::planFinished(const PlanRunner::Outcome &outcome)
 {
     m_planVerdict = outcome.verdict().value_or(Verdict::None);
     refresh();
+    showBoardHistory(); // the run just stored is the board's latest
     m_board->setFocus();
 }
 

@@ -656,8 +656,13 @@ struct PlanBench
             whileSaving = child<VerdictBadge>(*window, "runVerdict")->verdict();
             if (!failure.isEmpty())
                 return PlanRunner::Files{{}, {}, {}, failure};
+            ++saved;
             return PlanPage::plainSaver()(folder, report, trace, started);
         });
+        // The board's history as an archive would tell it: the runs saved so far.
+        main->setArchive({{}, [this](const QString &) {
+                              return QStringLiteral("%1 run(s) saved").arg(saved);
+                          }});
         main->showBenchChecksWindow();
         window = main->benchChecksWindow();
         page = child<PlanPage>(*window, "planPage");
@@ -669,6 +674,7 @@ struct PlanBench
     BenchChecksWindow *window = nullptr;
     PlanPage *page = nullptr;
     std::optional<Verdict> whileSaving;
+    int saved = 0;
 };
 
 // The files of a run cancelled on board "SN 0412", read back.
@@ -749,6 +755,8 @@ void TestBenchChecksWindow::planRun()
     }
     QVERIFY2(note.contains(QFileInfo(outcome.files.pdf).fileName()), qPrintable(note));
     checkSavedRun(outcome, bench.dir.filePath("runs"));
+    // The board's earlier runs are asked again once the run is stored.
+    QCOMPARE(whole(child<QLabel>(window, "boardHistory")), QString("1 run(s) saved"));
 }
 
 // A plan file refused names its key and cannot start; a good one runs, and
