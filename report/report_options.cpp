@@ -2,6 +2,7 @@
 #include "report_options.h"
 
 #include "bench_input.h"
+#include "option_names.h"
 #include "port_map.h"
 #include "report_files.h"
 
@@ -45,43 +46,20 @@ std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QStr
     return check.setPoint;
 }
 
-// "-o or --output": how the user may have written an option.
-QString spelt(const QCommandLineOption &option)
-{
-    QStringList names;
-    for (const QString &name : option.names())
-        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-    return names.join(QStringLiteral(" or "));
-}
-
-// An option given twice: which of the two was meant is unclear.
-QString repeatedOption(const QCommandLineParser &parser, const QList<QCommandLineOption> &options)
-{
-    const QStringList given = parser.optionNames();
-    for (const QCommandLineOption &option : options) {
-        qsizetype times = 0;
-        for (const QString &name : option.names())
-            times += given.count(name);
-        if (times > 1)
-            return QStringLiteral("%1 is given more than once").arg(spelt(option));
-    }
-    return QString();
-}
-
 // What is wrong with the name of a file to write, or nothing. A name that
 // looks like an option is most likely the next option taken as the name.
 QString outputProblem(const QCommandLineOption &option, const QString &value)
 {
     if (value.isEmpty())
-        return QStringLiteral("%1 needs a file name").arg(spelt(option));
+        return QStringLiteral("%1 needs a file name").arg(OptionNames::spelt(option));
     if (value == QLatin1String("-"))
         return QStringLiteral("%1 -: the report is written to files, not to standard output "
                               "(write ./- for a file named -)")
-            .arg(spelt(option).section(QLatin1Char(' '), 0, 0));
+            .arg(OptionNames::spelt(option).section(QLatin1Char(' '), 0, 0));
     if (value.startsWith(QLatin1Char('-')))
         return QStringLiteral("%1 needs a file name, not '%2' (write ./%2 for a file of that "
                               "name)")
-            .arg(spelt(option), value);
+            .arg(OptionNames::spelt(option), value);
     return QString();
 }
 
@@ -127,7 +105,7 @@ ReportOptions::Outcome ReportOptions::parse(const QStringList &arguments, Report
         return Outcome::Version;
     if (parser.positionalArguments().size() != 1 || !parser.isSet(output))
         return bad(QStringLiteral("give one trace and -o REPORT.pdf"));
-    QString why = repeatedOption(parser, declared);
+    QString why = OptionNames::repeated(parser, declared);
     for (const QCommandLineOption &file : {output, json}) {
         if (why.isEmpty() && parser.isSet(file))
             why = outputProblem(file, parser.value(file));

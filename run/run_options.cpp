@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "run_options.h"
 
+#include "option_names.h"
 #include "port_map.h"
 #include "test_plan.h"
 
@@ -18,29 +19,6 @@ const char kDescription[] =
     "first), 2 a bad plan or command line, a device that cannot be opened or files that cannot "
     "be written, 4 the board did not answer.";
 
-// "-o or --output": how the user may have written an option.
-QString spelt(const QCommandLineOption &option)
-{
-    QStringList names;
-    for (const QString &name : option.names())
-        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-    return names.join(QStringLiteral(" or "));
-}
-
-// An option given twice: which of the two was meant is unclear.
-QString repeatedOption(const QCommandLineParser &parser, const QList<QCommandLineOption> &options)
-{
-    const QStringList given = parser.optionNames();
-    for (const QCommandLineOption &option : options) {
-        qsizetype times = 0;
-        for (const QString &name : option.names())
-            times += given.count(name);
-        if (times > 1)
-            return QStringLiteral("%1 is given more than once").arg(spelt(option));
-    }
-    return QString();
-}
-
 // A value that is blank, or that looks like the next option taken as the value.
 QString valueProblem(const QCommandLineParser &parser, const QCommandLineOption &option)
 {
@@ -48,10 +26,10 @@ QString valueProblem(const QCommandLineParser &parser, const QCommandLineOption 
         return QString();
     const QString value = parser.value(option);
     if (value.trimmed().isEmpty())
-        return QStringLiteral("%1 needs a value").arg(spelt(option));
+        return QStringLiteral("%1 needs a value").arg(OptionNames::spelt(option));
     if (value.startsWith(QLatin1Char('-')) && value != QLatin1String("-"))
         return QStringLiteral("%1 needs a value, not '%2' (write ./%2 for a file of that name)")
-            .arg(spelt(option), value);
+            .arg(OptionNames::spelt(option), value);
     return QString();
 }
 
@@ -103,7 +81,7 @@ RunOptions::Outcome RunOptions::parse(const QStringList &arguments, RunOptions &
     }
     if (parser.isSet(version))
         return Outcome::Version;
-    QString why = repeatedOption(parser, declared);
+    QString why = OptionNames::repeated(parser, declared);
     if (!why.isEmpty())
         return bad(why);
     if (parser.isSet(print)) {
