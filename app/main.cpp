@@ -87,9 +87,9 @@ int main(int argc, char *argv[])
     }
 
     BenchCore core;
-    QString why;
-    if (!options.tracePath().isEmpty() && !core.openTrace(options.tracePath(), why)) {
-        std::fprintf(stderr, "tarnvik: cannot write the trace %s\n", qPrintable(why));
+    Failure why;
+    if (!options.tracePath().isEmpty() && !core.openTrace(options.tracePath(), &why)) {
+        std::fprintf(stderr, "tarnvik: cannot write the trace %s\n", qPrintable(why.text));
         return 1;
     }
 

@@ -292,18 +292,18 @@ TestPlan::Parsed TestPlan::parse(const QByteArray &bytes)
 TestPlan::Parsed TestPlan::load(const QString &path)
 {
     QFile file;
-    QString why;
+    Failure why;
     if (PlainFileCheck::openForReading(file, path, &why)) {
         const QByteArray bytes = file.read(kMaxFileBytes + 1);
         if (file.error() != QFileDevice::NoError)
-            why = file.errorString();
+            why = {Failure::Kind::Io, file.errorString()};
         else if (bytes.size() > kMaxFileBytes)
-            why = QStringLiteral("it is larger than %1 bytes").arg(kMaxFileBytes);
+            why = Failure::refused(QStringLiteral("it is larger than %1 bytes").arg(kMaxFileBytes));
         else
             return parse(bytes);
     }
     return {std::nullopt,
-            Problem{QString(), QStringLiteral("%1 cannot be read: %2").arg(path, why)}};
+            Problem{QString(), QStringLiteral("%1 cannot be read: %2").arg(path, why.text)}};
 }
 
 QByteArray TestPlan::standardText()

@@ -3,6 +3,7 @@
 
 #include "command_frame.h"
 #include "command_set.h"
+#include "port_failure_text.h"
 #include "port_log.h"
 #include "port_table.h"
 #include "reply_line.h"
@@ -442,7 +443,7 @@ bool BoardPanel::sendCommand(const QString &text)
         written = m_port.output(pieces.at(i));
     if (!written)
         m_state.reportFailure(
-            QStringLiteral("Command %1 not sent: %2").arg(text, m_port.errorText()));
+            QStringLiteral("Command %1 not sent: %2").arg(text, m_port.failure().text));
     return written;
 }
 
@@ -459,17 +460,17 @@ quint8 BoardPanel::findPort()
         bool ok = m_port.setCommPort(n);
         const bool opened = m_port.open();
         ok = opened && ok;
-        const OpenFailure kind = opened ? OpenFailure::Other : m_port.openFailure();
+        const Failure::Kind kind = opened ? Failure::Kind::Other : m_port.failure().kind;
         if (found == 0 && m_port.isOpen() && m_port.commPort() == n)
             found = static_cast<quint8>(n);
         if (m_port.isOpen())
             ok = m_port.close() && ok;
         if (!ok) {
             m_state.setPortEntryEnabled(n, false);
-            m_portTrouble.append({n, kind, m_port.errorText()});
+            m_portTrouble.append({n, {kind, m_port.failure().text}});
             // Only a device that was not there can appear later. One that was
             // there and failed (denied, held, broken) stays as start-up left it.
-            if (kind == OpenFailure::NotPresent)
+            if (kind == Failure::Kind::NotFound)
                 m_recheck |= 1u << (n - 1);
         }
     }
@@ -485,17 +486,17 @@ QString BoardPanel::noPortNotice() const
     QStringList notable;
     QStringList details;
     for (const PortTrouble &trouble : m_portTrouble) {
-        details << trouble.text;
-        if (trouble.kind == OpenFailure::NotPresent)
+        const Failure::Kind kind = trouble.failure.kind;
+        details << trouble.failure.text;
+        if (kind == Failure::Kind::NotFound)
             ++absent;
-        else if (trouble.kind == OpenFailure::Unbound)
+        else if (kind == Failure::Kind::Unbound)
             ++unbound;
         else
             notable << QStringLiteral("%1 %2").arg(
                 PortTable::caption(trouble.port),
-                trouble.kind == OpenFailure::PermissionDenied
-                    ? OpenFailureText::reason(trouble.kind, QString())
-                    : OpenFailureText::brief(trouble.kind));
+                kind == Failure::Kind::PermissionDenied ? PortFailureText::reason(kind, QString())
+                                                        : PortFailureText::brief(kind));
     }
     QStringList parts;
     if (absent > 0)
@@ -535,7 +536,7 @@ bool BoardPanel::openPort(int port)
     const QString caption = PortTable::caption(port);
     if (m_port.isOpen() && !m_port.close()) {
         m_state.reportFailure(QStringLiteral("Closing %1 failed: %2")
-                                  .arg(PortTable::caption(m_port.commPort()), m_port.errorText()));
+                                  .arg(PortTable::caption(m_port.commPort()), m_port.failure().text));
         return false;
     }
     clearPortChecks();
@@ -548,12 +549,12 @@ bool BoardPanel::openPort(int port)
     const bool configured = m_port.setCommPort(port) && m_port.setLineSettings(kLineSettings);
     if (!configured) {
         m_state.reportFailure(
-            QStringLiteral("Setting up %1 failed: %2").arg(caption, m_port.errorText()));
+            QStringLiteral("Setting up %1 failed: %2").arg(caption, m_port.failure().text));
         return false;
     }
     if (!m_port.open()) {
-        qCWarning(lcPorts).noquote() << m_port.errorText();
-        m_state.reportFailure(m_port.errorText());
+        qCWarning(lcPorts).noquote() << m_port.failure().text;
+        m_state.reportFailure(m_port.failure().text);
         return false;
     }
     m_state.setPortEntryChecked(port, true);

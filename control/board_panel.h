@@ -161,8 +161,7 @@ private:
     struct PortTrouble
     {
         int port = 0;
-        OpenFailure kind = OpenFailure::Other;
-        QString text;
+        Failure failure;
     };
 
     quint8 findPort();

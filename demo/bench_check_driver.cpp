@@ -243,10 +243,10 @@ void BenchCheckDriver::save()
 {
     const QString pdf = m_output.absoluteFilePath(QString::fromLatin1(kReportFile));
     const CheckReport report = m_core.report();
-    QString error;
+    Failure error;
     if (!ReportFiles::save(report, pdf, ReportFiles::jsonBeside(pdf), QDateTime::currentDateTime(),
                            &error)) {
-        finish(1, QStringLiteral("cannot save the report: %1").arg(error));
+        finish(1, QStringLiteral("cannot save the report: %1").arg(error.text));
         return;
     }
     if (m_archive.store) {

@@ -279,9 +279,9 @@ void setUpBoard(SimulatedBoards &boards, const DemoOptions &options, bool headle
 // cannot be written.
 bool startCore(BenchCore &core, const SimulatedBoards &boards, const DemoOptions &options)
 {
-    QString why;
-    if (!options.tracePath.isEmpty() && !core.openTrace(options.tracePath, why)) {
-        std::fprintf(stderr, "tarnvik-demo: cannot write the trace %s\n", qPrintable(why));
+    Failure why;
+    if (!options.tracePath.isEmpty() && !core.openTrace(options.tracePath, &why)) {
+        std::fprintf(stderr, "tarnvik-demo: cannot write the trace %s\n", qPrintable(why.text));
         return false;
     }
     const SimulatedBoard &board = boards.board(kBoardPort);

@@ -95,9 +95,9 @@ void PlanDriver::begin()
                        "its manometer reads %6 % high)")
             .arg(plan.name(), plan.version(), setup.board, mmHg(kLeakRate), mmHg(kLeakHold))
             .arg((kGaugeGain - 1.0) * 100.0));
-    QString why;
+    Failure why;
     if (!m_runner.start(plan, setup, &why))
-        finish(1, QStringLiteral("the plan cannot start: %1").arg(why));
+        finish(1, QStringLiteral("the plan cannot start: %1").arg(why.text));
 }
 
 void PlanDriver::stepStarted(int step)

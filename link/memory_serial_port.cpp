@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "memory_serial_port.h"
 
+#include "port_failure_text.h"
 #include "port_table.h"
 
 namespace {
@@ -50,7 +51,7 @@ MemorySerialPort::MemorySerialPort(QObject *parent)
 
 void MemorySerialPort::setOpenable(int port, bool openable)
 {
-    refuseOpen(port, openable ? OpenFailure::None : OpenFailure::NotPresent);
+    refuseOpen(port, openable ? Failure::Kind::None : Failure::Kind::NotFound);
 }
 
 void MemorySerialPort::setOnlyOpenable(const QSet<int> &ports)
@@ -58,13 +59,13 @@ void MemorySerialPort::setOnlyOpenable(const QSet<int> &ports)
     m_refused.clear();
     for (int port = 1; port <= PortTable::kPortCount; ++port) {
         if (!ports.contains(port))
-            m_refused.insert(port, OpenFailure::NotPresent);
+            m_refused.insert(port, Failure::Kind::NotFound);
     }
 }
 
-void MemorySerialPort::refuseOpen(int port, OpenFailure kind)
+void MemorySerialPort::refuseOpen(int port, Failure::Kind kind)
 {
-    if (kind == OpenFailure::None)
+    if (kind == Failure::Kind::None)
         m_refused.remove(port);
     else
         m_refused.insert(port, kind);
@@ -77,8 +78,8 @@ QString MemorySerialPort::deviceName(int port) const
 
 bool MemorySerialPort::deviceExists(int port) const
 {
-    const OpenFailure kind = m_refused.value(port, OpenFailure::None);
-    return kind != OpenFailure::NotPresent && kind != OpenFailure::Unbound;
+    const Failure::Kind kind = m_refused.value(port, Failure::Kind::None);
+    return kind != Failure::Kind::NotFound && kind != Failure::Kind::Unbound;
 }
 
 void MemorySerialPort::failWritesAfter(int count)
@@ -99,10 +100,11 @@ void MemorySerialPort::loseDevice()
     m_operations << QStringLiteral("lost %1").arg(m_port);
     m_open = false;
     m_receiveQueue.clear();
-    m_refused.insert(m_port, OpenFailure::NotPresent);
+    m_refused.insert(m_port, Failure::Kind::NotFound);
     fail(QStringLiteral("Lost the device on %1: the device is no longer available")
-             .arg(PortTable::caption(m_port)));
-    emit deviceLost(m_errorText);
+             .arg(PortTable::caption(m_port)),
+         Failure::Kind::NotFound);
+    emit deviceLost(m_failure.text);
 }
 
 void MemorySerialPort::queue(const QByteArray &bytes)
@@ -120,9 +122,9 @@ bool MemorySerialPort::setCommPort(int port)
 {
     m_operations << QStringLiteral("commPort %1").arg(port);
     if (port < 1 || port > PortTable::kPortCount)
-        return fail(QStringLiteral("Invalid port number %1").arg(port));
+        return fail(QStringLiteral("Invalid port number %1").arg(port), Failure::Kind::Refused);
     if (m_open)
-        return fail(QStringLiteral("Port is already open"));
+        return fail(QStringLiteral("Port is already open"), Failure::Kind::Refused);
     m_port = port;
     return true;
 }
@@ -137,15 +139,14 @@ bool MemorySerialPort::open()
 {
     m_operations << QStringLiteral("open %1").arg(m_port);
     if (m_open)
-        return fail(QStringLiteral("Port is already open"));
+        return fail(QStringLiteral("Port is already open"), Failure::Kind::Refused);
     if (m_refused.contains(m_port)) {
-        m_openFailure = m_refused.value(m_port);
+        const Failure::Kind kind = m_refused.value(m_port);
         return fail(QStringLiteral("%1 could not be opened: %2")
                         .arg(PortTable::caption(m_port),
-                             OpenFailureText::reason(m_openFailure,
-                                                     QStringLiteral("refused by the test"))));
+                             PortFailureText::reason(kind, QStringLiteral("refused by the test"))),
+                    kind);
     }
-    m_openFailure = OpenFailure::None;
     m_open = true;
     return true;
 }
@@ -154,7 +155,7 @@ bool MemorySerialPort::close()
 {
     m_operations << QStringLiteral("close %1").arg(m_port);
     if (!m_open)
-        return fail(QStringLiteral("Port is not open"));
+        return fail(QStringLiteral("Port is not open"), Failure::Kind::Refused);
     m_open = false;
     m_receiveQueue.clear();
     return true;
@@ -164,9 +165,10 @@ bool MemorySerialPort::output(const QByteArray &bytes)
 {
     ++m_outputCalls;
     if (!m_open)
-        return fail(QStringLiteral("Port is not open"));
+        return fail(QStringLiteral("Port is not open"), Failure::Kind::Io);
     if (m_writesLeft == 0)
-        return fail(QStringLiteral("Write to %1 failed").arg(PortTable::caption(m_port)));
+        return fail(QStringLiteral("Write to %1 failed").arg(PortTable::caption(m_port)),
+                    Failure::Kind::Io);
     if (m_writesLeft > 0)
         --m_writesLeft;
     m_written.append(bytes);
@@ -181,8 +183,8 @@ QByteArray MemorySerialPort::input()
     return bytes;
 }
 
-bool MemorySerialPort::fail(const QString &reason)
+bool MemorySerialPort::fail(const QString &reason, Failure::Kind kind)
 {
-    m_errorText = reason;
+    m_failure = {kind, reason};
     return false;
 }

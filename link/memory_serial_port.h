@@ -25,7 +25,7 @@ public:
     void setOnlyOpenable(const QSet<int> &ports);
     // Opening `port` fails with this kind, as a real device would report it;
     // None lets it open. Ports refused as not present or unbound do not exist.
-    void refuseOpen(int port, OpenFailure kind);
+    void refuseOpen(int port, Failure::Kind kind);
     // The next `count` single writes succeed, every one after that fails;
     // a negative count lets every write succeed.
     void failWritesAfter(int count);
@@ -58,16 +58,14 @@ public:
     bool isOpen() const override { return m_open; }
     bool output(const QByteArray &bytes) override;
     QByteArray input() override;
-    QString errorText() const override { return m_errorText; }
-    OpenFailure openFailure() const override { return m_openFailure; }
+    Failure failure() const override { return m_failure; }
     QString deviceName(int port) const override;
     bool deviceExists(int port) const override;
 
 private:
-    bool fail(const QString &reason);
+    bool fail(const QString &reason, Failure::Kind kind);
 
-    QHash<int, OpenFailure> m_refused;
-    OpenFailure m_openFailure = OpenFailure::None;
+    QHash<int, Failure::Kind> m_refused;
     int m_port = 1;
     bool m_open = false;
     int m_writesLeft = -1;
@@ -76,5 +74,5 @@ private:
     QByteArray m_written;
     QHash<int, QByteArray> m_writtenByPort;
     QStringList m_operations;
-    QString m_errorText;
+    Failure m_failure;
 };

@@ -120,28 +120,26 @@ QString PlainFileCheck::resolvedPath(const QString &path)
                             : QDir(folder).filePath(info.fileName());
 }
 
-bool PlainFileCheck::openForReading(QFile &file, const QString &path, QString *reason)
+bool PlainFileCheck::openForReading(QFile &file, const QString &path, Failure *reason)
 {
-    const auto refuse = [reason](const QString &why) {
-        if (reason)
-            *reason = why;
-        return false;
+    const auto refuse = [reason](const QString &why, Failure::Kind kind = Failure::Kind::Io) {
+        return fail(reason, {kind, why});
     };
     const PlainFileCheck check(path);
     if (check.kind() == Kind::Missing)
-        return refuse(QStringLiteral("it does not exist"));
+        return refuse(QStringLiteral("it does not exist"), Failure::Kind::NotFound);
     if (check.kind() != Kind::Regular)
-        return refuse(check.reason());
+        return refuse(check.reason(), Failure::Kind::Refused);
 #ifdef Q_OS_UNIX
     // Non-blocking, so that even a FIFO put there since the check opens at once.
     const int handle =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (handle < 0)
-        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(reason, Failure::fromErrno(errno));
     struct stat opened = {};
     if (::fstat(handle, &opened) != 0 || !S_ISREG(opened.st_mode)) {
         ::close(handle);
-        return refuse(QStringLiteral("it is no regular file"));
+        return refuse(QStringLiteral("it is no regular file"), Failure::Kind::Refused);
     }
     ::fcntl(handle, F_SETFL, ::fcntl(handle, F_GETFL) & ~O_NONBLOCK);
     if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {

@@ -10,6 +10,8 @@
 // trace), and StagedFile checks the files it is to replace.
 #pragma once
 
+#include "failure.h"
+
 #include <QString>
 
 class QFile;
@@ -48,7 +50,7 @@ public:
     // with the reason, before it is opened; what was opened is checked again
     // (opened without waiting), so a file swapped for a FIFO meanwhile does
     // not hold the program up either.
-    static bool openForReading(QFile &file, const QString &path, QString *reason);
+    static bool openForReading(QFile &file, const QString &path, Failure *reason);
 
 private:
     Kind m_kind = Kind::Unknown;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qt_serial_port.h"
 
+#include "port_failure_text.h"
 #include "port_log.h"
 
 #include <QFile>
@@ -35,10 +36,11 @@ QtSerialPort::~QtSerialPort()
 bool QtSerialPort::setCommPort(int port)
 {
     if (port < 1 || port > PortTable::kPortCount)
-        return fail(QStringLiteral("Invalid port number %1").arg(port));
+        return fail(QStringLiteral("Invalid port number %1").arg(port), Failure::Kind::Refused);
     if (m_serial.isOpen())
         return fail(QStringLiteral("Cannot change the port while %1 is open")
-                        .arg(PortTable::caption(m_port)));
+                        .arg(PortTable::caption(m_port)),
+                    Failure::Kind::Refused);
     m_port = port;
     return true;
 }
@@ -46,7 +48,8 @@ bool QtSerialPort::setCommPort(int port)
 bool QtSerialPort::setLineSettings(const LineSettings &settings)
 {
     if (settings.baudRate <= 0)
-        return fail(QStringLiteral("Invalid baud rate %1").arg(settings.baudRate));
+        return fail(QStringLiteral("Invalid baud rate %1").arg(settings.baudRate),
+                    Failure::Kind::Refused);
     m_settings = settings;
     return true;
 }
@@ -55,10 +58,10 @@ bool QtSerialPort::open()
 {
     const QString caption = PortTable::caption(m_port);
     if (m_serial.isOpen())
-        return fail(QStringLiteral("%1 is already open").arg(caption));
+        return fail(QStringLiteral("%1 is already open").arg(caption), Failure::Kind::Refused);
     const QString device = m_table.device(m_port);
     if (device.isEmpty())
-        return failOpen(OpenFailure::Unbound, QString());
+        return failOpen(Failure::Kind::Unbound, QString());
 
     m_serial.setPortName(device);
     m_serial.setBaudRate(m_settings.baudRate);
@@ -70,23 +73,22 @@ bool QtSerialPort::open()
         return failOpen(kindOf(m_serial.error(), device), m_serial.errorString());
     if (!lockDevice()) {
         m_serial.close();
-        return failOpen(OpenFailure::InUse, QString());
+        return failOpen(Failure::Kind::InUse, QString());
     }
     ++m_openCount;
     m_lossPending = false;
-    m_openFailure = OpenFailure::None;
     m_readRefusedSinceData = false;
     return true;
 }
 
-bool QtSerialPort::failOpen(OpenFailure kind, const QString &systemReason)
+bool QtSerialPort::failOpen(Failure::Kind kind, const QString &systemReason)
 {
-    m_openFailure = kind;
     const QString device = m_table.device(m_port);
     const QString port = device.isEmpty() ? PortTable::caption(m_port) : describePort();
     fail(QStringLiteral("%1 could not be opened: %2")
-             .arg(port, OpenFailureText::reason(kind, systemReason)));
-    qCDebug(lcPorts).noquote() << m_errorText;
+             .arg(port, PortFailureText::reason(kind, systemReason)),
+         kind);
+    qCDebug(lcPorts).noquote() << m_failure.text;
     return false;
 }
 
@@ -94,21 +96,21 @@ bool QtSerialPort::failOpen(OpenFailure kind, const QString &systemReason)
 // and for one another opener holds (its lock file, or EBUSY from TIOCEXCL).
 // Whether this user may open the device at all tells the two apart. On
 // Windows, access is denied to a port that another program has open.
-OpenFailure QtSerialPort::kindOf(QSerialPort::SerialPortError error, const QString &device) const
+Failure::Kind QtSerialPort::kindOf(QSerialPort::SerialPortError error, const QString &device) const
 {
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return OpenFailure::NotPresent;
+        return Failure::Kind::NotFound;
     case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
         if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
-            return OpenFailure::PermissionDenied;
+            return Failure::Kind::PermissionDenied;
 #else
         Q_UNUSED(device);
 #endif
-        return OpenFailure::InUse;
+        return Failure::Kind::InUse;
     default:
-        return OpenFailure::Other;
+        return Failure::Kind::Other;
     }
 }
 
@@ -152,7 +154,8 @@ bool QtSerialPort::lockDevice()
 bool QtSerialPort::close()
 {
     if (!m_serial.isOpen())
-        return fail(QStringLiteral("%1 is not open").arg(PortTable::caption(m_port)));
+        return fail(QStringLiteral("%1 is not open").arg(PortTable::caption(m_port)),
+                    Failure::Kind::Refused);
     // QSerialPort keeps written bytes in its own buffer until the event loop
     // turns, and close() discards them: hand them to the driver first.
     m_serial.flush();
@@ -170,11 +173,13 @@ bool QtSerialPort::output(const QByteArray &bytes)
     // QSerialPort::write() on a closed port returns -1, emits nothing and warns.
     if (!m_serial.isOpen())
         return fail(QStringLiteral("Writing to %1 failed: the port is not open")
-                        .arg(PortTable::caption(m_port)));
+                        .arg(PortTable::caption(m_port)),
+                    Failure::Kind::Io);
     const qint64 written = m_serial.write(bytes);
     if (written != bytes.size())
         return fail(QStringLiteral("Writing to %1 failed: %2")
-                        .arg(PortTable::caption(m_port), m_serial.errorString()));
+                        .arg(PortTable::caption(m_port), m_serial.errorString()),
+                    Failure::Kind::Io);
     return true;
 }
 
@@ -304,7 +309,7 @@ void QtSerialPort::closeLostDevice(quint64 openCount, const QString &reason)
         return; // closed or reopened meanwhile: nothing of this loss is left
     m_lossPending = false;
     m_serial.close();
-    m_errorText = reason;
+    m_failure = {Failure::Kind::NotFound, reason};
     qCWarning(lcPorts).noquote() << reason;
     emit deviceLost(reason);
 }
@@ -314,8 +319,8 @@ QString QtSerialPort::describePort() const
     return QStringLiteral("%1 (%2)").arg(PortTable::caption(m_port), m_table.device(m_port));
 }
 
-bool QtSerialPort::fail(const QString &reason)
+bool QtSerialPort::fail(const QString &reason, Failure::Kind kind)
 {
-    m_errorText = reason;
+    m_failure = {kind, reason};
     return false;
 }

@@ -43,17 +43,16 @@ public:
     bool isOpen() const override;
     bool output(const QByteArray &bytes) override;
     QByteArray input() override;
-    QString errorText() const override { return m_errorText; }
-    OpenFailure openFailure() const override { return m_openFailure; }
+    Failure failure() const override { return m_failure; }
     QString deviceName(int port) const override { return m_table.device(port); }
     bool deviceExists(int port) const override;
 
 private:
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
-    bool fail(const QString &reason);
-    bool failOpen(OpenFailure kind, const QString &systemReason);
-    OpenFailure kindOf(QSerialPort::SerialPortError error, const QString &device) const;
+    bool fail(const QString &reason, Failure::Kind kind = Failure::Kind::Other);
+    bool failOpen(Failure::Kind kind, const QString &systemReason);
+    Failure::Kind kindOf(QSerialPort::SerialPortError error, const QString &device) const;
     bool lockDevice();
     bool deviceHungUp() const;
     void resumeReading();
@@ -65,8 +64,7 @@ private:
     QSerialPort m_serial;
     LineSettings m_settings;
     int m_port = 1;
-    QString m_errorText;
-    OpenFailure m_openFailure = OpenFailure::None;
+    Failure m_failure;
     // Counts successful opens, so a loss noticed on one open never closes a later one.
     quint64 m_openCount = 0;
     bool m_lossPending = false;

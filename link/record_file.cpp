@@ -30,9 +30,12 @@ void RecordFile::close()
 // A path that is no regular file is named for what it is ("it is a FIFO,
 // not a file") when it still is one; a folder always, so that one that is
 // removed as it is tried gives no second notice.
-QString RecordFile::cause(int error) const
+Failure RecordFile::cause(int error) const
 {
     QString reason = RecordDisk::reason(error);
+    Failure::Kind kind = Failure::kindOfErrno(error);
+    if (error == EISDIR || error == RecordDisk::kNotPlain)
+        kind = Failure::Kind::Refused;
     if (error == EISDIR) {
         reason = QStringLiteral("it is a folder");
     } else if (error == RecordDisk::kNotPlain) {
@@ -40,12 +43,12 @@ QString RecordFile::cause(int error) const
         if (!check.isPlain())
             reason = check.reason();
     }
-    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason);
+    return {kind, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason)};
 }
 
 // Why the file's folder cannot be made: the part of its path that is a file
 // when there is one, else the system's reason.
-QString RecordFile::folderCause(int error) const
+Failure RecordFile::folderCause(int error) const
 {
     const QString folder = QFileInfo(m_path).absolutePath();
     const QString blocking = fileInFolderPath(folder);
@@ -55,7 +58,8 @@ QString RecordFile::folderCause(int error) const
                   .arg(QDir::toNativeSeparators(folder), RecordDisk::reason(error))
             : QStringLiteral("its folder cannot be created because %1 is not a folder")
                   .arg(QDir::toNativeSeparators(blocking));
-    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason);
+    return {blocking.isEmpty() ? Failure::kindOfErrno(error) : Failure::Kind::Refused,
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason)};
 }
 
 // The nearest part of `folder`'s path that exists and is no folder; empty
@@ -73,39 +77,34 @@ QString RecordFile::fileInFolderPath(const QString &folder)
     }
 }
 
-bool RecordFile::check(QString &why) const
+bool RecordFile::check(Failure *why) const
 {
     const PlainFileCheck file(m_path);
     if (m_options.makeFolder && !fileInFolderPath(QFileInfo(m_path).absolutePath()).isEmpty())
-        why = folderCause(ENOTDIR);
-    else if (!file.isPlain())
-        why = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), file.reason());
-    else
-        return true;
-    return false;
+        return fail(why, folderCause(ENOTDIR));
+    if (!file.isPlain())
+        return fail(why, Failure::refused(QStringLiteral("%1: %2").arg(
+                             QDir::toNativeSeparators(m_path), file.reason())));
+    return true;
 }
 
-bool RecordFile::open(QString &why)
+bool RecordFile::open(Failure *why)
 {
     if (m_handle >= 0)
         return true;
     int error = 0;
     const QString folder = QFileInfo(m_path).absolutePath();
-    if (m_options.makeFolder && !m_disk.makeFolder(folder, error)) {
-        why = folderCause(error);
-        return false;
-    }
+    if (m_options.makeFolder && !m_disk.makeFolder(folder, error))
+        return fail(why, folderCause(error));
     // The file is emptied once, at its first open; later opens append.
     m_handle = m_disk.open(m_path, m_options.empty && !m_emptied, error);
-    if (m_handle < 0) {
-        why = cause(error);
-        return false;
-    }
+    if (m_handle < 0)
+        return fail(why, cause(error));
     m_emptied = true;
     return true;
 }
 
-int RecordFile::append(const QList<QByteArray> &units, QString &why)
+int RecordFile::append(const QList<QByteArray> &units, Failure *why)
 {
     if (units.isEmpty() || !open(why))
         return 0;
@@ -113,7 +112,7 @@ int RecordFile::append(const QList<QByteArray> &units, QString &why)
     const qint64 start = m_disk.size(m_handle, error);
     int whole = 0;
     if (start < 0) {
-        why = cause(error);
+        fail(why, cause(error));
     } else {
         // What goes out: a line end if the file ends inside a line, the
         // header into an empty file, then the units; `ends` marks where
@@ -133,7 +132,7 @@ int RecordFile::append(const QList<QByteArray> &units, QString &why)
         else
             whole = cutBack(start, written == data.size() ? 0 : written, ends);
         if (whole < units.size())
-            why = cause(error);
+            fail(why, cause(error));
     }
     if (!m_options.keepOpen || whole < units.size())
         close();

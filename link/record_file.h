@@ -12,6 +12,8 @@
 // Every open goes through RecordDisk, which takes regular files only.
 #pragma once
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -41,18 +43,18 @@ public:
     // Appends `units` in order and returns how many are in the file whole;
     // when fewer than all, `why` says why, and the file holds no part of the
     // ones that failed.
-    int append(const QList<QByteArray> &units, QString &why);
+    int append(const QList<QByteArray> &units, Failure *why);
     // Opens the file now if it is not open; false with `why` when it cannot.
-    bool open(QString &why);
+    bool open(Failure *why);
     // Looks at the path without opening or creating anything: false with
     // `why` when it is no plain file or its folder cannot be made.
-    bool check(QString &why) const;
+    bool check(Failure *why) const;
     void close();
 
 private:
     int cutBack(qint64 start, qint64 written, const QList<qint64> &ends);
-    QString cause(int error) const;
-    QString folderCause(int error) const;
+    Failure cause(int error) const;
+    Failure folderCause(int error) const;
     static QString fileInFolderPath(const QString &folder);
 
     RecordDisk &m_disk;

@@ -45,8 +45,8 @@ struct RecordWriter::State
     bool stopping = false;
     bool gaveUp = false; // the last try at exit failed
     bool backlog = false;
-    QString resultsWhy;
-    QString traceWhy;
+    Failure resultsWhy;
+    Failure traceWhy;
 
     void notify(Source source, const QString &text);
     QString backlogNotice() const;
@@ -57,7 +57,7 @@ struct RecordWriter::State
     void checkResults(QMutexLocker<QMutex> &lock);
     void writeRow(QMutexLocker<QMutex> &lock);
     void writeLines(QMutexLocker<QMutex> &lock);
-    void tell(Source source, QString &was, const QString &why);
+    void tell(Source source, Failure &was, const Failure &why);
 };
 
 // Posted, so that failures and mends arrive in the order they happened
@@ -105,7 +105,7 @@ void RecordWriter::State::noteBacklog(bool now)
 bool RecordWriter::State::rowDue() const
 {
     return results && !rows.empty() && !gaveUp &&
-           (resultsWhy.isEmpty() || newRow || clock.elapsed() >= retryAt);
+           (!resultsWhy.failed() || newRow || clock.elapsed() >= retryAt);
 }
 
 bool RecordWriter::State::traceDue() const
@@ -144,12 +144,12 @@ void RecordWriter::State::run()
     }
 }
 
-void RecordWriter::State::tell(Source source, QString &was, const QString &why)
+void RecordWriter::State::tell(Source source, Failure &was, const Failure &why)
 {
-    if (why == was)
+    if (why.kind == was.kind && why.text == was.text)
         return;
     was = why;
-    if (why.isEmpty()) {
+    if (!why.failed()) {
         qCInfo(lcRecord, "%s written again", source == Source::Results ? "results" : "trace");
         notify(source, QString());
         return;
@@ -158,9 +158,9 @@ void RecordWriter::State::tell(Source source, QString &was, const QString &why)
         source == Source::Results
             ? QStringLiteral("Results not written to %1. They are kept and written when the "
                              "file can be written again.")
-                  .arg(why)
+                  .arg(why.text)
             : QStringLiteral("Trace not written to %1. The lines lost are counted in the trace.")
-                  .arg(why);
+                  .arg(why.text);
     qCWarning(lcRecord).noquote() << text;
     notify(source, text);
 }
@@ -172,11 +172,11 @@ void RecordWriter::State::checkResults(QMutexLocker<QMutex> &lock)
     resultsChecked = true;
     busySince = clock.elapsed();
     lock.unlock();
-    QString why;
-    results->check(why);
+    Failure why;
+    results->check(&why);
     lock.relock();
     busySince = -1;
-    if (!why.isEmpty())
+    if (why.failed())
         tell(Source::Results, resultsWhy, why);
 }
 
@@ -186,14 +186,14 @@ void RecordWriter::State::writeRow(QMutexLocker<QMutex> &lock)
     newRow = false;
     busySince = clock.elapsed();
     lock.unlock();
-    QString why;
-    const bool whole = results->append({row}, why) == 1;
+    Failure why;
+    const bool whole = results->append({row}, &why) == 1;
     lock.relock();
     busySince = -1;
     if (whole) {
         rows.pop_front();
         ++rowsWritten;
-        tell(Source::Results, resultsWhy, QString());
+        tell(Source::Results, resultsWhy, Failure());
         return;
     }
     retryAt = clock.elapsed() + limits.retryMs;
@@ -215,8 +215,9 @@ void RecordWriter::State::writeLines(QMutexLocker<QMutex> &lock)
     const bool marked = gap > 0 && gapLine && !units.isEmpty();
     if (marked)
         units.prepend(gapLine(units.front(), gap));
-    QString why;
-    const int whole = units.isEmpty() ? (trace->open(why) ? 0 : -1) : trace->append(units, why);
+    Failure why;
+    const int whole =
+        units.isEmpty() ? (trace->open(&why) ? 0 : -1) : trace->append(units, &why);
     lock.relock();
     busySince = -1;
     traceOpened = true;
@@ -225,7 +226,7 @@ void RecordWriter::State::writeLines(QMutexLocker<QMutex> &lock)
         unmarked -= gap;
     unmarked += failedLines;
     lost += failedLines;
-    tell(Source::Trace, traceWhy, whole == units.size() ? QString() : why);
+    tell(Source::Trace, traceWhy, whole == units.size() ? Failure() : why);
 }
 
 RecordWriter::RecordWriter(QObject *parent)
@@ -331,7 +332,7 @@ bool RecordWriter::waitWritten(int msecs)
     }
 }
 
-QString RecordWriter::failure(Source source) const
+Failure RecordWriter::failure(Source source) const
 {
     QMutexLocker lock(&m_state->mutex);
     return source == Source::Results ? m_state->resultsWhy : m_state->traceWhy;
@@ -375,7 +376,7 @@ QStringList RecordWriter::finish(int msecs)
         unwritten << QStringLiteral("the disk did not finish the record within %1 ms").arg(msecs);
     if (s.results && !s.rows.empty()) {
         const QString where =
-            s.resultsWhy.isEmpty() ? QDir::toNativeSeparators(s.results->path()) : s.resultsWhy;
+            s.resultsWhy.failed() ? s.resultsWhy.text : QDir::toNativeSeparators(s.results->path());
         unwritten
             << QStringLiteral("%1 result(s) not written to %2:").arg(s.rows.size()).arg(where);
         for (const QByteArray &row : s.rows)

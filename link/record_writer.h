@@ -19,6 +19,8 @@
 // (Source::Backlog), and its end.
 #pragma once
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -70,8 +72,8 @@ public:
     QStringList finish(int msecs);
 
     // What keeps the results file or the trace from being written ("PATH:
-    // cause"); empty while it is written.
-    QString failure(Source source) const;
+    // cause"); none while it is written.
+    Failure failure(Source source) const;
     int rowsWritten() const;
     int rowsWaiting() const;
     qint64 traceLinesLost() const;

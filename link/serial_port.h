@@ -6,13 +6,12 @@
 // MemorySerialPort (in memory, for tests and tools without a device) and
 // TracingSerialPort (passes everything on to another port and records it).
 //
-// Every operation that can fail returns false and leaves a readable reason in
-// errorText(); callers stop at the failed step and report it. A failed open
-// also says what kind of failure it was (openFailure()).
+// Every operation that can fail returns false and leaves its kind and a
+// readable reason in failure(); callers stop at the failed step and report it.
 #pragma once
 
 #include "line_settings.h"
-#include "open_failure.h"
+#include "failure.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -48,10 +47,9 @@ public:
     // empty when none wait.
     virtual QByteArray input() = 0;
 
-    // Why the last failed operation failed, in words for the operator.
-    virtual QString errorText() const = 0;
-    // The kind of the last failed open; None once an open has worked.
-    virtual OpenFailure openFailure() const = 0;
+    // The last failed operation: its kind (for an open: NotFound, Unbound,
+    // PermissionDenied, InUse or Other) and why, in words for the operator.
+    virtual Failure failure() const = 0;
 
     // The device behind port number 1..8, for the operator; empty when unbound.
     virtual QString deviceName(int port) const = 0;
@@ -65,6 +63,6 @@ signals:
     void bytesArrived();
     // The device of the open port went away (hung up, unplugged). The port has
     // been closed, once; `reason` names the port and what happened, and
-    // errorText() says the same. Opening it again works once the device is back.
+    // failure() says the same. Opening it again works once the device is back.
     void deviceLost(const QString &reason);
 };

@@ -23,9 +23,40 @@ namespace {
 // The file system (or the system) cannot exchange two names in one step.
 constexpr int kNoExchange = -1;
 
-QString reasonOf(int code)
+// A failure of a rename, removal or sync: the system's words for `code`
+// (errno here, GetLastError() on Windows) and the kind it stands for.
+Failure failureOf(int code)
 {
-    return qt_error_string(code);
+    Failure::Kind kind = Failure::Kind::Io;
+#ifdef Q_OS_WIN
+    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL)
+        kind = Failure::Kind::NoSpace;
+    else if (code == ERROR_ACCESS_DENIED)
+        kind = Failure::Kind::PermissionDenied;
+    else if (code == ERROR_SHARING_VIOLATION)
+        kind = Failure::Kind::InUse;
+    else if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+        kind = Failure::Kind::NotFound;
+#else
+    if (Failure::kindOfErrno(code) != Failure::Kind::Other)
+        kind = Failure::kindOfErrno(code);
+#endif
+    return {kind, qt_error_string(code)};
+}
+
+// A failure QFile reported: a resource error is the disk that took no more.
+Failure failureOf(const QFile &file)
+{
+    const Failure::Kind kind = file.error() == QFileDevice::ResourceError ? Failure::Kind::NoSpace
+                               : file.error() == QFileDevice::PermissionsError
+                                   ? Failure::Kind::PermissionDenied
+                                   : Failure::Kind::Io;
+    return {kind, file.errorString()};
+}
+
+Failure notPlain(const PlainFileCheck &check)
+{
+    return Failure::refused(check.reason());
 }
 
 #ifdef Q_OS_WIN
@@ -153,40 +184,41 @@ bool StagedFile::create()
 {
     const PlainFileCheck check(m_target);
     if (!check.isPlain())
-        return fail(check.reason());
+        return fail(notPlain(check));
     m_final = PlainFileCheck::resolvedPath(m_target);
     const QString folder = QFileInfo(m_final).absolutePath();
     if (!QFileInfo(folder).isDir())
-        return fail(QStringLiteral("its folder %1 does not exist").arg(folder));
+        return fail({Failure::Kind::NotFound,
+                     QStringLiteral("its folder %1 does not exist").arg(folder)});
     // NewOnly: never a file that is there already, nor through a link put there.
     for (int attempt = 0; attempt < 4 && !m_created; ++attempt) {
         m_file.setFileName(hiddenBeside(m_final));
         m_created = m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
     }
     if (!m_created)
-        return fail(m_file.errorString());
+        return fail(failureOf(m_file));
     keepOwnerAndMode(m_file, m_final);
     return QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 bool StagedFile::finish()
 {
-    if (!m_created || !m_failure.isEmpty() || !writeOut())
-        return fail(QStringLiteral("it was not written"));
+    if (!m_created || m_failure.failed() || !writeOut())
+        return fail({Failure::Kind::Io, QStringLiteral("it was not written")});
     if (const int code = syncFile(m_file))
-        return fail(reasonOf(code));
+        return fail(failureOf(code));
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
-        return fail(m_file.errorString());
+        return fail(failureOf(m_file));
     QIODevice::close();
     return true;
 }
 
-bool StagedFile::fail(const QString &why)
+bool StagedFile::fail(const Failure &why)
 {
-    if (m_failure.isEmpty()) {
-        m_failure = QStringLiteral("cannot write %1: %2").arg(m_target, why);
-        setErrorString(why);
+    if (!m_failure.failed()) {
+        m_failure = why.within(QStringLiteral("cannot write %1").arg(m_target));
+        setErrorString(why.text);
     }
     return false;
 }
@@ -198,7 +230,7 @@ qint64 StagedFile::readData(char *, qint64)
 
 qint64 StagedFile::writeData(const char *data, qint64 length)
 {
-    if (!m_failure.isEmpty())
+    if (m_failure.failed())
         return -1;
     m_buffer.append(data, length);
     if (m_buffer.size() >= kChunk && !writeOut())
@@ -212,7 +244,8 @@ bool StagedFile::writeOut()
     while (done < m_buffer.size()) {
         const qint64 n = m_file.write(m_buffer.constData() + done, m_buffer.size() - done);
         if (n <= 0)
-            return fail(n < 0 ? m_file.errorString() : QStringLiteral("the disk took nothing"));
+            return fail(n < 0 ? failureOf(m_file)
+                              : Failure(Failure::Kind::NoSpace, QStringLiteral("the disk took nothing")));
         done += n;
     }
     m_buffer.clear();
@@ -241,7 +274,7 @@ bool StagedFile::place(QString &kept, bool &exchanged)
             kept = aside;
     }
     if (code != 0)
-        return fail(reasonOf(code));
+        return fail(failureOf(code));
     m_placed = true;
     return true;
 }
@@ -263,55 +296,48 @@ QString StagedFile::putBack(const QString &kept, bool exchanged)
     }
     if (kept.isEmpty())
         return QStringLiteral("; the new %1 could not be removed: %2")
-            .arg(m_target, reasonOf(code));
+            .arg(m_target, failureOf(code).text);
     return QStringLiteral("; the previous %1 could not be put back and is kept as %2")
         .arg(m_target, kept);
 }
 
-bool StagedFile::commit(QString *error)
+bool StagedFile::commit(Failure *error)
 {
     if (!m_created || isOpen())
-        fail(QStringLiteral("it is not finished"));
+        fail({Failure::Kind::Io, QStringLiteral("it is not finished")});
     // Looked at again: what was put there while the file was written is not replaced either.
     if (const PlainFileCheck now(m_final); !now.isPlain())
-        fail(now.reason());
-    if (m_failure.isEmpty()) {
+        fail(notPlain(now));
+    if (!m_failure.failed()) {
         if (const int code = replaceName(m_file.fileName(), m_final); code != 0)
-            fail(reasonOf(code));
+            fail(failureOf(code));
     }
-    if (!m_failure.isEmpty()) {
-        if (error)
-            *error = m_failure;
-        return false;
-    }
+    if (m_failure.failed())
+        return ::fail(error, m_failure);
     m_placed = true;
     syncFolder(m_final);
     return true;
 }
 
-bool StagedFile::commitPair(StagedFile &first, StagedFile &second, QString *error)
+bool StagedFile::commitPair(StagedFile &first, StagedFile &second, Failure *error)
 {
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     for (StagedFile *file : {&first, &second}) {
         if (!file->m_created || file->isOpen())
-            file->fail(QStringLiteral("it is not finished"));
+            file->fail({Failure::Kind::Io, QStringLiteral("it is not finished")});
         // Looked at again: what was put there while the file was written is not replaced either.
         if (const PlainFileCheck now(file->m_final); !now.isPlain())
-            file->fail(now.reason());
-        if (!file->m_failure.isEmpty())
-            return fail(file->m_failure);
+            file->fail(notPlain(now));
+        if (file->m_failure.failed())
+            return ::fail(error, file->m_failure);
     }
     QString kept; // first's previous file, until the second is in place
     bool exchanged = false;
     if (!first.place(kept, exchanged))
-        return fail(first.failure());
+        return ::fail(error, first.failure());
     if (const int code = replaceName(second.temporaryPath(), second.m_final)) {
-        second.fail(reasonOf(code));
-        return fail(second.failure() + first.putBack(kept, exchanged));
+        second.fail(failureOf(code));
+        const Failure failed = second.failure();
+        return ::fail(error, {failed.kind, failed.text + first.putBack(kept, exchanged)});
     }
     second.m_placed = true;
     if (!kept.isEmpty())
@@ -321,22 +347,20 @@ bool StagedFile::commitPair(StagedFile &first, StagedFile &second, QString *erro
     return true;
 }
 
-bool StagedFile::commit(StagedFile &file, QString *error)
+bool StagedFile::commit(StagedFile &file, Failure *error)
 {
     if (!file.m_created || file.isOpen())
-        file.fail(QStringLiteral("it is not finished"));
+        file.fail({Failure::Kind::Io, QStringLiteral("it is not finished")});
     if (const PlainFileCheck now(file.m_final); !now.isPlain())
-        file.fail(now.reason());
-    if (file.m_failure.isEmpty()) {
+        file.fail(notPlain(now));
+    if (!file.m_failure.failed()) {
         if (const int code = replaceName(file.temporaryPath(), file.m_final)) {
-            file.fail(reasonOf(code));
+            file.fail(failureOf(code));
         } else {
             file.m_placed = true;
             syncFolder(file.m_final);
             return true;
         }
     }
-    if (error)
-        *error = file.m_failure;
-    return false;
+    return ::fail(error, file.m_failure);
 }

@@ -20,7 +20,7 @@ bool TracingSerialPort::open()
 {
     const bool opened = m_inner.open();
     m_recorder.event(caption(), opened ? QStringLiteral("opened")
-                                       : QStringLiteral("not opened: %1").arg(m_inner.errorText()));
+                                       : QStringLiteral("not opened: %1").arg(m_inner.failure().text));
     return opened;
 }
 
@@ -28,7 +28,7 @@ bool TracingSerialPort::close()
 {
     const bool closed = m_inner.close();
     m_recorder.event(caption(), closed ? QStringLiteral("closed")
-                                       : QStringLiteral("not closed: %1").arg(m_inner.errorText()));
+                                       : QStringLiteral("not closed: %1").arg(m_inner.failure().text));
     return closed;
 }
 

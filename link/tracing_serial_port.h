@@ -29,8 +29,7 @@ public:
     bool isOpen() const override { return m_inner.isOpen(); }
     bool output(const QByteArray &bytes) override;
     QByteArray input() override;
-    QString errorText() const override { return m_inner.errorText(); }
-    OpenFailure openFailure() const override { return m_inner.openFailure(); }
+    Failure failure() const override { return m_inner.failure(); }
     QString deviceName(int port) const override { return m_inner.deviceName(port); }
     bool deviceExists(int port) const override { return m_inner.deviceExists(port); }
 

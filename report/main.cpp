@@ -66,7 +66,7 @@ bool openTrace(QFile &file, const QString &trace)
         complain(QStringLiteral("cannot read standard input: %1").arg(file.errorString()));
         return false;
     }
-    QString why;
+    Failure why;
     if (PlainFileCheck::openForReading(file, trace, &why))
         return true;
     const PlainFileCheck::Kind kind = PlainFileCheck(trace).kind();
@@ -74,7 +74,7 @@ bool openTrace(QFile &file, const QString &trace)
                         kind == PlainFileCheck::Kind::Device ||
                         kind == PlainFileCheck::Kind::Socket;
     complain(QStringLiteral("cannot read the trace %1: %2%3")
-                 .arg(trace, why,
+                 .arg(trace, why.text,
                       stream ? QStringLiteral(" (to read a pipe, give - and the trace on standard "
                                               "input: ... | tarnvik-report - -o REPORT.pdf)")
                              : QString()));
@@ -212,9 +212,9 @@ int main(int argc, char *argv[])
     // The outputs first: a report that cannot be written is told before a long trace is read.
     const QString input =
         isStandardInput(options->trace) ? QStringLiteral("/dev/stdin") : options->trace;
-    if (const QString refused = ReportFiles::refusal(options->pdf, options->json, input);
-        !refused.isEmpty())
-        return complain(refused);
+    if (const Failure refused = ReportFiles::refusal(options->pdf, options->json, input);
+        refused.failed())
+        return complain(refused.text);
     QFile file;
     ChecksEngine engine(limits);
     engine.setSetPoint(options->setPoint);
@@ -223,10 +223,10 @@ int main(int argc, char *argv[])
         return kBad;
 
     const CheckReport report = sessionReport(engine, header, *options);
-    QString error;
+    Failure error;
     if (!ReportFiles::save(report, options->pdf, options->json, QDateTime::currentDateTime(),
                            &error))
-        return complain(error);
+        return complain(error.text);
     printSummary(report, *options);
     return exitStatus(report.verdict);
 }

@@ -16,48 +16,46 @@ QString ReportFiles::jsonBeside(const QString &pdfPath)
     return pdfPath + QStringLiteral(".json");
 }
 
-QString ReportFiles::refusal(const QString &pdfPath, const QString &jsonPath, const QString &input)
+Failure ReportFiles::refusal(const QString &pdfPath, const QString &jsonPath, const QString &input)
 {
     for (const QString &path : {pdfPath, jsonPath}) {
         const PlainFileCheck check(path);
         if (!check.isPlain())
-            return QStringLiteral("cannot write %1: %2").arg(path, check.reason());
+            return Failure::refused(QStringLiteral("cannot write %1: %2").arg(path, check.reason()));
         const QFileInfo resolved(PlainFileCheck::resolvedPath(path));
         if (!resolved.dir().exists())
-            return QStringLiteral("cannot write %1: its folder %2 does not exist")
-                .arg(path, resolved.absolutePath());
+            return {Failure::Kind::NotFound,
+                    QStringLiteral("cannot write %1: its folder %2 does not exist")
+                        .arg(path, resolved.absolutePath())};
         if (!input.isEmpty() && PlainFileCheck::sameFile(path, input))
-            return QStringLiteral("cannot write %1: it is the trace the report is made from")
-                .arg(path);
+            return Failure::refused(
+                QStringLiteral("cannot write %1: it is the trace the report is made from")
+                    .arg(path));
     }
     if (PlainFileCheck::sameFile(pdfPath, jsonPath))
-        return QStringLiteral("the PDF and the JSON file must be two files (%1 and %2 are one)")
-            .arg(pdfPath, jsonPath);
-    return QString();
+        return Failure::refused(
+            QStringLiteral("the PDF and the JSON file must be two files (%1 and %2 are one)")
+                .arg(pdfPath, jsonPath));
+    return Failure();
 }
 
 bool ReportFiles::save(const CheckReport &report, const QString &pdfPath, const QString &jsonPath,
-                       const QDateTime &made, QString *error)
+                       const QDateTime &made, Failure *error)
 {
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (const QString refused = refusal(pdfPath, jsonPath); !refused.isEmpty())
-        return fail(refused);
+    if (const Failure refused = refusal(pdfPath, jsonPath); refused.failed())
+        return fail(error, refused);
     StagedFile pdf(pdfPath);
     StagedFile json(jsonPath);
     if (!pdf.create() || !json.create())
-        return fail(pdf.failure().isEmpty() ? json.failure() : pdf.failure());
-    QString why;
+        return fail(error, pdf.failure().failed() ? pdf.failure() : json.failure());
+    Failure why;
     const bool drawn = ReportPdf::write(report, pdf, made, &why);
     if (!pdf.finish())
-        return fail(pdf.failure());
+        return fail(error, pdf.failure());
     if (!drawn)
-        return fail(QStringLiteral("cannot write %1: %2").arg(pdfPath, why));
+        return fail(error, why.within(QStringLiteral("cannot write %1").arg(pdfPath)));
     // Streamed: the JSON of a long session lists every measurement.
     if (!ReportJson::write(report, json) || !json.finish())
-        return fail(json.failure());
+        return fail(error, json.failure());
     return StagedFile::commitPair(json, pdf, error);
 }

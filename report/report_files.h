@@ -13,6 +13,7 @@
 #pragma once
 
 #include "check_report.h"
+#include "failure.h"
 
 #include <QDateTime>
 #include <QString>
@@ -22,13 +23,13 @@ class ReportFiles
 public:
     // REPORT.pdf -> REPORT.json; any other name gets ".json" added.
     static QString jsonBeside(const QString &pdfPath);
-    // Why the two outputs cannot be written, or nothing: one that exists and
+    // Why the two outputs cannot be written, or none: one that exists and
     // is no regular file or whose folder is missing, the two being one file
     // however they are spelt or linked, or either being `input` (the file
     // read from, when given).
-    static QString refusal(const QString &pdfPath, const QString &jsonPath,
+    static Failure refusal(const QString &pdfPath, const QString &jsonPath,
                            const QString &input = QString());
     // `made` is printed as the time the report was made.
     static bool save(const CheckReport &report, const QString &pdfPath, const QString &jsonPath,
-                     const QDateTime &made, QString *error);
+                     const QDateTime &made, Failure *error);
 };

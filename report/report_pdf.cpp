@@ -130,7 +130,7 @@ void listedNote(PageFlow &flow, const ListedRows &listed, const QString &things)
 } // namespace
 
 bool ReportPdf::write(const CheckReport &report, QIODevice &device, const QDateTime &made,
-                      QString *error)
+                      Failure *error)
 {
     QPdfWriter writer(&device);
     writer.setPageSize(QPageSize(QPageSize::A4));
@@ -159,9 +159,9 @@ bool ReportPdf::write(const CheckReport &report, QIODevice &device, const QDateT
         drawn = flow.print(painter, footerText(report, made)) > 0;
         drawn = painter.end() && drawn;
     }
-    if (!drawn && error)
-        *error = QStringLiteral("the PDF could not be drawn");
-    return drawn;
+    if (!drawn)
+        return fail(error, {Failure::Kind::Other, QStringLiteral("the PDF could not be drawn")});
+    return true;
 }
 
 void ReportPdf::titleBlock(PageFlow &flow, const CheckReport &report, const QDateTime &made)

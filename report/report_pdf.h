@@ -18,6 +18,7 @@
 #pragma once
 
 #include "check_report.h"
+#include "failure.h"
 
 #include <QDateTime>
 #include <QString>
@@ -30,7 +31,7 @@ class ReportPdf
 public:
     // `made` is the time the report is made, printed in the header.
     static bool write(const CheckReport &report, QIODevice &device, const QDateTime &made,
-                      QString *error = nullptr);
+                      Failure *error = nullptr);
 
 private:
     static void titleBlock(PageFlow &flow, const CheckReport &report, const QDateTime &made);

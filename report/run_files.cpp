@@ -42,7 +42,7 @@ QString RunFiles::stem(const QString &board, const QDateTime &startedUtc)
 }
 
 // The stem, or the stem with "-2", "-3", ... that is free under all three endings.
-QString RunFiles::freeStem(const QString &folder, const QString &stem, QString &why)
+QString RunFiles::freeStem(const QString &folder, const QString &stem, Failure *why)
 {
     const QDir dir(folder);
     for (int n = 1; n <= kMaxTries; ++n) {
@@ -52,9 +52,9 @@ QString RunFiles::freeStem(const QString &folder, const QString &stem, QString &
             isFree(path + QStringLiteral(".trace")))
             return path;
     }
-    why = QStringLiteral("%1 holds files of the names %2 to %2-%3 already")
-              .arg(QDir::toNativeSeparators(folder), stem)
-              .arg(kMaxTries);
+    fail(why, {Failure::Kind::InUse, QStringLiteral("%1 holds files of the names %2 to %2-%3 already")
+                                         .arg(QDir::toNativeSeparators(folder), stem)
+                                         .arg(kMaxTries)});
     return QString();
 }
 
@@ -64,17 +64,17 @@ RunFiles::Written RunFiles::save(const QString &folder, const CheckReport &repor
 {
     Written written;
     if (!QFileInfo(folder).isDir()) {
-        written.failure = QStringLiteral("the reports folder %1 is no folder").arg(folder);
+        written.failure = {Failure::Kind::NotFound,
+                           QStringLiteral("the reports folder %1 is no folder").arg(folder)};
         return written;
     }
-    const QString path = freeStem(folder, stem(report.session.board, startedUtc), written.failure);
+    const QString path = freeStem(folder, stem(report.session.board, startedUtc), &written.failure);
     if (path.isEmpty())
         return written;
     StagedFile traceFile(path + QStringLiteral(".trace"));
     if (!traceFile.create() || traceFile.write(trace) != trace.size() || !traceFile.finish() ||
         !StagedFile::commit(traceFile, &written.failure)) {
-        if (written.failure.isEmpty())
-            written.failure = traceFile.failure();
+        written.failure = traceFile.failure();
         return written;
     }
     written.trace = path + QStringLiteral(".trace");

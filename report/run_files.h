@@ -16,6 +16,7 @@
 #pragma once
 
 #include "check_report.h"
+#include "failure.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -30,7 +31,7 @@ public:
         QString pdf;
         QString json;
         QString trace;
-        QString failure;
+        Failure failure;
     };
 
     // Longest board part of a name, in characters.
@@ -49,5 +50,5 @@ public:
                         const QDateTime &startedUtc, const QDateTime &made);
 
 private:
-    static QString freeStem(const QString &folder, const QString &stem, QString &why);
+    static QString freeStem(const QString &folder, const QString &stem, Failure *why);
 };

@@ -77,7 +77,7 @@ HeadlessRun::HeadlessRun(BenchCore &core, const RunOptions &options, ReadingInpu
     }
 }
 
-bool HeadlessRun::start(const TestPlan &plan, QString *why)
+bool HeadlessRun::start(const TestPlan &plan, Failure *why)
 {
     tell(QStringLiteral("running \"%1\" %2 on board %3")
              .arg(plan.name(), plan.version(), m_setup.board));

@@ -41,7 +41,7 @@ public:
     HeadlessRun(BenchCore &core, const RunOptions &options, ReadingInput *readings,
                 PlanRunner::Saver saver = PlanRunner::Saver(), QObject *parent = nullptr);
 
-    bool start(const TestPlan &plan, QString *why);
+    bool start(const TestPlan &plan, Failure *why);
     // A stop signal: Break, the run ends and is saved; exit 3.
     void stop(const QString &signal);
 

@@ -114,16 +114,18 @@ bool hasStaticStep(const TestPlan &plan)
 }
 
 // What is wrong before the device is opened; empty when nothing is.
-QString problemBeforeRun(const RunOptions &options, const TestPlan &plan)
+Failure problemBeforeRun(const RunOptions &options, const TestPlan &plan)
 {
     if (hasStaticStep(plan) && options.readingsFrom.isEmpty())
-        return QStringLiteral("the plan has a static step: give the gauge's readings with "
-                              "--reference-from FILE (or - for standard input)");
+        return Failure::refused(QStringLiteral("the plan has a static step: give the gauge's "
+                                               "readings with --reference-from FILE (or - for "
+                                               "standard input)"));
     if (!QFileInfo(options.folder).isDir())
-        return QStringLiteral("-o %1 is no folder").arg(options.folder);
+        return {Failure::Kind::NotFound, QStringLiteral("-o %1 is no folder").arg(options.folder)};
     if (options.settingsGiven && !QFileInfo::exists(options.settings))
-        return QStringLiteral("the settings file %1 does not exist").arg(options.settings);
-    return QString();
+        return {Failure::Kind::NotFound,
+                QStringLiteral("the settings file %1 does not exist").arg(options.settings)};
+    return Failure();
 }
 
 #ifdef TARNVIK_ARCHIVE
@@ -167,14 +169,14 @@ int main(int argc, char *argv[])
     const std::optional<TestPlan> plan = loadPlan(options->plan);
     if (!plan)
         return kBad;
-    if (const QString problem = problemBeforeRun(*options, *plan); !problem.isEmpty())
-        return complain(problem);
+    if (const Failure problem = problemBeforeRun(*options, *plan); problem.failed())
+        return complain(problem.text);
     std::unique_ptr<ReadingInput> readings;
-    QString why;
+    Failure why;
     if (!options->readingsFrom.isEmpty()) {
         readings = std::make_unique<ReadingInput>();
         if (!readings->open(options->readingsFrom, &why))
-            return complain(why);
+            return complain(why.text);
     }
 
     PlanRunner::Saver saver = &HeadlessRun::saveFiles;
@@ -202,7 +204,7 @@ int main(int argc, char *argv[])
             qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
     });
     if (!run.start(*plan, &why))
-        return complain(QStringLiteral("the run cannot start: %1").arg(why));
+        return complain(QStringLiteral("the run cannot start: %1").arg(why.text));
     exit = app.exec();
     core.panel().exitProgram();
     for (const QString &lost : core.finishRecord())

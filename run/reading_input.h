@@ -12,6 +12,8 @@
 // before it is opened (PlainFileCheck), as tarnvik-report refuses them.
 #pragma once
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QObject>
@@ -31,7 +33,7 @@ public:
     ~ReadingInput() override;
 
     // Opens `source` ("-" for standard input); false, with the reason.
-    bool open(const QString &source, QString *why);
+    bool open(const QString &source, Failure *why);
     // "standard input" or the file's name.
     QString name() const { return m_name; }
 

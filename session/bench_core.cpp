@@ -43,15 +43,15 @@ BenchCore::~BenchCore()
     m_record.reset();
 }
 
-bool BenchCore::openTrace(const QString &path, QString &why)
+bool BenchCore::openTrace(const QString &path, Failure *why)
 {
     m_trace = std::make_unique<TrafficTrace>(path, *m_record);
     m_trace->writeHeader(TraceHeader{QStringLiteral("tarnvik"),
                                      QStringLiteral(TARNVIK_VERSION_STRING), m_recorder.started()});
     connect(&m_recorder, &TrafficRecorder::entryRecorded, m_trace.get(), &TrafficTrace::write);
     m_record->waitWritten(kTraceOpenMs);
-    why = m_record->failure(RecordWriter::Source::Trace);
-    return why.isEmpty();
+    const Failure failure = m_record->failure(RecordWriter::Source::Trace);
+    return !failure.failed() || fail(why, failure);
 }
 
 void BenchCore::start(std::unique_ptr<SerialPort> port, const PortMap &portMap,

@@ -73,7 +73,7 @@ public:
     // Makes `path` the trace file, replacing what it held, and waits a
     // moment for the writer to open it. False, with the file and the reason
     // in `why`, when it cannot be written. Before start().
-    bool openTrace(const QString &path, QString &why);
+    bool openTrace(const QString &path, Failure *why);
 
     // Builds the panel on `port` behind the recorder and the checks with the
     // limits of `portMap`'s settings file, and runs the panel's start-up;

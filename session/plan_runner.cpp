@@ -68,7 +68,7 @@ std::optional<Verdict> PlanRunner::Outcome::verdict() const
 
 QString PlanRunner::Outcome::notSaved() const
 {
-    return saved() ? QString() : QStringLiteral("not saved: ") + files.failure;
+    return saved() ? QString() : QStringLiteral("not saved: ") + files.failure.text;
 }
 
 PlanRunner::PlanRunner(BenchCore &core, Saver saver, QObject *parent)
@@ -124,35 +124,36 @@ PlanRunner::~PlanRunner()
         m_core.setPlanRunning(false);
 }
 
-QString PlanRunner::refusal(const Setup &setup) const
+Failure PlanRunner::refusal(const Setup &setup) const
 {
     if (isRunning())
-        return QStringLiteral("a plan is running");
+        return {Failure::Kind::InUse, QStringLiteral("a plan is running")};
     if (!m_saver)
-        return QStringLiteral("there is nothing to save the run's files with");
+        return Failure::refused(QStringLiteral("there is nothing to save the run's files with"));
     if (setup.board.trimmed().isEmpty())
-        return QStringLiteral("a run needs the board's ID");
+        return Failure::refused(QStringLiteral("a run needs the board's ID"));
     const QFileInfo folder(setup.reportsFolder);
     if (setup.reportsFolder.isEmpty() || !folder.isDir())
-        return QStringLiteral("the reports folder %1 is no folder")
-            .arg(setup.reportsFolder.isEmpty() ? QStringLiteral("\"\"") : setup.reportsFolder);
+        return {Failure::Kind::NotFound,
+                QStringLiteral("the reports folder %1 is no folder")
+                    .arg(setup.reportsFolder.isEmpty() ? QStringLiteral("\"\"")
+                                                       : setup.reportsFolder)};
     if (!m_core.panel().port().isOpen())
-        return QStringLiteral("no port is open");
+        return {Failure::Kind::NotFound, QStringLiteral("no port is open")};
     if (m_request.isPending())
-        return QStringLiteral("the board's answer to the last status request is still awaited");
+        return {Failure::Kind::InUse,
+                QStringLiteral("the board's answer to the last status request is still awaited")};
     if (!m_core.panel().isIdle() || m_core.checks().mode() != ChecksEngine::Mode::Idle)
-        return QStringLiteral("the board is busy (%1): Break first")
-            .arg(m_core.panel().state().text(BoardState::Field::OperatingState));
-    return QString();
+        return {Failure::Kind::InUse,
+                QStringLiteral("the board is busy (%1): Break first")
+                    .arg(m_core.panel().state().text(BoardState::Field::OperatingState))};
+    return Failure();
 }
 
-bool PlanRunner::start(const TestPlan &plan, const Setup &setup, QString *why)
+bool PlanRunner::start(const TestPlan &plan, const Setup &setup, Failure *why)
 {
-    const QString refused = refusal(setup);
-    if (why)
-        *why = refused;
-    if (!refused.isEmpty())
-        return false;
+    if (const Failure refused = refusal(setup); refused.failed())
+        return fail(why, refused);
     ++m_generation;
     m_plan = plan;
     m_setup = setup;
@@ -623,7 +624,7 @@ void PlanRunner::askReading()
 
 bool PlanRunner::giveReading(double mmHg)
 {
-    QString why;
+    Failure why;
     if (m_phase != Phase::Reading) {
         emit readingRefused(mmHg, QStringLiteral("no reading is asked for"));
         return false;
@@ -637,8 +638,8 @@ bool PlanRunner::giveReading(double mmHg)
         later([this] { askReading(); });
         return false;
     }
-    if (!recordReading(mmHg, why)) {
-        emit readingRefused(mmHg, why);
+    if (!recordReading(mmHg, &why)) {
+        emit readingRefused(mmHg, why.text);
         m_hold->restart(m_nowMs);
         askHold();
         return false;
@@ -667,22 +668,20 @@ void PlanRunner::giveUpPoint()
 }
 
 // Writes the reading through the core; the engine answers at once.
-bool PlanRunner::recordReading(double mmHg, QString &why)
+bool PlanRunner::recordReading(double mmHg, Failure *why)
 {
     m_recording = true;
     m_recordedMs.reset();
     m_refused.clear();
     const bool written = m_core.recordReading(mmHg);
     m_recording = false;
-    if (!written) {
-        why = m_core.panel().port().isOpen() ? QStringLiteral("not a reading")
-                                             : QStringLiteral("no port is open");
-        return false;
-    }
-    if (!m_recordedMs) {
-        why = m_refused.isEmpty() ? QStringLiteral("not recorded") : m_refused;
-        return false;
-    }
+    if (!written)
+        return fail(why, m_core.panel().port().isOpen()
+                             ? Failure::refused(QStringLiteral("not a reading"))
+                             : Failure(Failure::Kind::NotFound, QStringLiteral("no port is open")));
+    if (!m_recordedMs)
+        return fail(why, Failure::refused(m_refused.isEmpty() ? QStringLiteral("not recorded")
+                                                               : m_refused));
     m_runs.last().pointMs[m_point] = *m_recordedMs;
     return true;
 }

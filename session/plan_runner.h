@@ -54,6 +54,7 @@
 #include "board_request.h"
 #include "check_report.h"
 #include "checks_engine.h"
+#include "failure.h"
 #include "hold_watch.h"
 #include "plan_judgement.h"
 #include "test_plan.h"
@@ -107,7 +108,7 @@ public:
         QString pdf;
         QString json;
         QString trace;
-        QString failure;
+        Failure failure;
     };
     // Writes a finished run's files into `folder`, named after the board and
     // the run's start (RunFiles::save in report/ is one).
@@ -129,7 +130,7 @@ public:
         QString reason;     // why it ended early; empty when completed
         CheckReport report; // judged under the plan: report.verdict is the run's
         Files files;
-        bool saved() const { return files.failure.isEmpty(); }
+        bool saved() const { return !files.failure.failed(); }
         // The run's verdict, once its files are written; none otherwise.
         std::optional<Verdict> verdict() const;
         // "not saved: <cause>"; empty when saved.
@@ -140,11 +141,11 @@ public:
     PlanRunner(BenchCore &core, Saver saver, QObject *parent = nullptr);
     ~PlanRunner() override;
 
-    // Why a run cannot start now, or nothing: one runs already, no port is
+    // Why a run cannot start now, or none: one runs already, no port is
     // open, the board is busy, no board ID, the reports folder is no folder.
-    QString refusal(const Setup &setup) const;
+    Failure refusal(const Setup &setup) const;
     // Starts a run; false, with the refusal in `why`, when it cannot.
-    bool start(const TestPlan &plan, const Setup &setup, QString *why = nullptr);
+    bool start(const TestPlan &plan, const Setup &setup, Failure *why = nullptr);
     // The gauge's reading for the point asked for. False, with
     // readingRefused (and readingAsked again when one is still asked for),
     // when none is asked for or it is not taken.
@@ -231,7 +232,7 @@ private:
     void beginStatic();
     void askHold();
     void askReading();
-    bool recordReading(double mmHg, QString &why);
+    bool recordReading(double mmHg, Failure *why);
     void beginMeasurement();
     void measurementEnded(const MeasurementEnd &end);
     void measured();

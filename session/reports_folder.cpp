@@ -14,24 +14,23 @@ QString ReportsFolder::standard()
         .filePath(QStringLiteral("reports"));
 }
 
-QString ReportsFolder::named(const QString &settingsFile, QString *why)
+QString ReportsFolder::named(const QString &settingsFile, Failure *why)
 {
     const PlainFileCheck check(settingsFile);
     if (settingsFile.isEmpty() || check.kind() == PlainFileCheck::Kind::Missing)
         return standard();
-    QString problem;
+    Failure problem;
     if (!check.isPlain())
-        problem = check.reason();
+        problem = Failure::refused(check.reason());
     else if (!QFileInfo(settingsFile).isReadable())
-        problem = QStringLiteral("it cannot be read");
+        problem = {Failure::Kind::PermissionDenied, QStringLiteral("it cannot be read")};
     const QSettings settings(settingsFile, QSettings::IniFormat);
-    if (problem.isEmpty() && settings.status() != QSettings::NoError)
-        problem = QStringLiteral("it is not in the settings format");
-    if (!problem.isEmpty()) {
-        if (why)
-            *why = QStringLiteral("the settings file %1 that names the reports folder cannot be "
-                                  "used: %2")
-                       .arg(QDir::toNativeSeparators(settingsFile), problem);
+    if (!problem.failed() && settings.status() != QSettings::NoError)
+        problem = Failure::refused(QStringLiteral("it is not in the settings format"));
+    if (problem.failed()) {
+        fail(why, problem.within(QStringLiteral("the settings file %1 that names the reports "
+                                                "folder cannot be used")
+                                     .arg(QDir::toNativeSeparators(settingsFile))));
         return QString();
     }
     // An unquoted comma makes QSettings split the value into a list.
@@ -44,26 +43,26 @@ QString ReportsFolder::named(const QString &settingsFile, QString *why)
     return QDir::cleanPath(QFileInfo(settingsFile).absoluteDir().absoluteFilePath(folder));
 }
 
-QString ReportsFolder::ready(const QString &settingsFile, QString *why)
+QString ReportsFolder::ready(const QString &settingsFile, Failure *why)
 {
     const QString folder = named(settingsFile, why);
     if (folder.isEmpty())
         return folder;
     const QString shown = QDir::toNativeSeparators(folder);
-    QString problem;
+    Failure problem;
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
         const PlainFileCheck check(folder);
-        problem = check.kind() == PlainFileCheck::Kind::Regular ? QStringLiteral("it is a file")
-                                                                : check.reason();
+        problem = Failure::refused(check.kind() == PlainFileCheck::Kind::Regular
+                                       ? QStringLiteral("it is a file")
+                                       : check.reason());
     } else if (!info.exists() && !QDir().mkpath(folder)) {
-        problem = QStringLiteral("it could not be made");
+        problem = {Failure::Kind::Io, QStringLiteral("it could not be made")};
     } else if (!QFileInfo(folder).isWritable()) {
-        problem = QStringLiteral("it cannot be written");
+        problem = {Failure::Kind::PermissionDenied, QStringLiteral("it cannot be written")};
     }
-    if (problem.isEmpty())
+    if (!problem.failed())
         return folder;
-    if (why)
-        *why = QStringLiteral("the reports folder %1 cannot be used: %2").arg(shown, problem);
+    fail(why, problem.within(QStringLiteral("the reports folder %1 cannot be used").arg(shown)));
     return QString();
 }

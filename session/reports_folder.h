@@ -16,6 +16,8 @@
 // folder that cannot be made or written. tarnvik-run takes its folder from -o.
 #pragma once
 
+#include "failure.h"
+
 #include <QString>
 
 class ReportsFolder
@@ -28,8 +30,8 @@ public:
     static QString standard();
     // The folder `settingsFile` names, or standard(); looked at, not made.
     // Empty, with the reason in `why`, when the settings file cannot be read.
-    static QString named(const QString &settingsFile, QString *why);
+    static QString named(const QString &settingsFile, Failure *why);
     // named(), made when missing. Empty, with the reason in `why`, when it
     // cannot be used.
-    static QString ready(const QString &settingsFile, QString *why);
+    static QString ready(const QString &settingsFile, Failure *why);
 };

@@ -45,8 +45,11 @@ PlanRunner::Saver RunArchiver::saver(PlanRunner::Saver files)
     return [this, files = std::move(files)](const QString &folder, const CheckReport &report,
                                             const QByteArray &trace, const QDateTime &startedUtc) {
         PlanRunner::Files written = files(folder, report, trace, startedUtc);
-        if (written.failure.isEmpty())
-            written.failure = store(report, startedUtc, written.pdf, written.json, trace);
+        if (!written.failure.failed()) {
+            const QString why = store(report, startedUtc, written.pdf, written.json, trace);
+            if (!why.isEmpty())
+                written.failure = {Failure::Kind::Database, why};
+        }
         return written;
     };
 }

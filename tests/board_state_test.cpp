@@ -117,7 +117,7 @@ void runLossStep(PanelFixture &f, const QString &step)
     } else if (verb == QLatin1String("gone") || verb == QLatin1String("back"))
         f.port.setOpenable(1, verb == QLatin1String("back"));
     else if (verb == QLatin1String("refuse"))
-        f.port.refuseOpen(1, OpenFailure::InUse);
+        f.port.refuseOpen(1, Failure::Kind::InUse);
     else if (verb == QLatin1String("look"))
         f.panel.lookForLostDevice();
     else if (verb == QLatin1String("looks"))

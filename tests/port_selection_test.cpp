@@ -157,7 +157,7 @@ void PortSelectionTest::lostDeviceLeavesNoEntryCheckedUntilChosenAgain()
 void PortSelectionTest::failuresSayWhyPerEntry_data()
 {
     QTest::addColumn<int>("port"); // fails with `kind`; every other port is not present
-    QTest::addColumn<OpenFailure>("kind");
+    QTest::addColumn<Failure::Kind>("kind");
     QTest::addColumn<QString>("summary"); // the end of the notice's first line
     QTest::addColumn<QString>("reason");  // the entry's own line
 #ifdef Q_OS_LINUX
@@ -165,18 +165,18 @@ void PortSelectionTest::failuresSayWhyPerEntry_data()
 #else
     const QString denied = "permission denied";
 #endif
-    QTest::newRow("nothing present") << 4 << OpenFailure::NotPresent << "(8 not present)"
+    QTest::newRow("nothing present") << 4 << Failure::Kind::NotFound << "(8 not present)"
                                      << "COM4 could not be opened: not present";
     QTest::newRow("permission denied, with its remedy")
-        << 5 << OpenFailure::PermissionDenied << "(7 not present; COM5 " + denied + ")"
+        << 5 << Failure::Kind::PermissionDenied << "(7 not present; COM5 " + denied + ")"
         << "COM5 could not be opened: " + denied;
     QTest::newRow("in use by another program")
-        << 2 << OpenFailure::InUse << "(7 not present; COM2 in use by another program)"
+        << 2 << Failure::Kind::InUse << "(7 not present; COM2 in use by another program)"
         << "COM2 could not be opened: in use by another program";
-    QTest::newRow("an unbound entry") << 6 << OpenFailure::Unbound << "(7 not present; 1 not bound)"
+    QTest::newRow("an unbound entry") << 6 << Failure::Kind::Unbound << "(7 not present; 1 not bound)"
                                       << "COM6 could not be opened: not bound to a device";
     QTest::newRow("the system's own reason")
-        << 3 << OpenFailure::Other << "(7 not present; COM3 could not be opened)"
+        << 3 << Failure::Kind::Other << "(7 not present; COM3 could not be opened)"
         << "COM3 could not be opened: refused by the test";
 }
 
@@ -185,7 +185,7 @@ void PortSelectionTest::failuresSayWhyPerEntry_data()
 void PortSelectionTest::failuresSayWhyPerEntry()
 {
     QFETCH(int, port);
-    QFETCH(OpenFailure, kind);
+    QFETCH(Failure::Kind, kind);
     PanelFixture f;
     f.port.setOnlyOpenable({});
     f.port.refuseOpen(port, kind);
@@ -204,13 +204,13 @@ void PortSelectionTest::menuEnablesEntriesWhoseDeviceAppeared()
 {
     PanelFixture f;
     f.port.setOnlyOpenable({});
-    f.port.refuseOpen(2, OpenFailure::InUse);
+    f.port.refuseOpen(2, Failure::Kind::InUse);
     f.panel.startUp();
     f.panel.recheckMissingPorts();
     QCOMPARE(f.display.enabledPorts(), Ports{});
 
-    f.port.refuseOpen(2, OpenFailure::None);
-    f.port.refuseOpen(3, OpenFailure::None);
+    f.port.refuseOpen(2, Failure::Kind::None);
+    f.port.refuseOpen(3, Failure::Kind::None);
     f.port.clearOperations();
     f.panel.recheckMissingPorts();
     QCOMPARE(f.display.enabledPorts(), Ports{3});

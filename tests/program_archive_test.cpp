@@ -64,10 +64,10 @@ void ProgramArchiveTest::lineDownAtStartLeavesRunsWaiting()
     QCOMPARE(hooks.history("SN-9"), QString("1st run of this board"));
     const QString pdf = m_home.filePath("free.pdf");
     const QString json = ReportFiles::jsonBeside(pdf);
-    QString why;
+    Failure why;
     const CheckReport report = core.report();
     QVERIFY2(ReportFiles::save(report, pdf, json, QDateTime::currentDateTime(), &why),
-             qPrintable(why));
+             qPrintable(why.text));
     QCOMPARE(hooks.store(report, pdf, json), QString());
 
     QTRY_VERIFY_WITH_TIMEOUT(waiting->isVisible(), 15000);

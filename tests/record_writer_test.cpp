@@ -188,15 +188,17 @@ void RecordWriterTest::unitsAreWholeOrAbsent()
     options.empty = !results; // as the writer sets up the trace
     RecordFile file(disk, path, options);
 
-    QString why;
-    QCOMPARE(file.append(units, why), whole);
+    Failure why;
+    QCOMPARE(file.append(units, &why), whole);
     QCOMPARE(contents(path), after);
-    if (whole < units.size())
-        QCOMPARE(why, QDir::toNativeSeparators(path) + ": " +
-                          RecordDisk::reason(syncFails ? EIO : ENOSPC));
+    if (whole < units.size()) {
+        QCOMPARE(why.text, QDir::toNativeSeparators(path) + ": " +
+                               RecordDisk::reason(syncFails ? EIO : ENOSPC));
+        QCOMPARE(why.kind, syncFails ? Failure::Kind::Io : Failure::Kind::NoSpace);
+    }
     disk.setFree(-1);
     disk.syncFails = false;
-    QCOMPARE(file.append({"3,c\r\n"}, why), 1);
+    QCOMPARE(file.append({"3,c\r\n"}, &why), 1);
     QCOMPARE(contents(path), next);
 }
 
@@ -232,12 +234,12 @@ void RecordWriterTest::onlyRegularFilesAreOpened()
         path = QStringLiteral("/dev/null");
     }
     std::unique_ptr<RecordFile> file = std::make_unique<RecordFile>(disk, path, options);
-    QString why;
+    Failure why;
     if (kind == "directory")
         QVERIFY(QDir(dir.path()).mkdir("record"));
 #ifdef Q_OS_UNIX
     if (kind == "swapped fifo")
-        QCOMPARE(file->append({"1 A x\n"}, why), 1);
+        QCOMPARE(file->append({"1 A x\n"}, &why), 1);
     if (kind.endsWith("fifo")) {
         QFile::remove(path);
         const QString fifo = kind == "link to fifo" ? dir.filePath("fifo") : path;
@@ -246,8 +248,9 @@ void RecordWriterTest::onlyRegularFilesAreOpened()
             QVERIFY(QFile::link(fifo, path));
     }
 #endif
-    QCOMPARE(file->append({"2 A y\n"}, why), 0); // at once, never waiting for a reader
-    QCOMPARE(why, QDir::toNativeSeparators(path) + ": " + reason);
+    QCOMPARE(file->append({"2 A y\n"}, &why), 0); // at once, never waiting for a reader
+    QCOMPARE(why.text, QDir::toNativeSeparators(path) + ": " + reason);
+    QCOMPARE(why.kind, Failure::Kind::Refused);
 }
 
 void RecordWriterTest::everyRowIsSyncedBeforeTheNext()

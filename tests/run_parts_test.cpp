@@ -271,14 +271,15 @@ void RunPartsTest::filesTakeAFreeName()
     const QByteArray trace = "# tarnvik 1.0.1 trace started 2026-12-07T13:05:09+00:00\n";
     const RunFiles::Written written = RunFiles::save(dir.path(), report, trace, kStarted, kStarted);
     if (expected.isEmpty()) {
-        QCOMPARE(written.failure, QString("%1 holds files of the names SN-1-20261207T130509Z to "
-                                          "SN-1-20261207T130509Z-100 already")
-                                      .arg(QDir::toNativeSeparators(dir.path())));
+        QCOMPARE(written.failure.text, QString("%1 holds files of the names SN-1-20261207T130509Z "
+                                               "to SN-1-20261207T130509Z-100 already")
+                                           .arg(QDir::toNativeSeparators(dir.path())));
+        QCOMPARE(written.failure.kind, Failure::Kind::InUse);
         QVERIFY(written.trace.isEmpty() && written.pdf.isEmpty());
         QCOMPARE(folder.entryList(QDir::Files).size(), earlier);
         return;
     }
-    QVERIFY2(written.failure.isEmpty(), qPrintable(written.failure));
+    QVERIFY2(!written.failure.failed(), qPrintable(written.failure.text));
     QCOMPARE(written.pdf, folder.filePath(expected + ".pdf"));
     QCOMPARE(written.json, folder.filePath(expected + ".json"));
     QCOMPARE(written.trace, folder.filePath(expected + ".trace"));
@@ -304,7 +305,8 @@ void RunPartsTest::filesNeedAFolder()
     const QString missing = dir.filePath("reports");
     const RunFiles::Written written =
         RunFiles::save(missing, CheckReport(), {}, kStarted, kStarted);
-    QCOMPARE(written.failure, QString("the reports folder %1 is no folder").arg(missing));
+    QCOMPARE(written.failure.text, QString("the reports folder %1 is no folder").arg(missing));
+    QCOMPARE(written.failure.kind, Failure::Kind::NotFound);
     QVERIFY(written.trace.isEmpty() && written.pdf.isEmpty());
     QVERIFY(!QFileInfo::exists(missing));
 }
@@ -358,15 +360,15 @@ void RunPartsTest::reportsFolder()
         settings.write("[reports]\nfolder=" + inDir(entry).toUtf8() + "\n");
     settings.close();
 
-    QString why;
+    Failure why;
     if (entry.isNull()) { // named, not made: the data folder is the user's
         QCOMPARE(ReportsFolder::named(settings.fileName(), &why), expected);
         QCOMPARE(ReportsFolder::named(dir.filePath("none.ini"), &why), expected);
-        QCOMPARE(why, QString());
+        QCOMPARE(why.text, QString());
         return;
     }
     QCOMPARE(ReportsFolder::ready(settings.fileName(), &why), inDir(expected));
-    QCOMPARE(why, inDir(refusal));
+    QCOMPARE(why.text, inDir(refusal));
     if (!expected.isEmpty())
         QVERIFY(QFileInfo(inDir(expected)).isDir());
 }
@@ -410,9 +412,9 @@ void RunPartsTest::startRefused()
         QVERIFY(runner.start(plan, setup));
     bench.port->clearWritten();
     QSignalSpy started(&runner, &PlanRunner::started);
-    QString why;
+    Failure why;
     QVERIFY(!runner.start(plan, setup, &why));
-    QVERIFY2(why.contains(refusal), qPrintable(why));
+    QVERIFY2(why.text.contains(refusal), qPrintable(why.text));
     QCOMPARE(started.count(), 0);
     QCOMPARE(bench.port->written(), QByteArray());
 }
@@ -511,8 +513,8 @@ void RunPartsTest::archivedRun()
     const QByteArray trace = "2026-12-07T13:05:09.000 COM1 > 18;;DF\n";
     const PlanRunner::Files files = archiver.saver(&saveRun)(
         filesWritten ? dir.path() : dir.filePath("none"), finishedRun(underPlan), trace, kStarted);
-    QVERIFY2(failure.isEmpty() ? files.failure.isEmpty() : files.failure.startsWith(failure),
-             qPrintable(files.failure));
+    QVERIFY2(failure.isEmpty() ? !files.failure.failed() : files.failure.text.startsWith(failure),
+             qPrintable(files.failure.text));
     QCOMPARE(stored.count(), failure.isEmpty() ? 1 : 0);
     if (!failure.isEmpty())
         return;

@@ -54,7 +54,7 @@ void StagedFileTest::pairIsAllOrNothing()
         QVERIFY(::chmod(QFile::encodeName(first).constData(), 0640) == 0);
 
     bool committed = false;
-    QString error;
+    Failure error;
     {
         StagedFile a(first);
         StagedFile b(second);
@@ -66,7 +66,9 @@ void StagedFileTest::pairIsAllOrNothing()
         committed = StagedFile::commitPair(a, b, &error);
     }
     QCOMPARE(committed, !secondBlocked);
-    QCOMPARE(error.startsWith("cannot write " + second + ": "), secondBlocked);
+    QCOMPARE(error.text.startsWith("cannot write " + second + ": "), secondBlocked);
+    // its folder went: the rename finds no such folder
+    QCOMPARE(error.kind, secondBlocked ? Failure::Kind::NotFound : Failure::Kind::None);
 
     QFile firstFile(first);
     const QByteArray firstNow = firstFile.open(QIODevice::ReadOnly) ? firstFile.readAll() : "";

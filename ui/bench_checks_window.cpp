@@ -770,7 +770,7 @@ void BenchChecksWindow::clearChecks()
     m_board->setFocus();
 }
 
-bool BenchChecksWindow::saveReport(const QString &pdfPath, QString *error)
+bool BenchChecksWindow::saveReport(const QString &pdfPath, Failure *error)
 {
     return ReportFiles::save(m_core.report(), pdfPath, ReportFiles::jsonBeside(pdfPath),
                              QDateTime::currentDateTime(), error);
@@ -798,9 +798,9 @@ void BenchChecksWindow::saveReportAndSay(QString path)
         path += QStringLiteral(".pdf");
     const QString json = ReportFiles::jsonBeside(path);
     const CheckReport report = m_core.report();
-    QString error;
+    Failure error;
     if (!ReportFiles::save(report, path, json, QDateTime::currentDateTime(), &error)) {
-        showNote(m_saveNote, tr("The report was not saved: %1").arg(error), true);
+        showNote(m_saveNote, tr("The report was not saved: %1").arg(error.text), true);
         return;
     }
     const QString saved =

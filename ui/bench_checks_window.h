@@ -98,7 +98,7 @@ public:
     // Starts a new board: the checks and the board ID are cleared.
     void clearChecks();
     // Writes the core's report to `pdfPath` and its JSON beside it.
-    bool saveReport(const QString &pdfPath, QString *error);
+    bool saveReport(const QString &pdfPath, Failure *error);
     // Writes the report to `path` (".pdf" added when it has another ending)
     // and says in the window where, or why it could not.
     void saveReportAndSay(QString path);

@@ -292,13 +292,13 @@ bool PlanPage::startRun()
                          true);
         return false;
     }
-    QString why;
+    Failure why;
     const QString folder = ReportsFolder::ready(m_core.settingsFile(), &why);
     PlanRunner::Setup setup{m_core.sessionField(BenchCore::SessionField::Board),
                             m_core.sessionField(BenchCore::SessionField::Operator),
                             m_core.sessionField(BenchCore::SessionField::Instrument), folder};
     if (folder.isEmpty() || !m_runner.start(*choice.plan, setup, &why)) {
-        m_note->showNote(tr("The run cannot start: %1.").arg(why), true);
+        m_note->showNote(tr("The run cannot start: %1.").arg(why.text), true);
         return false;
     }
     return true;

@@ -227,9 +227,10 @@ bool ArchiveCommands::writePdf(const QVariantMap &run, const QString &archivePat
         }
     }
     StagedFile file(target);
-    if (!file.create() || file.write(pdf) != pdf.size() || !file.finish() || !file.commit(why)) {
-        if (!file.failure().isEmpty())
-            *why = file.failure();
+    Failure failure;
+    if (!file.create() || file.write(pdf) != pdf.size() || !file.finish() ||
+        !file.commit(&failure)) {
+        *why = file.failure().text;
         return false;
     }
     return true;

@@ -190,8 +190,8 @@ void ChecksOverPtyTest::liveEqualsOffline()
         setUpBoard(board);
 
         BenchCore core;
-        QString why;
-        QVERIFY2(core.openTrace(tracePath, why), qPrintable(why));
+        Failure why;
+        QVERIFY2(core.openTrace(tracePath, &why), qPrintable(why.text));
         core.recorder().setClock(
             [&board] { return board.elapsedSteps() * SimulatedBoard::kTickMs; });
         QStringList devices = boards.devicePaths();

@@ -232,9 +232,9 @@ void PlanOverPtyTest::runPlan(const QString &settings, const QString &reports, R
     playOperator(runner, board, core, run);
     connect(&runner, &PlanRunner::finished, this,
             [&run](const PlanRunner::Outcome &outcome) { run.outcome = outcome; });
-    QString why;
+    Failure why;
     QVERIFY2(runner.start(planOf(plan), {"SN-0412", "A. Tester", "gauge 7", reports}, &why),
-             qPrintable(why));
+             qPrintable(why.text));
     QVERIFY(PtyRig::waitFor([&] { return run.outcome.has_value(); }, kTimeoutMs, 1));
     // A Break sent at the end is on its way over the terminal.
     const auto lastTaken = [&board] {

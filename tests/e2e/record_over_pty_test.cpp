@@ -63,8 +63,8 @@ void RecordOverPtyTest::hungDiskHoldsBackNeitherStartNorBreak()
     SimulatedBoard &board = boards.board(1);
     auto disk = std::make_shared<HangingDisk>();
     BenchCore core(disk);
-    QString why;
-    QVERIFY2(core.openTrace(dir.filePath("trace.txt"), why), qPrintable(why));
+    Failure why;
+    QVERIFY2(core.openTrace(dir.filePath("trace.txt"), &why), qPrintable(why.text));
     core.start(std::make_unique<QtSerialPort>(PortTable(boards.devicePaths())), PortMap(),
                resultsPath);
     MainWindow window(core);

@@ -87,19 +87,19 @@ void TestPortLock::secondOpenerIsRefused()
         QVERIFY(other->isHeld());
     } else {
         first = std::make_unique<QtSerialPort>(PortTable({board.devicePath()}));
-        QVERIFY2(first->open(), qPrintable(first->errorText()));
+        QVERIFY2(first->open(), qPrintable(first->failure().text));
     }
 
     const QString path = holder == QLatin1String("symlink") ? link : board.devicePath();
     QtSerialPort second{PortTable({path})};
     QVERIFY(!second.open());
     QVERIFY(!second.isOpen());
-    QCOMPARE(second.openFailure(), OpenFailure::InUse);
+    QCOMPARE(second.failure().kind, Failure::Kind::InUse);
     QVERIFY2(
-        second.errorText().startsWith(QStringLiteral("COM1 (%1) could not be opened").arg(path)),
-        qPrintable(second.errorText()));
-    QVERIFY2(second.errorText().endsWith(QLatin1String(": in use by another program")),
-             qPrintable(second.errorText()));
+        second.failure().text.startsWith(QStringLiteral("COM1 (%1) could not be opened").arg(path)),
+        qPrintable(second.failure().text));
+    QVERIFY2(second.failure().text.endsWith(QLatin1String(": in use by another program")),
+             qPrintable(second.failure().text));
 
     // The holder keeps working, and once it lets go the port opens.
     if (first) {
@@ -113,7 +113,7 @@ void TestPortLock::secondOpenerIsRefused()
     } else {
         other->release();
     }
-    QVERIFY2(second.open(), qPrintable(second.errorText()));
+    QVERIFY2(second.open(), qPrintable(second.failure().text));
     QVERIFY(second.close());
 }
 

@@ -84,7 +84,7 @@ int main(int argc, char **argv)
     RecordingDisplay display(panel);
     panel.startUp();
     if (!port.isOpen()) {
-        std::fprintf(stderr, "COM1 did not open: %s\n", qPrintable(port.errorText()));
+        std::fprintf(stderr, "COM1 did not open: %s\n", qPrintable(port.failure().text));
         return 2;
     }
 

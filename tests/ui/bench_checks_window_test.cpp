@@ -418,8 +418,8 @@ void TestBenchChecksWindow::savedReportCarriesSession()
     child<QLineEdit>(window, "setDiastolic")->setText("80");
 
     QTemporaryDir dir;
-    QString error;
-    QVERIFY2(window.saveReport(dir.filePath("board.pdf"), &error), qPrintable(error));
+    Failure error;
+    QVERIFY2(window.saveReport(dir.filePath("board.pdf"), &error), qPrintable(error.text));
     QVERIFY(QFile::exists(dir.filePath("board.pdf")));
     QFile json(dir.filePath("board.json"));
     QVERIFY(json.open(QIODevice::ReadOnly));
@@ -655,7 +655,7 @@ struct PlanBench
                                           const QByteArray &trace, const QDateTime &started) {
             whileSaving = child<VerdictBadge>(*window, "runVerdict")->verdict();
             if (!failure.isEmpty())
-                return PlanRunner::Files{{}, {}, {}, failure};
+                return PlanRunner::Files{{}, {}, {}, {Failure::Kind::Io, failure}};
             ++saved;
             return PlanPage::plainSaver()(folder, report, trace, started);
         });

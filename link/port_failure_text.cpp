@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "open_failure.h"
+#include "port_failure_text.h"
 
 #include <QtGlobal>
 
-namespace OpenFailureText {
+namespace PortFailureText {
 
-QString reason(OpenFailure kind, const QString &systemReason)
+QString reason(Failure::Kind kind, const QString &systemReason)
 {
     switch (kind) {
-    case OpenFailure::PermissionDenied:
+    case Failure::Kind::PermissionDenied:
 #ifdef Q_OS_LINUX
         // Serial devices belong to the dialout group; membership counts from
         // the next login.
@@ -17,30 +17,30 @@ QString reason(OpenFailure kind, const QString &systemReason)
 #else
         return QStringLiteral("permission denied");
 #endif
-    case OpenFailure::Other:
+    case Failure::Kind::Other:
         return systemReason.isEmpty() ? brief(kind) : systemReason;
     default:
         return brief(kind);
     }
 }
 
-QString brief(OpenFailure kind)
+QString brief(Failure::Kind kind)
 {
     switch (kind) {
-    case OpenFailure::None:
+    case Failure::Kind::None:
         return QString();
-    case OpenFailure::Unbound:
+    case Failure::Kind::Unbound:
         return QStringLiteral("not bound to a device");
-    case OpenFailure::NotPresent:
+    case Failure::Kind::NotFound:
         return QStringLiteral("not present");
-    case OpenFailure::PermissionDenied:
+    case Failure::Kind::PermissionDenied:
         return QStringLiteral("permission denied");
-    case OpenFailure::InUse:
+    case Failure::Kind::InUse:
         return QStringLiteral("in use by another program");
-    case OpenFailure::Other:
+    default:
         break;
     }
     return QStringLiteral("could not be opened");
 }
 
-} // namespace OpenFailureText
+} // namespace PortFailureText
