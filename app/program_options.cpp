@@ -11,31 +11,34 @@
 
 namespace {
 
-// What is wrong with the file an option names, or nothing. A value that looks
+// What is wrong with the file an option names, or none. A value that looks
 // like an option is most likely the next option taken as the file name.
-QString fileProblem(const QString &option, const QString &value)
+Failure fileProblem(const QString &option, const QString &value)
 {
     if (value.isEmpty())
-        return QStringLiteral("--%1 needs a file name.").arg(option);
+        return Failure::refused(QStringLiteral("--%1 needs a file name.").arg(option));
     if (value.startsWith(QLatin1Char('-')))
-        return QStringLiteral("--%1 needs a file name, not '%2' (write ./%2 for a file of that "
-                              "name).")
-            .arg(option, value);
+        return Failure::refused(
+            QStringLiteral("--%1 needs a file name, not '%2' (write ./%2 for a file of that "
+                           "name).")
+                .arg(option, value));
     const PlainFileCheck check(value);
     if (!check.isPlain())
-        return QStringLiteral("--%1 %2 cannot be used: %3.").arg(option, value, check.reason());
-    return QString();
+        return Failure::refused(
+            QStringLiteral("--%1 %2 cannot be used: %3.").arg(option, value, check.reason()));
+    return Failure();
 }
 
 // The options that take effect once: given twice, which one was meant is unclear.
-QString repeatedOption(const QCommandLineParser &parser)
+Failure repeatedOption(const QCommandLineParser &parser)
 {
     const QStringList names = parser.optionNames();
     for (const char *once : {"trace", "results", "no-results"}) {
         if (names.count(QLatin1String(once)) > 1)
-            return QStringLiteral("--%1 is given more than once.").arg(QLatin1String(once));
+            return Failure::refused(
+                QStringLiteral("--%1 is given more than once.").arg(QLatin1String(once)));
     }
-    return QString();
+    return Failure();
 }
 
 } // namespace
@@ -63,26 +66,26 @@ bool ProgramOptions::parse(const QStringList &arguments)
                                        QStringLiteral("Write no results file."));
     parser.addOptions({trace, results, noResults});
 
-    QString error;
+    Failure error;
     if (!parser.parse(arguments))
-        error = parser.errorText();
+        error = Failure::refused(parser.errorText());
     else if (!parser.positionalArguments().isEmpty())
-        error =
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        error = Failure::refused(
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     else if (parser.isSet(results) && parser.isSet(noResults))
-        error = QStringLiteral("--results and --no-results exclude each other.");
+        error = Failure::refused(QStringLiteral("--results and --no-results exclude each other."));
     else
         error = repeatedOption(parser);
-    if (error.isEmpty() && !parser.isSet(help) && !parser.isSet(version)) {
+    if (!error.failed() && !parser.isSet(help) && !parser.isSet(version)) {
         m_tracePath = parser.value(trace);
         m_resultsPath = parser.isSet(noResults) ? QString()
                         : parser.isSet(results) ? parser.value(results)
                                                 : ResultLog::defaultPath();
         error = pathProblem(parser.isSet(trace), parser.isSet(results));
     }
-    if (!error.isEmpty()) {
+    if (error.failed()) {
         std::fprintf(stderr, "%s: %s\n\n%s", qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(error), qPrintable(parser.helpText()));
+                     qPrintable(error.text), qPrintable(parser.helpText()));
         m_exitCode = kUsageError;
         return false;
     }
@@ -103,21 +106,23 @@ bool ProgramOptions::parse(const QStringList &arguments)
 // be the results file, neither this session's nor the standard one: it would
 // replace the results. The standard results file stops nothing: what keeps
 // it from being written is told in the window while measuring goes on.
-QString ProgramOptions::pathProblem(bool traceGiven, bool resultsGiven) const
+Failure ProgramOptions::pathProblem(bool traceGiven, bool resultsGiven) const
 {
-    QString problem;
+    Failure problem;
     if (traceGiven)
         problem = fileProblem(QStringLiteral("trace"), m_tracePath);
-    if (problem.isEmpty() && resultsGiven)
+    if (!problem.failed() && resultsGiven)
         problem = fileProblem(QStringLiteral("results"), m_resultsPath);
-    if (!problem.isEmpty() || !traceGiven)
+    if (problem.failed() || !traceGiven)
         return problem;
     if (!m_resultsPath.isEmpty() && PlainFileCheck::sameFile(m_tracePath, m_resultsPath))
-        return QStringLiteral("the trace and the results would go to the same file %1.")
-            .arg(m_resultsPath);
+        return Failure::refused(
+            QStringLiteral("the trace and the results would go to the same file %1.")
+                .arg(m_resultsPath));
     if (PlainFileCheck::sameFile(m_tracePath, ResultLog::defaultPath()))
-        return QStringLiteral("--trace %1 is the standard results file; the trace would replace "
-                              "the results in it.")
-            .arg(m_tracePath);
-    return QString();
+        return Failure::refused(
+            QStringLiteral("--trace %1 is the standard results file; the trace would replace "
+                           "the results in it.")
+                .arg(m_tracePath));
+    return Failure();
 }

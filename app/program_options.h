@@ -12,6 +12,8 @@
 // program: the window names what keeps it from being written.
 #pragma once
 
+#include "failure.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,7 +34,7 @@ public:
     QString resultsPath() const { return m_resultsPath; }
 
 private:
-    QString pathProblem(bool traceGiven, bool resultsGiven) const;
+    Failure pathProblem(bool traceGiven, bool resultsGiven) const;
 
     QString m_tracePath;
     QString m_resultsPath;

@@ -17,7 +17,8 @@ bool isSetPointValue(double value)
 
 BenchInput::SetPointCheck refused(const char *why)
 {
-    return {BenchInput::SetPointCheck::Outcome::Refused, std::nullopt, QString::fromLatin1(why)};
+    return {BenchInput::SetPointCheck::Outcome::Refused, std::nullopt,
+            Failure::refused(QString::fromLatin1(why))};
 }
 
 } // namespace
@@ -64,7 +65,7 @@ BenchInput::SetPointCheck BenchInput::checkSetPoint(const std::optional<SetPoint
     if (setPoint->mean &&
         (*setPoint->mean < setPoint->diastolic || *setPoint->mean > setPoint->systolic))
         return refused(kNeedsMeanBetween);
-    return {SetPointCheck::Outcome::Given, setPoint, QString()};
+    return {SetPointCheck::Outcome::Given, setPoint, Failure()};
 }
 
 BenchInput::SetPointCheck BenchInput::checkSetPoint(const TypedSetPoint &typed)

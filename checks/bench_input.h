@@ -15,6 +15,7 @@
 #pragma once
 
 #include "check_report.h"
+#include "failure.h"
 
 #include <QString>
 
@@ -46,7 +47,7 @@ public:
         };
         Outcome outcome = Outcome::NotGiven;
         std::optional<SetPoint> setPoint;
-        QString refusal;
+        Failure refusal;
     };
 
     // Whether `mmHg` is a reading the trace can hold (0 to 999.9 once rounded

@@ -143,7 +143,7 @@ Found setPointOf(const QJsonValue &value, const QString &key, SetPoint *out)
         out->mean = mean;
     const BenchInput::SetPointCheck check = BenchInput::checkSetPoint(*out);
     if (check.outcome != BenchInput::SetPointCheck::Outcome::Given)
-        return Problem{key, QStringLiteral("\"%1\" %2").arg(value.toString(), check.refusal)};
+        return Problem{key, QStringLiteral("\"%1\" %2").arg(value.toString(), check.refusal.text)};
     return std::nullopt;
 }
 

@@ -11,7 +11,7 @@ QString OptionNames::spelt(const QCommandLineOption &option)
     return names.join(QStringLiteral(" or "));
 }
 
-QString OptionNames::repeated(const QCommandLineParser &parser,
+Failure OptionNames::repeated(const QCommandLineParser &parser,
                               const QList<QCommandLineOption> &options)
 {
     const QStringList given = parser.optionNames();
@@ -20,7 +20,8 @@ QString OptionNames::repeated(const QCommandLineParser &parser,
         for (const QString &name : option.names())
             times += given.count(name);
         if (times > 1)
-            return QStringLiteral("%1 is given more than once").arg(spelt(option));
+            return Failure::refused(
+                QStringLiteral("%1 is given more than once").arg(spelt(option)));
     }
-    return QString();
+    return Failure();
 }

@@ -5,6 +5,8 @@
 // unclear.
 #pragma once
 
+#include "failure.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QList>
@@ -16,7 +18,7 @@ public:
     // "-o or --output": how the user may have written `option`.
     static QString spelt(const QCommandLineOption &option);
     // "-o or --output is given more than once" for the first of `options`
-    // given twice; empty when none is.
-    static QString repeated(const QCommandLineParser &parser,
+    // given twice; none when none is.
+    static Failure repeated(const QCommandLineParser &parser,
                             const QList<QCommandLineOption> &options);
 };

@@ -20,15 +20,16 @@ const char kDescription[] =
 
 // The set point of --reference-bp SYS/DIA[/MAP] and --reference-pulse N, as
 // BenchInput takes it from the Bench checks window's fields.
-std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QString &why)
+std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, Failure *why)
 {
     if (bp.isEmpty()) {
         if (!pulse.isEmpty())
-            why = QStringLiteral("--reference-pulse needs --reference-bp");
+            fail(why, Failure::refused(QStringLiteral("--reference-pulse needs --reference-bp")));
         return std::nullopt;
     }
     if (!pulse.isEmpty() && !BenchInput::setPointValue(pulse)) {
-        why = QStringLiteral("--reference-pulse %1 is not a pulse rate").arg(pulse);
+        fail(why, Failure::refused(
+                      QStringLiteral("--reference-pulse %1 is not a pulse rate").arg(pulse)));
         return std::nullopt;
     }
     const QStringList parts = bp.split(QLatin1Char('/'));
@@ -38,29 +39,32 @@ std::optional<SetPoint> setPointOf(const QString &bp, const QString &pulse, QStr
                   BenchInput::TypedSetPoint{parts.at(0), parts.at(1), parts.value(2), pulse})
             : BenchInput::SetPointCheck{};
     if (check.outcome != BenchInput::SetPointCheck::Outcome::Given) {
-        why = QStringLiteral("--reference-bp %1 is not SYS/DIA or SYS/DIA/MAP in mmHg with "
-                             "systolic above diastolic")
-                  .arg(bp);
+        fail(why, Failure::refused(QStringLiteral("--reference-bp %1 is not SYS/DIA or SYS/DIA/MAP "
+                                                  "in mmHg with systolic above diastolic")
+                                       .arg(bp)));
         return std::nullopt;
     }
     return check.setPoint;
 }
 
-// What is wrong with the name of a file to write, or nothing. A name that
+// What is wrong with the name of a file to write, or none. A name that
 // looks like an option is most likely the next option taken as the name.
-QString outputProblem(const QCommandLineOption &option, const QString &value)
+Failure outputProblem(const QCommandLineOption &option, const QString &value)
 {
     if (value.isEmpty())
-        return QStringLiteral("%1 needs a file name").arg(OptionNames::spelt(option));
+        return Failure::refused(
+            QStringLiteral("%1 needs a file name").arg(OptionNames::spelt(option)));
     if (value == QLatin1String("-"))
-        return QStringLiteral("%1 -: the report is written to files, not to standard output "
-                              "(write ./- for a file named -)")
-            .arg(OptionNames::spelt(option).section(QLatin1Char(' '), 0, 0));
+        return Failure::refused(
+            QStringLiteral("%1 -: the report is written to files, not to standard output "
+                           "(write ./- for a file named -)")
+                .arg(OptionNames::spelt(option).section(QLatin1Char(' '), 0, 0)));
     if (value.startsWith(QLatin1Char('-')))
-        return QStringLiteral("%1 needs a file name, not '%2' (write ./%2 for a file of that "
-                              "name)")
-            .arg(OptionNames::spelt(option), value);
-    return QString();
+        return Failure::refused(
+            QStringLiteral("%1 needs a file name, not '%2' (write ./%2 for a file of that "
+                           "name)")
+                .arg(OptionNames::spelt(option), value));
+    return Failure();
 }
 
 } // namespace
@@ -105,13 +109,13 @@ ReportOptions::Outcome ReportOptions::parse(const QStringList &arguments, Report
         return Outcome::Version;
     if (parser.positionalArguments().size() != 1 || !parser.isSet(output))
         return bad(QStringLiteral("give one trace and -o REPORT.pdf"));
-    QString why = OptionNames::repeated(parser, declared);
+    Failure why = OptionNames::repeated(parser, declared);
     for (const QCommandLineOption &file : {output, json}) {
-        if (why.isEmpty() && parser.isSet(file))
+        if (!why.failed() && parser.isSet(file))
             why = outputProblem(file, parser.value(file));
     }
-    if (!why.isEmpty())
-        return bad(why);
+    if (why.failed())
+        return bad(why.text);
     options.trace = parser.positionalArguments().constFirst();
     options.pdf = parser.value(output);
     options.json = parser.isSet(json) ? parser.value(json) : ReportFiles::jsonBeside(options.pdf);
@@ -120,8 +124,8 @@ ReportOptions::Outcome ReportOptions::parse(const QStringList &arguments, Report
     options.board = parser.value(board);
     options.operatorName = parser.value(operatorName);
     options.instrument = parser.value(instrument);
-    options.setPoint = setPointOf(parser.value(bp), parser.value(pulse), why);
-    if (!why.isEmpty())
-        return bad(why);
+    options.setPoint = setPointOf(parser.value(bp), parser.value(pulse), &why);
+    if (why.failed())
+        return bad(why.text);
     return Outcome::Run;
 }

@@ -20,17 +20,18 @@ const char kDescription[] =
     "be written, 4 the board did not answer.";
 
 // A value that is blank, or that looks like the next option taken as the value.
-QString valueProblem(const QCommandLineParser &parser, const QCommandLineOption &option)
+Failure valueProblem(const QCommandLineParser &parser, const QCommandLineOption &option)
 {
     if (!parser.isSet(option))
-        return QString();
+        return Failure();
     const QString value = parser.value(option);
     if (value.trimmed().isEmpty())
-        return QStringLiteral("%1 needs a value").arg(OptionNames::spelt(option));
+        return Failure::refused(QStringLiteral("%1 needs a value").arg(OptionNames::spelt(option)));
     if (value.startsWith(QLatin1Char('-')) && value != QLatin1String("-"))
-        return QStringLiteral("%1 needs a value, not '%2' (write ./%2 for a file of that name)")
-            .arg(OptionNames::spelt(option), value);
-    return QString();
+        return Failure::refused(
+            QStringLiteral("%1 needs a value, not '%2' (write ./%2 for a file of that name)")
+                .arg(OptionNames::spelt(option), value));
+    return Failure();
 }
 
 } // namespace
@@ -81,9 +82,9 @@ RunOptions::Outcome RunOptions::parse(const QStringList &arguments, RunOptions &
     }
     if (parser.isSet(version))
         return Outcome::Version;
-    QString why = OptionNames::repeated(parser, declared);
-    if (!why.isEmpty())
-        return bad(why);
+    Failure why = OptionNames::repeated(parser, declared);
+    if (why.failed())
+        return bad(why.text);
     if (parser.isSet(print)) {
         if (parser.value(print) != QLatin1String(TestPlan::kStandardName))
             return bad(QStringLiteral("--print-plan knows the plan standard only"));
@@ -95,18 +96,19 @@ RunOptions::Outcome RunOptions::parse(const QStringList &arguments, RunOptions &
         !parser.isSet(output))
         return bad(QStringLiteral("give one plan, --port DEVICE, --board ID and -o DIR"));
     for (const QCommandLineOption &given : std::as_const(declared)) {
-        if (why.isEmpty())
+        if (!why.failed())
             why = valueProblem(parser, given);
     }
-    if (why.isEmpty() && parser.positionalArguments().constFirst().isEmpty())
-        why = QStringLiteral("the plan needs a file name, or standard");
+    if (!why.failed() && parser.positionalArguments().constFirst().isEmpty())
+        why = Failure::refused(QStringLiteral("the plan needs a file name, or standard"));
     options.calibrationDue = QDate::fromString(parser.value(calibration), Qt::ISODate);
-    if (why.isEmpty() && parser.isSet(calibration) &&
+    if (!why.failed() && parser.isSet(calibration) &&
         (!options.calibrationDue.isValid() || parser.value(calibration).size() != 10))
-        why = QStringLiteral("--calibration-due takes a date as YYYY-MM-DD, not \"%1\"")
-                  .arg(parser.value(calibration));
-    if (!why.isEmpty())
-        return bad(why);
+        why = Failure::refused(
+            QStringLiteral("--calibration-due takes a date as YYYY-MM-DD, not \"%1\"")
+                .arg(parser.value(calibration)));
+    if (why.failed())
+        return bad(why.text);
     options.plan = parser.positionalArguments().constFirst();
     options.device = parser.value(port);
     options.board = parser.value(board).trimmed();

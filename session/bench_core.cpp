@@ -156,11 +156,11 @@ BenchInput::SetPointCheck BenchCore::takeSetPoint(const BenchInput::SetPointChec
 bool BenchCore::recordReading(double mmHg)
 {
     if (!BenchInput::isReferenceReading(mmHg)) {
-        emit readingRefused(mmHg, Refusal::NotAReading);
+        emit readingRefused(mmHg, Failure::refused(QStringLiteral("not a reading")));
         return false;
     }
     if (!writeCheckEvent(ChecksEngine::referenceEvent(mmHg))) {
-        emit readingRefused(mmHg, Refusal::NoOpenPort);
+        emit readingRefused(mmHg, {Failure::Kind::NotFound, QStringLiteral("no port is open")});
         return false;
     }
     return true;

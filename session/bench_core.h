@@ -32,6 +32,7 @@
 #include "bench_input.h"
 #include "board_panel.h"
 #include "checks_engine.h"
+#include "failure.h"
 #include "record_notice.h"
 #include "record_writer.h"
 #include "report_header.h"
@@ -56,12 +57,6 @@ public:
 
     enum class SessionField { Board, Operator, Instrument };
     Q_ENUM(SessionField)
-    // Why a reference reading was not written.
-    enum class Refusal {
-        NoOpenPort, // there is no port to write it for
-        NotAReading // not 0 to 999.9 mmHg (BenchInput::isReferenceReading)
-    };
-    Q_ENUM(Refusal)
 
     explicit BenchCore(QObject *parent = nullptr);
     // For tests: the record written through `disk`.
@@ -146,7 +141,9 @@ public:
 signals:
     void sessionFieldChanged(BenchCore::SessionField field, const QString &text);
     void setPointChanged(const BenchInput::SetPointCheck &check);
-    void readingRefused(double mmHg, BenchCore::Refusal why);
+    // A reference reading was not written: NotFound, there is no open port to
+    // write it for; Refused, it is not 0 to 999.9 mmHg (BenchInput).
+    void readingRefused(double mmHg, const Failure &why);
     // The report's data changed: the checks, a session field or the set point.
     void reportChanged();
     // A test plan's run began (true) or ended (false).

@@ -114,8 +114,12 @@ PlanRunner::PlanRunner(BenchCore &core, Saver saver, QObject *parent)
     connect(&core.checks(), &ChecksEngine::pointRefused, this,
             [this](double, const QString &reason) {
                 if (m_recording)
-                    m_refused = reason;
+                    m_refused = Failure::refused(reason);
             });
+    connect(&core, &BenchCore::readingRefused, this, [this](double, const Failure &why) {
+        if (m_recording)
+            m_refused = why;
+    });
 }
 
 PlanRunner::~PlanRunner()
@@ -134,10 +138,10 @@ Failure PlanRunner::refusal(const Setup &setup) const
         return Failure::refused(QStringLiteral("a run needs the board's ID"));
     const QFileInfo folder(setup.reportsFolder);
     if (setup.reportsFolder.isEmpty() || !folder.isDir())
-        return {Failure::Kind::NotFound,
-                QStringLiteral("the reports folder %1 is no folder")
-                    .arg(setup.reportsFolder.isEmpty() ? QStringLiteral("\"\"")
-                                                       : setup.reportsFolder)};
+        return {
+            Failure::Kind::NotFound,
+            QStringLiteral("the reports folder %1 is no folder")
+                .arg(setup.reportsFolder.isEmpty() ? QStringLiteral("\"\"") : setup.reportsFolder)};
     if (!m_core.panel().port().isOpen())
         return {Failure::Kind::NotFound, QStringLiteral("no port is open")};
     if (m_request.isPending())
@@ -672,16 +676,13 @@ bool PlanRunner::recordReading(double mmHg, Failure *why)
 {
     m_recording = true;
     m_recordedMs.reset();
-    m_refused.clear();
-    const bool written = m_core.recordReading(mmHg);
+    m_refused = Failure();
+    m_core.recordReading(mmHg);
     m_recording = false;
-    if (!written)
-        return fail(why, m_core.panel().port().isOpen()
-                             ? Failure::refused(QStringLiteral("not a reading"))
-                             : Failure(Failure::Kind::NotFound, QStringLiteral("no port is open")));
     if (!m_recordedMs)
-        return fail(why, Failure::refused(m_refused.isEmpty() ? QStringLiteral("not recorded")
-                                                               : m_refused));
+        return fail(why, m_refused.failed()
+                             ? m_refused
+                             : Failure(Failure::Kind::Other, QStringLiteral("not recorded")));
     m_runs.last().pointMs[m_point] = *m_recordedMs;
     return true;
 }

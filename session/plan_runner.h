@@ -273,7 +273,7 @@ private:
     // While a reading is written: what the engine answered.
     bool m_recording = false;
     std::optional<qint64> m_recordedMs;
-    QString m_refused;
+    Failure m_refused;
     QString m_waitingFor; // what the silence deadline waits after
     double m_leakTotalS = 0;
     int m_leakShown = -1; // the whole seconds left last told

@@ -133,16 +133,17 @@ void BenchCoreTest::readingRefusals_data()
     QTest::addColumn<bool>("portOpen");
     QTest::addColumn<double>("reading");
     QTest::addColumn<QString>("event"); // what reaches the trace; "" nothing
-    QTest::addColumn<int>("refusal");   // BenchCore::Refusal; -1 none
-    const int notAReading = int(BenchCore::Refusal::NotAReading);
-    QTest::newRow("0 is a reading") << true << 0.0 << "reference 0" << -1;
-    QTest::newRow("999.94 is traced as 999.9") << true << 999.94 << "reference 999.9" << -1;
+    QTest::addColumn<Failure::Kind>("refusal");
+    const Failure::Kind notAReading = Failure::Kind::Refused;
+    const Failure::Kind none = Failure::Kind::None;
+    QTest::newRow("0 is a reading") << true << 0.0 << "reference 0" << none;
+    QTest::newRow("999.94 is traced as 999.9") << true << 999.94 << "reference 999.9" << none;
     QTest::newRow("999.95 would be traced as 1000: refused") << true << 999.95 << "" << notAReading;
     QTest::newRow("below 0 refused") << true << -0.01 << "" << notAReading;
     QTest::newRow("no number refused")
         << true << std::numeric_limits<double>::quiet_NaN() << "" << notAReading;
     QTest::newRow("no open port: refused, nothing traced")
-        << false << 120.0 << "" << int(BenchCore::Refusal::NoOpenPort);
+        << false << 120.0 << "" << Failure::Kind::NotFound;
 }
 
 void BenchCoreTest::readingRefusals()
@@ -158,13 +159,14 @@ void BenchCoreTest::readingRefusals()
             });
     QSignalSpy refused(&bench.core, &BenchCore::readingRefused);
 
-    QFETCH(int, refusal);
-    QCOMPARE(bench.core.recordReading(reading), refusal < 0);
+    QFETCH(Failure::Kind, refusal);
+    const bool taken = refusal == Failure::Kind::None;
+    QCOMPARE(bench.core.recordReading(reading), taken);
     QFETCH(QString, event);
     QCOMPARE(events, event.isEmpty() ? QStringList() : QStringList{event});
-    QCOMPARE(refused.size(), refusal < 0 ? 0 : 1);
-    if (refusal >= 0)
-        QCOMPARE(int(refused.first().at(1).value<BenchCore::Refusal>()), refusal);
+    QCOMPARE(refused.size(), taken ? 0 : 1);
+    if (!taken)
+        QCOMPARE(refused.first().at(1).value<Failure>().kind, refusal);
 }
 
 void BenchCoreTest::setPointTaken_data()

@@ -635,7 +635,7 @@ void BenchChecksWindow::showSetPoint(const BenchInput::SetPointCheck &check)
     else if (check.outcome == Outcome::NotGiven)
         showNote(m_setPointNote, tr("none: statistics only"), false);
     else
-        showNote(m_setPointNote, check.refusal, true);
+        showNote(m_setPointNote, check.refusal.text, true);
     if (!m_typingSetPoint && check.outcome != Outcome::Refused) {
         const std::optional<SetPoint> &given = check.setPoint;
         const auto text = [](const std::optional<double> &value) {
@@ -660,7 +660,7 @@ void BenchChecksWindow::recordPoint()
     const std::optional<double> reading = BenchInput::referenceReading(m_reference->text());
     PlanRunner &runner = m_planPage->runner();
     if (!reading)
-        readingRefused(0.0, BenchCore::Refusal::NotAReading);
+        readingRefused(0.0, Failure::refused(QStringLiteral("not a reading")));
     else if (!runner.isRunning())
         m_core.recordReading(*reading);
     else if (!runner.pointAsked())
@@ -726,9 +726,9 @@ void BenchChecksWindow::planFinished(const PlanRunner::Outcome &outcome)
     m_board->setFocus();
 }
 
-void BenchChecksWindow::readingRefused(double, BenchCore::Refusal why)
+void BenchChecksWindow::readingRefused(double, const Failure &why)
 {
-    if (why == BenchCore::Refusal::NoOpenPort) {
+    if (why.kind == Failure::Kind::NotFound) {
         showNote(m_pointNote, tr("No port is open: nothing recorded."), true);
         return;
     }

@@ -143,7 +143,7 @@ private:
     void setPointEdited();
     void pointRecorded(const CheckReport::StaticPoint &point);
     void pointRefused(double referenceMmHg, const QString &reason);
-    void readingRefused(double mmHg, BenchCore::Refusal why);
+    void readingRefused(double mmHg, const Failure &why);
     void overPressureSeen(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
     void saveReportChosen();
     void showBoardHistory();
