@@ -493,10 +493,10 @@ QString BoardPanel::noPortNotice() const
         else if (kind == Failure::Kind::Unbound)
             ++unbound;
         else
-            notable << QStringLiteral("%1 %2").arg(
-                PortTable::caption(trouble.port),
-                kind == Failure::Kind::PermissionDenied ? PortFailureText::reason(kind, QString())
-                                                        : PortFailureText::brief(kind));
+            notable << QStringLiteral("%1 %2").arg(PortTable::caption(trouble.port),
+                                                   kind == Failure::Kind::PermissionDenied
+                                                       ? PortFailureText::reason(kind, QString())
+                                                       : PortFailureText::brief(kind));
     }
     QStringList parts;
     if (absent > 0)
@@ -535,8 +535,9 @@ bool BoardPanel::openPort(int port)
 {
     const QString caption = PortTable::caption(port);
     if (m_port.isOpen() && !m_port.close()) {
-        m_state.reportFailure(QStringLiteral("Closing %1 failed: %2")
-                                  .arg(PortTable::caption(m_port.commPort()), m_port.failure().text));
+        m_state.reportFailure(
+            QStringLiteral("Closing %1 failed: %2")
+                .arg(PortTable::caption(m_port.commPort()), m_port.failure().text));
         return false;
     }
     clearPortChecks();

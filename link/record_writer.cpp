@@ -216,8 +216,7 @@ void RecordWriter::State::writeLines(QMutexLocker<QMutex> &lock)
     if (marked)
         units.prepend(gapLine(units.front(), gap));
     Failure why;
-    const int whole =
-        units.isEmpty() ? (trace->open(&why) ? 0 : -1) : trace->append(units, &why);
+    const int whole = units.isEmpty() ? (trace->open(&why) ? 0 : -1) : trace->append(units, &why);
     lock.relock();
     busySince = -1;
     traceOpened = true;

@@ -10,8 +10,8 @@
 // readable reason in failure(); callers stop at the failed step and report it.
 #pragma once
 
-#include "line_settings.h"
 #include "failure.h"
+#include "line_settings.h"
 
 #include <QByteArray>
 #include <QObject>

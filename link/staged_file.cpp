@@ -188,8 +188,8 @@ bool StagedFile::create()
     m_final = PlainFileCheck::resolvedPath(m_target);
     const QString folder = QFileInfo(m_final).absolutePath();
     if (!QFileInfo(folder).isDir())
-        return fail({Failure::Kind::NotFound,
-                     QStringLiteral("its folder %1 does not exist").arg(folder)});
+        return fail(
+            {Failure::Kind::NotFound, QStringLiteral("its folder %1 does not exist").arg(folder)});
     // NewOnly: never a file that is there already, nor through a link put there.
     for (int attempt = 0; attempt < 4 && !m_created; ++attempt) {
         m_file.setFileName(hiddenBeside(m_final));
@@ -244,8 +244,9 @@ bool StagedFile::writeOut()
     while (done < m_buffer.size()) {
         const qint64 n = m_file.write(m_buffer.constData() + done, m_buffer.size() - done);
         if (n <= 0)
-            return fail(n < 0 ? failureOf(m_file)
-                              : Failure(Failure::Kind::NoSpace, QStringLiteral("the disk took nothing")));
+            return fail(
+                n < 0 ? failureOf(m_file)
+                      : Failure(Failure::Kind::NoSpace, QStringLiteral("the disk took nothing")));
         done += n;
     }
     m_buffer.clear();

@@ -19,16 +19,18 @@ TracingSerialPort::TracingSerialPort(SerialPort &inner, TrafficRecorder &recorde
 bool TracingSerialPort::open()
 {
     const bool opened = m_inner.open();
-    m_recorder.event(caption(), opened ? QStringLiteral("opened")
-                                       : QStringLiteral("not opened: %1").arg(m_inner.failure().text));
+    m_recorder.event(caption(), opened
+                                    ? QStringLiteral("opened")
+                                    : QStringLiteral("not opened: %1").arg(m_inner.failure().text));
     return opened;
 }
 
 bool TracingSerialPort::close()
 {
     const bool closed = m_inner.close();
-    m_recorder.event(caption(), closed ? QStringLiteral("closed")
-                                       : QStringLiteral("not closed: %1").arg(m_inner.failure().text));
+    m_recorder.event(caption(), closed
+                                    ? QStringLiteral("closed")
+                                    : QStringLiteral("not closed: %1").arg(m_inner.failure().text));
     return closed;
 }
 

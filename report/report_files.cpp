@@ -21,7 +21,8 @@ Failure ReportFiles::refusal(const QString &pdfPath, const QString &jsonPath, co
     for (const QString &path : {pdfPath, jsonPath}) {
         const PlainFileCheck check(path);
         if (!check.isPlain())
-            return Failure::refused(QStringLiteral("cannot write %1: %2").arg(path, check.reason()));
+            return Failure::refused(
+                QStringLiteral("cannot write %1: %2").arg(path, check.reason()));
         const QFileInfo resolved(PlainFileCheck::resolvedPath(path));
         if (!resolved.dir().exists())
             return {Failure::Kind::NotFound,

@@ -52,9 +52,10 @@ QString RunFiles::freeStem(const QString &folder, const QString &stem, Failure *
             isFree(path + QStringLiteral(".trace")))
             return path;
     }
-    fail(why, {Failure::Kind::InUse, QStringLiteral("%1 holds files of the names %2 to %2-%3 already")
-                                         .arg(QDir::toNativeSeparators(folder), stem)
-                                         .arg(kMaxTries)});
+    fail(why,
+         {Failure::Kind::InUse, QStringLiteral("%1 holds files of the names %2 to %2-%3 already")
+                                    .arg(QDir::toNativeSeparators(folder), stem)
+                                    .arg(kMaxTries)});
     return QString();
 }
 

@@ -23,13 +23,15 @@ bool ReadingInput::open(const QString &source, Failure *why)
     if (source == QLatin1String("-")) {
         m_name = QStringLiteral("standard input");
         if (!m_file.open(stdin, QIODevice::ReadOnly))
-            return fail(why, {Failure::Kind::Io, QStringLiteral("cannot read standard input: %1")
-                                                     .arg(m_file.errorString())});
+            return fail(
+                why, {Failure::Kind::Io,
+                      QStringLiteral("cannot read standard input: %1").arg(m_file.errorString())});
     } else {
         m_name = source;
         Failure reason;
         if (!PlainFileCheck::openForReading(m_file, source, &reason))
-            return fail(why, reason.within(QStringLiteral("cannot read the readings %1").arg(source)));
+            return fail(why,
+                        reason.within(QStringLiteral("cannot read the readings %1").arg(source)));
     }
 #ifndef Q_OS_WIN
     m_descriptor = m_file.handle();

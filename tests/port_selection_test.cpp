@@ -173,8 +173,9 @@ void PortSelectionTest::failuresSayWhyPerEntry_data()
     QTest::newRow("in use by another program")
         << 2 << Failure::Kind::InUse << "(7 not present; COM2 in use by another program)"
         << "COM2 could not be opened: in use by another program";
-    QTest::newRow("an unbound entry") << 6 << Failure::Kind::Unbound << "(7 not present; 1 not bound)"
-                                      << "COM6 could not be opened: not bound to a device";
+    QTest::newRow("an unbound entry")
+        << 6 << Failure::Kind::Unbound << "(7 not present; 1 not bound)"
+        << "COM6 could not be opened: not bound to a device";
     QTest::newRow("the system's own reason")
         << 3 << Failure::Kind::Other << "(7 not present; COM3 could not be opened)"
         << "COM3 could not be opened: refused by the test";
