@@ -519,9 +519,9 @@ void RunPartsTest::archivedRun()
     if (!failure.isEmpty())
         return;
     QVariantMap row;
-    QString why;
+    Failure why;
     QVERIFY2(ArchiveQuery(store.connection()).run(stored.at(0).at(0).toString(), row, &why),
-             qPrintable(why));
+             qPrintable(why.text));
     QCOMPARE(row.value("pdf").toByteArray(), fileBytes(files.pdf));
     QCOMPARE(row.value("report_json").toByteArray(), fileBytes(files.json));
     QCOMPARE(row.value("trace_sha256").toString(),
