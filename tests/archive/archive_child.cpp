@@ -7,6 +7,7 @@
 //   archive_child fill FILE FILE_LIMIT PDF_BYTES      stores runs under a file size limit
 //                                                     (0: none) until one fails, then
 //                                                     verifies: "stored N", "failure ...",
+//                                                     "kind N" (the failure's, as a number),
 //                                                     "rows N breaks N runs N"
 #include "archive_connection.h"
 #include "archive_store.h"
@@ -78,7 +79,8 @@ int fill(const QString &file, rlim_t limit, qsizetype pdfBytes)
     int stored = 0;
     while (stored < 2000 && store.store(nextRun(stored, pdfBytes)))
         ++stored;
-    std::printf("stored %d\nfailure %s\n", stored, qPrintable(store.failure().text));
+    std::printf("stored %d\nfailure %s\nkind %d\n", stored, qPrintable(store.failure().text),
+                int(store.failure().kind));
     ArchiveConnection connection(ArchiveLocation::sqliteFile(file));
     ChainVerifier verifier(connection);
     Failure why;

@@ -3,8 +3,10 @@
 // postgres_server.sh as a CTest fixture, a Unix socket only): the push
 // copies every row once however often it runs, two stations push at once,
 // the server stopped mid-push and started again, the line's database down at
-// start, rows changed and removed behind the program's back found by
-// tarnvik-archive verify, and a bench role that may only insert and select.
+// start, a server that answers nothing and a statement held past its time
+// (no answer, not the database's refusal), rows changed and removed behind
+// the program's back found by tarnvik-archive verify, and a bench role that
+// may only insert and select.
 // Each test has a database of its own.
 #include "archive_push.h"
 #include "archive_pusher.h"
@@ -22,6 +24,12 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace archive_test;
 
@@ -221,6 +229,16 @@ void ArchivePostgresTest::serverStoppedMidPush()
     QVERIFY(locker.open(ArchiveConnection::Create::ExistingOnly, &why));
     QSqlQuery lock(locker.database());
     QVERIFY(lock.exec("BEGIN") && lock.exec("LOCK TABLE acts IN ACCESS EXCLUSIVE MODE"));
+    {
+        // A read the lock holds up past the statement's time is a server that did not answer.
+        ArchiveConnection reader(line);
+        QVERIFY(reader.open(ArchiveConnection::Create::ExistingOnly, &why));
+        QVERIFY(QSqlQuery(reader.database()).exec("SET statement_timeout = 200"));
+        QList<QVariantMap> acts;
+        QVERIFY(!ArchiveQuery(reader).actsOn(QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                             acts, &why));
+        QCOMPARE(why.kind, Failure::Kind::NoAnswer);
+    }
 
     ArchivePusher pusher(local, line, nullptr, 300);
     QSignalSpy pushed(&pusher, &ArchivePusher::pushed);
@@ -259,6 +277,25 @@ void ArchivePostgresTest::lineDatabaseDownAtStart()
     QVERIFY2(cause.contains("cannot be reached") && cause.contains("No such file or directory"),
              qPrintable(cause));
     QTRY_COMPARE_WITH_TIMEOUT(pusher.pendingRuns(), 2, 5000);
+    QCOMPARE(pusher.lastFailure().kind, Failure::Kind::Database);
+
+    // A socket that takes the connection and says nothing: given up after
+    // connect_timeout as no answer.
+    const QString silent = m_dir.filePath("silent");
+    QVERIFY(QDir().mkpath(silent));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(silent + "/.s.PGSQL.5432");
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    QVERIFY(::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+            ::listen(listener, 4) == 0);
+    ArchiveConnection quiet(*ArchiveLocation::parse(
+        "postgresql://tarnvik_admin@/down?connect_timeout=2&host=" + silent, {}, &why));
+    QVERIFY(!quiet.open(ArchiveConnection::Create::ExistingOnly, &why));
+    QVERIFY2(why.text.contains("cannot be reached"), qPrintable(why.text));
+    QCOMPARE(why.kind, Failure::Kind::NoAnswer);
 
     ArchiveStore store(local, "bench-1");
     QVERIFY(store.open());

@@ -73,6 +73,7 @@ void ArchiveSettingsTest::location()
         ArchiveLocation::parse(text, QStringLiteral("/etc/tarnvik"), &why);
     if (expected.startsWith("refused: ")) {
         QVERIFY(!location);
+        QCOMPARE(why.kind, Failure::Kind::Refused);
         QVERIFY2(why.text.contains(expected.mid(9)), qPrintable(why.text));
         QVERIFY2(!why.text.contains("secret"), qPrintable(why.text));
         return;

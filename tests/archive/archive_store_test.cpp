@@ -304,6 +304,7 @@ void ArchiveStoreTest::refusals()
     QVERIFY(act ? !store.store(acted) : !store.store(record));
     QVERIFY2(store.failure().text.contains(says), qPrintable(store.failure().text));
     QVERIFY2(store.failure().text.contains(path), qPrintable(store.failure().text));
+    QCOMPARE(store.failure().kind, Failure::Kind::Refused);
     ArchiveConnection connection(ArchiveLocation::sqliteFile(path));
     Failure why;
     QVERIFY(connection.open(ArchiveConnection::Create::ExistingOnly, &why));
@@ -405,6 +406,7 @@ void ArchiveStoreTest::lockedByAnotherProgram()
     QVERIFY2(
         store.failure().text.contains("another program holds the archive locked (waited 0.3 s)"),
         qPrintable(store.failure().text));
+    QCOMPARE(store.failure().kind, Failure::Kind::InUse);
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(10000));
     QCOMPARE(holder.exitCode(), 0);
@@ -422,7 +424,8 @@ void ArchiveStoreTest::fullDisk_data()
 }
 
 // Runs stored until the disk takes no more: the one that failed names the
-// cause and left nothing; every run before it is whole and chained.
+// cause, is a NoSpace failure (a file size limit comes as an I/O error from
+// SQLite) and left nothing; every run before it is whole and chained.
 void ArchiveStoreTest::fullDisk()
 {
     QFETCH(bool, smallFileSystem);
@@ -449,6 +452,8 @@ void ArchiveStoreTest::fullDisk()
     QVERIFY2(stored.hasMatch() && stored.captured(1).toInt() > 0, qPrintable(out));
     QVERIFY2(stored.captured(1).toInt() < 2000, qPrintable(out));
     QVERIFY2(out.contains(cause), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("kind %1\n").arg(int(Failure::Kind::NoSpace))),
+             qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("rows %1 breaks 0 runs %1").arg(stored.captured(1))),
              qPrintable(out));
 }
