@@ -26,16 +26,15 @@ ProgramArchive::ProgramArchive(const ArchiveSettings &settings, QObject *parent)
     // A local archive that does not open now is tried again at each run,
     // which then says why it is not stored.
     if (!m_store.open())
-        tell(m_store.failure());
+        tell(m_store.failure().text);
 }
 
 ProgramArchive::~ProgramArchive() = default;
 
 BenchChecksWindow::Archive ProgramArchive::windowArchive()
 {
-    return {[this](const CheckReport &report, const QString &pdf, const QString &json) {
-                return m_archiver.storeFreeCheck(report, pdf, json);
-            },
+    return {[this](const CheckReport &report, const QString &pdf, const QString &json,
+                   Failure *why) { return m_archiver.storeFreeCheck(report, pdf, json, why); },
             [this](const QString &board) {
                 return m_archiver.boardHistory(board);
             }};

@@ -17,21 +17,21 @@ bool ActRecord::kindOf(const QString &name, Kind &kind)
     return false;
 }
 
-QString ActRecord::problem() const
+Failure ActRecord::problem() const
 {
     if (id.isNull() || run.isNull())
-        return QStringLiteral("it lacks its own or its run's UUID");
+        return Failure::refused(QStringLiteral("it lacks its own or its run's UUID"));
     if (author.trimmed().isEmpty())
-        return QStringLiteral("it names nobody");
+        return Failure::refused(QStringLiteral("it names nobody"));
     if (kind == Kind::Approval && meaning.trimmed().isEmpty())
-        return QStringLiteral("an approval must say what it means");
+        return Failure::refused(QStringLiteral("an approval must say what it means"));
     if (kind == Kind::Note && text.trimmed().isEmpty())
-        return QStringLiteral("the note is empty");
+        return Failure::refused(QStringLiteral("the note is empty"));
     if (!at.isValid())
-        return QStringLiteral("it has no time");
+        return Failure::refused(QStringLiteral("it has no time"));
     for (const QString &field : {station, author, meaning, text}) {
         if (field.contains(QChar(0)))
-            return QStringLiteral("a text of it holds a NUL character");
+            return Failure::refused(QStringLiteral("a text of it holds a NUL character"));
     }
-    return QString();
+    return Failure();
 }

@@ -4,6 +4,8 @@
 // the run's row is never changed. Chained in its station's order like runs.
 #pragma once
 
+#include "failure.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUuid>
@@ -24,6 +26,6 @@ struct ActRecord
     // "approval", "note".
     static QString kindName(Kind kind);
     static bool kindOf(const QString &name, Kind &kind);
-    // Why the act cannot be stored; empty when it can.
-    QString problem() const;
+    // Why the act cannot be stored (Refused); none when it can.
+    Failure problem() const;
 };

@@ -17,18 +17,33 @@ namespace {
 
 QAtomicInt g_connections;
 
-bool fail(QString *why, const QString &text)
-{
-    if (why)
-        *why = text;
-    return false;
-}
-
 // SQLite's primary result codes that have a cause outside the database.
 constexpr int kBusy = 5;
 constexpr int kLocked = 6;
 constexpr int kIoError = 10;
 constexpr int kFull = 13;
+
+// PostgreSQL's SQLSTATE of a statement cancelled, here by statement_timeout.
+const QLatin1String kQueryCanceled("57014");
+// libpq's words when connect_timeout passed without an answer from the server.
+const QLatin1String kConnectTimedOut("timeout expired");
+
+int sqliteCode(const QSqlError &error)
+{
+    return error.nativeErrorCode().toInt() & 0xff;
+}
+
+// The kind of a PostgreSQL failure: a server that stayed silent past the
+// connection's or the statement's time, or what else the database said.
+Failure::Kind postgresKind(const QSqlError &error)
+{
+    if (error.nativeErrorCode() == kQueryCanceled)
+        return Failure::Kind::NoAnswer;
+    if (error.type() == QSqlError::ConnectionError &&
+        error.databaseText().contains(kConnectTimedOut))
+        return Failure::Kind::NoAnswer;
+    return Failure::Kind::Database;
+}
 
 // What limits the archive's file besides the database: the disk's free
 // space when it is nearly gone, and a file size limit of the process.
@@ -82,7 +97,7 @@ QSqlDatabase ArchiveConnection::database() const
     return QSqlDatabase::database(m_name, false);
 }
 
-bool ArchiveConnection::open(Create create, QString *why)
+bool ArchiveConnection::open(Create create, Failure *why)
 {
     close();
     const bool opened = m_location.isSqlite() ? openSqlite(create, why) : openPostgres(why);
@@ -91,21 +106,26 @@ bool ArchiveConnection::open(Create create, QString *why)
     return opened;
 }
 
-bool ArchiveConnection::openSqlite(Create create, QString *why)
+bool ArchiveConnection::openSqlite(Create create, Failure *why)
 {
     const QString path = m_location.path();
     const PlainFileCheck check(path);
     if (!check.isPlain())
-        return fail(why, QStringLiteral("%1 cannot be used: %2").arg(path, check.reason()));
+        return fail(why, Failure::refused(
+                             QStringLiteral("%1 cannot be used: %2").arg(path, check.reason())));
     if (check.kind() == PlainFileCheck::Kind::Missing &&
         (create == Create::ExistingOnly || m_readOnly))
-        return fail(why, QStringLiteral("there is no archive %1").arg(path));
+        return fail(why,
+                    {Failure::Kind::NotFound, QStringLiteral("there is no archive %1").arg(path)});
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo(folder).isDir())
-        return fail(why, QStringLiteral("the folder %1 of the archive does not exist").arg(folder));
+        return fail(why,
+                    {Failure::Kind::NotFound,
+                     QStringLiteral("the folder %1 of the archive does not exist").arg(folder)});
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         return fail(why,
-                    QStringLiteral("Qt's SQLite driver is missing (Debian: libqt6sql6-sqlite)"));
+                    {Failure::Kind::NotFound,
+                     QStringLiteral("Qt's SQLite driver is missing (Debian: libqt6sql6-sqlite)")});
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
     db.setConnectOptions(
@@ -113,30 +133,32 @@ bool ArchiveConnection::openSqlite(Create create, QString *why)
             .arg(m_busyTimeoutMs)
             .arg(m_readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!db.open())
-        return fail(why,
-                    QStringLiteral("%1 cannot be opened: %2").arg(path, reason(db.lastError())));
+        return fail(
+            why, failureOf(db.lastError()).within(QStringLiteral("%1 cannot be opened").arg(path)));
     // A reader takes the file's journal mode as it is and writes nothing.
     if (m_readOnly)
         return true;
+    const QString unusable = QStringLiteral("%1 cannot be used").arg(path);
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next() ||
         query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-        return fail(why, QStringLiteral("%1 cannot be used: %2")
-                             .arg(path, query.lastError().isValid()
-                                            ? reason(query.lastError())
-                                            : QStringLiteral("it cannot be put in WAL mode")));
+        return fail(why, (query.lastError().isValid()
+                              ? failureOf(query.lastError())
+                              : Failure(Failure::Kind::Database,
+                                        QStringLiteral("it cannot be put in WAL mode")))
+                             .within(unusable));
     query.finish();
     if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-        return fail(why,
-                    QStringLiteral("%1 cannot be used: %2").arg(path, reason(query.lastError())));
+        return fail(why, failureOf(query.lastError()).within(unusable));
     return true;
 }
 
-bool ArchiveConnection::openPostgres(QString *why)
+bool ArchiveConnection::openPostgres(Failure *why)
 {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
-        return fail(why, QStringLiteral("Qt's PostgreSQL driver is missing (Debian: "
-                                        "libqt6sql6-psql)"));
+        return fail(why, {Failure::Kind::NotFound,
+                          QStringLiteral("Qt's PostgreSQL driver is missing (Debian: "
+                                         "libqt6sql6-psql)")});
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     db.setHostName(m_location.host());
     db.setPort(m_location.port());
@@ -152,32 +174,33 @@ bool ArchiveConnection::openPostgres(QString *why)
         options << QStringLiteral("connect_timeout=%1").arg(m_connectTimeoutS);
     db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db.open())
-        return fail(why, QStringLiteral("%1 cannot be reached: %2")
-                             .arg(m_location.text(), reason(db.lastError())));
+        return fail(why,
+                    failureOf(db.lastError())
+                        .within(QStringLiteral("%1 cannot be reached").arg(m_location.text())));
     QSqlQuery query(db);
     if (m_readOnly &&
         !query.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")))
-        return fail(why, QStringLiteral("%1 cannot be read: %2")
-                             .arg(m_location.text(), reason(query.lastError())));
+        return fail(why, failureOf(query.lastError())
+                             .within(QStringLiteral("%1 cannot be read").arg(m_location.text())));
     return true;
 }
 
-bool ArchiveConnection::begin(QString *why)
+bool ArchiveConnection::begin(Failure *why)
 {
     QSqlQuery query(database());
     const QString statement =
         m_location.isSqlite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
     if (query.exec(statement))
         return true;
-    return fail(why, reason(query.lastError()));
+    return fail(why, failureOf(query.lastError()));
 }
 
-bool ArchiveConnection::commit(QString *why)
+bool ArchiveConnection::commit(Failure *why)
 {
     QSqlQuery query(database());
     if (query.exec(QStringLiteral("COMMIT")))
         return true;
-    const QString failure = reason(query.lastError());
+    const Failure failure = failureOf(query.lastError());
     query.finish();
     rollback();
     return fail(why, failure);
@@ -191,16 +214,16 @@ void ArchiveConnection::rollback()
     query.exec(QStringLiteral("ROLLBACK"));
 }
 
-QString ArchiveConnection::reason(const QSqlError &error) const
+Failure ArchiveConnection::failureOf(const QSqlError &error) const
 {
-    QString text = describe(error, m_location.isSqlite() ? m_location.path() : QString());
-    const int code = error.nativeErrorCode().toInt() & 0xff;
+    Failure failure = describe(error, m_location.isSqlite() ? m_location.path() : QString());
+    const int code = sqliteCode(error);
     if (m_location.isSqlite() && (code == kBusy || code == kLocked))
-        text += QStringLiteral(" (waited %1 s)").arg(m_busyTimeoutMs / 1000.0);
-    return text;
+        failure.text += QStringLiteral(" (waited %1 s)").arg(m_busyTimeoutMs / 1000.0);
+    return failure;
 }
 
-QString ArchiveConnection::describe(const QSqlError &error, const QString &sqlitePath)
+Failure ArchiveConnection::describe(const QSqlError &error, const QString &sqlitePath)
 {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty())
@@ -208,14 +231,18 @@ QString ArchiveConnection::describe(const QSqlError &error, const QString &sqlit
     if (text.isEmpty())
         text = QStringLiteral("unknown failure");
     if (sqlitePath.isEmpty())
-        return text;
-    const int code = error.nativeErrorCode().toInt() & 0xff;
+        return {postgresKind(error), text};
+    const int code = sqliteCode(error);
     if (code == kBusy || code == kLocked)
-        return QStringLiteral("%1: another program holds the archive locked").arg(text);
+        return {Failure::Kind::InUse,
+                QStringLiteral("%1: another program holds the archive locked").arg(text)};
     if (code == kFull || code == kIoError) {
+        // A write the disk or the file size limit refused is told as SQLITE_FULL
+        // or, past a file size limit, as an I/O error.
         const QString cause = diskCause(sqlitePath);
         if (!cause.isEmpty())
-            return QStringLiteral("%1: %2").arg(text, cause);
+            return {Failure::Kind::NoSpace, QStringLiteral("%1: %2").arg(text, cause)};
+        return {code == kFull ? Failure::Kind::NoSpace : Failure::Kind::Io, text};
     }
-    return text;
+    return {Failure::Kind::Database, text};
 }

@@ -10,13 +10,19 @@
 // yet (never a FIFO, device or folder). Write transactions begin here:
 // begin() takes SQLite's write lock at once (BEGIN IMMEDIATE), so a writer
 // never fails half-way for a lock another writer holds. The failures are
-// said in words with the system's cause (a full disk, a file size limit).
+// said in words with the system's cause (a full disk, a file size limit),
+// as a Failure of the kind a caller acts on: InUse for a lock another program
+// holds, NoSpace for a full disk or a file that may grow no more, NoAnswer
+// for a server that stayed silent past its time, NotFound for an archive
+// file that is not there, Refused for a path that is no regular file, and
+// Database for what else the database refused or where it cannot be reached.
 // A connection opened read-only (the history's searches) can change nothing:
 // a SQLite file is opened read-only, a PostgreSQL session's transactions are
 // read-only.
 #pragma once
 
 #include "archive_location.h"
+#include "failure.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -42,27 +48,28 @@ public:
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
     // Opens the connection; false, with why in `why`, when it cannot.
-    bool open(Create create, QString *why);
+    bool open(Create create, Failure *why);
     bool isOpen() const;
     void close();
     QSqlDatabase database() const;
     const ArchiveLocation &location() const { return m_location; }
 
     // A write transaction (SQLite: holding the write lock from its start).
-    bool begin(QString *why);
-    bool commit(QString *why);
+    bool begin(Failure *why);
+    bool commit(Failure *why);
     void rollback();
 
-    // The database's words for a failure, with the cause where it can be
-    // found: a lock held by another program, a full disk, a file size limit.
-    QString reason(const QSqlError &error) const;
-    // The database's words for a failure; for a SQLite file, with the cause
-    // as reason() finds it.
-    static QString describe(const QSqlError &error, const QString &sqlitePath = QString());
+    // The database's words for a failure and its kind, with the cause where
+    // it can be found: a lock held by another program (and how long it was
+    // waited for), a full disk, a file size limit.
+    Failure failureOf(const QSqlError &error) const;
+    // The database's words for a failure and its kind; for a SQLite file,
+    // with the cause as failureOf() finds it.
+    static Failure describe(const QSqlError &error, const QString &sqlitePath = QString());
 
 private:
-    bool openSqlite(Create create, QString *why);
-    bool openPostgres(QString *why);
+    bool openSqlite(Create create, Failure *why);
+    bool openPostgres(Failure *why);
 
     ArchiveLocation m_location;
     QString m_name;

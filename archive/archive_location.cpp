@@ -7,11 +7,9 @@
 
 namespace {
 
-bool fail(QString *why, const QString &text)
+bool refuse(Failure *why, const QString &text)
 {
-    if (why)
-        *why = text;
-    return false;
+    return fail(why, Failure::refused(text));
 }
 
 const QString kPasswordAdvice = QStringLiteral(
@@ -53,13 +51,13 @@ ArchiveLocation ArchiveLocation::sqliteFile(const QString &path)
 }
 
 std::optional<ArchiveLocation> ArchiveLocation::parse(const QString &written, const QString &folder,
-                                                      QString *why)
+                                                      Failure *why)
 {
     const QString text = written.trimmed();
     if (text.startsWith(QLatin1String("sqlite:"))) {
         const QString path = text.mid(7);
         if (path.isEmpty()) {
-            fail(why, QStringLiteral("sqlite: names no file (sqlite:PATH)"));
+            refuse(why, QStringLiteral("sqlite: names no file (sqlite:PATH)"));
             return std::nullopt;
         }
         return sqliteFile(QDir::cleanPath(QDir(folder).absoluteFilePath(path)));
@@ -71,13 +69,13 @@ std::optional<ArchiveLocation> ArchiveLocation::parse(const QString &written, co
             return std::nullopt;
         return location;
     }
-    fail(why, QStringLiteral("\"%1\" is neither sqlite:PATH nor "
-                             "postgresql://USER@HOST/DBNAME")
-                  .arg(text));
+    refuse(why, QStringLiteral("\"%1\" is neither sqlite:PATH nor "
+                               "postgresql://USER@HOST/DBNAME")
+                    .arg(text));
     return std::nullopt;
 }
 
-bool ArchiveLocation::parsePostgres(const QString &text, ArchiveLocation &location, QString *why)
+bool ArchiveLocation::parsePostgres(const QString &text, ArchiveLocation &location, Failure *why)
 {
     location.m_kind = Kind::Postgres;
     location.m_text = text;
@@ -93,19 +91,19 @@ bool ArchiveLocation::parsePostgres(const QString &text, ArchiveLocation &locati
     if (!parseAuthority(authority, location, why) || !parseQuery(query, location, why))
         return false;
     if (location.m_database.isEmpty())
-        return fail(
+        return refuse(
             why, QStringLiteral("%1 names no database (postgresql://USER@HOST/DBNAME)").arg(text));
     return true;
 }
 
 bool ArchiveLocation::parseAuthority(const QString &authority, ArchiveLocation &location,
-                                     QString *why)
+                                     Failure *why)
 {
     QString hostPart = authority;
     if (const qsizetype at = authority.lastIndexOf(QLatin1Char('@')); at >= 0) {
         const QString userInfo = authority.left(at);
         if (userInfo.contains(QLatin1Char(':')))
-            return fail(
+            return refuse(
                 why, QStringLiteral("the database URI holds a password (after \"%1:\"); "
                                     "it is refused: %2")
                          .arg(decoded(userInfo.section(QLatin1Char(':'), 0, 0)), kPasswordAdvice));
@@ -113,23 +111,23 @@ bool ArchiveLocation::parseAuthority(const QString &authority, ArchiveLocation &
         hostPart = authority.mid(at + 1);
     }
     if (hostPart.contains(QLatin1Char(',')))
-        return fail(why, QStringLiteral("the database URI names several hosts; give one"));
+        return refuse(why, QStringLiteral("the database URI names several hosts; give one"));
     static const QRegularExpression form(QStringLiteral("^(\\[[^\\]]*\\]|[^:\\[\\]]*)(?::(.*))?$"));
     const QRegularExpressionMatch match = form.match(hostPart);
     if (!match.hasMatch())
-        return fail(
+        return refuse(
             why, QStringLiteral("the database URI's host \"%1\" is not HOST[:PORT]").arg(hostPart));
     QString host = decoded(match.captured(1));
     if (host.startsWith(QLatin1Char('[')))
         host = host.mid(1, host.size() - 2);
     location.m_host = host;
     if (match.hasCaptured(2) && !portOf(match.captured(2), location.m_port))
-        return fail(why, QStringLiteral("the database URI's port \"%1\" is no port number")
-                             .arg(match.captured(2)));
+        return refuse(why, QStringLiteral("the database URI's port \"%1\" is no port number")
+                               .arg(match.captured(2)));
     return true;
 }
 
-bool ArchiveLocation::parseQuery(const QString &query, ArchiveLocation &location, QString *why)
+bool ArchiveLocation::parseQuery(const QString &query, ArchiveLocation &location, Failure *why)
 {
     QStringList seen;
     const QStringList pairs = query.split(QLatin1Char('&'), Qt::SkipEmptyParts);
@@ -137,33 +135,34 @@ bool ArchiveLocation::parseQuery(const QString &query, ArchiveLocation &location
         const QString key = decoded(pair.section(QLatin1Char('='), 0, 0));
         const QString value = decoded(pair.section(QLatin1Char('='), 1));
         if (seen.contains(key))
-            return fail(why, QStringLiteral("the database URI gives %1 more than once").arg(key));
+            return refuse(why, QStringLiteral("the database URI gives %1 more than once").arg(key));
         seen << key;
         if (key == QLatin1String("password"))
-            return fail(why, QStringLiteral("the database URI holds a password (password=); it is "
-                                            "refused: %1")
-                                 .arg(kPasswordAdvice));
+            return refuse(why,
+                          QStringLiteral("the database URI holds a password (password=); it is "
+                                         "refused: %1")
+                              .arg(kPasswordAdvice));
         if (key == QLatin1String("host") || key == QLatin1String("hostaddr")) {
             if (!location.m_host.isEmpty())
-                return fail(why, QStringLiteral("the database URI names its host twice"));
+                return refuse(why, QStringLiteral("the database URI names its host twice"));
             location.m_host = value;
         } else if (key == QLatin1String("port")) {
             if (location.m_port > 0 || !portOf(value, location.m_port))
-                return fail(why, QStringLiteral("the database URI's port \"%1\" is no port "
-                                                "number, or is given twice")
-                                     .arg(value));
+                return refuse(why, QStringLiteral("the database URI's port \"%1\" is no port "
+                                                  "number, or is given twice")
+                                       .arg(value));
         } else if (key == QLatin1String("dbname") || key == QLatin1String("user")) {
-            return fail(why, QStringLiteral("give %1 in the URI's path or user part, not as "
-                                            "%1=")
-                                 .arg(key));
+            return refuse(why, QStringLiteral("give %1 in the URI's path or user part, not as "
+                                              "%1=")
+                                   .arg(key));
         } else if (!kParameters.contains(key)) {
-            return fail(why,
-                        QStringLiteral("the database URI's parameter \"%1\" is unknown").arg(key));
+            return refuse(
+                why, QStringLiteral("the database URI's parameter \"%1\" is unknown").arg(key));
         } else if (value.isEmpty() ||
                    value.contains(QRegularExpression(QStringLiteral("[\\s'\\\\;]")))) {
-            return fail(why, QStringLiteral("the database URI's %1 \"%2\" is empty or holds a "
-                                            "space, quote, backslash or semicolon")
-                                 .arg(key, value));
+            return refuse(why, QStringLiteral("the database URI's %1 \"%2\" is empty or holds a "
+                                              "space, quote, backslash or semicolon")
+                                   .arg(key, value));
         } else {
             location.m_parameters.append({key, value});
         }

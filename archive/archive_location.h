@@ -6,8 +6,11 @@
 // with the reason, what it cannot use: above all a password in the URI
 // (USER:PASSWORD@ or password=), since passwords come from libpq's own
 // password file (~/.pgpass, passfile=) or PGPASSWORD, never from a settings
-// file or a command line others can read. ArchiveConnection opens a location.
+// file or a command line others can read; each refusal is a Refused
+// Failure. ArchiveConnection opens a location.
 #pragma once
+
+#include "failure.h"
 
 #include <QList>
 #include <QPair>
@@ -23,7 +26,7 @@ public:
     static ArchiveLocation sqliteFile(const QString &path);
     // `text` as written; a relative SQLite path is taken from `folder`.
     static std::optional<ArchiveLocation> parse(const QString &text, const QString &folder,
-                                                QString *why);
+                                                Failure *why);
 
     Kind kind() const { return m_kind; }
     bool isSqlite() const { return m_kind == Kind::Sqlite; }
@@ -41,9 +44,9 @@ public:
     QString text() const { return m_text; }
 
 private:
-    static bool parsePostgres(const QString &text, ArchiveLocation &location, QString *why);
-    static bool parseAuthority(const QString &authority, ArchiveLocation &location, QString *why);
-    static bool parseQuery(const QString &query, ArchiveLocation &location, QString *why);
+    static bool parsePostgres(const QString &text, ArchiveLocation &location, Failure *why);
+    static bool parseAuthority(const QString &authority, ArchiveLocation &location, Failure *why);
+    static bool parseQuery(const QString &query, ArchiveLocation &location, Failure *why);
 
     Kind m_kind = Kind::Sqlite;
     QString m_path;

@@ -10,11 +10,15 @@ namespace {
 
 using Table = ArchiveSchema::Table;
 
-bool fail(QString *why, const QString &text)
+QString unreadable(const ArchiveConnection &local)
 {
-    if (why)
-        *why = text;
-    return false;
+    return QStringLiteral("the local archive %1 cannot be read").arg(local.location().path());
+}
+
+QString cannotNote(const ArchiveConnection &local)
+{
+    return QStringLiteral("the local archive %1 cannot note what was pushed")
+        .arg(local.location().path());
 }
 
 const char kNotPushed[] =
@@ -44,13 +48,13 @@ QString ArchivePush::target() const
     return m_line.location().text();
 }
 
-bool ArchivePush::pending(int &runs, int &acts, QString *why)
+bool ArchivePush::pending(int &runs, int &acts, Failure *why)
 {
     return pending(m_local, target(), runs, acts, why);
 }
 
 bool ArchivePush::pending(ArchiveConnection &local, const QString &target, int &runs, int &acts,
-                          QString *why)
+                          Failure *why)
 {
     int *counts[] = {&runs, &acts};
     const Table tables[] = {Table::Runs, Table::Acts};
@@ -61,15 +65,14 @@ bool ArchivePush::pending(ArchiveConnection &local, const QString &target, int &
                       QString::fromLatin1(kNotPushed).arg(name));
         query.addBindValue(target);
         if (!query.exec() || !query.next())
-            return fail(why, QStringLiteral("the local archive %1 cannot be read: %2")
-                                 .arg(local.location().path(), local.reason(query.lastError())));
+            return fail(why, local.failureOf(query.lastError()).within(unreadable(local)));
         *counts[i] = query.value(0).toInt();
     }
     return true;
 }
 
 // The next rows to push: each station's in the order of its chain.
-bool ArchivePush::nextBatch(QList<Entry> &entries, QString *why)
+bool ArchivePush::nextBatch(QList<Entry> &entries, Failure *why)
 {
     const QString sql = QStringLiteral("SELECT 0, station, seq, uuid FROM runs WHERE %1 UNION ALL "
                                        "SELECT 1, station, seq, uuid FROM acts WHERE %2 "
@@ -83,8 +86,7 @@ bool ArchivePush::nextBatch(QList<Entry> &entries, QString *why)
     query.addBindValue(target());
     query.addBindValue(target());
     if (!query.exec())
-        return fail(why, QStringLiteral("the local archive %1 cannot be read: %2")
-                             .arg(m_local.location().path(), m_local.reason(query.lastError())));
+        return fail(why, m_local.failureOf(query.lastError()).within(unreadable(m_local)));
     entries.clear();
     while (query.next())
         entries << Entry{query.value(0).toInt() == 0 ? Table::Runs : Table::Acts,
@@ -92,7 +94,7 @@ bool ArchivePush::nextBatch(QList<Entry> &entries, QString *why)
     return true;
 }
 
-bool ArchivePush::copyRow(const Entry &entry, QString *why)
+bool ArchivePush::copyRow(const Entry &entry, Failure *why)
 {
     const QString name = ArchiveSchema::tableName(entry.table);
     const qsizetype count = ArchiveSchema::columns(entry.table).size() + 1;
@@ -102,25 +104,23 @@ bool ArchivePush::copyRow(const Entry &entry, QString *why)
                      .arg(ArchiveSchema::columnList(entry.table), name));
     read.addBindValue(entry.uuid);
     if (!read.exec() || !read.next())
-        return fail(why, QStringLiteral("the local archive %1 cannot be read: %2")
-                             .arg(m_local.location().path(), m_local.reason(read.lastError())));
+        return fail(why, m_local.failureOf(read.lastError()).within(unreadable(m_local)));
     QSqlQuery write(m_line.database());
     write.prepare(insertStatement(entry.table));
     for (int i = 0; i < count; ++i)
         write.addBindValue(read.value(i));
     if (!write.exec())
-        return fail(
-            why, QStringLiteral("%1 did not take %2 %3: %4")
-                     .arg(target(), name.chopped(1), entry.uuid, m_line.reason(write.lastError())));
+        return fail(why, m_line.failureOf(write.lastError())
+                             .within(QStringLiteral("%1 did not take %2 %3")
+                                         .arg(target(), name.chopped(1), entry.uuid)));
     return true;
 }
 
-bool ArchivePush::noteCopied(const QList<Entry> &entries, QString *why)
+bool ArchivePush::noteCopied(const QList<Entry> &entries, Failure *why)
 {
-    QString failure;
+    Failure failure;
     if (!m_local.begin(&failure))
-        return fail(why, QStringLiteral("the local archive %1 cannot note what was pushed: %2")
-                             .arg(m_local.location().path(), failure));
+        return fail(why, failure.within(cannotNote(m_local)));
     const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     QSqlQuery note(m_local.database());
     note.prepare(QStringLiteral("INSERT INTO pushed (target, uuid, pushed_at) VALUES (?, ?, ?) "
@@ -130,21 +130,19 @@ bool ArchivePush::noteCopied(const QList<Entry> &entries, QString *why)
         note.addBindValue(entry.uuid);
         note.addBindValue(now);
         if (!note.exec()) {
-            failure = m_local.reason(note.lastError());
+            failure = m_local.failureOf(note.lastError());
             note.finish();
             m_local.rollback();
-            return fail(why, QStringLiteral("the local archive %1 cannot note what was pushed: %2")
-                                 .arg(m_local.location().path(), failure));
+            return fail(why, failure.within(cannotNote(m_local)));
         }
     }
     note.finish();
     if (!m_local.commit(&failure))
-        return fail(why, QStringLiteral("the local archive %1 cannot note what was pushed: %2")
-                             .arg(m_local.location().path(), failure));
+        return fail(why, failure.within(cannotNote(m_local)));
     return true;
 }
 
-bool ArchivePush::pushBatch(int &copied, QString *why)
+bool ArchivePush::pushBatch(int &copied, Failure *why)
 {
     copied = 0;
     QList<Entry> entries;
@@ -152,9 +150,9 @@ bool ArchivePush::pushBatch(int &copied, QString *why)
         return false;
     if (entries.isEmpty())
         return true;
-    QString failure;
+    Failure failure;
     if (!m_line.begin(&failure))
-        return fail(why, QStringLiteral("%1: %2").arg(target(), failure));
+        return fail(why, failure.within(target()));
     for (const Entry &entry : std::as_const(entries)) {
         if (!copyRow(entry, why)) {
             m_line.rollback();
@@ -162,14 +160,14 @@ bool ArchivePush::pushBatch(int &copied, QString *why)
         }
     }
     if (!m_line.commit(&failure))
-        return fail(why, QStringLiteral("%1 did not take the rows: %2").arg(target(), failure));
+        return fail(why, failure.within(QStringLiteral("%1 did not take the rows").arg(target())));
     if (!noteCopied(entries, why))
         return false;
     copied = int(entries.size());
     return true;
 }
 
-bool ArchivePush::pushAll(int &copied, QString *why)
+bool ArchivePush::pushAll(int &copied, Failure *why)
 {
     copied = 0;
     for (int batch = 1; batch > 0; copied += batch) {

@@ -9,7 +9,9 @@
 // lost connection between the two makes the next push send those rows again,
 // which the line's database takes as nothing: no row is ever lost or there
 // twice. The line's database must hold the current schema (tarnvik-archive
-// init); the push itself only inserts and selects.
+// init); the push itself only inserts and selects. A failure says which side
+// failed, with the kind ArchiveConnection finds (NoAnswer for a statement
+// the line's server held past its time).
 #pragma once
 
 #include "archive_connection.h"
@@ -23,14 +25,14 @@ public:
     ArchivePush(ArchiveConnection &local, ArchiveConnection &line);
 
     // The runs and acts that wait for the line's database.
-    bool pending(int &runs, int &acts, QString *why);
+    bool pending(int &runs, int &acts, Failure *why);
     // The same for the line's database named `target`, without a connection to it.
     static bool pending(ArchiveConnection &local, const QString &target, int &runs, int &acts,
-                        QString *why);
+                        Failure *why);
     // Copies the next batch; `copied` rows (0 when none wait).
-    bool pushBatch(int &copied, QString *why);
+    bool pushBatch(int &copied, Failure *why);
     // Batches until none wait; `copied` rows in all.
-    bool pushAll(int &copied, QString *why);
+    bool pushAll(int &copied, Failure *why);
 
     // The line database's name the local archive notes pushed rows under.
     QString target() const;
@@ -44,9 +46,9 @@ private:
         QString uuid;
     };
 
-    bool nextBatch(QList<Entry> &entries, QString *why);
-    bool copyRow(const Entry &entry, QString *why);
-    bool noteCopied(const QList<Entry> &entries, QString *why);
+    bool nextBatch(QList<Entry> &entries, Failure *why);
+    bool copyRow(const Entry &entry, Failure *why);
+    bool noteCopied(const QList<Entry> &entries, Failure *why);
 
     ArchiveConnection &m_local;
     ArchiveConnection &m_line;

@@ -49,12 +49,12 @@ void ArchivePusher::takePending(int runs, int acts)
 
 void ArchivePusher::takePushed(int rows)
 {
-    m_failure.clear();
+    m_failure = Failure();
     emit pushed(rows);
 }
 
-void ArchivePusher::takeFailure(const QString &cause)
+void ArchivePusher::takeFailure(const Failure &failure)
 {
-    m_failure = cause;
-    emit failed(cause);
+    m_failure = failure;
+    emit failed(failure.text);
 }

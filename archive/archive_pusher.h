@@ -10,6 +10,7 @@
 #pragma once
 
 #include "archive_location.h"
+#include "failure.h"
 
 #include <QObject>
 #include <QThread>
@@ -36,7 +37,9 @@ public:
 
     int pendingRuns() const { return m_runs; }
     int pendingActs() const { return m_acts; }
-    QString lastFailure() const { return m_failure; }
+    // Why the last pass failed, with its kind (NoAnswer: the line's server
+    // stayed silent); none once a pass pushed rows.
+    Failure lastFailure() const { return m_failure; }
 
 signals:
     // What waits for the line's database changed (also at every pass's end).
@@ -50,11 +53,11 @@ signals:
 private:
     void takePending(int runs, int acts);
     void takePushed(int rows);
-    void takeFailure(const QString &cause);
+    void takeFailure(const Failure &failure);
 
     QThread m_thread;
     PushWorker *m_worker = nullptr;
     int m_runs = 0;
     int m_acts = 0;
-    QString m_failure;
+    Failure m_failure;
 };

@@ -32,6 +32,11 @@ std::optional<double> optionalNumber(const QVariant &value)
     return ok && std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
 }
 
+Failure noRun(const QString &run)
+{
+    return {Failure::Kind::NotFound, QStringLiteral("the archive holds no run %1").arg(run)};
+}
+
 } // namespace
 
 ArchiveQuery::ArchiveQuery(ArchiveConnection &connection)
@@ -65,7 +70,7 @@ QString ArchiveQuery::where(const RunFilter &filter, QVariantList &values)
 }
 
 bool ArchiveQuery::exec(QSqlQuery &query, const QString &sql, const QVariantList &values,
-                        QString *why)
+                        Failure *why)
 {
     query.setForwardOnly(true);
     if (query.prepare(sql)) {
@@ -74,8 +79,7 @@ bool ArchiveQuery::exec(QSqlQuery &query, const QString &sql, const QVariantList
         if (query.exec())
             return true;
     }
-    *why = m_connection.reason(query.lastError());
-    return false;
+    return fail(why, m_connection.failureOf(query.lastError()));
 }
 
 RunSummary ArchiveQuery::summaryOf(const QSqlQuery &query)
@@ -97,7 +101,7 @@ RunSummary ArchiveQuery::summaryOf(const QSqlQuery &query)
     return run;
 }
 
-bool ArchiveQuery::runs(const RunFilter &filter, QList<RunSummary> &runs, QString *why)
+bool ArchiveQuery::runs(const RunFilter &filter, QList<RunSummary> &runs, Failure *why)
 {
     QVariantList values;
     QString sql =
@@ -118,7 +122,7 @@ bool ArchiveQuery::runs(const RunFilter &filter, QList<RunSummary> &runs, QStrin
 }
 
 bool ArchiveQuery::boardHistory(const QString &board, const QString &current, BoardHistory &history,
-                                QString *why)
+                                Failure *why)
 {
     QSqlQuery query(m_connection.database());
     if (!exec(query, QStringLiteral("SELECT count(*) FROM runs WHERE board = ? AND uuid <> ?"),
@@ -139,7 +143,7 @@ bool ArchiveQuery::boardHistory(const QString &board, const QString &current, Bo
 }
 
 bool ArchiveQuery::yieldBy(const QString &key, const RunFilter &filter, QList<YieldCount> &counts,
-                           QString *why)
+                           Failure *why)
 {
     QVariantList values;
     const QString sql = QStringLiteral("SELECT %1 AS k, count(*), "
@@ -159,13 +163,13 @@ bool ArchiveQuery::yieldBy(const QString &key, const RunFilter &filter, QList<Yi
     return true;
 }
 
-bool ArchiveQuery::yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, QString *why)
+bool ArchiveQuery::yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, Failure *why)
 {
     // The date as the station wrote it: the bench's own day.
     return yieldBy(QStringLiteral("substr(started, 1, 10)"), filter, days, why);
 }
 
-bool ArchiveQuery::yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, QString *why)
+bool ArchiveQuery::yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, Failure *why)
 {
     const QString key = QStringLiteral("plan_name || CASE WHEN plan_version = '' THEN '' ELSE "
                                        "' ' || plan_version END");
@@ -190,7 +194,7 @@ void count(QMap<QString, YieldCount> &counts, const QString &key, const QString 
 } // namespace
 
 bool ArchiveQuery::yields(const RunFilter &filter, QList<YieldCount> &days,
-                          QList<YieldCount> &plans, QString *why)
+                          QList<YieldCount> &plans, Failure *why)
 {
     QVariantList values;
     const QString sql =
@@ -223,7 +227,7 @@ QString ArchiveQuery::withFigures(const RunFilter &filter, QVariantList &values)
            QStringLiteral("(leak_mmhg_per_min IS NOT NULL OR static_error_mmhg IS NOT NULL)");
 }
 
-bool ArchiveQuery::figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why)
+bool ArchiveQuery::figures(const RunFilter &filter, QList<RunSummary> &runs, Failure *why)
 {
     QVariantList values;
     const QString condition = withFigures(filter, values);
@@ -257,7 +261,7 @@ QString ArchiveQuery::reportLimit(const QString &key, QVariantList &values) cons
 }
 
 bool ArchiveQuery::figuresWithLimits(const RunFilter &filter, QList<RunFigures> &figures,
-                                     QString *why)
+                                     Failure *why)
 {
     QVariantList values;
     const QString leakLimit = reportLimit(QStringLiteral("leak_mmHg_per_min"), values);
@@ -285,14 +289,14 @@ bool ArchiveQuery::figuresWithLimits(const RunFilter &filter, QList<RunFigures> 
     return true;
 }
 
-bool ArchiveQuery::resolve(const QString &given, QString &uuid, QString *why)
+bool ArchiveQuery::resolve(const QString &given, QString &uuid, Failure *why)
 {
     static const QRegularExpression form(QStringLiteral("^[0-9a-fA-F-]{8,36}$"));
-    if (!form.match(given).hasMatch()) {
-        *why = QStringLiteral("\"%1\" is no run's UUID (or its first 8 or more characters)")
-                   .arg(given);
-        return false;
-    }
+    if (!form.match(given).hasMatch())
+        return fail(
+            why, Failure::refused(QStringLiteral("\"%1\" is no run's UUID (or its first 8 or more "
+                                                 "characters)")
+                                      .arg(given)));
     QSqlQuery query(m_connection.database());
     if (!exec(query,
               QStringLiteral("SELECT uuid FROM runs WHERE uuid LIKE ? ORDER BY uuid LIMIT 2"),
@@ -305,15 +309,15 @@ bool ArchiveQuery::resolve(const QString &given, QString &uuid, QString *why)
         uuid = found.constFirst();
         return true;
     }
-    *why = found.isEmpty() ? QStringLiteral("the archive holds no run %1").arg(given)
-                           : QStringLiteral("%1 is the start of more than one run's UUID; give "
-                                            "more of it")
-                                 .arg(given);
-    return false;
+    if (found.isEmpty())
+        return fail(why, noRun(given));
+    return fail(why, Failure::refused(QStringLiteral("%1 is the start of more than one run's "
+                                                     "UUID; give more of it")
+                                          .arg(given)));
 }
 
 bool ArchiveQuery::rows(const QString &sql, const QVariantList &values, QList<QVariantMap> &rows,
-                        QString *why)
+                        Failure *why)
 {
     QSqlQuery query(m_connection.database());
     if (!exec(query, sql, values, why))
@@ -329,22 +333,20 @@ bool ArchiveQuery::rows(const QString &sql, const QVariantList &values, QList<QV
     return true;
 }
 
-bool ArchiveQuery::run(const QString &uuid, QVariantMap &row, QString *why)
+bool ArchiveQuery::run(const QString &uuid, QVariantMap &row, Failure *why)
 {
     QList<QVariantMap> found;
     if (!rows(QStringLiteral("SELECT %1, content_sha256 FROM runs WHERE uuid = ?")
                   .arg(ArchiveSchema::columnList(ArchiveSchema::Table::Runs)),
               {uuid}, found, why))
         return false;
-    if (found.isEmpty()) {
-        *why = QStringLiteral("the archive holds no run %1").arg(uuid);
-        return false;
-    }
+    if (found.isEmpty())
+        return fail(why, noRun(uuid));
     row = found.constFirst();
     return true;
 }
 
-bool ArchiveQuery::actsOn(const QString &uuid, QList<QVariantMap> &acts, QString *why)
+bool ArchiveQuery::actsOn(const QString &uuid, QList<QVariantMap> &acts, Failure *why)
 {
     return rows(QStringLiteral("SELECT %1, content_sha256 FROM acts WHERE run_uuid = ? ORDER BY "
                                "acted_at, station, seq")
@@ -364,7 +366,7 @@ QString ArchiveQuery::exportColumns()
 }
 
 bool ArchiveQuery::forEachRun(const RunFilter &filter,
-                              const std::function<void(const QVariantMap &)> &take, QString *why)
+                              const std::function<void(const QVariantMap &)> &take, Failure *why)
 {
     constexpr int kPage = 500;
     QVariantList values;

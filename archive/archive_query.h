@@ -4,7 +4,9 @@
 // the leak rate and the largest static error over time (columns filled when
 // a run is stored, so no report is read for them); one run in full with the
 // acts on it. Each query returns false, with why, only when the archive
-// cannot be read. List queries use the indexes on (board, started_ms),
+// cannot be read (the kind as ArchiveConnection finds it), or for one run,
+// when the run named is not there (NotFound) or is named ambiguously or
+// wrongly (Refused). List queries use the indexes on (board, started_ms),
 // (started_ms) and (verdict, started_ms).
 #pragma once
 
@@ -28,42 +30,42 @@ public:
     explicit ArchiveQuery(ArchiveConnection &connection);
 
     // Oldest first (the newest `limit` when the filter sets one).
-    bool runs(const RunFilter &filter, QList<RunSummary> &runs, QString *why);
+    bool runs(const RunFilter &filter, QList<RunSummary> &runs, Failure *why);
     // The board's runs but `current` (the one just stored, when given).
     bool boardHistory(const QString &board, const QString &current, BoardHistory &history,
-                      QString *why);
-    bool yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, QString *why);
-    bool yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, QString *why);
+                      Failure *why);
+    bool yieldPerDay(const RunFilter &filter, QList<YieldCount> &days, Failure *why);
+    bool yieldPerPlan(const RunFilter &filter, QList<YieldCount> &plans, Failure *why);
     // Both in one pass over the runs, each ordered by its key's characters.
     bool yields(const RunFilter &filter, QList<YieldCount> &days, QList<YieldCount> &plans,
-                QString *why);
+                Failure *why);
     // The runs with a leak rate or a static error, oldest first.
-    bool figures(const RunFilter &filter, QList<RunSummary> &runs, QString *why);
+    bool figures(const RunFilter &filter, QList<RunSummary> &runs, Failure *why);
     // The same runs' figures with the limits of their JSON reports ("limits":
     // leak_mmHg_per_min, static_mmHg), where a report names them; a report
     // that is no JSON, or names no such number, gives none. Oldest first;
     // the newest `limit` when the filter sets one (the report is read for
     // each run taken).
-    bool figuresWithLimits(const RunFilter &filter, QList<RunFigures> &figures, QString *why);
+    bool figuresWithLimits(const RunFilter &filter, QList<RunFigures> &figures, Failure *why);
 
     // Every run the filter takes, oldest first, a page at a time (memory does
     // not grow with the archive): each run's columns by name but the PDF,
     // with pdf_bytes (its size) and content_sha256.
     bool forEachRun(const RunFilter &filter, const std::function<void(const QVariantMap &)> &take,
-                    QString *why);
+                    Failure *why);
 
     // The run's full UUID from the UUID or its start (at least 8 characters);
     // why says so when there is none or more than one.
-    bool resolve(const QString &given, QString &uuid, QString *why);
+    bool resolve(const QString &given, QString &uuid, Failure *why);
     // Every column of the run by name, its SHA-256 as content_sha256.
-    bool run(const QString &uuid, QVariantMap &row, QString *why);
+    bool run(const QString &uuid, QVariantMap &row, Failure *why);
     // The acts on the run, in the order they were stored.
-    bool actsOn(const QString &uuid, QList<QVariantMap> &acts, QString *why);
+    bool actsOn(const QString &uuid, QList<QVariantMap> &acts, Failure *why);
 
 private:
     // "WHERE ..." for the filter, its values bound to `query` after prepare().
     static QString where(const RunFilter &filter, QVariantList &values);
-    bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *why);
+    bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values, Failure *why);
     static RunSummary summaryOf(const QSqlQuery &query);
     // The condition that takes the runs with a figure, after the filter's.
     static QString withFigures(const RunFilter &filter, QVariantList &values);
@@ -71,10 +73,10 @@ private:
     // argument appended to `values`.
     QString reportLimit(const QString &key, QVariantList &values) const;
     bool yieldBy(const QString &key, const RunFilter &filter, QList<YieldCount> &counts,
-                 QString *why);
+                 Failure *why);
     static QString exportColumns();
     bool rows(const QString &sql, const QVariantList &values, QList<QVariantMap> &rows,
-              QString *why);
+              Failure *why);
 
     ArchiveConnection &m_connection;
 };

@@ -113,11 +113,9 @@ const QList<Column> kActColumns = {
     {"prev_sha256", Type::Text},
 };
 
-bool fail(QString *why, const QString &text)
+Failure unusable(const QString &text)
 {
-    if (why)
-        *why = text;
-    return false;
+    return {Failure::Kind::Database, text};
 }
 
 } // namespace
@@ -177,24 +175,24 @@ QStringList ArchiveSchema::steps(int from, Engine engine)
     return statements;
 }
 
-bool ArchiveSchema::versionOf(QSqlDatabase &db, int &version, QString *why)
+bool ArchiveSchema::versionOf(QSqlDatabase &db, int &version, Failure *why)
 {
     version = 0;
     if (!db.tables().contains(QStringLiteral("archive_schema"))) {
         if (db.tables().contains(QStringLiteral("runs")))
-            return fail(why, QStringLiteral("it holds a table \"runs\" but no archive_schema: "
-                                            "it is no tarnvik archive"));
+            return fail(why, unusable(QStringLiteral("it holds a table \"runs\" but no "
+                                                     "archive_schema: it is no tarnvik archive")));
         return true;
     }
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT version FROM archive_schema")) || !query.next())
-        return fail(why, QStringLiteral("its schema version cannot be read: %1")
-                             .arg(ArchiveConnection::describe(query.lastError())));
+        return fail(why, ArchiveConnection::describe(query.lastError())
+                             .within(QStringLiteral("its schema version cannot be read")));
     version = query.value(0).toInt();
     return true;
 }
 
-bool ArchiveSchema::prepare(QSqlDatabase &db, Mode mode, QString *why)
+bool ArchiveSchema::prepare(QSqlDatabase &db, Mode mode, Failure *why)
 {
     int version = 0;
     if (!versionOf(db, version, why))
@@ -202,39 +200,39 @@ bool ArchiveSchema::prepare(QSqlDatabase &db, Mode mode, QString *why)
     if (version == kVersion)
         return true;
     if (version > kVersion)
-        return fail(why, QStringLiteral("its schema version %1 is newer than this program's (%2): "
-                                        "update tarnvik")
-                             .arg(version)
-                             .arg(kVersion));
+        return fail(why, unusable(QStringLiteral("its schema version %1 is newer than this "
+                                                 "program's (%2): update tarnvik")
+                                      .arg(version)
+                                      .arg(kVersion)));
     if (mode == Mode::RequireCurrent)
-        return fail(why, version == 0
-                             ? QStringLiteral("it holds no tarnvik archive: its owner makes the "
-                                              "tables with tarnvik-archive --database URI init")
-                             : QStringLiteral("its schema version %1 is older than this "
-                                              "program's (%2): its owner migrates it with "
-                                              "tarnvik-archive --database URI init")
-                                   .arg(version)
-                                   .arg(kVersion));
+        return fail(why, unusable(version == 0
+                                      ? QStringLiteral("it holds no tarnvik archive: its owner "
+                                                       "makes the tables with tarnvik-archive "
+                                                       "--database URI init")
+                                      : QStringLiteral("its schema version %1 is older than this "
+                                                       "program's (%2): its owner migrates it "
+                                                       "with tarnvik-archive --database URI init")
+                                            .arg(version)
+                                            .arg(kVersion)));
     return migrate(db, version, why);
 }
 
-bool ArchiveSchema::migrate(QSqlDatabase &db, int from, QString *why)
+bool ArchiveSchema::migrate(QSqlDatabase &db, int from, Failure *why)
 {
+    const QString cannot = QStringLiteral("its schema cannot be made");
     if (!db.transaction())
-        return fail(why, QStringLiteral("its schema cannot be made: %1")
-                             .arg(ArchiveConnection::describe(db.lastError())));
+        return fail(why, ArchiveConnection::describe(db.lastError()).within(cannot));
     QSqlQuery query(db);
     for (const QString &statement : steps(from, engineOf(db))) {
         if (!query.exec(statement)) {
-            const QString reason = ArchiveConnection::describe(query.lastError());
+            const Failure failure = ArchiveConnection::describe(query.lastError());
             query.finish();
             db.rollback();
-            return fail(why, QStringLiteral("its schema cannot be made: %1").arg(reason));
+            return fail(why, failure.within(cannot));
         }
     }
     query.finish();
     if (!db.commit())
-        return fail(why, QStringLiteral("its schema cannot be made: %1")
-                             .arg(ArchiveConnection::describe(db.lastError())));
+        return fail(why, ArchiveConnection::describe(db.lastError()).within(cannot));
     return true;
 }

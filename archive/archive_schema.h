@@ -10,6 +10,8 @@
 // and of the rows the push copies.
 #pragma once
 
+#include "failure.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -40,12 +42,14 @@ public:
     static int columnIndex(Table table, const QString &name);
 
     // Makes the database's schema current (or checks that it is, by `mode`).
-    // False, with why in `why`, when it cannot.
-    static bool prepare(QSqlDatabase &db, Mode mode, QString *why);
+    // False, with why in `why`, when it cannot: a schema that is foreign,
+    // missing, older (RequireCurrent) or newer than the program's is a
+    // Database failure, as is what the database refused.
+    static bool prepare(QSqlDatabase &db, Mode mode, Failure *why);
     // The schema version a database holds: 0 when it holds no archive.
-    static bool versionOf(QSqlDatabase &db, int &version, QString *why);
+    static bool versionOf(QSqlDatabase &db, int &version, Failure *why);
 
 private:
     static QStringList steps(int from, Engine engine);
-    static bool migrate(QSqlDatabase &db, int from, QString *why);
+    static bool migrate(QSqlDatabase &db, int from, Failure *why);
 };

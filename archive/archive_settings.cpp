@@ -110,12 +110,12 @@ void ArchiveSettings::take(const QString &key, const QString &value)
     }
     if (value.trimmed().isEmpty())
         return;
-    QString why;
+    Failure why;
     const std::optional<ArchiveLocation> location =
         ArchiveLocation::parse(value, QFileInfo(m_file).absolutePath(), &why);
     if (!location)
         m_problems << QStringLiteral("[archive] database: %1; runs are stored in %2 only")
-                          .arg(why, m_local.path());
+                          .arg(why.text, m_local.path());
     else if (location->isSqlite())
         m_local = *location;
     else

@@ -38,6 +38,11 @@ QString uuidText(const QUuid &id)
     return id.toString(QUuid::WithoutBraces);
 }
 
+Failure notOpen()
+{
+    return {Failure::Kind::Database, QStringLiteral("the archive is not open")};
+}
+
 // The highest leak rate and the static error of largest size in the bench
 // check report's JSON form; none where it holds none.
 void reportFigures(const QByteArray &json, std::optional<double> &leak,
@@ -66,11 +71,11 @@ ArchiveStore::ArchiveStore(const ArchiveLocation &local, const QString &station)
 
 bool ArchiveStore::open()
 {
-    m_failure.clear();
+    m_failure = Failure();
     const QString path = location().path();
     if (path == ArchiveSettings::defaultArchiveFile())
         QDir().mkpath(QFileInfo(path).absolutePath());
-    QString why;
+    Failure why;
     if (!m_connection.open(ArchiveConnection::Create::IfMissing, &why))
         return fail(QStringLiteral("open the archive"), why);
     QSqlDatabase db = m_connection.database();
@@ -138,14 +143,14 @@ QVariantList ArchiveStore::actValues(const ActRecord &act, qint64 seq, const QSt
 
 bool ArchiveStore::store(const RunRecord &given)
 {
-    m_failure.clear();
+    m_failure = Failure();
     RunRecord record = given;
     if (record.station.isEmpty())
         record.station = m_station;
     const QString what = QStringLiteral("store run %1").arg(uuidText(record.id));
-    if (const QString problem = record.problem(); !problem.isEmpty())
+    if (const Failure problem = record.problem(); problem.failed())
         return fail(what, problem);
-    QString why;
+    Failure why;
     const RowValues values = [&record](qint64 seq, const QString &previous) {
         return runValues(record, seq, previous);
     };
@@ -156,23 +161,23 @@ bool ArchiveStore::store(const RunRecord &given)
 
 bool ArchiveStore::store(const ActRecord &given)
 {
-    m_failure.clear();
+    m_failure = Failure();
     ActRecord act = given;
     if (act.station.isEmpty())
         act.station = m_station;
     const QString what =
         QStringLiteral("store the %1 %2 on run %3")
             .arg(ActRecord::kindName(act.kind), uuidText(act.id), uuidText(act.run));
-    if (const QString problem = act.problem(); !problem.isEmpty())
+    if (const Failure problem = act.problem(); problem.failed())
         return fail(what, problem);
-    QString why;
+    Failure why;
     bool known = false;
     if (!isOpen())
-        return fail(what, QStringLiteral("the archive is not open"));
+        return fail(what, notOpen());
     if (!exists(ArchiveSchema::Table::Runs, uuidText(act.run), known, &why))
         return fail(what, why);
     if (!known)
-        return fail(what, QStringLiteral("the archive holds no such run"));
+        return fail(what, Failure::refused(QStringLiteral("the archive holds no such run")));
     const RowValues values = [&act](qint64 seq, const QString &previous) {
         return actValues(act, seq, previous);
     };
@@ -183,12 +188,10 @@ bool ArchiveStore::store(const ActRecord &given)
 
 // One transaction: the write lock, the chain's end, the row, the commit.
 bool ArchiveStore::storeRow(ArchiveSchema::Table table, const QString &uuid, const QString &station,
-                            const RowValues &values, QString *why)
+                            const RowValues &values, Failure *why)
 {
-    if (!isOpen()) {
-        *why = QStringLiteral("the archive is not open");
-        return false;
-    }
+    if (!isOpen())
+        return ::fail(why, notOpen());
     if (!m_connection.begin(why))
         return false;
     bool taken = false;
@@ -198,7 +201,7 @@ bool ArchiveStore::storeRow(ArchiveSchema::Table table, const QString &uuid, con
         const QVariantList row = values(end.seq + 1, end.sha256);
         done = insert(table, row, RowContent::sha256(table, row), why);
     } else if (taken) {
-        *why = QStringLiteral("the archive holds it already");
+        ::fail(why, Failure::refused(QStringLiteral("the archive holds it already")));
     }
     if (!done) {
         m_connection.rollback();
@@ -208,23 +211,21 @@ bool ArchiveStore::storeRow(ArchiveSchema::Table table, const QString &uuid, con
 }
 
 bool ArchiveStore::exists(ArchiveSchema::Table table, const QString &uuid, bool &found,
-                          QString *why)
+                          Failure *why)
 {
     QSqlQuery query(m_connection.database());
     query.prepare(
         QStringLiteral("SELECT 1 FROM %1 WHERE uuid = ?").arg(ArchiveSchema::tableName(table)));
     query.addBindValue(uuid);
-    if (!query.exec()) {
-        *why = m_connection.reason(query.lastError());
-        return false;
-    }
+    if (!query.exec())
+        return ::fail(why, m_connection.failureOf(query.lastError()));
     found = query.next();
     return true;
 }
 
 // The station's last row, of runs and acts together; seq 0 and the chain's
 // start when it has none.
-bool ArchiveStore::chainEnd(const QString &station, ChainEnd &end, QString *why)
+bool ArchiveStore::chainEnd(const QString &station, ChainEnd &end, Failure *why)
 {
     end = {0, RowContent::chainStart()};
     for (const ArchiveSchema::Table table :
@@ -234,10 +235,8 @@ bool ArchiveStore::chainEnd(const QString &station, ChainEnd &end, QString *why)
                                      "ORDER BY seq DESC LIMIT 1")
                           .arg(ArchiveSchema::tableName(table)));
         query.addBindValue(station);
-        if (!query.exec()) {
-            *why = m_connection.reason(query.lastError());
-            return false;
-        }
+        if (!query.exec())
+            return ::fail(why, m_connection.failureOf(query.lastError()));
         if (query.next() && query.value(0).toLongLong() > end.seq)
             end = {query.value(0).toLongLong(), query.value(1).toString()};
     }
@@ -245,7 +244,7 @@ bool ArchiveStore::chainEnd(const QString &station, ChainEnd &end, QString *why)
 }
 
 bool ArchiveStore::insert(ArchiveSchema::Table table, const QVariantList &values,
-                          const QString &sha256, QString *why)
+                          const QString &sha256, Failure *why)
 {
     const int count = int(ArchiveSchema::columns(table).size()) + 1;
     QStringList marks;
@@ -260,12 +259,11 @@ bool ArchiveStore::insert(ArchiveSchema::Table table, const QVariantList &values
     query.addBindValue(sha256);
     if (query.exec())
         return true;
-    *why = m_connection.reason(query.lastError());
-    return false;
+    return ::fail(why, m_connection.failureOf(query.lastError()));
 }
 
-bool ArchiveStore::fail(const QString &what, const QString &why)
+bool ArchiveStore::fail(const QString &what, const Failure &why)
 {
-    m_failure = QStringLiteral("cannot %1 in %2: %3").arg(what, location().path(), why);
+    m_failure = why.within(QStringLiteral("cannot %1 in %2").arg(what, location().path()));
     return false;
 }

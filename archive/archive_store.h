@@ -7,7 +7,9 @@
 // taken before the chain's end is read, so two programs writing to the same
 // file still make one chain. A record that cannot be stored (it is not
 // whole, the file is locked by another program past the busy timeout, the
-// disk is full) leaves nothing behind and failure() says why. Nothing is
+// disk is full) leaves nothing behind and failure() says why, with its kind
+// (Refused for a record that is not whole or stored already, InUse for the
+// lock, NoSpace for the disk, as ArchiveConnection finds them). Nothing is
 // ever updated or deleted. For one thread: the window's, or tarnvik-run's.
 #pragma once
 
@@ -35,7 +37,7 @@ public:
     bool store(const RunRecord &record);
     bool store(const ActRecord &act);
     // "cannot store run UUID in FILE: why", after a failure.
-    QString failure() const { return m_failure; }
+    Failure failure() const { return m_failure; }
 
     QString station() const { return m_station; }
     const ArchiveLocation &location() const { return m_connection.location(); }
@@ -58,16 +60,16 @@ private:
     using RowValues = std::function<QVariantList(qint64 seq, const QString &previous)>;
 
     bool storeRow(ArchiveSchema::Table table, const QString &uuid, const QString &station,
-                  const RowValues &values, QString *why);
-    bool chainEnd(const QString &station, ChainEnd &end, QString *why);
-    bool exists(ArchiveSchema::Table table, const QString &uuid, bool &found, QString *why);
+                  const RowValues &values, Failure *why);
+    bool chainEnd(const QString &station, ChainEnd &end, Failure *why);
+    bool exists(ArchiveSchema::Table table, const QString &uuid, bool &found, Failure *why);
     bool insert(ArchiveSchema::Table table, const QVariantList &values, const QString &sha256,
-                QString *why);
-    bool fail(const QString &what, const QString &why);
+                Failure *why);
+    bool fail(const QString &what, const Failure &why);
     // The figures of a run for the figures over time: the record's, or the report's.
     static void figures(const RunRecord &record, QVariant &leak, QVariant &staticError);
 
     ArchiveConnection m_connection;
     QString m_station;
-    QString m_failure;
+    Failure m_failure;
 };

@@ -52,7 +52,7 @@ ChainVerifier::ChainVerifier(ArchiveConnection &connection)
     : m_connection(connection)
 {}
 
-bool ChainVerifier::verify(QString *why)
+bool ChainVerifier::verify(Failure *why)
 {
     m_breaks.clear();
     m_rows = 0;
@@ -67,14 +67,12 @@ bool ChainVerifier::verify(QString *why)
     return true;
 }
 
-bool ChainVerifier::stationsOf(QStringList &stations, QString *why)
+bool ChainVerifier::stationsOf(QStringList &stations, Failure *why)
 {
     QSqlQuery query(m_connection.database());
     if (!query.exec(QStringLiteral("SELECT DISTINCT station FROM runs UNION "
-                                   "SELECT DISTINCT station FROM acts"))) {
-        *why = m_connection.reason(query.lastError());
-        return false;
-    }
+                                   "SELECT DISTINCT station FROM acts")))
+        return fail(why, m_connection.failureOf(query.lastError()));
     while (query.next())
         stations << query.value(0).toString();
     stations.sort();
@@ -83,7 +81,7 @@ bool ChainVerifier::stationsOf(QStringList &stations, QString *why)
 
 // Walks the station's runs and acts together in the order of their numbers
 // up to the first row that does not hold.
-bool ChainVerifier::verifyStation(const QString &station, QString *why)
+bool ChainVerifier::verifyStation(const QString &station, Failure *why)
 {
     StationCursor runs(m_connection, Table::Runs, station);
     StationCursor acts(m_connection, Table::Acts, station);

@@ -13,6 +13,7 @@
 #include "archive_connection.h"
 #include "archive_schema.h"
 #include "chain_break.h"
+#include "failure.h"
 
 #include <QList>
 #include <QString>
@@ -23,15 +24,15 @@ public:
     explicit ChainVerifier(ArchiveConnection &connection);
 
     // False, with why in `why`, only when the archive cannot be read.
-    bool verify(QString *why);
+    bool verify(Failure *why);
 
     const QList<ChainBreak> &breaks() const { return m_breaks; }
     qint64 rowsChecked() const { return m_rows; }
     int stations() const { return m_stations; }
 
 private:
-    bool stationsOf(QStringList &stations, QString *why);
-    bool verifyStation(const QString &station, QString *why);
+    bool stationsOf(QStringList &stations, Failure *why);
+    bool verifyStation(const QString &station, Failure *why);
 
     ArchiveConnection &m_connection;
     QList<ChainBreak> m_breaks;

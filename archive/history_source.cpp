@@ -49,11 +49,11 @@ int HistorySource::search(const RunFilter &filter)
         if (newest->loadAcquire() != request)
             return;
         HistoryAnswer found;
-        QString why;
+        Failure why;
         if (worker.search(listed, found, &why))
             answer([this, request, found] { emit searched(request, found); });
         else
-            answer([this, request, why] { emit failed(request, why); });
+            answer([this, request, cause = why.text] { emit failed(request, cause); });
     });
     return request;
 }
@@ -63,11 +63,11 @@ int HistorySource::fetchPdf(const QString &uuid)
     const int request = ++m_lastRequest;
     post([this, request, uuid](HistoryWorker &worker) {
         RunPdf pdf;
-        QString why;
+        Failure why;
         if (worker.pdf(uuid, pdf, &why))
             answer([this, request, pdf] { emit pdfFetched(request, pdf); });
         else
-            answer([this, request, why] { emit failed(request, why); });
+            answer([this, request, cause = why.text] { emit failed(request, cause); });
     });
     return request;
 }
@@ -80,13 +80,13 @@ int HistorySource::findBoardHistory(const QString &board, const QString &current
         if (newest->loadAcquire() != request)
             return;
         BoardHistory history;
-        QString why;
+        Failure why;
         if (worker.boardHistory(board, current, history, &why))
             answer([this, request, board, history] {
                 emit boardHistoryFound(request, board, history);
             });
         else
-            answer([this, request, why] { emit failed(request, why); });
+            answer([this, request, cause = why.text] { emit failed(request, cause); });
     });
     return request;
 }

@@ -17,18 +17,17 @@ HistoryWorker::~HistoryWorker() = default;
 
 // The bench's archive is made (and its schema migrated) as the store makes
 // it, by a store's own connection; the search then only reads it.
-bool HistoryWorker::makeLocalArchive(QString *why)
+bool HistoryWorker::makeLocalArchive(Failure *why)
 {
     if (PlainFileCheck(m_location.path()).kind() != PlainFileCheck::Kind::Missing)
         return true;
     ArchiveStore store(m_location, m_station);
     if (store.open())
         return true;
-    *why = store.failure();
-    return false;
+    return fail(why, store.failure());
 }
 
-bool HistoryWorker::connect(QString *why)
+bool HistoryWorker::connect(Failure *why)
 {
     if (m_connection && m_connection->isOpen())
         return true;
@@ -44,11 +43,10 @@ bool HistoryWorker::connect(QString *why)
         // A statement the server holds up fails in time, so that the window can close.
         QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs));
     }
-    QString failure;
-    if (!ArchiveSchema::prepare(db, ArchiveSchema::Mode::RequireCurrent, &failure)) {
-        *why = QStringLiteral("%1 cannot be searched: %2").arg(m_location.text(), failure);
-        return false;
-    }
+    Failure failure;
+    if (!ArchiveSchema::prepare(db, ArchiveSchema::Mode::RequireCurrent, &failure))
+        return fail(why,
+                    failure.within(QStringLiteral("%1 cannot be searched").arg(m_location.text())));
     m_connection = std::move(connection);
     return true;
 }
@@ -60,7 +58,7 @@ bool HistoryWorker::keep(bool ok)
     return ok;
 }
 
-bool HistoryWorker::search(const RunFilter &filter, HistoryAnswer &answer, QString *why)
+bool HistoryWorker::search(const RunFilter &filter, HistoryAnswer &answer, Failure *why)
 {
     if (!connect(why))
         return false;
@@ -74,7 +72,7 @@ bool HistoryWorker::search(const RunFilter &filter, HistoryAnswer &answer, QStri
     return keep(ok);
 }
 
-bool HistoryWorker::pdf(const QString &uuid, RunPdf &pdf, QString *why)
+bool HistoryWorker::pdf(const QString &uuid, RunPdf &pdf, Failure *why)
 {
     if (!connect(why))
         return false;
@@ -89,7 +87,7 @@ bool HistoryWorker::pdf(const QString &uuid, RunPdf &pdf, QString *why)
 }
 
 bool HistoryWorker::boardHistory(const QString &board, const QString &current,
-                                 BoardHistory &history, QString *why)
+                                 BoardHistory &history, Failure *why)
 {
     if (!connect(why))
         return false;

@@ -4,12 +4,14 @@
 // the first query and kept; one that failed is dropped and opened again for
 // the next. A bench's own SQLite archive that does not exist yet is made
 // first, as ArchiveStore makes it; the line's PostgreSQL database must hold
-// the current schema. Each query returns false, with why, when the archive
-// cannot be opened or read.
+// the current schema. Each query returns false, with why and its kind, when
+// the archive cannot be opened or read (NoAnswer: the server stayed silent
+// past kConnectTimeoutS or a statement past kStatementTimeoutMs).
 #pragma once
 
 #include "archive_connection.h"
 #include "board_history.h"
+#include "failure.h"
 #include "history_answer.h"
 #include "run_filter.h"
 #include "run_pdf.h"
@@ -31,14 +33,14 @@ public:
 
     // The newest filter.limit runs of the search (every run when 0) and
     // their figures, with the count and yields of every run it takes.
-    bool search(const RunFilter &filter, HistoryAnswer &answer, QString *why);
-    bool pdf(const QString &uuid, RunPdf &pdf, QString *why);
+    bool search(const RunFilter &filter, HistoryAnswer &answer, Failure *why);
+    bool pdf(const QString &uuid, RunPdf &pdf, Failure *why);
     bool boardHistory(const QString &board, const QString &current, BoardHistory &history,
-                      QString *why);
+                      Failure *why);
 
 private:
-    bool connect(QString *why);
-    bool makeLocalArchive(QString *why);
+    bool connect(Failure *why);
+    bool makeLocalArchive(Failure *why);
     // Keeps `ok`; a connection that failed is dropped.
     bool keep(bool ok);
 

@@ -29,7 +29,7 @@ void PushWorker::pushNow()
     pass();
 }
 
-bool PushWorker::connect(QString *why)
+bool PushWorker::connect(Failure *why)
 {
     if (!m_local || !m_local->isOpen()) {
         m_local = std::make_unique<ArchiveConnection>(m_localLocation);
@@ -42,7 +42,7 @@ bool PushWorker::connect(QString *why)
         return true;
     m_line = std::make_unique<ArchiveConnection>(m_lineLocation);
     m_line->setConnectTimeoutS(5);
-    QString failure;
+    Failure failure;
     bool usable = m_line->open(ArchiveConnection::Create::ExistingOnly, &failure);
     if (usable) {
         QSqlDatabase db = m_line->database();
@@ -51,11 +51,11 @@ bool PushWorker::connect(QString *why)
         QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs));
         usable = ArchiveSchema::prepare(db, ArchiveSchema::Mode::RequireCurrent, &failure);
         if (!usable)
-            failure =
-                QStringLiteral("%1 cannot take the runs: %2").arg(m_lineLocation.text(), failure);
+            failure = failure.within(
+                QStringLiteral("%1 cannot take the runs").arg(m_lineLocation.text()));
     }
     if (!usable) {
-        *why = failure;
+        fail(why, failure);
         m_line.reset();
     }
     return usable;
@@ -74,7 +74,7 @@ void PushWorker::pass()
         m_timer->stop();
         return;
     }
-    QString why;
+    Failure why;
     bool done = connect(&why);
     int waiting = done ? -1 : 0;
     while (done && waiting != 0) {
@@ -103,8 +103,7 @@ int PushWorker::countPending()
 {
     int runs = 0;
     int acts = 0;
-    QString why;
-    if (!m_local || !ArchivePush::pending(*m_local, m_lineLocation.text(), runs, acts, &why))
+    if (!m_local || !ArchivePush::pending(*m_local, m_lineLocation.text(), runs, acts, nullptr))
         return -1;
     emit pendingCounted(runs, acts);
     return runs + acts;

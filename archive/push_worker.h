@@ -8,6 +8,7 @@
 #pragma once
 
 #include "archive_connection.h"
+#include "failure.h"
 
 #include <QObject>
 #include <QTimer>
@@ -30,12 +31,12 @@ public:
 signals:
     void pendingCounted(int runs, int acts);
     void rowsPushed(int rows);
-    void pushFailed(const QString &cause);
+    void pushFailed(const Failure &failure);
 
 private:
     static constexpr int kStatementTimeoutMs = 30000;
 
-    bool connect(QString *why);
+    bool connect(Failure *why);
     void pass();
     int countPending();
 

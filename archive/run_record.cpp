@@ -28,25 +28,28 @@ QString jsonProblem(const QByteArray &bytes, const char *what)
 
 } // namespace
 
-QString RunRecord::problem() const
+Failure RunRecord::problem() const
 {
     if (id.isNull())
-        return QStringLiteral("it has no UUID");
+        return Failure::refused(QStringLiteral("it has no UUID"));
     if (board.trimmed().isEmpty())
-        return QStringLiteral("it names no board");
+        return Failure::refused(QStringLiteral("it names no board"));
     if (!started.isValid())
-        return QStringLiteral("it has no start time");
+        return Failure::refused(QStringLiteral("it has no start time"));
     if (verdict != QLatin1String("pass") && verdict != QLatin1String("fail") &&
         verdict != QLatin1String("incomplete"))
-        return QStringLiteral("its verdict \"%1\" is not pass, fail or incomplete").arg(verdict);
+        return Failure::refused(
+            QStringLiteral("its verdict \"%1\" is not pass, fail or incomplete").arg(verdict));
     if (!isSha256(planSha256) || !isSha256(traceSha256))
-        return QStringLiteral("a SHA-256 of it is not 64 lowercase hex digits");
+        return Failure::refused(QStringLiteral("a SHA-256 of it is not 64 lowercase hex digits"));
     for (const QString &text :
          {board, station, operatorName, instrument, planName, planVersion, programVersion}) {
         if (text.contains(QChar(0)))
-            return QStringLiteral("a text of it holds a NUL character");
+            return Failure::refused(QStringLiteral("a text of it holds a NUL character"));
     }
     if (const QString json = jsonProblem(stepsJson, "steps"); !json.isEmpty())
-        return json;
-    return jsonProblem(reportJson, "JSON report");
+        return Failure::refused(json);
+    if (const QString json = jsonProblem(reportJson, "JSON report"); !json.isEmpty())
+        return Failure::refused(json);
+    return Failure();
 }

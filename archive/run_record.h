@@ -7,6 +7,8 @@
 // it; the record is never changed afterwards.
 #pragma once
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -41,6 +43,6 @@ struct RunRecord
     std::optional<double> staticErrorMmHg;
 
     static QString freeCheck() { return QStringLiteral("free check"); }
-    // Why the record cannot be stored, in words; empty when it can.
-    QString problem() const;
+    // Why the record cannot be stored (Refused); none when it can.
+    Failure problem() const;
 };

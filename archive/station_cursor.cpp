@@ -12,7 +12,7 @@ StationCursor::StationCursor(ArchiveConnection &connection, ArchiveSchema::Table
     , m_station(station)
 {}
 
-bool StationCursor::peek(const Row *&row, QString *why)
+bool StationCursor::peek(const Row *&row, Failure *why)
 {
     if (m_rows.empty() && !m_ended && !fetch(why))
         return false;
@@ -20,7 +20,7 @@ bool StationCursor::peek(const Row *&row, QString *why)
     return true;
 }
 
-bool StationCursor::fetch(QString *why)
+bool StationCursor::fetch(Failure *why)
 {
     const qsizetype columns = ArchiveSchema::columns(m_table).size();
     const int previous = ArchiveSchema::columnIndex(m_table, QStringLiteral("prev_sha256"));
@@ -32,10 +32,8 @@ bool StationCursor::fetch(QString *why)
                       .arg(kPage));
     query.addBindValue(m_station);
     query.addBindValue(m_after);
-    if (!query.exec()) {
-        *why = m_connection.reason(query.lastError());
-        return false;
-    }
+    if (!query.exec())
+        return fail(why, m_connection.failureOf(query.lastError()));
     int count = 0;
     while (query.next()) {
         QVariantList values;

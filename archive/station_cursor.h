@@ -6,6 +6,7 @@
 
 #include "archive_connection.h"
 #include "archive_schema.h"
+#include "failure.h"
 
 #include <QString>
 
@@ -29,13 +30,13 @@ public:
 
     // The next row in `row`, or none at the end; false, with why, when the
     // table cannot be read.
-    bool peek(const Row *&row, QString *why);
+    bool peek(const Row *&row, Failure *why);
     void pop() { m_rows.pop_front(); }
 
 private:
     static constexpr int kPage = 256;
 
-    bool fetch(QString *why);
+    bool fetch(Failure *why);
 
     ArchiveConnection &m_connection;
     ArchiveSchema::Table m_table;

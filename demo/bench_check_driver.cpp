@@ -249,12 +249,9 @@ void BenchCheckDriver::save()
         finish(1, QStringLiteral("cannot save the report: %1").arg(error.text));
         return;
     }
-    if (m_archive.store) {
-        if (const QString why = m_archive.store(report, pdf, ReportFiles::jsonBeside(pdf));
-            !why.isEmpty()) {
-            finish(1, QStringLiteral("the report is %1").arg(why));
-            return;
-        }
+    if (m_archive.store && !m_archive.store(report, pdf, ReportFiles::jsonBeside(pdf), &error)) {
+        finish(1, QStringLiteral("the report is %1").arg(error.text));
+        return;
     }
     say(QStringLiteral("saved %1 and %2").arg(pdf, ReportFiles::jsonBeside(pdf)));
     m_checksWindow->refresh();

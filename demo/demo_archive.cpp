@@ -20,9 +20,8 @@ ArchiveSettings DemoArchive::settings() const
 
 BenchChecksWindow::Archive DemoArchive::windowArchive()
 {
-    return {[this](const CheckReport &report, const QString &pdf, const QString &json) {
-                return m_archiver.storeFreeCheck(report, pdf, json);
-            },
+    return {[this](const CheckReport &report, const QString &pdf, const QString &json,
+                   Failure *why) { return m_archiver.storeFreeCheck(report, pdf, json, why); },
             [this](const QString &board) {
                 return m_archiver.boardHistory(board);
             }};

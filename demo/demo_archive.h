@@ -24,8 +24,8 @@ public:
     // `folder` empty: a temporary folder, gone when the demo ends.
     explicit DemoArchive(const QString &folder);
 
-    // Why the archive cannot be used, or nothing.
-    QString failure() const { return m_failure; }
+    // Why the archive cannot be used, or none.
+    Failure failure() const { return m_failure; }
     QString file() const { return m_file; }
     BenchChecksWindow::Archive windowArchive();
     // This archive as the History window searches it.
@@ -37,5 +37,5 @@ private:
     QString m_file;
     ArchiveStore m_store;
     RunArchiver m_archiver;
-    QString m_failure;
+    Failure m_failure;
 };

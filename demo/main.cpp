@@ -347,8 +347,8 @@ int main(int argc, char *argv[])
         return 2;
 #ifdef TARNVIK_ARCHIVE
     DemoArchive archive(headless ? options->output.absolutePath() : QString());
-    if (!archive.failure().isEmpty())
-        say(archive.failure());
+    if (archive.failure().failed())
+        say(archive.failure().text);
 #endif
     MainWindow window(core);
 #ifdef TARNVIK_ARCHIVE

@@ -137,7 +137,7 @@ std::unique_ptr<ArchiveStore> openArchive(const RunOptions &options)
         std::fprintf(stderr, "tarnvik-run: %s\n", qPrintable(problem));
     auto store = std::make_unique<ArchiveStore>(settings.local(), settings.station());
     if (!store->open()) {
-        complain(QStringLiteral("the archive cannot be used: %1").arg(store->failure()));
+        complain(QStringLiteral("the archive cannot be used: %1").arg(store->failure().text));
         return nullptr;
     }
     return store;

@@ -8,29 +8,37 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
 
-bool readWhole(const QString &path, QByteArray &bytes, QString &why)
+// "cannot read PATH: why" for a file QFile could not open or read, of the
+// kind that stopped it: not permitted, gone, else an I/O failure.
+Failure unreadable(const QFile &file)
+{
+    const Failure::Kind kind = file.error() == QFileDevice::PermissionsError
+                                   ? Failure::Kind::PermissionDenied
+                               : !QFileInfo::exists(file.fileName()) ? Failure::Kind::NotFound
+                                                                     : Failure::Kind::Io;
+    return {kind, QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString())};
+}
+
+bool readWhole(const QString &path, QByteArray &bytes, Failure *why)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(why, unreadable(file));
     bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        why = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return fail(why, unreadable(file));
     return true;
 }
 
-QString notStored(const QString &cause)
+bool notStored(Failure *why, const Failure &cause)
 {
-    return QStringLiteral("not stored in the archive: %1").arg(cause);
+    return fail(why, cause.within(QStringLiteral("not stored in the archive")));
 }
 
 } // namespace
@@ -45,38 +53,35 @@ PlanRunner::Saver RunArchiver::saver(PlanRunner::Saver files)
     return [this, files = std::move(files)](const QString &folder, const CheckReport &report,
                                             const QByteArray &trace, const QDateTime &startedUtc) {
         PlanRunner::Files written = files(folder, report, trace, startedUtc);
-        if (!written.failure.failed()) {
-            const QString why = store(report, startedUtc, written.pdf, written.json, trace);
-            if (!why.isEmpty())
-                written.failure = {Failure::Kind::Database, why};
-        }
+        if (!written.failure.failed())
+            store(report, startedUtc, written.pdf, written.json, trace, &written.failure);
         return written;
     };
 }
 
-QString RunArchiver::store(const CheckReport &report, const QDateTime &started, const QString &pdf,
-                           const QString &json, const QByteArray &trace)
+bool RunArchiver::store(const CheckReport &report, const QDateTime &started, const QString &pdf,
+                        const QString &json, const QByteArray &trace, Failure *why)
 {
     QByteArray pdfBytes;
     QByteArray jsonBytes;
-    QString why;
-    if (!readWhole(pdf, pdfBytes, why) || !readWhole(json, jsonBytes, why))
-        return notStored(why);
+    Failure unread;
+    if (!readWhole(pdf, pdfBytes, &unread) || !readWhole(json, jsonBytes, &unread))
+        return notStored(why, unread);
     if (!m_store.isOpen() && !m_store.open())
-        return notStored(m_store.failure());
+        return notStored(why, m_store.failure());
     const RunRecord run = record(report, started, jsonBytes, pdfBytes, trace);
     if (!m_store.store(run))
-        return notStored(m_store.failure());
+        return notStored(why, m_store.failure());
     emit stored(run.id.toString(QUuid::WithoutBraces), run.board);
-    return QString();
+    return true;
 }
 
-QString RunArchiver::storeFreeCheck(const CheckReport &report, const QString &pdf,
-                                    const QString &json)
+bool RunArchiver::storeFreeCheck(const CheckReport &report, const QString &pdf, const QString &json,
+                                 Failure *why)
 {
     const QDateTime started =
         report.session.started.isValid() ? report.session.started : QDateTime::currentDateTime();
-    return store(report, started, pdf, json, QByteArray());
+    return store(report, started, pdf, json, QByteArray(), why);
 }
 
 QString RunArchiver::boardHistory(const QString &board)
@@ -84,8 +89,8 @@ QString RunArchiver::boardHistory(const QString &board)
     if (board.trimmed().isEmpty() || !m_store.isOpen())
         return QString();
     BoardHistory history;
-    QString why;
-    if (!ArchiveQuery(m_store.connection()).boardHistory(board.trimmed(), QString(), history, &why))
+    if (!ArchiveQuery(m_store.connection())
+             .boardHistory(board.trimmed(), QString(), history, nullptr))
         return QString();
     return history.sentence();
 }

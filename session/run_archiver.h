@@ -8,12 +8,15 @@
 // JSON report's and the PDF's bytes read
 // back from the files as written, and the SHA-256 of the trace. The run
 // ends when it is stored. A run that cannot be stored is a run not saved:
-// the saver's Files say "not stored in the archive: <cause>", so the runner's
-// outcome has no verdict. stored() tells the push and the history that a run
+// the saver's Files say "not stored in the archive: <cause>", with the
+// cause's kind (a file that cannot be read back, a record refused, the
+// archive locked or full, its database failing), so the runner's outcome
+// has no verdict. stored() tells the push and the history that a run
 // went in. Qt Core only; for one thread, the store's.
 #pragma once
 
 #include "check_report.h"
+#include "failure.h"
 #include "plan_runner.h"
 
 #include <QByteArray>
@@ -44,14 +47,15 @@ public:
     PlanRunner::Saver saver(PlanRunner::Saver files);
 
     // Stores a run whose files are written: `pdf` and `json` are read back,
-    // `trace` is hashed. Empty when stored, else "not stored in the archive:
-    // <cause>".
-    QString store(const CheckReport &report, const QDateTime &started, const QString &pdf,
-                  const QString &json, const QByteArray &trace);
+    // `trace` is hashed. False when it is not stored, with "not stored in
+    // the archive: <cause>" in `why`.
+    bool store(const CheckReport &report, const QDateTime &started, const QString &pdf,
+               const QString &json, const QByteArray &trace, Failure *why);
     // A free check whose report was written to `pdf` and `json`: its run
     // began with the session's recording (now, when that is unknown); there
     // is no trace of its own.
-    QString storeFreeCheck(const CheckReport &report, const QString &pdf, const QString &json);
+    bool storeFreeCheck(const CheckReport &report, const QString &pdf, const QString &json,
+                        Failure *why);
     // The board's earlier runs in a sentence ("3rd run of this board; last:
     // FAIL on 2026-12-01, leak 7.2 mmHg/min"); empty when the archive cannot
     // be read.

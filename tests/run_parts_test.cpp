@@ -486,12 +486,16 @@ void RunPartsTest::archivedRun_data()
     QTest::addColumn<bool>("archiveIsFolder"); // a folder where the archive's file should be
     QTest::addColumn<bool>("filesWritten");
     QTest::addColumn<QString>("failure"); // how the Files' failure begins; "" saved
-    QTest::newRow("plan run stored after its files") << true << false << true << "";
-    QTest::newRow("free check stored as a free check") << false << false << true << "";
-    QTest::newRow("archive a folder: not stored, the save fails")
-        << true << true << true << "not stored in the archive: cannot open the archive in ";
+    QTest::addColumn<Failure::Kind>("kind");
+    QTest::newRow("plan run stored after its files")
+        << true << false << true << "" << Failure::Kind::None;
+    QTest::newRow("free check stored as a free check")
+        << false << false << true << "" << Failure::Kind::None;
+    QTest::newRow("archive a folder: not stored, the save fails, refused (no longer Database)")
+        << true << true << true << "not stored in the archive: cannot open the archive in "
+        << Failure::Kind::Refused;
     QTest::newRow("files not written: nothing stored")
-        << true << false << false << "the reports folder ";
+        << true << false << false << "the reports folder " << Failure::Kind::NotFound;
 }
 
 // The saver writes the files, then stores the run: its record holds the
@@ -503,6 +507,7 @@ void RunPartsTest::archivedRun()
     QFETCH(bool, archiveIsFolder);
     QFETCH(bool, filesWritten);
     QFETCH(QString, failure);
+    QFETCH(Failure::Kind, kind);
     QTemporaryDir dir;
     const QString path = dir.filePath("archive.sqlite");
     QVERIFY(!archiveIsFolder || QDir().mkdir(path));
@@ -515,13 +520,14 @@ void RunPartsTest::archivedRun()
         filesWritten ? dir.path() : dir.filePath("none"), finishedRun(underPlan), trace, kStarted);
     QVERIFY2(failure.isEmpty() ? !files.failure.failed() : files.failure.text.startsWith(failure),
              qPrintable(files.failure.text));
+    QCOMPARE(files.failure.kind, kind);
     QCOMPARE(stored.count(), failure.isEmpty() ? 1 : 0);
     if (!failure.isEmpty())
         return;
     QVariantMap row;
-    QString why;
+    Failure why;
     QVERIFY2(ArchiveQuery(store.connection()).run(stored.at(0).at(0).toString(), row, &why),
-             qPrintable(why));
+             qPrintable(why.text));
     QCOMPARE(row.value("pdf").toByteArray(), fileBytes(files.pdf));
     QCOMPARE(row.value("report_json").toByteArray(), fileBytes(files.json));
     QCOMPARE(row.value("trace_sha256").toString(),

@@ -805,9 +805,9 @@ void BenchChecksWindow::saveReportAndSay(QString path)
     }
     const QString saved =
         tr("Saved %1 and %2").arg(QDir::toNativeSeparators(path), QFileInfo(json).fileName());
-    const QString notStored = m_archive.store ? m_archive.store(report, path, json) : QString();
-    if (!notStored.isEmpty()) {
-        showNote(m_saveNote, tr("%1, but the run is %2.").arg(saved, notStored), true);
+    Failure notStored;
+    if (m_archive.store && !m_archive.store(report, path, json, &notStored)) {
+        showNote(m_saveNote, tr("%1, but the run is %2.").arg(saved, notStored.text), true);
         return;
     }
     showNote(m_saveNote, saved + QLatin1Char('.'), false);

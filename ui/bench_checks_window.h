@@ -41,6 +41,7 @@
 
 #include "bench_core.h"
 #include "check_report.h"
+#include "failure.h"
 #include "plan_runner.h"
 
 #include <QPointer>
@@ -81,9 +82,10 @@ public:
     // The program's archive of runs (app/ makes it); either may be empty.
     struct Archive
     {
-        // Stores a free check whose report was written to `pdf` and `json`:
-        // empty when stored, else why it was not.
-        std::function<QString(const CheckReport &report, const QString &pdf, const QString &json)>
+        // Stores a free check whose report was written to `pdf` and `json`;
+        // false, with why in `why`, when it is not stored.
+        std::function<bool(const CheckReport &report, const QString &pdf, const QString &json,
+                           Failure *why)>
             store;
         // The board's earlier runs in a sentence ("3rd run of this board;
         // last: FAIL on 2026-12-01, leak 7.2 mmHg/min"); empty for none known.

@@ -93,6 +93,18 @@ QString pdfName(const RunPdf &pdf)
     return QStringLiteral("%1-%2-%3").arg(board, pdf.started.left(10), pdf.uuid.left(8));
 }
 
+// "FILE cannot be written: why" for a PDF QFile could not make or write: a
+// full disk, a folder not permitted, else an I/O failure.
+Failure unwritable(const QFile &file)
+{
+    const Failure::Kind kind = file.error() == QFileDevice::ResourceError ? Failure::Kind::NoSpace
+                               : file.error() == QFileDevice::PermissionsError
+                                   ? Failure::Kind::PermissionDenied
+                                   : Failure::Kind::Io;
+    return {kind,
+            HistoryWindow::tr("%1 cannot be written: %2").arg(file.fileName(), file.errorString())};
+}
+
 } // namespace
 
 HistoryWindow::HistoryWindow(const ArchiveSettings &settings, QWidget *parent)
@@ -450,12 +462,12 @@ void HistoryWindow::showPdf(int request, const RunPdf &pdf)
 {
     if (request != m_pdfRequest)
         return;
-    QString why;
+    Failure why;
     const QString file = pdf.bytes.isEmpty() ? QString() : writePdf(pdf, &why);
     if (pdf.bytes.isEmpty())
         say(m_pdfNote, tr("The archive holds no PDF of this run."), true);
     else if (file.isEmpty())
-        say(m_pdfNote, tr("Cannot open the PDF: %1").arg(why), true);
+        say(m_pdfNote, tr("Cannot open the PDF: %1").arg(why.text), true);
     else if (!m_openPdf(file))
         say(m_pdfNote, tr("No viewer took the PDF; it is in %1").arg(file), true);
     else
@@ -466,13 +478,14 @@ void HistoryWindow::showPdf(int request, const RunPdf &pdf)
 // Into the window's own folder (mode 0700, made afresh), readable by this
 // user only (0600), under a name made there for the first time (O_EXCL): a
 // name taken already, even by a link, is never written through.
-QString HistoryWindow::writePdf(const RunPdf &pdf, QString *why)
+QString HistoryWindow::writePdf(const RunPdf &pdf, Failure *why)
 {
     if (!m_pdfFolder || !m_pdfFolder->isValid()) {
         m_pdfFolder = std::make_unique<QTemporaryDir>(
             QDir::temp().filePath(QStringLiteral("tarnvik-history-XXXXXX")));
         if (!m_pdfFolder->isValid()) {
-            *why = tr("no temporary folder can be made: %1").arg(m_pdfFolder->errorString());
+            fail(why, {Failure::Kind::Io,
+                       tr("no temporary folder can be made: %1").arg(m_pdfFolder->errorString())});
             m_pdfFolder.reset();
             return QString();
         }
@@ -486,17 +499,18 @@ QString HistoryWindow::writePdf(const RunPdf &pdf, QString *why)
             const QFileInfo taken(file.fileName());
             if (taken.exists() || taken.isSymLink())
                 continue;
-            *why = tr("%1 cannot be written: %2").arg(file.fileName(), file.errorString());
+            fail(why, unwritable(file));
             return QString();
         }
         if (file.write(pdf.bytes) != pdf.bytes.size() || !file.flush()) {
-            *why = tr("%1 cannot be written: %2").arg(file.fileName(), file.errorString());
+            fail(why, unwritable(file));
             file.remove();
             return QString();
         }
         return file.fileName();
     }
-    *why = tr("too many copies of this PDF in %1").arg(m_pdfFolder->path());
+    fail(why,
+         {Failure::Kind::InUse, tr("too many copies of this PDF in %1").arg(m_pdfFolder->path())});
     return QString();
 }
 

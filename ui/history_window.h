@@ -21,6 +21,7 @@
 #pragma once
 
 #include "archive_settings.h"
+#include "failure.h"
 #include "history_answer.h"
 #include "run_filter.h"
 #include "run_pdf.h"
@@ -93,7 +94,7 @@ private:
     void showFailure(int request, const QString &cause);
     void showPdf(int request, const RunPdf &pdf);
     // Writes `pdf` into the window's folder; the file, or empty with why.
-    QString writePdf(const RunPdf &pdf, QString *why);
+    QString writePdf(const RunPdf &pdf, Failure *why);
     void say(QLabel *label, const QString &text, bool problem);
 
     ArchiveSettings m_settings;

@@ -107,7 +107,7 @@ ArchiveLocation ArchiveCommands::archive() const
     return m_options.database ? *m_options.database : m_settings.named();
 }
 
-bool ArchiveCommands::openExisting(ArchiveConnection &connection, QString *why)
+bool ArchiveCommands::openExisting(ArchiveConnection &connection, Failure *why)
 {
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, why))
         return false;
@@ -115,20 +115,21 @@ bool ArchiveCommands::openExisting(ArchiveConnection &connection, QString *why)
     const ArchiveSchema::Mode mode = connection.location().isSqlite()
                                          ? ArchiveSchema::Mode::CreateOrMigrate
                                          : ArchiveSchema::Mode::RequireCurrent;
-    if (ArchiveSchema::prepare(db, mode, why))
+    Failure failure;
+    if (ArchiveSchema::prepare(db, mode, &failure))
         return true;
-    *why = QStringLiteral("%1 cannot be read: %2").arg(connection.location().text(), *why);
-    return false;
+    return fail(
+        why, failure.within(QStringLiteral("%1 cannot be read").arg(connection.location().text())));
 }
 
 int ArchiveCommands::list()
 {
     ArchiveConnection connection(archive());
-    QString why;
+    Failure why;
     QList<RunSummary> runs;
     ArchiveQuery query(connection);
     if (!openExisting(connection, &why) || !query.runs(m_options.filter, runs, &why))
-        return complain(why);
+        return complain(why.text);
     if (!m_options.json) {
         printTable(runs);
         return kDone;
@@ -143,15 +144,15 @@ int ArchiveCommands::list()
 int ArchiveCommands::exportRuns()
 {
     ArchiveConnection connection(archive());
-    QString why;
+    Failure why;
     if (!openExisting(connection, &why))
-        return complain(why);
+        return complain(why.text);
     RunExport out(m_options.csv ? RunExport::Format::Csv : RunExport::Format::Json, stdout);
     out.begin();
     ArchiveQuery query(connection);
     if (!query.forEachRun(
             m_options.filter, [&out](const QVariantMap &run) { out.add(run); }, &why))
-        return complain(why);
+        return complain(why.text);
     if (!out.end())
         return complain(QStringLiteral("the export could not be written to standard output"));
     return kDone;
@@ -162,16 +163,16 @@ int ArchiveCommands::show()
     const ArchiveLocation location = archive();
     ArchiveConnection connection(location);
     ArchiveQuery query(connection);
-    QString why;
+    Failure why;
     QString uuid;
     QVariantMap run;
     QList<QVariantMap> acts;
     if (!openExisting(connection, &why) || !query.resolve(m_options.run, uuid, &why) ||
         !query.run(uuid, run, &why) || !query.actsOn(uuid, acts, &why))
-        return complain(why);
+        return complain(why.text);
     if (!m_options.pdf.isEmpty() &&
         !writePdf(run, location.isSqlite() ? location.path() : QString(), &why))
-        return complain(why);
+        return complain(why.text);
     printRun(run, acts);
     return kDone;
 }
@@ -206,33 +207,29 @@ void ArchiveCommands::printRun(const QVariantMap &run, const QList<QVariantMap> 
 
 // The run's PDF into a file of its own: a regular file or a new one, never
 // through a symbolic link, never the archive itself; written whole or not at all.
-bool ArchiveCommands::writePdf(const QVariantMap &run, const QString &archivePath, QString *why)
+bool ArchiveCommands::writePdf(const QVariantMap &run, const QString &archivePath, Failure *why)
 {
     const QString target = m_options.pdf;
     const QByteArray pdf = run.value(QStringLiteral("pdf")).toByteArray();
-    if (pdf.isEmpty()) {
-        *why = QStringLiteral("run %1 has no PDF").arg(run.value("uuid").toString());
-        return false;
-    }
-    if (QFileInfo(target).isSymLink()) {
-        *why = QStringLiteral("cannot write %1: it is a symbolic link; name the file itself")
-                   .arg(target);
-        return false;
-    }
+    if (pdf.isEmpty())
+        return fail(why, {Failure::Kind::NotFound,
+                          QStringLiteral("run %1 has no PDF").arg(run.value("uuid").toString())});
+    if (QFileInfo(target).isSymLink())
+        return fail(why, Failure::refused(QStringLiteral("cannot write %1: it is a symbolic link; "
+                                                         "name the file itself")
+                                              .arg(target)));
     for (const QString &part :
          {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
-        if (!archivePath.isEmpty() && PlainFileCheck::sameFile(target, archivePath + part)) {
-            *why = QStringLiteral("cannot write %1: it is the archive's own file").arg(target);
-            return false;
-        }
+        if (!archivePath.isEmpty() && PlainFileCheck::sameFile(target, archivePath + part))
+            return fail(
+                why,
+                Failure::refused(
+                    QStringLiteral("cannot write %1: it is the archive's own file").arg(target)));
     }
+    // Each step keeps its failure in the file: "cannot write FILE: why".
     StagedFile file(target);
-    Failure failure;
-    if (!file.create() || file.write(pdf) != pdf.size() || !file.finish() ||
-        !file.commit(&failure)) {
-        *why = file.failure().text;
-        return false;
-    }
+    if (!file.create() || file.write(pdf) != pdf.size() || !file.finish() || !file.commit(why))
+        return fail(why, file.failure());
     return true;
 }
 
@@ -254,9 +251,9 @@ int ArchiveCommands::push()
     }
     ArchiveConnection from(local);
     ArchiveConnection to(*line);
-    QString why;
+    Failure why;
     if (!openExisting(from, &why) || !openExisting(to, &why))
-        return complain(why);
+        return complain(why.text);
     ArchivePush push(from, to);
     int copied = 0;
     int runs = 0;
@@ -264,7 +261,7 @@ int ArchiveCommands::push()
     const bool pushed = push.pushAll(copied, &why);
     print(QStringLiteral("pushed %1 row(s) to %2\n").arg(copied).arg(line->text()));
     if (!pushed || !push.pending(runs, acts, &why))
-        return complain(why);
+        return complain(why.text);
     print(QStringLiteral("waiting: %1 run(s), %2 act(s)\n").arg(runs).arg(acts));
     return kDone;
 }
@@ -273,9 +270,9 @@ int ArchiveCommands::verify()
 {
     ArchiveConnection connection(archive());
     ChainVerifier verifier(connection);
-    QString why;
+    Failure why;
     if (!openExisting(connection, &why) || !verifier.verify(&why))
-        return complain(why);
+        return complain(why.text);
     for (const ChainBreak &chainBreak : verifier.breaks())
         print(chainBreak.text() + QLatin1Char('\n'));
     print(QStringLiteral("%1: %2 row(s) of %3 station(s) checked; %4\n")
@@ -291,12 +288,12 @@ int ArchiveCommands::verify()
 int ArchiveCommands::init()
 {
     ArchiveConnection connection(archive());
-    QString why;
+    Failure why;
     if (!connection.open(ArchiveConnection::Create::IfMissing, &why))
-        return complain(why);
+        return complain(why.text);
     QSqlDatabase db = connection.database();
     if (!ArchiveSchema::prepare(db, ArchiveSchema::Mode::CreateOrMigrate, &why))
-        return complain(QStringLiteral("%1: %2").arg(connection.location().text(), why));
+        return complain(why.within(connection.location().text()).text);
     print(QStringLiteral("%1 holds the archive's tables, schema version %2\n")
               .arg(connection.location().text())
               .arg(ArchiveSchema::kVersion));

@@ -11,6 +11,7 @@
 #include "archive_connection.h"
 #include "archive_options.h"
 #include "archive_settings.h"
+#include "failure.h"
 
 class ArchiveCommands
 {
@@ -34,8 +35,8 @@ private:
     // The archive the command reads: --database, else the settings file's.
     ArchiveLocation archive() const;
     // Opens an archive that exists, its schema current (a local file's migrated).
-    bool openExisting(ArchiveConnection &connection, QString *why);
-    bool writePdf(const QVariantMap &run, const QString &archivePath, QString *why);
+    bool openExisting(ArchiveConnection &connection, Failure *why);
+    bool writePdf(const QVariantMap &run, const QString &archivePath, Failure *why);
     void printRun(const QVariantMap &run, const QList<QVariantMap> &acts);
     static int complain(const QString &what);
 

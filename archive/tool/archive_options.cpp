@@ -188,8 +188,10 @@ ArchiveOptions::Outcome ArchiveOptions::parse(const QStringList &arguments, Arch
     if (why.isEmpty())
         why = takeFilters(parser, options);
     if (why.isEmpty() && parser.isSet(QStringLiteral("database"))) {
+        Failure refused;
         options.database = ArchiveLocation::parse(parser.value(QStringLiteral("database")),
-                                                  QDir::currentPath(), &why);
+                                                  QDir::currentPath(), &refused);
+        why = refused.text;
         if (!options.database && why.isEmpty())
             why = QStringLiteral("--database cannot be used");
     }

@@ -100,7 +100,7 @@ int storeBench(const QString &folder, int count)
 {
     ArchiveStore store(ArchiveLocation::sqliteFile(folder + "/store.sqlite"), "bench-1");
     if (!store.open())
-        return std::fprintf(stderr, "%s\n", qPrintable(store.failure())), 1;
+        return std::fprintf(stderr, "%s\n", qPrintable(store.failure().text)), 1;
     QList<RunRecord> runs;
     for (int n = 0; n < count; ++n)
         runs << benchRun(n, 150 * 1024);
@@ -108,7 +108,7 @@ int storeBench(const QString &folder, int count)
     bool ok = true;
     const Figures f = timed(count, [&] { ok = store.store(runs.at(n++)) && ok; });
     if (!ok)
-        return std::fprintf(stderr, "%s\n", qPrintable(store.failure())), 1;
+        return std::fprintf(stderr, "%s\n", qPrintable(store.failure().text)), 1;
     std::printf("%-44s %9s %9s %9s   %s\n", "ms", "median", "p95", "max", "target");
     printRow(qPrintable(QStringLiteral("store a run (150 KB PDF), %1 stores").arg(count)), f,
              "<= 50 ms");
@@ -116,7 +116,7 @@ int storeBench(const QString &folder, int count)
 }
 
 // `count` runs chained at one station in one transaction, with PDFs of `pdfBytes`.
-bool fill(ArchiveConnection &connection, int count, qsizetype pdfBytes, QString *why)
+bool fill(ArchiveConnection &connection, int count, qsizetype pdfBytes, Failure *why)
 {
     if (!connection.begin(why))
         return false;
@@ -134,10 +134,8 @@ bool fill(ArchiveConnection &connection, int count, qsizetype pdfBytes, QString 
         for (const QVariant &value : values)
             insert.addBindValue(value);
         insert.addBindValue(previous);
-        if (!insert.exec()) {
-            *why = connection.reason(insert.lastError());
-            return false;
-        }
+        if (!insert.exec())
+            return fail(why, connection.failureOf(insert.lastError()));
     }
     insert.finish();
     return connection.commit(why);
@@ -149,7 +147,7 @@ void windowBench(const ArchiveLocation &location, int count)
 {
     HistoryWorker worker(location, QStringLiteral("bench-1"));
     HistoryAnswer answer;
-    QString why;
+    Failure why;
     int board = 0;
     const auto search = [&](const std::function<void(RunFilter &)> &set) {
         return [&, set] {
@@ -179,13 +177,13 @@ void windowBench(const ArchiveLocation &location, int count)
     std::printf("last answer: %d runs found, %lld listed, %lld figures%s\n", answer.found,
                 static_cast<long long>(answer.runs.size()),
                 static_cast<long long>(answer.figures.size()),
-                qPrintable(why.isEmpty() ? "" : "; " + why));
+                qPrintable(why.text.isEmpty() ? "" : "; " + why.text));
 }
 
 int searchBench(const QString &folder, int count, qsizetype pdfBytes)
 {
     const ArchiveLocation location = ArchiveLocation::sqliteFile(folder + "/search.sqlite");
-    QString why;
+    Failure why;
     {
         ArchiveStore store(location, "bench-1");
         ArchiveConnection connection(location);
@@ -193,13 +191,15 @@ int searchBench(const QString &folder, int count, qsizetype pdfBytes)
         filling.start();
         if (!store.open() || !connection.open(ArchiveConnection::Create::ExistingOnly, &why) ||
             !fill(connection, count, pdfBytes, &why))
-            return std::fprintf(stderr, "%s%s\n", qPrintable(store.failure()), qPrintable(why)), 1;
+            return std::fprintf(stderr, "%s%s\n", qPrintable(store.failure().text),
+                                qPrintable(why.text)),
+                   1;
         std::printf("filled %d runs (PDFs of %lld bytes) in %.1f s\n\n", count,
                     static_cast<long long>(pdfBytes), filling.elapsed() / 1000.0);
     }
     ArchiveConnection connection(location);
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why))
-        return std::fprintf(stderr, "%s\n", qPrintable(why)), 1;
+        return std::fprintf(stderr, "%s\n", qPrintable(why.text)), 1;
     ArchiveQuery query(connection);
     int board = 0;
     QList<RunSummary> runs;
@@ -240,24 +240,24 @@ int searchBench(const QString &folder, int count, qsizetype pdfBytes)
     printRow("yield per plan (whole archive)",
              timed(10, [&] { query.yieldPerPlan(RunFilter(), counts, &why); }), "");
     std::printf("last result: %lld runs, %lld counts%s\n", static_cast<long long>(runs.size()),
-                static_cast<long long>(counts.size()), qPrintable(why.isEmpty() ? "" : "; " + why));
+                static_cast<long long>(counts.size()),
+                qPrintable(why.text.isEmpty() ? "" : "; " + why.text));
     std::printf("\n");
     windowBench(location, count);
     return 0;
 }
 
-bool exec(ArchiveConnection &connection, const QString &sql, QString *why)
+bool exec(ArchiveConnection &connection, const QString &sql, Failure *why)
 {
     QSqlQuery query(connection.database());
     if (query.exec(sql))
         return true;
-    *why = connection.reason(query.lastError());
-    return false;
+    return fail(why, connection.failureOf(query.lastError()));
 }
 
 // Runs #from..#to made in the server: ten stations, 50,000 boards, one run
 // every 12 s, figures; small PDFs and chains that are not valid.
-bool fillLine(ArchiveConnection &connection, int from, int to, QString *why)
+bool fillLine(ArchiveConnection &connection, int from, int to, Failure *why)
 {
     return exec(
         connection,
@@ -277,7 +277,7 @@ bool fillLine(ArchiveConnection &connection, int from, int to, QString *why)
         why);
 }
 
-bool prepareLine(ArchiveConnection &connection, int count, QString *why)
+bool prepareLine(ArchiveConnection &connection, int count, Failure *why)
 {
     QSqlDatabase db = connection.database();
     if (!ArchiveSchema::prepare(db, ArchiveSchema::Mode::CreateOrMigrate, why))
@@ -299,14 +299,14 @@ bool prepareLine(ArchiveConnection &connection, int count, QString *why)
 
 int lineBench(const QString &uri, int count, const QString &tool)
 {
-    QString why;
+    Failure why;
     const std::optional<ArchiveLocation> location = ArchiveLocation::parse(uri, {}, &why);
     if (!location)
-        return std::fprintf(stderr, "%s\n", qPrintable(why)), 1;
+        return std::fprintf(stderr, "%s\n", qPrintable(why.text)), 1;
     ArchiveConnection connection(*location);
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why) ||
         !prepareLine(connection, count, &why))
-        return std::fprintf(stderr, "%s\n", qPrintable(why)), 1;
+        return std::fprintf(stderr, "%s\n", qPrintable(why.text)), 1;
     QSqlQuery plan(connection.database());
     plan.exec(QStringLiteral("EXPLAIN SELECT * FROM runs WHERE board = 'B-17' ORDER BY "
                              "started_ms, station, seq"));

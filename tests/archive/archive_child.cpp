@@ -7,6 +7,7 @@
 //   archive_child fill FILE FILE_LIMIT PDF_BYTES      stores runs under a file size limit
 //                                                     (0: none) until one fails, then
 //                                                     verifies: "stored N", "failure ...",
+//                                                     "kind N" (the failure's, as a number),
 //                                                     "rows N breaks N runs N"
 #include "archive_connection.h"
 #include "archive_store.h"
@@ -35,13 +36,13 @@ int storeLoop(const QString &file, const QString &station, qsizetype pdfBytes)
 {
     ArchiveStore store(ArchiveLocation::sqliteFile(file), station);
     if (!store.open()) {
-        std::fprintf(stderr, "%s\n", qPrintable(store.failure()));
+        std::fprintf(stderr, "%s\n", qPrintable(store.failure().text));
         return 1;
     }
     for (int n = 0;; ++n) {
         const RunRecord record = nextRun(n, pdfBytes);
         if (!store.store(record)) {
-            std::fprintf(stderr, "%s\n", qPrintable(store.failure()));
+            std::fprintf(stderr, "%s\n", qPrintable(store.failure().text));
             return 1;
         }
         std::printf("%s\n", qPrintable(record.id.toString(QUuid::WithoutBraces)));
@@ -52,10 +53,10 @@ int storeLoop(const QString &file, const QString &station, qsizetype pdfBytes)
 int holdLock(const QString &file)
 {
     ArchiveConnection connection(ArchiveLocation::sqliteFile(file));
-    QString why;
+    Failure why;
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why) ||
         !connection.begin(&why)) {
-        std::fprintf(stderr, "%s\n", qPrintable(why));
+        std::fprintf(stderr, "%s\n", qPrintable(why.text));
         return 1;
     }
     std::printf("locked\n");
@@ -70,7 +71,7 @@ int fill(const QString &file, rlim_t limit, qsizetype pdfBytes)
 {
     ArchiveStore store(ArchiveLocation::sqliteFile(file), QStringLiteral("fill"));
     if (!store.open())
-        return std::printf("failure %s\n", qPrintable(store.failure())), 1;
+        return std::printf("failure %s\n", qPrintable(store.failure().text)), 1;
     if (limit > 0) {
         const rlimit size{limit, limit};
         ::setrlimit(RLIMIT_FSIZE, &size);
@@ -78,12 +79,13 @@ int fill(const QString &file, rlim_t limit, qsizetype pdfBytes)
     int stored = 0;
     while (stored < 2000 && store.store(nextRun(stored, pdfBytes)))
         ++stored;
-    std::printf("stored %d\nfailure %s\n", stored, qPrintable(store.failure()));
+    std::printf("stored %d\nfailure %s\nkind %d\n", stored, qPrintable(store.failure().text),
+                int(store.failure().kind));
     ArchiveConnection connection(ArchiveLocation::sqliteFile(file));
     ChainVerifier verifier(connection);
-    QString why;
+    Failure why;
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why) || !verifier.verify(&why))
-        return std::printf("verify failed %s\n", qPrintable(why)), 1;
+        return std::printf("verify failed %s\n", qPrintable(why.text)), 1;
     QSqlQuery count(connection.database());
     count.exec(QStringLiteral("SELECT count(*) FROM runs"));
     count.next();

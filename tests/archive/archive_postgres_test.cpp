@@ -3,8 +3,10 @@
 // postgres_server.sh as a CTest fixture, a Unix socket only): the push
 // copies every row once however often it runs, two stations push at once,
 // the server stopped mid-push and started again, the line's database down at
-// start, rows changed and removed behind the program's back found by
-// tarnvik-archive verify, and a bench role that may only insert and select.
+// start, a server that answers nothing and a statement held past its time
+// (no answer, not the database's refusal), rows changed and removed behind
+// the program's back found by tarnvik-archive verify, and a bench role that
+// may only insert and select.
 // Each test has a database of its own.
 #include "archive_push.h"
 #include "archive_pusher.h"
@@ -22,6 +24,12 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace archive_test;
 
@@ -41,7 +49,7 @@ QString stateValue(const QString &key)
 
 ArchiveLocation lineDatabase(const QString &name, const QString &user = "tarnvik_admin")
 {
-    QString why;
+    Failure why;
     return *ArchiveLocation::parse(
         QStringLiteral("postgresql://%1@/%2?host=%3").arg(user, name, stateValue("folder")), {},
         &why);
@@ -53,20 +61,15 @@ bool script(const QString &command)
 }
 
 // Runs statements as the server's superuser in `database`; false with the failure.
-bool admin(const QString &database, const QStringList &statements, QString *why = nullptr)
+bool admin(const QString &database, const QStringList &statements, Failure *why = nullptr)
 {
     ArchiveConnection connection(lineDatabase(database));
-    QString failure;
-    bool ok = connection.open(ArchiveConnection::Create::ExistingOnly, &failure);
+    bool ok = connection.open(ArchiveConnection::Create::ExistingOnly, why);
     for (const QString &statement : statements) {
         QSqlQuery query(connection.database());
-        if (ok && !query.exec(statement)) {
-            failure = query.lastError().text();
-            ok = false;
-        }
+        if (ok && !query.exec(statement))
+            ok = fail(why, connection.failureOf(query.lastError()));
     }
-    if (why)
-        *why = failure;
     return ok;
 }
 
@@ -76,7 +79,7 @@ bool makeDatabase(const QString &name)
     if (!admin("postgres", {"DROP DATABASE IF EXISTS " + name, "CREATE DATABASE " + name}))
         return false;
     ArchiveConnection connection(lineDatabase(name));
-    QString why;
+    Failure why;
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why))
         return false;
     QSqlDatabase db = connection.database();
@@ -86,7 +89,7 @@ bool makeDatabase(const QString &name)
 int scalar(const ArchiveLocation &location, const QString &sql)
 {
     ArchiveConnection connection(location);
-    QString why;
+    Failure why;
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why))
         return -1;
     QSqlQuery query(connection.database());
@@ -98,9 +101,9 @@ QStringList verified(const ArchiveLocation &location)
 {
     ArchiveConnection connection(location);
     ChainVerifier verifier(connection);
-    QString why;
+    Failure why;
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why) || !verifier.verify(&why))
-        return {"unreadable: " + why};
+        return {"unreadable: " + why.text};
     QStringList found;
     for (const ChainBreak &chainBreak : verifier.breaks())
         found << chainBreak.text();
@@ -124,16 +127,16 @@ private:
         const ArchiveLocation local = ArchiveLocation::sqliteFile(m_dir.filePath(name));
         ArchiveStore store(local, station);
         if (!store.open())
-            qFatal("%s", qPrintable(store.failure()));
+            qFatal("%s", qPrintable(store.failure().text));
         QUuid first;
         for (int i = 0; i < runs; ++i) {
             const RunRecord record = run(QStringLiteral("B-%1").arg(i % 5), i % 4 ? "pass" : "fail",
                                          at(1 + i % 20, 8, i % 60), 2.0);
             first = i == 0 ? record.id : first;
             if (!store.store(record))
-                qFatal("%s", qPrintable(store.failure()));
+                qFatal("%s", qPrintable(store.failure().text));
             if (i + 1 == actAfter && !store.store(approval(first)))
-                qFatal("%s", qPrintable(store.failure()));
+                qFatal("%s", qPrintable(store.failure().text));
         }
         return local;
     }
@@ -165,16 +168,16 @@ void ArchivePostgresTest::pushCopiesEveryRowOnce()
     const ArchiveLocation local = localArchive("once.sqlite", "bench-1", 3, 1);
     ArchiveConnection from(local);
     ArchiveConnection to(line);
-    QString why;
+    Failure why;
     QVERIFY(from.open(ArchiveConnection::Create::ExistingOnly, &why));
-    QVERIFY2(to.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why));
+    QVERIFY2(to.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why.text));
     ArchivePush push(from, to);
     int copied = 0;
-    QVERIFY2(push.pushAll(copied, &why), qPrintable(why));
+    QVERIFY2(push.pushAll(copied, &why), qPrintable(why.text));
     QCOMPARE(copied, 4);
     QSqlQuery forget(from.database());
     QVERIFY(forget.exec("DELETE FROM pushed"));
-    QVERIFY2(push.pushAll(copied, &why), qPrintable(why));
+    QVERIFY2(push.pushAll(copied, &why), qPrintable(why.text));
     QCOMPARE(copied, 4); // sent again, taken as nothing
     int runs = -1;
     int acts = -1;
@@ -222,10 +225,20 @@ void ArchivePostgresTest::serverStoppedMidPush()
     // Runs #1..#64 go in the first batch; the act #65 starts the second.
     const ArchiveLocation local = localArchive("stopped.sqlite", "bench-1", 165, 64);
     ArchiveConnection locker(line);
-    QString why;
+    Failure why;
     QVERIFY(locker.open(ArchiveConnection::Create::ExistingOnly, &why));
     QSqlQuery lock(locker.database());
     QVERIFY(lock.exec("BEGIN") && lock.exec("LOCK TABLE acts IN ACCESS EXCLUSIVE MODE"));
+    {
+        // A read the lock holds up past the statement's time is a server that did not answer.
+        ArchiveConnection reader(line);
+        QVERIFY(reader.open(ArchiveConnection::Create::ExistingOnly, &why));
+        QVERIFY(QSqlQuery(reader.database()).exec("SET statement_timeout = 200"));
+        QList<QVariantMap> acts;
+        QVERIFY(!ArchiveQuery(reader).actsOn(QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                             acts, &why));
+        QCOMPARE(why.kind, Failure::Kind::NoAnswer);
+    }
 
     ArchivePusher pusher(local, line, nullptr, 300);
     QSignalSpy pushed(&pusher, &ArchivePusher::pushed);
@@ -252,7 +265,7 @@ void ArchivePostgresTest::serverStoppedMidPush()
 // says why it cannot reach the line's database and what waits.
 void ArchivePostgresTest::lineDatabaseDownAtStart()
 {
-    QString why;
+    Failure why;
     const ArchiveLocation nowhere = *ArchiveLocation::parse(
         "postgresql://tarnvik_admin@/down?host=" + m_dir.filePath("no-server"), {}, &why);
     const ArchiveLocation local = localArchive("down.sqlite", "bench-1", 2);
@@ -264,10 +277,29 @@ void ArchivePostgresTest::lineDatabaseDownAtStart()
     QVERIFY2(cause.contains("cannot be reached") && cause.contains("No such file or directory"),
              qPrintable(cause));
     QTRY_COMPARE_WITH_TIMEOUT(pusher.pendingRuns(), 2, 5000);
+    QCOMPARE(pusher.lastFailure().kind, Failure::Kind::Database);
+
+    // A socket that takes the connection and says nothing: given up after
+    // connect_timeout as no answer.
+    const QString silent = m_dir.filePath("silent");
+    QVERIFY(QDir().mkpath(silent));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(silent + "/.s.PGSQL.5432");
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    QVERIFY(::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+            ::listen(listener, 4) == 0);
+    ArchiveConnection quiet(*ArchiveLocation::parse(
+        "postgresql://tarnvik_admin@/down?connect_timeout=2&host=" + silent, {}, &why));
+    QVERIFY(!quiet.open(ArchiveConnection::Create::ExistingOnly, &why));
+    QVERIFY2(why.text.contains("cannot be reached"), qPrintable(why.text));
+    QCOMPARE(why.kind, Failure::Kind::NoAnswer);
 
     ArchiveStore store(local, "bench-1");
     QVERIFY(store.open());
-    QVERIFY2(store.store(run("B-9", "pass", at(3, 8))), qPrintable(store.failure()));
+    QVERIFY2(store.store(run("B-9", "pass", at(3, 8))), qPrintable(store.failure().text));
     pusher.pushNow();
     QTRY_COMPARE_WITH_TIMEOUT(pusher.pendingRuns(), 3, 10000);
 }
@@ -281,11 +313,11 @@ void ArchivePostgresTest::verifyNamesTampering()
     for (const QString station : {"bench-1", "bench-2"}) {
         ArchiveConnection from(localArchive(station + ".sqlite", station, 4));
         ArchiveConnection to(line);
-        QString why;
+        Failure why;
         int copied = 0;
         QVERIFY(from.open(ArchiveConnection::Create::ExistingOnly, &why) &&
                 to.open(ArchiveConnection::Create::ExistingOnly, &why));
-        QVERIFY2(ArchivePush(from, to).pushAll(copied, &why), qPrintable(why));
+        QVERIFY2(ArchivePush(from, to).pushAll(copied, &why), qPrintable(why.text));
     }
     QVERIFY(admin("tampered", {"UPDATE runs SET verdict = 'fail' WHERE station = 'bench-1' AND "
                                "seq = 3",
@@ -313,14 +345,14 @@ void ArchivePostgresTest::benchRoleInsertsAndSelectsOnly()
     QVERIFY(makeDatabase("roles"));
     QVERIFY(
         admin("postgres", {"DROP DATABASE IF EXISTS roles_empty", "CREATE DATABASE roles_empty"}));
-    QString why;
-    QVERIFY2(admin("postgres", {"DROP ROLE IF EXISTS tarnvik_bench"}, &why), qPrintable(why));
+    Failure why;
+    QVERIFY2(admin("postgres", {"DROP ROLE IF EXISTS tarnvik_bench"}, &why), qPrintable(why.text));
     QVERIFY2(
         admin("roles",
               {"CREATE ROLE tarnvik_bench LOGIN", "GRANT SELECT ON archive_schema TO tarnvik_bench",
                "GRANT SELECT, INSERT ON runs, acts TO tarnvik_bench"},
               &why),
-        qPrintable(why));
+        qPrintable(why.text));
     const ArchiveLocation line = lineDatabase("roles", "tarnvik_bench");
     const ArchiveLocation local = localArchive("roles.sqlite", "bench-1", 3);
     QFile settings(m_dir.filePath("roles.conf"));
@@ -374,14 +406,14 @@ void ArchivePostgresTest::historySearchesTheLine()
     report.insert("limits", QJsonObject{{"leak_mmHg_per_min", 6.5}, {"static_mmHg", 3}});
     runs[0].reportJson = QJsonDocument(report).toJson(QJsonDocument::Indented);
     for (const RunRecord &record : std::as_const(runs))
-        QVERIFY2(store.store(record), qPrintable(store.failure()));
+        QVERIFY2(store.store(record), qPrintable(store.failure().text));
     ArchiveConnection from(local);
     ArchiveConnection to(line);
-    QString why;
+    Failure why;
     QVERIFY(from.open(ArchiveConnection::Create::ExistingOnly, &why));
-    QVERIFY2(to.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why));
+    QVERIFY2(to.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why.text));
     int copied = 0;
-    QVERIFY2(ArchivePush(from, to).pushAll(copied, &why), qPrintable(why));
+    QVERIFY2(ArchivePush(from, to).pushAll(copied, &why), qPrintable(why.text));
 
     HistorySource source(line, "bench-1");
     HistoryAnswer answer;

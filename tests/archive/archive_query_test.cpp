@@ -24,9 +24,9 @@ private:
     QStringList listed(const RunFilter &filter)
     {
         QList<RunSummary> runs;
-        QString why;
+        Failure why;
         if (!ArchiveQuery(*m_connection).runs(filter, runs, &why))
-            return {why};
+            return {why.text};
         QStringList numbers;
         for (const RunSummary &run : runs)
             numbers << QString::number(m_ids.indexOf(run.uuid) + 1);
@@ -60,10 +60,10 @@ void ArchiveQueryTest::initTestCase()
     for (int i = 0; i < runs.size(); ++i) {
         m_ids << runs.at(i).id.toString(QUuid::WithoutBraces);
         ArchiveStore &store = i == 4 ? bench2 : bench1;
-        QVERIFY2(store.store(runs.at(i)), qPrintable(store.failure()));
+        QVERIFY2(store.store(runs.at(i)), qPrintable(store.failure().text));
     }
     m_connection = std::make_unique<ArchiveConnection>(location);
-    QString why;
+    Failure why;
     QVERIFY(m_connection->open(ArchiveConnection::Create::ExistingOnly, &why));
 }
 
@@ -134,10 +134,10 @@ void ArchiveQueryTest::boardHistory()
     QFETCH(int, current);
     QFETCH(QString, sentence);
     BoardHistory history;
-    QString why;
+    Failure why;
     QVERIFY2(ArchiveQuery(*m_connection)
                  .boardHistory(board, current ? m_ids.at(current - 1) : QString(), history, &why),
-             qPrintable(why));
+             qPrintable(why.text));
     QCOMPARE(history.sentence(), sentence);
 }
 
@@ -171,9 +171,9 @@ void ArchiveQueryTest::ordinal()
 void ArchiveQueryTest::yieldAndFigures()
 {
     ArchiveQuery query(*m_connection);
-    QString why;
+    Failure why;
     QList<YieldCount> days;
-    QVERIFY2(query.yieldPerDay(RunFilter(), days, &why), qPrintable(why));
+    QVERIFY2(query.yieldPerDay(RunFilter(), days, &why), qPrintable(why.text));
     QCOMPARE(days.size(), 2);
     QCOMPARE(days.at(0).key, QStringLiteral("2026-12-01"));
     QCOMPARE(
@@ -201,7 +201,7 @@ void ArchiveQueryTest::yieldAndFigures()
     };
     QList<YieldCount> onePassDays;
     QList<YieldCount> onePassPlans;
-    QVERIFY2(query.yields(RunFilter(), onePassDays, onePassPlans, &why), qPrintable(why));
+    QVERIFY2(query.yields(RunFilter(), onePassDays, onePassPlans, &why), qPrintable(why.text));
     QCOMPARE(text(onePassDays), text(days));
     QCOMPARE(text(onePassPlans), text(plans));
 

@@ -68,16 +68,17 @@ void ArchiveSettingsTest::location()
 {
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QString why;
+    Failure why;
     const std::optional<ArchiveLocation> location =
         ArchiveLocation::parse(text, QStringLiteral("/etc/tarnvik"), &why);
     if (expected.startsWith("refused: ")) {
         QVERIFY(!location);
-        QVERIFY2(why.contains(expected.mid(9)), qPrintable(why));
-        QVERIFY2(!why.contains("secret"), qPrintable(why));
+        QCOMPARE(why.kind, Failure::Kind::Refused);
+        QVERIFY2(why.text.contains(expected.mid(9)), qPrintable(why.text));
+        QVERIFY2(!why.text.contains("secret"), qPrintable(why.text));
         return;
     }
-    QVERIFY2(location, qPrintable(why));
+    QVERIFY2(location, qPrintable(why.text));
     QString got;
     if (location->isSqlite()) {
         got = "sqlite " + location->path();

@@ -36,9 +36,9 @@ QString verified(const QString &file)
 {
     ArchiveConnection connection(ArchiveLocation::sqliteFile(file));
     ChainVerifier verifier(connection);
-    QString why;
+    Failure why;
     if (!connection.open(ArchiveConnection::Create::ExistingOnly, &why) || !verifier.verify(&why))
-        return QStringLiteral("unreadable: ") + why;
+        return QStringLiteral("unreadable: ") + why.text;
     if (verifier.breaks().isEmpty())
         return QString();
     const ChainBreak &first = verifier.breaks().constFirst();
@@ -75,17 +75,17 @@ private slots:
 void ArchiveStoreTest::storedRunReadsBack()
 {
     ArchiveStore store(ArchiveLocation::sqliteFile(file("read.sqlite")), QStringLiteral("bench-1"));
-    QVERIFY2(store.open(), qPrintable(store.failure()));
+    QVERIFY2(store.open(), qPrintable(store.failure().text));
     RunRecord record = run(QStringLiteral("B-4711"), QStringLiteral("fail"), at(1, 8, 5), 7.2);
     record.planName.clear(); // a free check
     record.pdf += QByteArray("\0\xff\x01", 3);
-    QVERIFY2(store.store(record), qPrintable(store.failure()));
+    QVERIFY2(store.store(record), qPrintable(store.failure().text));
 
-    QString why;
+    Failure why;
     QVariantMap row;
     QVERIFY2(
         ArchiveQuery(store.connection()).run(record.id.toString(QUuid::WithoutBraces), row, &why),
-        qPrintable(why));
+        qPrintable(why.text));
     QCOMPARE(row.value("station").toString(), QStringLiteral("bench-1"));
     QCOMPARE(row.value("seq").toLongLong(), 1);
     QCOMPARE(row.value("board").toString(), QStringLiteral("B-4711"));
@@ -107,13 +107,13 @@ void ArchiveStoreTest::olderSchemaIsMigrated()
     const RunRecord record = run(QStringLiteral("B-1"), QStringLiteral("pass"), at(1, 8, 5), 2.0);
     {
         ArchiveStore store(ArchiveLocation::sqliteFile(path), QStringLiteral("bench-1"));
-        QVERIFY2(store.open() && store.store(record), qPrintable(store.failure()));
+        QVERIFY2(store.open() && store.store(record), qPrintable(store.failure().text));
         QSqlQuery query(store.connection().database());
         QVERIFY(query.exec("DROP INDEX runs_yield"));
         QVERIFY(query.exec("UPDATE archive_schema SET version = 1"));
     }
     ArchiveStore store(ArchiveLocation::sqliteFile(path), QStringLiteral("bench-1"));
-    QVERIFY2(store.open(), qPrintable(store.failure()));
+    QVERIFY2(store.open(), qPrintable(store.failure().text));
     QSqlQuery query(store.connection().database());
     QVERIFY(query.exec("SELECT version FROM archive_schema") && query.next());
     QCOMPARE(query.value(0).toInt(), 2);
@@ -182,14 +182,14 @@ void ArchiveStoreTest::chainsPerStation()
     ArchiveStore bench2(ArchiveLocation::sqliteFile(path), QStringLiteral("bench-2"));
     QVERIFY(bench1.open() && bench2.open());
     const RunRecord first = run(QStringLiteral("B-1"), QStringLiteral("pass"), at(1, 8));
-    QVERIFY2(bench1.store(first), qPrintable(bench1.failure()));
+    QVERIFY2(bench1.store(first), qPrintable(bench1.failure().text));
     QVERIFY2(bench2.store(run(QStringLiteral("B-2"), QStringLiteral("pass"), at(1, 8))),
-             qPrintable(bench2.failure()));
-    QVERIFY2(bench1.store(approval(first.id)), qPrintable(bench1.failure()));
+             qPrintable(bench2.failure().text));
+    QVERIFY2(bench1.store(approval(first.id)), qPrintable(bench1.failure().text));
     QVERIFY(bench1.store(run(QStringLiteral("B-1"), QStringLiteral("fail"), at(1, 9))));
 
     ArchiveConnection connection(ArchiveLocation::sqliteFile(path));
-    QString why;
+    Failure why;
     QVERIFY(connection.open(ArchiveConnection::Create::ExistingOnly, &why));
     QSqlQuery query(connection.database());
     QVERIFY(query.exec("SELECT station, seq, prev_sha256, content_sha256 FROM runs UNION ALL "
@@ -302,10 +302,11 @@ void ArchiveStoreTest::refusals()
     ActRecord acted = approval(record.id);
     change(record, acted);
     QVERIFY(act ? !store.store(acted) : !store.store(record));
-    QVERIFY2(store.failure().contains(says), qPrintable(store.failure()));
-    QVERIFY2(store.failure().contains(path), qPrintable(store.failure()));
+    QVERIFY2(store.failure().text.contains(says), qPrintable(store.failure().text));
+    QVERIFY2(store.failure().text.contains(path), qPrintable(store.failure().text));
+    QCOMPARE(store.failure().kind, Failure::Kind::Refused);
     ArchiveConnection connection(ArchiveLocation::sqliteFile(path));
-    QString why;
+    Failure why;
     QVERIFY(connection.open(ArchiveConnection::Create::ExistingOnly, &why));
     QCOMPARE(count(connection, "runs") + count(connection, "acts"), 1);
 }
@@ -354,7 +355,7 @@ void ArchiveStoreTest::verifyFindsTampering()
     QVERIFY(store.store(run(QStringLiteral("B-3"), QStringLiteral("pass"), at(1, 10))));
     {
         ArchiveConnection connection(ArchiveLocation::sqliteFile(path));
-        QString why;
+        Failure why;
         QVERIFY(connection.open(ArchiveConnection::Create::ExistingOnly, &why));
         for (const QString &statement : statements) {
             QSqlQuery query(connection.database());
@@ -402,13 +403,15 @@ void ArchiveStoreTest::lockedByAnotherProgram()
     waited.start();
     QVERIFY(!store.store(run(QStringLiteral("B-2"), QStringLiteral("pass"), at(1, 9))));
     QVERIFY(waited.elapsed() >= 250);
-    QVERIFY2(store.failure().contains("another program holds the archive locked (waited 0.3 s)"),
-             qPrintable(store.failure()));
+    QVERIFY2(
+        store.failure().text.contains("another program holds the archive locked (waited 0.3 s)"),
+        qPrintable(store.failure().text));
+    QCOMPARE(store.failure().kind, Failure::Kind::InUse);
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(10000));
     QCOMPARE(holder.exitCode(), 0);
     QVERIFY2(store.store(run(QStringLiteral("B-3"), QStringLiteral("pass"), at(1, 10))),
-             qPrintable(store.failure()));
+             qPrintable(store.failure().text));
     QCOMPARE(verified(path), QString());
 }
 
@@ -421,7 +424,8 @@ void ArchiveStoreTest::fullDisk_data()
 }
 
 // Runs stored until the disk takes no more: the one that failed names the
-// cause and left nothing; every run before it is whole and chained.
+// cause, is a NoSpace failure (a file size limit comes as an I/O error from
+// SQLite) and left nothing; every run before it is whole and chained.
 void ArchiveStoreTest::fullDisk()
 {
     QFETCH(bool, smallFileSystem);
@@ -448,6 +452,8 @@ void ArchiveStoreTest::fullDisk()
     QVERIFY2(stored.hasMatch() && stored.captured(1).toInt() > 0, qPrintable(out));
     QVERIFY2(stored.captured(1).toInt() < 2000, qPrintable(out));
     QVERIFY2(out.contains(cause), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("kind %1\n").arg(int(Failure::Kind::NoSpace))),
+             qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("rows %1 breaks 0 runs %1").arg(stored.captured(1))),
              qPrintable(out));
 }
@@ -476,7 +482,7 @@ void ArchiveStoreTest::killedWhileCommitting()
     }
     QCOMPARE(verified(path), QString());
     ArchiveConnection connection(ArchiveLocation::sqliteFile(path));
-    QString why;
+    Failure why;
     QVERIFY(connection.open(ArchiveConnection::Create::ExistingOnly, &why));
     QSqlQuery query(connection.database());
     QVERIFY(query.exec("SELECT uuid FROM runs"));

@@ -294,7 +294,7 @@ void ArchiveToolTest::verifyFindsAChange()
     QVERIFY(QFile::copy(m_archive, copy));
     {
         ArchiveConnection connection(ArchiveLocation::sqliteFile(copy));
-        QString why;
+        Failure why;
         QVERIFY(connection.open(ArchiveConnection::Create::ExistingOnly, &why));
         QSqlQuery query(connection.database());
         QVERIFY(query.exec("UPDATE runs SET verdict = 'pass' WHERE seq = 2"));

@@ -193,10 +193,10 @@ void RunToolTest::checkArchive(const QDir &work)
     if (archived.isEmpty() && !QFileInfo::exists(path))
         return;
     ArchiveConnection connection(ArchiveLocation::sqliteFile(path));
-    QString why;
-    QVERIFY2(connection.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why));
+    Failure why;
+    QVERIFY2(connection.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why.text));
     QList<RunSummary> runs;
-    QVERIFY2(ArchiveQuery(connection).runs(RunFilter(), runs, &why), qPrintable(why));
+    QVERIFY2(ArchiveQuery(connection).runs(RunFilter(), runs, &why), qPrintable(why.text));
     QCOMPARE(runs.size(), archived.isEmpty() ? 0 : 1);
     if (archived.isEmpty())
         return;
@@ -207,7 +207,7 @@ void RunToolTest::checkArchive(const QDir &work)
     QFETCH(QStringList, arguments);
     const qsizetype due = arguments.indexOf("--calibration-due");
     QVariantMap row;
-    QVERIFY2(ArchiveQuery(connection).run(runs.first().uuid, row, &why), qPrintable(why));
+    QVERIFY2(ArchiveQuery(connection).run(runs.first().uuid, row, &why), qPrintable(why.text));
     QCOMPARE(row.value("calibration_due").toString(), due < 0 ? QString() : arguments.at(due + 1));
 }
 
@@ -231,9 +231,9 @@ void RunToolTest::runTool(const QDir &work, SimulatedBoard &board, const QString
     if (role == Operator::LockArchive) {
         QVERIFY(QDir().mkpath(work.filePath("data/Velsorin/tarnvik")));
         ArchiveStore made(holder.location(), "bench");
-        QVERIFY2(made.open(), qPrintable(made.failure()));
-        QString why;
-        QVERIFY2(holder.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why));
+        QVERIFY2(made.open(), qPrintable(made.failure().text));
+        Failure why;
+        QVERIFY2(holder.open(ArchiveConnection::Create::ExistingOnly, &why), qPrintable(why.text));
         QVERIFY(QSqlQuery(holder.database()).exec("BEGIN IMMEDIATE"));
     }
     QString pending;

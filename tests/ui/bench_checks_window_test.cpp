@@ -468,12 +468,13 @@ void TestBenchChecksWindow::savedReportIsStored()
     QSignalSpy stored(&archiver, &RunArchiver::stored);
     Feed feed;
     BenchChecksWindow window(feed.core);
-    window.setArchive({[&](const CheckReport &report, const QString &pdf, const QString &json) {
-                           return archiver.storeFreeCheck(report, pdf, json);
-                       },
-                       [&](const QString &id) {
-                           return archiver.boardHistory(id);
-                       }});
+    window.setArchive(
+        {[&](const CheckReport &report, const QString &pdf, const QString &json, Failure *why) {
+             return archiver.storeFreeCheck(report, pdf, json, why);
+         },
+         [&](const QString &id) {
+             return archiver.boardHistory(id);
+         }});
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     child<QLineEdit>(window, "boardId")->setText(board);

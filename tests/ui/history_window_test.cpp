@@ -169,7 +169,7 @@ void HistoryWindowTest::initTestCase()
     for (int i = 0; i < runs.size(); ++i) {
         m_ids << runs.at(i).id.toString(QUuid::WithoutBraces);
         ArchiveStore &store = i == 2 ? bench2 : bench1;
-        QVERIFY2(store.store(runs.at(i)), qPrintable(store.failure()));
+        QVERIFY2(store.store(runs.at(i)), qPrintable(store.failure().text));
     }
     settingsWith("bench.conf", "sqlite:" + location.path());
     m_settingsFile = m_dir.filePath("bench.conf");
