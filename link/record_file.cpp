@@ -94,8 +94,13 @@ bool RecordFile::open(Failure *why)
         return true;
     int error = 0;
     const QString folder = QFileInfo(m_path).absolutePath();
-    if (m_options.makeFolder && !m_disk.makeFolder(folder, error))
-        return fail(why, folderCause(error));
+    if (m_options.makeFolder && !m_disk.makeFolder(folder, error)) {
+        // A file in the folder's way that went while the folder was made
+        // would leave a cause that names nothing: the folder is made again.
+        const bool wayClear = fileInFolderPath(folder).isEmpty();
+        if (!wayClear || !m_disk.makeFolder(folder, error))
+            return fail(why, folderCause(error));
+    }
     // The file is emptied once, at its first open; later opens append.
     m_handle = m_disk.open(m_path, m_options.empty && !m_emptied, error);
     if (m_handle < 0)
