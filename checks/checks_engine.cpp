@@ -443,7 +443,7 @@ void ChecksEngine::keep(CheckReport::Measurement measurement)
 void ChecksEngine::refuse(qint64 ms, const QString &port, double mmHg, const QString &reason)
 {
     m_state->refusals.append({ms, port, mmHg, reason});
-    emit pointRefused(mmHg, reason);
+    emit pointRefused(mmHg, Failure::refused(reason));
 }
 
 void ChecksEngine::reference(qint64 ms, const QString &port, double mmHg)

@@ -42,6 +42,7 @@
 #pragma once
 
 #include "check_report.h"
+#include "failure.h"
 #include "trace_reader.h"
 
 #include <QObject>
@@ -111,7 +112,7 @@ signals:
     // `seconds`, over the limit of its patient mode.
     void inflationTooLong(qint64 ms, double seconds, double limitS);
     void pointRecorded(const CheckReport::StaticPoint &point);
-    void pointRefused(double referenceMmHg, const QString &reason);
+    void pointRefused(double referenceMmHg, const Failure &why);
 
 private:
     struct State;

@@ -125,8 +125,8 @@ void BenchCheckDriver::follow()
                                       error.toDouble() > 0 ? QStringLiteral("+") : QString(), error,
                                       verdictName(point.verdict).toUpper());
         });
-    connect(&checks, &ChecksEngine::pointRefused, this, [this](double, const QString &reason) {
-        m_pointOutcome = QStringLiteral("Not recorded: %1.").arg(reason);
+    connect(&checks, &ChecksEngine::pointRefused, this, [this](double, const Failure &why) {
+        m_pointOutcome = QStringLiteral("Not recorded: %1.").arg(why.text);
     });
     connect(&m_core, &BenchCore::readingRefused, this,
             [this] { m_pointOutcome = QStringLiteral("No port is open: nothing recorded."); });

@@ -55,8 +55,8 @@ PlanDriver::PlanDriver(BenchCore &core, SimulatedBoard &board, const QDir &outpu
     connect(&m_runner, &PlanRunner::progressed, this, &PlanDriver::progressed);
     connect(&m_runner, &PlanRunner::prompted, this, &PlanDriver::prompted);
     connect(&m_runner, &PlanRunner::readingAsked, this, &PlanDriver::readingAsked);
-    connect(&m_runner, &PlanRunner::readingRefused, this, [](double value, const QString &why) {
-        say(QStringLiteral("the reading %1 mmHg is not taken: %2").arg(mmHg(value), why));
+    connect(&m_runner, &PlanRunner::readingRefused, this, [](double value, const Failure &why) {
+        say(QStringLiteral("the reading %1 mmHg is not taken: %2").arg(mmHg(value), why.text));
     });
     connect(&m_runner, &PlanRunner::finished, this, &PlanDriver::ended);
 }

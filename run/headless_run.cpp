@@ -63,8 +63,8 @@ HeadlessRun::HeadlessRun(BenchCore &core, const RunOptions &options, ReadingInpu
     connect(&m_runner, &PlanRunner::progressed, this, &HeadlessRun::progressed);
     connect(&m_runner, &PlanRunner::prompted, this, &HeadlessRun::prompted);
     connect(&m_runner, &PlanRunner::readingAsked, this, &HeadlessRun::readingAsked);
-    connect(&m_runner, &PlanRunner::readingRefused, this, [](double value, const QString &why) {
-        tell(QStringLiteral("the reading %1 mmHg is not taken: %2").arg(mmHg(value), why));
+    connect(&m_runner, &PlanRunner::readingRefused, this, [](double value, const Failure &why) {
+        tell(QStringLiteral("the reading %1 mmHg is not taken: %2").arg(mmHg(value), why.text));
     });
     connect(&m_runner, &PlanRunner::finished, this, &HeadlessRun::finished);
     if (m_readings) {

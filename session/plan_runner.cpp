@@ -111,11 +111,10 @@ PlanRunner::PlanRunner(BenchCore &core, Saver saver, QObject *parent)
                 if (m_recording)
                     m_recordedMs = point.ms;
             });
-    connect(&core.checks(), &ChecksEngine::pointRefused, this,
-            [this](double, const QString &reason) {
-                if (m_recording)
-                    m_refused = Failure::refused(reason);
-            });
+    connect(&core.checks(), &ChecksEngine::pointRefused, this, [this](double, const Failure &why) {
+        if (m_recording)
+            m_refused = why;
+    });
     connect(&core, &BenchCore::readingRefused, this, [this](double, const Failure &why) {
         if (m_recording)
             m_refused = why;
@@ -630,20 +629,21 @@ bool PlanRunner::giveReading(double mmHg)
 {
     Failure why;
     if (m_phase != Phase::Reading) {
-        emit readingRefused(mmHg, QStringLiteral("no reading is asked for"));
+        emit readingRefused(mmHg, Failure::refused(QStringLiteral("no reading is asked for")));
         return false;
     }
     const double point = currentStep().staticPressure.pointsMmHg.at(m_point);
     const double near = HoldWatch::nearMmHg(m_limits);
     // With the hold watch's slack: 110.2 typed at 100 mmHg is within 10.2.
     if (!(std::abs(mmHg - point) <= near + HoldWatch::kSlackMmHg)) {
-        emit readingRefused(mmHg, QStringLiteral("%1 mmHg is not within %2 mmHg of %3 mmHg")
-                                      .arg(::mmHg(mmHg), ::mmHg(near), ::mmHg(point)));
+        emit readingRefused(
+            mmHg, Failure::refused(QStringLiteral("%1 mmHg is not within %2 mmHg of %3 mmHg")
+                                       .arg(::mmHg(mmHg), ::mmHg(near), ::mmHg(point))));
         later([this] { askReading(); });
         return false;
     }
     if (!recordReading(mmHg, &why)) {
-        emit readingRefused(mmHg, why.text);
+        emit readingRefused(mmHg, why);
         m_hold->restart(m_nowMs);
         askHold();
         return false;

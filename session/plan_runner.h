@@ -184,7 +184,7 @@ signals:
     void prompted(int step, const QString &text);
     // The gauge's reading is wanted for point `point` of the step.
     void readingAsked(int step, int point, double pointMmHg);
-    void readingRefused(double mmHg, const QString &reason);
+    void readingRefused(double mmHg, const Failure &why);
     void stepEnded(int step, PlanJudgement::Ending ending);
     // The run is over and its files are written, or could not be. Emitted
     // from within the runner: a slot may start the next run, and delete the

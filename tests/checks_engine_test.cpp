@@ -116,9 +116,9 @@ CheckReport reportOf(const QString &trace, const std::optional<SetPoint> &setPoi
     ChecksEngine engine(limits);
     engine.setSetPoint(setPoint);
     QObject::connect(&engine, &ChecksEngine::pointRefused,
-                     [refusals](double mmHg, const QString &reason) {
+                     [refusals](double mmHg, const Failure &why) {
                          if (refusals)
-                             *refusals << QStringLiteral("%1: %2").arg(mmHg).arg(reason);
+                             *refusals << QStringLiteral("%1: %2").arg(mmHg).arg(why.text);
                      });
     QObject::connect(&engine, &ChecksEngine::inflationTooLong,
                      [inflations, &engine](qint64 ms, double seconds, double limitS) {

@@ -664,8 +664,8 @@ void BenchChecksWindow::recordPoint()
     else if (!runner.isRunning())
         m_core.recordReading(*reading);
     else if (!runner.pointAsked())
-        planReadingRefused(*reading, tr("the run asks for the reading once the board holds the "
-                                        "point"));
+        planReadingRefused(*reading, Failure::refused(tr("the run asks for the reading once the "
+                                                         "board holds the point")));
     else
         runner.giveReading(*reading);
 }
@@ -702,9 +702,9 @@ void BenchChecksWindow::planReadingAsked(double pointMmHg)
     m_reference->selectAll();
 }
 
-void BenchChecksWindow::planReadingRefused(double mmHg, const QString &reason)
+void BenchChecksWindow::planReadingRefused(double mmHg, const Failure &why)
 {
-    pointRefused(mmHg, reason);
+    pointRefused(mmHg, why);
 }
 
 void BenchChecksWindow::showPlanRunning(bool running)
@@ -747,9 +747,9 @@ void BenchChecksWindow::pointRecorded(const CheckReport::StaticPoint &point)
     refresh();
 }
 
-void BenchChecksWindow::pointRefused(double referenceMmHg, const QString &reason)
+void BenchChecksWindow::pointRefused(double referenceMmHg, const Failure &why)
 {
-    showNote(m_pointNote, tr("Not recorded (%1): %2.").arg(mmHg(referenceMmHg), reason), true);
+    showNote(m_pointNote, tr("Not recorded (%1): %2.").arg(mmHg(referenceMmHg), why.text), true);
     m_reference->setFocus();
     m_reference->selectAll();
 }

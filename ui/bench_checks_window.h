@@ -128,7 +128,7 @@ private:
     void followPlan();
     void boardIdEntered();
     void planReadingAsked(double pointMmHg);
-    void planReadingRefused(double mmHg, const QString &reason);
+    void planReadingRefused(double mmHg, const Failure &why);
     void showPlanRunning(bool running);
     void planFinished(const PlanRunner::Outcome &outcome);
     void buildSetPointRow(QBoxLayout &into);
@@ -144,7 +144,7 @@ private:
     void showMeasurements(const CheckReport &report);
     void setPointEdited();
     void pointRecorded(const CheckReport::StaticPoint &point);
-    void pointRefused(double referenceMmHg, const QString &reason);
+    void pointRefused(double referenceMmHg, const Failure &why);
     void readingRefused(double mmHg, const Failure &why);
     void overPressureSeen(qint64 ms, const QString &kind, int mmHg, double limitMmHg);
     void saveReportChosen();

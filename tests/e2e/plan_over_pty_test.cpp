@@ -198,7 +198,7 @@ void PlanOverPtyTest::playOperator(PlanRunner &runner, SimulatedBoard &board, Be
                                             [&runner, reading] { runner.giveReading(reading); });
                      });
     QObject::connect(&runner, &PlanRunner::readingRefused, &runner,
-                     [&](double, const QString &why) { run.refusals << why; });
+                     [&](double, const Failure &why) { run.refusals << why.text; });
     QObject::connect(&runner, &PlanRunner::stepStarted, &runner, [&, interference](int step) {
         if (interference == Interference::SilentInLeak && step == 0)
             board.fallSilentAfter(10);
