@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
@@ -45,7 +46,7 @@ public:
         }
         const qint64 done = RecordDisk::write(handle, data, room, error);
         if (done == room && room < length)
-            error = ENOSPC;
+            error = fullError.load();
         return done;
     }
     bool sync(int handle, int &error) override
@@ -76,6 +77,7 @@ public:
     QSemaphore gate{1};    // take it to hold writes, release it to let them go
     QSemaphore entered{0}; // one per write begun
     bool syncFails = false;
+    std::atomic<int> fullError{ENOSPC}; // what a write past the free bytes fails with
 
 private:
     void note(const QString &call)
@@ -272,16 +274,21 @@ void RecordWriterTest::failureIsShownAndMended_data()
 {
     QTest::addColumn<bool>("trace");
     QTest::addColumn<QByteArray>("mended"); // the file once the disk has room again
+    QTest::addColumn<bool>("causeChanges"); // a second line meets the file size limit
     QTest::newRow("results: the row is kept and goes in first")
-        << false << kHeader + "1,a\r\n2,b\r\n";
+        << false << kHeader + "1,a\r\n2,b\r\n"
+        << false;
     QTest::newRow("trace: the lost line is counted before the next")
-        << true << QByteArray("gap 1\n2,b\r\n");
+        << true << QByteArray("gap 1\n2,b\r\n") << false;
+    QTest::newRow("trace: disk full, then the size limit: told again with its cause")
+        << true << QByteArray("gap 2\n2,b\r\n") << true;
 }
 
 void RecordWriterTest::failureIsShownAndMended()
 {
     QFETCH(bool, trace);
     QFETCH(QByteArray, mended);
+    QFETCH(bool, causeChanges);
     QTemporaryDir dir;
     const QString path = dir.filePath("record");
     auto disk = std::make_shared<TestDisk>();
@@ -307,6 +314,14 @@ void RecordWriterTest::failureIsShownAndMended()
              qPrintable(failed.at(0).at(1).toString()));
     QCOMPARE(contents(path), QByteArray());
     QCOMPARE(writer.rowsWaiting(), trace ? 0 : 1);
+    if (causeChanges) {
+        disk->fullError = EFBIG;
+        add("1,b\r\n");
+        QTRY_COMPARE(failed.size(), 2);
+        QVERIFY2(failed.at(1).at(1).toString().contains(QDir::toNativeSeparators(path) + ": " +
+                                                        RecordDisk::reason(EFBIG)),
+                 qPrintable(failed.at(1).at(1).toString()));
+    }
 
     disk->setFree(-1);
     add("2,b\r\n");
@@ -314,7 +329,7 @@ void RecordWriterTest::failureIsShownAndMended()
     QCOMPARE(contents(path), mended);
     QTRY_COMPARE(mendedSpy.size(), 1);
     QCOMPARE(mendedSpy.at(0).at(0).value<RecordWriter::Source>(), source);
-    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.size(), causeChanges ? 2 : 1);
 }
 
 void RecordWriterTest::hungDiskDropsOldestTraceLinesKeepsRows()

@@ -380,16 +380,18 @@ void RunPartsTest::startRefused_data()
     QTest::addColumn<bool>("folder");
     QTest::addColumn<bool>("portOpen");
     QTest::addColumn<int>("before"); // 0 nothing, 1 Manometer, 2 a run already under way
+    QTest::addColumn<Failure::Kind>("kind");
     QTest::newRow("no board ID") << "a run needs the board's ID"
-                                 << "  " << true << true << 0;
+                                 << "  " << true << true << 0 << Failure::Kind::Refused;
     QTest::newRow("no reports folder") << "is no folder"
-                                       << "SN-1" << false << true << 0;
+                                       << "SN-1" << false << true << 0 << Failure::Kind::NotFound;
     QTest::newRow("no port open") << "no port is open"
-                                  << "SN-1" << true << false << 0;
-    QTest::newRow("board left in manometer mode") << "the board is busy (Manometer): Break first"
-                                                  << "SN-1" << true << true << 1;
+                                  << "SN-1" << true << false << 0 << Failure::Kind::NotFound;
+    QTest::newRow("board left in manometer mode")
+        << "the board is busy (Manometer): Break first"
+        << "SN-1" << true << true << 1 << Failure::Kind::InUse;
     QTest::newRow("a run under way") << "a plan is running"
-                                     << "SN-1" << true << true << 2;
+                                     << "SN-1" << true << true << 2 << Failure::Kind::InUse;
 }
 
 // A run that cannot start says why and sends nothing (but the first run's
@@ -401,6 +403,7 @@ void RunPartsTest::startRefused()
     QFETCH(bool, folder);
     QFETCH(bool, portOpen);
     QFETCH(int, before);
+    QFETCH(Failure::Kind, kind);
     QTemporaryDir dir;
     MemoryBench bench(portOpen);
     PlanRunner runner(bench.core, &saveRun);
@@ -415,6 +418,7 @@ void RunPartsTest::startRefused()
     Failure why;
     QVERIFY(!runner.start(plan, setup, &why));
     QVERIFY2(why.text.contains(refusal), qPrintable(why.text));
+    QCOMPARE(why.kind, kind);
     QCOMPARE(started.count(), 0);
     QCOMPARE(bench.port->written(), QByteArray());
 }

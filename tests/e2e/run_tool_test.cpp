@@ -116,7 +116,7 @@ void RunToolTest::toolRuns_data()
         << false << Operator::None << 2 << "-o plan.json is no folder" << QStringList() << 0 << "";
     QTest::newRow("readings from a FIFO")
         << kStatic << run + QStringList{"--reference-from", "fifo"} << false << Operator::None << 2
-        << "it is a FIFO" << QStringList() << 0 << "";
+        << "cannot read the readings fifo: it is a FIFO" << QStringList() << 0 << "";
     QTest::newRow("device that does not exist")
         << kSeries
         << QStringList{"plan.json", "--port", "nodevice", "--board", "SN-7", "-o", "{dir}"} << false

@@ -257,6 +257,7 @@ void TestLostDevice::hangUpClosesAndReportsOnce()
     const QString failure = m_display->failures().constFirst();
     QVERIFY2(failure.startsWith(QLatin1String("Lost the device on COM1")), qPrintable(failure));
     QCOMPARE(m_port->failure().text, failure);
+    QCOMPARE(m_port->failure().kind, Failure::Kind::NotFound); // gone: it may come back
     QCOMPARE(m_display->text(Field::ReplyLine), label3);
 
     // Afterwards the program is quiet: no second report, no notification from the closed port,
