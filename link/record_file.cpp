@@ -46,12 +46,13 @@ Failure RecordFile::cause(int error) const
     return {kind, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), reason)};
 }
 
-// Why the file's folder cannot be made: the part of its path that is a file
-// when there is one, else the system's reason.
-Failure RecordFile::folderCause(int error) const
+// Why the file's folder cannot be made: `blocking`, the part of its path that
+// was seen to be a file, when there was one, else the system's reason. The
+// path is looked at once by the caller: a file that goes between two looks
+// would leave a reason that names nothing.
+Failure RecordFile::folderCause(int error, const QString &blocking) const
 {
     const QString folder = QFileInfo(m_path).absolutePath();
-    const QString blocking = fileInFolderPath(folder);
     const QString reason =
         blocking.isEmpty()
             ? QStringLiteral("its folder %1 cannot be created (%2)")
@@ -80,8 +81,11 @@ QString RecordFile::fileInFolderPath(const QString &folder)
 bool RecordFile::check(Failure *why) const
 {
     const PlainFileCheck file(m_path);
-    if (m_options.makeFolder && !fileInFolderPath(QFileInfo(m_path).absolutePath()).isEmpty())
-        return fail(why, folderCause(ENOTDIR));
+    if (m_options.makeFolder) {
+        const QString blocking = fileInFolderPath(QFileInfo(m_path).absolutePath());
+        if (!blocking.isEmpty())
+            return fail(why, folderCause(ENOTDIR, blocking));
+    }
     if (!file.isPlain())
         return fail(why, Failure::refused(QStringLiteral("%1: %2").arg(
                              QDir::toNativeSeparators(m_path), file.reason())));
@@ -95,11 +99,12 @@ bool RecordFile::open(Failure *why)
     int error = 0;
     const QString folder = QFileInfo(m_path).absolutePath();
     if (m_options.makeFolder && !m_disk.makeFolder(folder, error)) {
-        // A file in the folder's way that went while the folder was made
-        // would leave a cause that names nothing: the folder is made again.
-        const bool wayClear = fileInFolderPath(folder).isEmpty();
-        if (!wayClear || !m_disk.makeFolder(folder, error))
-            return fail(why, folderCause(error));
+        // A file in the folder's way is named as it was seen, even when it
+        // goes meanwhile; one that went while the folder was made leaves the
+        // way clear, and the folder is made again.
+        const QString blocking = fileInFolderPath(folder);
+        if (!blocking.isEmpty() || !m_disk.makeFolder(folder, error))
+            return fail(why, folderCause(error, blocking));
     }
     // The file is emptied once, at its first open; later opens append.
     m_handle = m_disk.open(m_path, m_options.empty && !m_emptied, error);

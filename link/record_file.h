@@ -54,7 +54,7 @@ public:
 private:
     int cutBack(qint64 start, qint64 written, const QList<qint64> &ends);
     Failure cause(int error) const;
-    Failure folderCause(int error) const;
+    Failure folderCause(int error, const QString &blocking) const;
     static QString fileInFolderPath(const QString &folder);
 
     RecordDisk &m_disk;
