@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "failure.h"
 
+#include <QFileDevice>
+
 #include <cerrno>
 #include <cstring>
 
@@ -32,6 +34,18 @@ Failure::Kind Failure::kindOfErrno(int error)
         return Kind::Io;
     default:
         return Kind::Other;
+    }
+}
+
+Failure::Kind Failure::kindOfFile(const QFileDevice &file)
+{
+    switch (file.error()) {
+    case QFileDevice::ResourceError:
+        return Kind::NoSpace;
+    case QFileDevice::PermissionsError:
+        return Kind::PermissionDenied;
+    default:
+        return Kind::Io;
     }
 }
 

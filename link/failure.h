@@ -14,6 +14,8 @@
 
 #include <QString>
 
+class QFileDevice;
+
 struct Failure
 {
     enum class Kind {
@@ -42,6 +44,9 @@ struct Failure
     // is empty).
     static Failure fromErrno(int error, const QString &context = QString());
     static Kind kindOfErrno(int error);
+    // The kind of what `file` failed at: a resource error is the disk that
+    // took no more, a permissions error a denial, anything else I/O.
+    static Kind kindOfFile(const QFileDevice &file);
 
     bool failed() const { return kind != Kind::None; }
     // The same kind with `context` and ": " put before the text.

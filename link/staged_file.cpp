@@ -47,11 +47,7 @@ Failure failureOf(int code)
 // A failure QFile reported: a resource error is the disk that took no more.
 Failure failureOf(const QFile &file)
 {
-    const Failure::Kind kind = file.error() == QFileDevice::ResourceError ? Failure::Kind::NoSpace
-                               : file.error() == QFileDevice::PermissionsError
-                                   ? Failure::Kind::PermissionDenied
-                                   : Failure::Kind::Io;
-    return {kind, file.errorString()};
+    return {Failure::kindOfFile(file), file.errorString()};
 }
 
 Failure notPlain(const PlainFileCheck &check)

@@ -18,10 +18,9 @@ namespace {
 // kind that stopped it: not permitted, gone, else an I/O failure.
 Failure unreadable(const QFile &file)
 {
-    const Failure::Kind kind = file.error() == QFileDevice::PermissionsError
-                                   ? Failure::Kind::PermissionDenied
-                               : !QFileInfo::exists(file.fileName()) ? Failure::Kind::NotFound
-                                                                     : Failure::Kind::Io;
+    Failure::Kind kind = Failure::kindOfFile(file);
+    if (kind == Failure::Kind::Io && !QFileInfo::exists(file.fileName()))
+        kind = Failure::Kind::NotFound;
     return {kind, QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString())};
 }
 

@@ -97,11 +97,7 @@ QString pdfName(const RunPdf &pdf)
 // full disk, a folder not permitted, else an I/O failure.
 Failure unwritable(const QFile &file)
 {
-    const Failure::Kind kind = file.error() == QFileDevice::ResourceError ? Failure::Kind::NoSpace
-                               : file.error() == QFileDevice::PermissionsError
-                                   ? Failure::Kind::PermissionDenied
-                                   : Failure::Kind::Io;
-    return {kind,
+    return {Failure::kindOfFile(file),
             HistoryWindow::tr("%1 cannot be written: %2").arg(file.fileName(), file.errorString())};
 }
 
